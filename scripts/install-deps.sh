@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# Installs what Gridvane needs to build, test and run on Debian 12; skips what is present.
+set -euo pipefail
+
+packages=(
+  build-essential cmake ninja-build pkg-config ccache
+  qt6-base-dev libzip-dev libpugixml-dev libicu-dev nlohmann-json3-dev
+  libgtest-dev libgmock-dev libbenchmark-dev
+  python3 python3-ezdxf python3-openpyxl
+  fonts-noto-cjk
+)
+if [ "${GRIDVANE_FUZZ_SMOKE:-0}" = "1" ] || [ "${GRIDVANE_FUZZ:-0}" = "1" ]; then
+  packages+=(clang libclang-rt-14-dev)
+fi
+if [ "${GRIDVANE_WINDOWS:-0}" = "1" ]; then
+  packages+=(g++-mingw-w64-x86-64-posix wine64 wine)
+fi
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+  exit 0
+fi
+
+echo "Installing: ${missing[*]}"
+sudo_cmd=()
+if [ "$(id -u)" != "0" ]; then sudo_cmd=(sudo); fi
+"${sudo_cmd[@]}" apt-get update -qq
+DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"

@@ -1,0 +1,39 @@
+#pragma once
+#include <cstdint>
+#include <filesystem>
+
+namespace gridvane {
+
+/// The nine settings under their .ini key names, with the defaults used when the file lacks them.
+struct TSettings {
+    double colXsc = 20;              // grid pixels per column-width unit
+    double rowYsc = 3;               // grid pixels per point of row height
+    double cadXsc = 3;               // drawing units per column-width unit
+    double cadYsc = 0.43;            // drawing units per point of row height
+    double cadTsc = 0.27;            // drawing units per point of font size
+    double cadTof = 0.8;             // text inset, multiple of the text height
+    std::int32_t cellLineColor = 252;
+    bool cellLineDraw = true;
+    std::int32_t xlsVerNum = 16;
+
+    bool operator==(const TSettings&) const = default;
+};
+
+/// Values taken when a settings-page edit box does not parse.
+struct TSettingsFallbacks {
+    static constexpr double colXsc = 20;
+    static constexpr double rowYsc = 3;
+    static constexpr double cadXsc = 10;
+    static constexpr double cadYsc = 1.5;
+    static constexpr double cadTsc = 0.8;
+    static constexpr double cadTof = 0.4;
+    static constexpr std::int32_t cellLineColor = 256;
+};
+
+/// Reads section "PlotraTlsx" of iniPath; a missing file, section, key or a bad value gives the default. Never throws.
+TSettings LoadSettings(const std::filesystem::path& iniPath, char16_t decimalSeparator);
+/// Writes the nine keys in order, keeping the rest of an existing file; replaces the file atomically.
+/// Throws Error("<path> に書き込めません") when it cannot be written.
+void SaveSettings(const std::filesystem::path& iniPath, const TSettings& settings, char16_t decimalSeparator);
+
+} // namespace gridvane
