@@ -1,0 +1,32 @@
+#pragma once
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace gridvane {
+
+/// The format code of a built-in number format id as Japanese Excel shows it; empty for an unknown id
+/// (rendered as General).
+std::u16string BuiltinNumberFormatCode(int id);
+
+/// Renders cell values through number format codes as the spreadsheet displays them. Parses each code once
+/// and keeps it (cache by code). Never throws on any code or value: an unusable code renders as General.
+class NumberFormatter {
+public:
+    /// date1904: the workbook uses the 1904 date system.
+    explicit NumberFormatter(bool date1904 = false);
+    ~NumberFormatter();
+    NumberFormatter(const NumberFormatter&) = delete;
+    NumberFormatter& operator=(const NumberFormatter&) = delete;
+
+    /// A number through formatCode ("General" or "" for the General form).
+    std::u16string FormatNumber(double value, std::u16string_view formatCode);
+    /// A text through the text section of formatCode (the text unchanged when the code has none).
+    std::u16string FormatText(std::u16string_view text, std::u16string_view formatCode);
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
+
+} // namespace gridvane
