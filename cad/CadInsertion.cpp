@@ -1,0 +1,122 @@
+#include "cad/CadInsertion.h"
+
+#include <system_error>
+
+#include "base/Error.h"
+#include "base/Utf.h"
+
+namespace gridvane {
+namespace {
+
+// The message of a failed step: the description the system or the CAD gave, or one naming the step.
+std::string FailureMessage(const CadStatus& status, std::string_view operation)
+{
+    if (!status.description.empty())
+        return status.description;
+    return "CAD の呼び出しに失敗しました (" + std::string(operation) + ")";
+}
+
+void Check(const CadStatus& status, std::string_view operation)
+{
+    if (!status.ok)
+        throw Error(FailureMessage(status, operation));
+}
+
+Guid LookUpCadClass(CadAutomation& automation)
+{
+    Guid classId;
+    Check(automation.ClassIdFromProgId(kCadProgId, classId), "CLSIDFromProgID");
+    return classId;
+}
+
+std::u16string PathText(const std::filesystem::path& path)
+{
+#ifdef _WIN32
+    const std::wstring& native = path.native();
+    return std::u16string(native.begin(), native.end());
+#else
+    return FromUtf8(path.native());
+#endif
+}
+
+} // namespace
+
+std::u16string MakeInsertCommand(std::u16string_view path)
+{
+    std::u16string command = u"^C^C-INSERT\r\"*";
+    command += path;
+    command += u"\"\rS 1 R 0 ";
+    return command;
+}
+
+bool IsCadRunning(CadAutomation& automation)
+{
+    const Guid classId = LookUpCadClass(automation);
+    CadRef raw = 0;
+    const CadStatus status = automation.ActiveObject(classId, raw);
+    const CadReference instance(automation, raw);
+    return status.ok && instance.Get() != 0;
+}
+
+void InsertDrawing(CadAutomation& automation, std::u16string_view path)
+{
+    if (!IsCadRunning(automation))
+        return;
+
+    const Guid classId = LookUpCadClass(automation);
+    CadRef raw = 0;
+    CadStatus status = automation.ActiveObject(classId, raw);
+    const CadReference object(automation, raw);
+    Check(status, "GetActiveObject");
+
+    raw = 0;
+    status = automation.QueryInterface(object.Get(), kIidDispatch, raw);
+    const CadReference dispatch(automation, raw);
+    Check(status, "QueryInterface");
+
+    raw = 0;
+    status = automation.QueryInterface(dispatch.Get(), kIidCadApplication, raw);
+    const CadReference application(automation, raw);
+    if (!status.ok)
+        throw Error("Interface はサポートされていません");
+
+    std::intptr_t hwnd = 0;
+    Check(automation.ReadHwnd(application.Get(), hwnd), "HWND");
+    automation.SetForegroundWindow(hwnd);
+
+    Check(automation.SendCommand(application.Get(), MakeInsertCommand(path)), "SendCommand");
+}
+
+void InsertIntoRunningCad(const std::filesystem::path& drawing)
+{
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(drawing, error))
+        return;
+    const std::unique_ptr<CadAutomation> automation = MakeCadAutomation();
+    InsertDrawing(*automation, PathText(drawing));
+}
+
+std::string FormatGuid(const Guid& guid)
+{
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string text = "{";
+    auto put = [&](std::uint64_t value, int digits) {
+        for (int shift = (digits - 1) * 4; shift >= 0; shift -= 4)
+            text += kHex[(value >> shift) & 0xF];
+    };
+    put(guid.data1, 8);
+    text += '-';
+    put(guid.data2, 4);
+    text += '-';
+    put(guid.data3, 4);
+    text += '-';
+    put(guid.data4[0], 2);
+    put(guid.data4[1], 2);
+    text += '-';
+    for (std::size_t i = 2; i < guid.data4.size(); ++i)
+        put(guid.data4[i], 2);
+    text += '}';
+    return text;
+}
+
+} // namespace gridvane

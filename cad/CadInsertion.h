@@ -1,0 +1,27 @@
+#pragma once
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+#include "cad/CadAutomation.h"
+
+namespace gridvane {
+
+/// The command line that inserts the drawing at path exploded, at scale 1 and rotation 0, and leaves
+/// the CAD waiting for the insertion point: "^C^C-INSERT" CR "\"*" path "\"" CR "S 1 R 0 ".
+std::u16string MakeInsertCommand(std::u16string_view path);
+
+/// True when the CAD's class is registered and an instance of it is running; releases what it found.
+/// Throws Error with the system's description when the class lookup fails (the CAD is not installed).
+bool IsCadRunning(CadAutomation& automation);
+
+/// Hands the drawing at path to the running CAD: brings its window to the front and sends the insert
+/// command. Does nothing when no CAD is running. Throws Error when a step fails; nothing is retried
+/// and every reference is released on every path.
+void InsertDrawing(CadAutomation& automation, std::u16string_view path);
+
+/// InsertDrawing with this platform's automation, for a drawing file that exists; does nothing when
+/// drawing names no file. Throws as InsertDrawing.
+void InsertIntoRunningCad(const std::filesystem::path& drawing);
+
+} // namespace gridvane
