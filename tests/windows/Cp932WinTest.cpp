@@ -1,0 +1,79 @@
+#include <gtest/gtest.h>
+
+#include "base/Utf.h"
+#include "textconv/Cp932.h"
+
+namespace gridvane {
+namespace {
+
+std::string Hex(std::string_view bytes)
+{
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string out;
+    for (const char b : bytes) {
+        const auto u = static_cast<unsigned char>(b);
+        if (!out.empty())
+            out += ' ';
+        out += kHex[u >> 4];
+        out += kHex[u & 0xF];
+    }
+    return out;
+}
+
+TEST(Cp932Win, EncodesWithMicrosoftsTableAndNoBestFit)
+{
+    const struct {
+        std::u16string text;
+        std::string bytes;
+    } cases[] = {
+        {u"", ""},
+        {u"AZ09 \\~", "41 5A 30 39 20 5C 7E"},
+        {u"アｱ｡。", "83 41 B1 A1 81 42"},
+        {u"熙槇", "EA A4 EA A0"},           // trail bytes in the half-width kana range
+        {u"①∑￢", "87 40 87 94 81 CA"},     // NEC special characters, the not sign
+        {u"＼～", "81 5F 81 60"},           // full-width reverse solidus and tilde
+        {u"髙", "FB FC"},                  // IBM extension
+        {u"\u0080\uF8F0\uF8F1\uF8F3", "80 A0 FD FF"}, // the single bytes of Windows' table
+        {u"é\u301C", "3F 3F"},             // no best-fit neighbours: e with acute, the wave dash
+        {u"a\U0001F600b", "61 3F 62"},     // a character outside the basic plane is one "?"
+        {u"\xD800x\xDC00", "3F 78 3F"},    // lone surrogates
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(Hex(EncodeCp932(c.text)), c.bytes) << ToUtf8(c.text);
+}
+
+TEST(Cp932Win, DecodesAndMarksUnmappedSequences)
+{
+    const struct {
+        std::string bytes;
+        std::u16string text;
+    } cases[] = {
+        {"", u""},
+        {"\x41\x83\x41\xB1", u"Aアｱ"},
+        {"\xEA\xA4\xEA\xA0", u"熙槇"},
+        {"\x87\x90", u"≒"},                // NEC duplicate of 81 E0
+        {"\xED\x40", u"纊"},               // NEC-selected IBM extension
+        {"\x80\xA0\xFD\xFE\xFF", u"\u0080\uF8F0\uF8F1\uF8F2\uF8F3"}, // single bytes of Windows' table
+        {"\x85\x40" "A", u"\uFFFD" "A"},   // unassigned two-byte code: one U+FFFD for both bytes
+        {"\x82\x20", u"\uFFFD "},          // lead byte followed by no trail byte
+        {"A\x82", u"A\uFFFD"},             // lead byte at the end
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(DecodeCp932(c.bytes), c.text) << Hex(c.bytes);
+}
+
+TEST(Cp932Win, RepresentableCharacters)
+{
+    const struct {
+        char32_t c;
+        bool representable;
+    } cases[] = {
+        {U'A', true}, {U'ア', true}, {U'ｱ', true}, {U'①', true}, {U'\uF8F0', true}, {U'\uF8F3', true}, {U'纊', true},
+        {U'é', false}, {U'\u301C', false}, {U'\U0001F600', false}, {0xD800, false}, {U'한', false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(IsCp932Representable(c.c), c.representable) << std::hex << static_cast<unsigned>(c.c);
+}
+
+} // namespace
+} // namespace gridvane
