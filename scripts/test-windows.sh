@@ -31,14 +31,16 @@ cmake -S . -B "$out/core" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_B
   -DGTest_DIR="$gtest/install/lib/cmake/GTest" "${launcher[@]}" >/dev/null
 cmake --build "$out/core" -j "$jobs"
 
-# A Wine prefix of our own, and the Japanese locale compiled into the build tree (no system change).
+# A Wine prefix of our own, and the locales the tests use compiled into the build tree (no system change).
 export WINEPREFIX=$out/wineprefix
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
-if [ ! -d "$out/locale/ja_JP.UTF-8" ]; then
-  mkdir -p "$out/locale"
-  localedef -i ja_JP -f UTF-8 "$out/locale/ja_JP.UTF-8"
-fi
+mkdir -p "$out/locale"
+for name in ja_JP de_DE; do
+  if [ ! -d "$out/locale/$name.UTF-8" ]; then
+    localedef -i "$name" -f UTF-8 "$out/locale/$name.UTF-8"
+  fi
+done
 export LOCPATH=$out/locale
 { export LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8; } 2>/dev/null # the shell itself may not know the locale
 if [ ! -f "$WINEPREFIX/system.reg" ]; then

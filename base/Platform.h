@@ -1,0 +1,11 @@
+#pragma once
+#include <filesystem>
+
+namespace gridvane {
+
+/// The full path of the running program's executable. Throws Error when the system cannot tell it.
+std::filesystem::path ExecutablePath();
+/// The decimal separator of the user's locale; the full stop when the locale gives none.
+char16_t UserDecimalSeparator();
+
+} // namespace gridvane
