@@ -1,0 +1,54 @@
+// Drawings are written in the system's ANSI code page.
+#include "textconv/DrawingCodePage.h"
+
+#include <windows.h>
+
+#include "base/Utf.h"
+
+namespace gridvane {
+
+unsigned DrawingCodePage()
+{
+    return GetACP();
+}
+
+std::u16string DrawingCodePageName()
+{
+    const std::string number = std::to_string(DrawingCodePage());
+    return u"ANSI_" + std::u16string(number.begin(), number.end());
+}
+
+std::string EncodeDrawingText(std::u16string_view text)
+{
+    if (text.empty())
+        return {};
+    const UINT codePage = GetACP();
+    if (codePage == CP_UTF8)
+        return ToUtf8(text);
+    // No legacy code page has characters outside the basic plane: a surrogate pair, or a lone
+    // surrogate, becomes one U+FFFD, which the code page turns into one default character.
+    std::wstring units;
+    units.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char16_t c = text[i];
+        if (c < 0xD800 || c > 0xDFFF) {
+            units += static_cast<wchar_t>(c);
+            continue;
+        }
+        if (c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF)
+            ++i;
+        units += L'\uFFFD';
+    }
+    // Best-fit neighbours are switched off: what the code page lacks becomes its default character.
+    const int length = static_cast<int>(units.size());
+    const int size = WideCharToMultiByte(codePage, WC_NO_BEST_FIT_CHARS, units.data(), length, nullptr, 0, nullptr, nullptr);
+    if (size <= 0)
+        return std::string(units.size(), '?');
+    std::string bytes(static_cast<std::size_t>(size), '\0');
+    const int written =
+        WideCharToMultiByte(codePage, WC_NO_BEST_FIT_CHARS, units.data(), length, bytes.data(), size, nullptr, nullptr);
+    bytes.resize(written > 0 ? static_cast<std::size_t>(written) : 0);
+    return bytes;
+}
+
+} // namespace gridvane
