@@ -5,8 +5,7 @@
 #include <objbase.h>
 #include <oleauto.h>
 
-#include <cstdio>
-
+#include "base/SystemErrorWin.h"
 #include "base/Utf.h"
 
 namespace gridvane {
@@ -49,28 +48,9 @@ std::string Utf8(const wchar_t* text, std::size_t length)
     return ToUtf8(u16);
 }
 
-// The system's description of a failure code, as FormatMessage gives it in the user's language.
 std::string SystemDescription(HRESULT code)
 {
-    wchar_t* buffer = nullptr;
-    const DWORD length = FormatMessageW(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-        static_cast<DWORD>(code), 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
-    std::string text;
-    if (length > 0 && buffer != nullptr) {
-        std::size_t n = length;
-        while (n > 0 && (buffer[n - 1] == L'\r' || buffer[n - 1] == L'\n' || buffer[n - 1] == L' '))
-            --n;
-        text = Utf8(buffer, n);
-    }
-    if (buffer != nullptr)
-        LocalFree(buffer);
-    if (text.empty()) {
-        char hex[32];
-        std::snprintf(hex, sizeof hex, "エラー 0x%08lX", static_cast<unsigned long>(code));
-        text = hex;
-    }
-    return text;
+    return SystemErrorText(static_cast<std::int32_t>(code));
 }
 
 CadStatus Status(HRESULT code)
