@@ -2,10 +2,9 @@
 
 #include <cerrno>
 #include <cmath>
-#include <cstdio>
+#include <fstream>
 #include <cstring>
 #include <limits>
-#include <memory>
 #include <nlohmann/json.hpp>
 
 #include "base/Error.h"
@@ -294,23 +293,21 @@ TableFileContents ReadTableFile(const std::filesystem::path& path)
     };
     if (const auto size = std::filesystem::file_size(path, ec); !ec && size > kMaxTableFileBytes)
         tooLarge();
-    const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"), &std::fclose);
+    errno = 0;
+    std::ifstream file(path, std::ios::binary);
     if (!file)
-        fail(std::string("cannot read the file: ") + std::strerror(errno));
+        fail(std::string("cannot read the file: ") + (errno != 0 ? std::strerror(errno) : "it cannot be opened"));
 
     std::string bytes;
-    char buffer[1 << 16];
-    for (;;) {
-        const std::size_t n = std::fread(buffer, 1, sizeof buffer, file.get());
-        bytes.append(buffer, n);
+    std::vector<char> buffer(1 << 16);
+    while (file) {
+        file.read(buffer.data(), static_cast<std::streamsize>(buffer.size()));
+        bytes.append(buffer.data(), static_cast<std::size_t>(file.gcount()));
         if (bytes.size() > kMaxTableFileBytes)
             tooLarge();
-        if (n < sizeof buffer) {
-            if (std::ferror(file.get()))
-                fail(std::string("cannot read the file: ") + std::strerror(errno));
-            break;
-        }
     }
+    if (file.bad())
+        fail("cannot read the file: a read error occurred");
     return ParseTableFile(bytes, name);
 }
 

@@ -4,7 +4,7 @@
 #include <fstream>
 #include <limits>
 #include <string>
-#include <unistd.h>
+#include <random>
 
 #include "base/Error.h"
 #include "model/TableFile.h"
@@ -160,7 +160,7 @@ TEST(TableFile, DerivedFieldsOnInputAreIgnored)
 
 class TableFileOnDisk : public ::testing::Test {
 protected:
-    fs::path dir_ = fs::temp_directory_path() / ("gridvane-tablefile-" + std::to_string(::getpid()));
+    fs::path dir_ = fs::temp_directory_path() / ("gridvane-tablefile-" + std::to_string(std::random_device{}()));
     void SetUp() override { fs::create_directories(dir_); }
     void TearDown() override { fs::remove_all(dir_); }
 };
