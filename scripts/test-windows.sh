@@ -46,7 +46,12 @@ export LOCPATH=$out/locale
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
   echo "== Wine prefix"
   wineboot -i >/dev/null 2>&1
+  # Let the first start settle (registry written, services stopped) before tests run in parallel.
+  wineserver -w
 fi
+# One Wine server for the whole run instead of one per test program.
+wineserver -p
+trap 'wineserver -k 2>/dev/null || true' EXIT
 acp=$(wine cmd /c "reg query HKLM\\System\\CurrentControlSet\\Control\\Nls\\CodePage /v ACP" 2>/dev/null | tr -d '\r' | awk '/ACP/ {print $3}')
 echo "Wine's ANSI code page: ${acp:-unknown}"
 
@@ -73,5 +78,4 @@ if [ -f "$sample" ] && [ -f "$windows_convert" ]; then
   fi
 fi
 
-wineserver -k 2>/dev/null || true
 exit $status
