@@ -4,7 +4,9 @@
 #include <cmath>
 #include <fstream>
 #include <cstring>
+#include <functional>
 #include <limits>
+#include <optional>
 #include <nlohmann/json.hpp>
 
 #include "base/Error.h"
@@ -206,12 +208,91 @@ void AppendCellJson(std::string& out, const TXlsxCellAttr& cell, std::size_t ind
 
 } // namespace
 
+namespace {
+
+// The cells and texts arrays, taken element by element while the document is parsed, so that a large
+// table never exists as a whole JSON tree. A problem in an element is kept (the first one of each array)
+// and reported after the checks of the document's top level, when the element's row and column are known.
+class ArrayCollector {
+public:
+    std::vector<TXlsxCellAttr> cells;
+    std::vector<std::u16string> texts;
+    std::optional<std::pair<std::size_t, std::string>> cellProblem;
+    std::optional<std::pair<std::size_t, std::string>> textProblem;
+
+    bool operator()(int depth, Json::parse_event_t event, Json& parsed)
+    {
+        using Event = Json::parse_event_t;
+        if (depth == 0 && event == Event::object_start)
+            rootIsObject_ = true;
+        if (!rootIsObject_)
+            return true;
+        if (depth == 1) {
+            if (event == Event::key) {
+                key_ = parsed.get<std::string>();
+                // A repeated key replaces the earlier value, as in any JSON object.
+                if (key_ == "cells")
+                    cells.clear(), cellProblem.reset();
+                else if (key_ == "texts")
+                    texts.clear(), textProblem.reset();
+            } else if (event == Event::array_start) {
+                inArray_ = key_ == "cells" || key_ == "texts";
+            } else if (event == Event::array_end) {
+                inArray_ = false;
+            }
+            return true;
+        }
+        const bool elementDone =
+            depth == 2 && inArray_ && (event == Event::object_end || event == Event::array_end || event == Event::value);
+        if (!elementDone)
+            return true;
+        if (key_ == "cells")
+            TakeCell(parsed);
+        else
+            TakeText(parsed);
+        return false; // the element is consumed; the tree keeps an empty array
+    }
+
+private:
+    void TakeCell(const Json& element)
+    {
+        const std::size_t index = cells.size();
+        cells.emplace_back();
+        if (cellProblem)
+            return;
+        try {
+            ReadCell(Reader(""), element, "", cells.back());
+        } catch (const Error& e) {
+            cellProblem.emplace(index, e.what());
+        }
+    }
+    void TakeText(const Json& element)
+    {
+        const std::size_t index = texts.size();
+        if (element.is_string()) {
+            texts.push_back(FromUtf8(element.get_ref<const std::string&>()));
+            return;
+        }
+        texts.emplace_back();
+        if (!textProblem)
+            textProblem.emplace(index, "\"texts\" must be a text, not " + std::string(TypeName(element)) + " (" +
+                                           Shown(element) + ")");
+    }
+
+    bool rootIsObject_ = false;
+    bool inArray_ = false;
+    std::string key_;
+};
+
+} // namespace
+
 TableFileContents ParseTableFile(std::string_view json, std::string_view source)
 {
     const Reader reader(source);
+    ArrayCollector collected;
     Json root;
     try {
-        root = Json::parse(json.begin(), json.end());
+        root = Json::parse(json.begin(), json.end(), std::ref(collected));
     } catch (const Json::parse_error& e) {
         std::string what = e.what();
         if (const auto pos = what.find("] "); what.starts_with("[json.exception") && pos != std::string::npos)
@@ -247,34 +328,35 @@ TableFileContents ParseTableFile(std::string_view json, std::string_view source)
     const std::int64_t maxCount = std::numeric_limits<std::int32_t>::max();
     const std::int64_t cols = reader.Integer(require("cols"), "", "cols", 0, maxCount, true);
     const std::int64_t rows = reader.Integer(require("rows"), "", "rows", 0, maxCount, true);
-    const Json& cells = require("cells");
-    if (!cells.is_array())
-        reader.Fail("", "\"cells\" must be an array, not " + std::string(TypeName(cells)));
+    if (!require("cells").is_array())
+        reader.Fail("", "\"cells\" must be an array, not " + std::string(TypeName(require("cells"))));
     const auto expected = static_cast<std::uint64_t>(cols) * static_cast<std::uint64_t>(rows);
-    if (cells.size() != expected)
-        reader.Fail("", "\"cells\" holds " + std::to_string(cells.size()) + " cells, but " + std::to_string(rows) +
-                            " rows x " + std::to_string(cols) + " columns need " + std::to_string(expected));
+    if (collected.cells.size() != expected)
+        reader.Fail("", "\"cells\" holds " + std::to_string(collected.cells.size()) + " cells, but " +
+                            std::to_string(rows) + " rows x " + std::to_string(cols) + " columns need " +
+                            std::to_string(expected));
+    if (collected.cellProblem)
+        reader.Fail(CellPlace(collected.cellProblem->first, cols), collected.cellProblem->second);
 
     TableFileContents out;
     out.table.GridColCount = static_cast<std::int32_t>(cols);
     out.table.GridRowCount = static_cast<std::int32_t>(rows);
-    out.table.CellGrid.resize(cells.size());
-    for (std::size_t i = 0; i < cells.size(); ++i)
-        ReadCell(reader, cells[i], CellPlace(i, cols), out.table.CellGrid[i]);
+    out.table.CellGrid = std::move(collected.cells);
 
-    out.texts.resize(cells.size());
     if (const auto it = root.find("texts"); it != root.end()) {
-        const Json& texts = *it;
-        if (!texts.is_array())
-            reader.Fail("", "\"texts\" must be an array of texts, not " + std::string(TypeName(texts)));
-        if (texts.size() != expected)
-            reader.Fail("", "\"texts\" holds " + std::to_string(texts.size()) + " texts, but " + std::to_string(rows) +
-                                " rows x " + std::to_string(cols) + " columns need " + std::to_string(expected));
-        for (std::size_t i = 0; i < texts.size(); ++i)
-            out.texts[i] = reader.Text(texts[i], "texts[" + std::to_string(i) + "]", "texts");
+        if (!it->is_array())
+            reader.Fail("", "\"texts\" must be an array of texts, not " + std::string(TypeName(*it)));
+        if (collected.texts.size() != expected)
+            reader.Fail("", "\"texts\" holds " + std::to_string(collected.texts.size()) + " texts, but " +
+                                std::to_string(rows) + " rows x " + std::to_string(cols) + " columns need " +
+                                std::to_string(expected));
+        if (collected.textProblem)
+            reader.Fail("texts[" + std::to_string(collected.textProblem->first) + "]", collected.textProblem->second);
+        out.texts = std::move(collected.texts);
     } else {
-        for (std::size_t i = 0; i < cells.size(); ++i)
-            out.texts[i] = out.table.CellGrid[i].str;
+        out.texts.reserve(out.table.CellGrid.size());
+        for (const TXlsxCellAttr& cell : out.table.CellGrid)
+            out.texts.push_back(cell.str);
     }
     return out;
 }

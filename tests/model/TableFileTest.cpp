@@ -140,6 +140,12 @@ TEST(TableFile, RejectsBadInputNamingTheProblem)
         {Wrap(R"({"mergeLeft": 1e3})"), "\"mergeLeft\" is 1000.0: it must be a whole number"},
         {Wrap(R"({"mergeTop": 18446744073709551615})"), "\"mergeTop\" is 18446744073709551615, out of range"},
         {Wrap(R"({"str": null})"), "\"str\" must be a text, not null"},
+        {R"({"cells": [{}, {}, {"rowH": -5}, {}], "format": "gridvane-table", "version": 1, "cols": 2, "rows": 2})",
+         "cells[2] (row 2, column 1): \"rowH\" is -5, out of range"},
+        {R"({"format": "gridvane-table", "version": 1, "cols": 1, "rows": 1, "cells": [{"x": 1}], "cells": [{}, {}]})",
+         "\"cells\" holds 2 cells, but 1 rows x 1 columns need 1"},
+        {R"({"format": "gridvane-table", "version": 1, "cols": 1, "rows": 1, "cells": {"a": {}}})",
+         "\"cells\" must be an array, not an object"},
         {Wrap("{\"str\": \"\xff\"}"), "not a JSON document"},
         {Wrap(R"({"str": "\ud800"})"), "not a JSON document"},
     };
