@@ -1,0 +1,150 @@
+#include "excel/ExcelComWin.h"
+
+#include <windows.h>
+#include <objbase.h>
+
+#include <cmath>
+
+#include "base/Error.h"
+#include "base/Utf.h"
+
+namespace gridvane {
+namespace {
+
+// The dual interfaces of the spreadsheet's Worksheet and Range objects.
+constexpr GUID kIidWorksheet{0x000208D8, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+constexpr GUID kIidRange{0x00020846, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+
+// object, after checking that it offers the interface iid; throws Error naming member otherwise.
+DispatchObject Require(DispatchObject object, const GUID& iid, std::u16string_view member, const char* kind)
+{
+    void* found = nullptr;
+    auto* unknown = static_cast<IUnknown*>(object.Get());
+    if (FAILED(unknown->QueryInterface(iid, &found)) || found == nullptr)
+        throw Error(ToUtf8(member) + ": " + kind + "ではありません");
+    static_cast<IUnknown*>(found)->Release();
+    return object;
+}
+
+std::int32_t Integer(double value, std::u16string_view member)
+{
+    const double rounded = std::nearbyint(value);
+    if (!(rounded >= INT32_MIN && rounded <= INT32_MAX))
+        throw Error(ToUtf8(member) + ": 値が範囲外です");
+    return static_cast<std::int32_t>(rounded);
+}
+
+} // namespace
+
+std::int32_t ExcelComRange::Row() const
+{
+    return Integer(range_.Number(u"Row"), u"Row");
+}
+
+std::int32_t ExcelComRange::Column() const
+{
+    return Integer(range_.Number(u"Column"), u"Column");
+}
+
+std::int32_t ExcelComRange::RowsCount() const
+{
+    return Integer(range_.Object(u"Rows").Number(u"Count"), u"Rows.Count");
+}
+
+std::int32_t ExcelComRange::ColumnsCount() const
+{
+    return Integer(range_.Object(u"Columns").Number(u"Count"), u"Columns.Count");
+}
+
+double ExcelComRange::ColumnWidth() const
+{
+    return range_.Number(u"ColumnWidth");
+}
+
+double ExcelComRange::RowHeight() const
+{
+    return range_.Number(u"RowHeight");
+}
+
+std::int32_t ExcelComRange::HorizontalAlignment() const
+{
+    return Integer(range_.Number(u"HorizontalAlignment"), u"HorizontalAlignment");
+}
+
+double ExcelComRange::FontSize() const
+{
+    return range_.Object(u"Font").Number(u"Size");
+}
+
+std::u16string ExcelComRange::Text() const
+{
+    return range_.Text(u"Text");
+}
+
+DispatchValue ExcelComRange::Value2() const
+{
+    return range_.Value(u"Value2");
+}
+
+std::int32_t ExcelComRange::BorderLineStyle(std::int32_t index) const
+{
+    return Integer(range_.Object(u"Borders", {index}).Number(u"LineStyle"), u"Borders.LineStyle");
+}
+
+bool ExcelComRange::MergeCells() const
+{
+    return range_.Boolean(u"MergeCells");
+}
+
+ExcelComRange ExcelComRange::MergeArea() const
+{
+    return ExcelComRange(Require(range_.Object(u"MergeArea"), kIidRange, u"MergeArea", "セル範囲"));
+}
+
+double ExcelComRange::Left() const
+{
+    return range_.Number(u"Left");
+}
+
+double ExcelComRange::Top() const
+{
+    return range_.Number(u"Top");
+}
+
+std::u16string ExcelComWorksheet::Name() const
+{
+    return sheet_.Text(u"Name");
+}
+
+ExcelComRange ExcelComWorksheet::Range(std::u16string_view address) const
+{
+    return ExcelComRange(
+        Require(sheet_.Object(u"Range", {std::u16string(address)}), kIidRange, u"Range", "セル範囲"));
+}
+
+ExcelComApplication ExcelComApplication::AttachRunning()
+{
+    return ExcelComApplication(DispatchObject::AttachRunning(kExcelProgId));
+}
+
+void ExcelComApplication::SetScreenUpdating(bool on) const
+{
+    application_.Put(u"ScreenUpdating", on);
+}
+
+ExcelComWorksheet ExcelComApplication::ActiveSheet() const
+{
+    return ExcelComWorksheet(Require(application_.Object(u"ActiveSheet"), kIidWorksheet, u"ActiveSheet", "ワークシート"));
+}
+
+std::u16string ExcelComApplication::ActiveWorkbookName() const
+{
+    return application_.Object(u"ActiveWorkbook").Text(u"Name");
+}
+
+ExcelComRange ExcelComApplication::Selection() const
+{
+    return ExcelComRange(Require(application_.Object(u"Selection"), kIidRange, u"Selection", "セル範囲"));
+}
+
+} // namespace gridvane

@@ -1,0 +1,91 @@
+#pragma once
+// The running spreadsheet's object model over COM (Windows only): the operations the import performs,
+// each one late-bound call in the user's default locale. Every object holds one reference and releases
+// it when destroyed; every failed call throws Error naming the member.
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "excel/DispatchWin.h"
+
+namespace gridvane {
+
+/// The ProgID the spreadsheet registers its running application under.
+inline constexpr std::u16string_view kExcelProgId = u"Excel.Application";
+
+/// A range of cells: the selection, one cell, or a merged area.
+class ExcelComRange {
+public:
+    explicit ExcelComRange(DispatchObject range) : range_(std::move(range)) {}
+
+    /// Number of the first row, from 1.
+    std::int32_t Row() const;
+    /// Number of the first column, from 1.
+    std::int32_t Column() const;
+    /// Rows.Count.
+    std::int32_t RowsCount() const;
+    /// Columns.Count.
+    std::int32_t ColumnsCount() const;
+    /// ColumnWidth, in column-width units.
+    double ColumnWidth() const;
+    /// RowHeight, in points.
+    double RowHeight() const;
+    /// HorizontalAlignment: -4131 left, -4108 centre, -4152 right, or another constant.
+    std::int32_t HorizontalAlignment() const;
+    /// Font.Size, in points; throws when the characters have different sizes (null).
+    double FontSize() const;
+    /// Text, the cell's text as displayed.
+    std::u16string Text() const;
+    /// Value2: empty, number, text or Boolean; throws for an error value.
+    DispatchValue Value2() const;
+    /// Borders(index).LineStyle; -4142 is no line.
+    std::int32_t BorderLineStyle(std::int32_t index) const;
+    /// MergeCells: true when the spreadsheet reports true.
+    bool MergeCells() const;
+    /// MergeArea: the merged area holding the first cell (the cell itself when not merged).
+    ExcelComRange MergeArea() const;
+    /// Left, in points.
+    double Left() const;
+    /// Top, in points.
+    double Top() const;
+
+private:
+    DispatchObject range_;
+};
+
+/// A worksheet.
+class ExcelComWorksheet {
+public:
+    explicit ExcelComWorksheet(DispatchObject sheet) : sheet_(std::move(sheet)) {}
+
+    /// Name.
+    std::u16string Name() const;
+    /// Range(address) of one cell given by its A1 address.
+    ExcelComRange Range(std::u16string_view address) const;
+
+private:
+    DispatchObject sheet_;
+};
+
+/// The running spreadsheet application.
+class ExcelComApplication {
+public:
+    /// Attaches to the running application; never starts one. Throws Error when none is running or
+    /// its class is not registered.
+    static ExcelComApplication AttachRunning();
+    explicit ExcelComApplication(DispatchObject application) : application_(std::move(application)) {}
+
+    /// Writes ScreenUpdating.
+    void SetScreenUpdating(bool on) const;
+    /// ActiveSheet, which must be a worksheet.
+    ExcelComWorksheet ActiveSheet() const;
+    /// ActiveWorkbook.Name.
+    std::u16string ActiveWorkbookName() const;
+    /// Selection, which must be a range.
+    ExcelComRange Selection() const;
+
+private:
+    DispatchObject application_;
+};
+
+} // namespace gridvane

@@ -1,0 +1,311 @@
+// The spreadsheet's object model over COM, driven against automation objects built in the test that
+// answer by name like the spreadsheet's and count their references.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <objbase.h>
+#include <oleauto.h>
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <vector>
+
+#include "base/Error.h"
+#include "excel/ExcelComWin.h"
+
+namespace gridvane {
+namespace {
+
+constexpr GUID kIidWorksheet{0x000208D8, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+constexpr GUID kIidRange{0x00020846, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+
+int liveObjects = 0;
+std::vector<LCID> locales; // the locale of every call
+
+// A member: fills the result from the arguments (given in call order) or fails.
+using Member = std::function<HRESULT(const std::vector<VARIANT>& args, VARIANT* result)>;
+
+class FakeObject final : public IDispatch {
+public:
+    explicit FakeObject(std::vector<GUID> iids = {}) : iids_(std::move(iids)) { ++liveObjects; }
+
+    FakeObject* Add(const wchar_t* name, Member member)
+    {
+        names_.push_back(name);
+        members_.push_back(std::move(member));
+        return this;
+    }
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override
+    {
+        *out = nullptr;
+        bool offered = IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDispatch);
+        for (const GUID& g : iids_)
+            offered = offered || IsEqualIID(iid, g);
+        if (!offered)
+            return E_NOINTERFACE;
+        *out = static_cast<IDispatch*>(this);
+        AddRef();
+        return S_OK;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
+    ULONG STDMETHODCALLTYPE Release() override
+    {
+        const ULONG left = --refs_;
+        if (left == 0) {
+            --liveObjects;
+            delete this;
+        }
+        return left;
+    }
+    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override
+    {
+        *count = 0;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT, LCID, DISPID* id) override
+    {
+        for (std::size_t i = 0; i < names_.size(); ++i) {
+            if (names_[i] == names[0]) {
+                *id = static_cast<DISPID>(i + 1);
+                return S_OK;
+            }
+        }
+        return DISP_E_UNKNOWNNAME;
+    }
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID locale, WORD, DISPPARAMS* params, VARIANT* result,
+                                     EXCEPINFO*, UINT*) override
+    {
+        locales.push_back(locale);
+        std::vector<VARIANT> args(params->rgvarg, params->rgvarg + params->cArgs);
+        std::reverse(args.begin(), args.end());
+        if (result != nullptr)
+            VariantInit(result);
+        return members_.at(static_cast<std::size_t>(id - 1))(args, result);
+    }
+
+private:
+    ~FakeObject() = default;
+    ULONG refs_ = 1;
+    std::vector<GUID> iids_;
+    std::vector<std::wstring> names_;
+    std::vector<Member> members_;
+};
+
+Member Number(double value)
+{
+    return [value](const std::vector<VARIANT>&, VARIANT* result) {
+        result->vt = VT_R8;
+        result->dblVal = value;
+        return S_OK;
+    };
+}
+
+Member Text(const wchar_t* text)
+{
+    return [text](const std::vector<VARIANT>&, VARIANT* result) {
+        result->vt = VT_BSTR;
+        result->bstrVal = SysAllocString(text);
+        return S_OK;
+    };
+}
+
+Member Kind(VARTYPE type)
+{
+    return [type](const std::vector<VARIANT>&, VARIANT* result) {
+        result->vt = type;
+        if (type == VT_BOOL)
+            result->boolVal = VARIANT_TRUE;
+        if (type == VT_ERROR)
+            result->scode = static_cast<SCODE>(0x800A07D7);
+        return S_OK;
+    };
+}
+
+// A new object from make at every call, as the spreadsheet hands out a new object each time.
+Member Object(std::function<FakeObject*(const std::vector<VARIANT>&)> make)
+{
+    return [make](const std::vector<VARIANT>& args, VARIANT* result) {
+        FakeObject* object = make(args);
+        if (object == nullptr)
+            return S_OK; // empty
+        result->vt = VT_DISPATCH;
+        result->pdispVal = object;
+        return S_OK;
+    };
+}
+
+FakeObject* Count(double n)
+{
+    return (new FakeObject)->Add(L"Count", Number(n));
+}
+
+// One cell, or with merged set the top-left cell of a merged area of 2 rows and 3 columns.
+FakeObject* Cell(bool merged, std::vector<std::wstring>* borderLog)
+{
+    auto* cell = new FakeObject({kIidRange});
+    cell->Add(L"ColumnWidth", Number(8.43))
+        ->Add(L"RowHeight", Number(18.75))
+        ->Add(L"HorizontalAlignment", Number(-4108))
+        ->Add(L"Font", Object([](const auto&) { return (new FakeObject)->Add(L"Size", Number(11)); }))
+        ->Add(L"Text", Text(L"品名\n型番"))
+        ->Add(L"Value2", Number(12.5))
+        ->Add(L"Borders", Object([borderLog](const std::vector<VARIANT>& args) {
+                  const LONG index = args.at(0).lVal;
+                  borderLog->push_back(std::to_wstring(index));
+                  return (new FakeObject)->Add(L"LineStyle", Number(index == 8 ? 1 : -4142));
+              }))
+        ->Add(L"MergeCells", merged ? Kind(VT_BOOL) : Kind(VT_EMPTY))
+        ->Add(L"MergeArea", Object([](const auto&) {
+                  return (new FakeObject({kIidRange}))
+                      ->Add(L"Rows", Object([](const auto&) { return Count(2); }))
+                      ->Add(L"Columns", Object([](const auto&) { return Count(3); }))
+                      ->Add(L"Left", Number(48))
+                      ->Add(L"Top", Number(15.5));
+              }));
+    return cell;
+}
+
+struct Excel {
+    std::vector<bool> screenUpdating;
+    std::vector<std::wstring> addresses;
+    std::vector<std::wstring> borders;
+    bool sheetIsWorksheet = true;
+    bool selectionIsRange = true;
+    bool hasWorkbook = true;
+
+    FakeObject* Application()
+    {
+        auto* app = new FakeObject;
+        app->Add(L"ScreenUpdating", [this](const std::vector<VARIANT>& args, VARIANT*) {
+            screenUpdating.push_back(args.at(0).vt == VT_BOOL && args.at(0).boolVal != VARIANT_FALSE);
+            return S_OK;
+        });
+        app->Add(L"ActiveSheet", Object([this](const auto&) {
+            auto* sheet = new FakeObject(sheetIsWorksheet ? std::vector<GUID>{kIidWorksheet} : std::vector<GUID>{});
+            sheet->Add(L"Name", Text(L"部品表"));
+            sheet->Add(L"Range", Object([this](const std::vector<VARIANT>& args) {
+                addresses.emplace_back(args.at(0).bstrVal, SysStringLen(args.at(0).bstrVal));
+                return Cell(addresses.back() == L"B1", &borders);
+            }));
+            return sheet;
+        }));
+        app->Add(L"ActiveWorkbook", Object([this](const auto&) {
+            return hasWorkbook ? (new FakeObject)->Add(L"Name", Text(L"Book1.xlsx")) : nullptr;
+        }));
+        app->Add(L"Selection", Object([this](const auto&) {
+            return (new FakeObject(selectionIsRange ? std::vector<GUID>{kIidRange} : std::vector<GUID>{}))
+                ->Add(L"Row", Number(1))
+                ->Add(L"Column", Number(2))
+                ->Add(L"Rows", Object([](const auto&) { return Count(97); }))
+                ->Add(L"Columns", Object([](const auto&) { return Count(15); }));
+        }));
+        return app;
+    }
+};
+
+class ExcelComWin : public ::testing::Test {
+protected:
+    ComApartment apartment;
+    void SetUp() override
+    {
+        liveObjects = 0;
+        locales.clear();
+    }
+    void TearDown() override { EXPECT_EQ(liveObjects, 0) << "objects left behind"; }
+};
+
+TEST_F(ExcelComWin, ReadsTheSelectionAndItsCells)
+{
+    Excel excel;
+    {
+        const ExcelComApplication app{DispatchObject(excel.Application())};
+        app.SetScreenUpdating(false);
+        const ExcelComWorksheet sheet = app.ActiveSheet();
+        EXPECT_EQ(app.ActiveWorkbookName(), u"Book1.xlsx");
+        EXPECT_EQ(sheet.Name(), u"部品表");
+        const ExcelComRange selection = app.Selection();
+        EXPECT_EQ(selection.Row(), 1);
+        EXPECT_EQ(selection.Column(), 2);
+        EXPECT_EQ(selection.RowsCount(), 97);
+        EXPECT_EQ(selection.ColumnsCount(), 15);
+
+        const ExcelComRange cell = sheet.Range(u"B1");
+        EXPECT_EQ(cell.ColumnWidth(), 8.43);
+        EXPECT_EQ(cell.RowHeight(), 18.75);
+        EXPECT_EQ(cell.HorizontalAlignment(), -4108);
+        EXPECT_EQ(cell.FontSize(), 11);
+        EXPECT_EQ(cell.Text(), u"品名\n型番");
+        EXPECT_EQ(cell.Value2(), DispatchValue(12.5));
+        for (const std::int32_t index : {8, 9, 7, 10, 5, 6})
+            EXPECT_EQ(cell.BorderLineStyle(index), index == 8 ? 1 : -4142) << index;
+        EXPECT_TRUE(cell.MergeCells());
+        EXPECT_FALSE(sheet.Range(u"C1").MergeCells());
+        const ExcelComRange area = cell.MergeArea();
+        EXPECT_EQ(area.RowsCount(), 2);
+        EXPECT_EQ(area.ColumnsCount(), 3);
+        EXPECT_EQ(area.Left(), 48);
+        EXPECT_EQ(area.Top(), 15.5);
+        app.SetScreenUpdating(true);
+    }
+    EXPECT_EQ(excel.screenUpdating, (std::vector<bool>{false, true}));
+    EXPECT_EQ(excel.addresses, (std::vector<std::wstring>{L"B1", L"C1"}));
+    EXPECT_EQ(excel.borders, (std::vector<std::wstring>{L"8", L"9", L"7", L"10", L"5", L"6"}));
+    ASSERT_FALSE(locales.empty());
+    for (const LCID locale : locales)
+        EXPECT_EQ(locale, GetUserDefaultLCID());
+}
+
+TEST_F(ExcelComWin, RefusesObjectsOfTheWrongKind)
+{
+    const struct {
+        const char* what;
+        void (*change)(Excel&);
+        std::function<void(const ExcelComApplication&)> call;
+        const char* message;
+    } cases[] = {
+        {"a chart sheet is active", [](Excel& e) { e.sheetIsWorksheet = false; },
+         [](const ExcelComApplication& app) { app.ActiveSheet(); }, "ActiveSheet: ワークシートではありません"},
+        {"a shape is selected", [](Excel& e) { e.selectionIsRange = false; },
+         [](const ExcelComApplication& app) { app.Selection(); }, "Selection: セル範囲ではありません"},
+        {"no workbook is open", [](Excel& e) { e.hasWorkbook = false; },
+         [](const ExcelComApplication& app) { app.ActiveWorkbookName(); }, "ActiveWorkbook: オブジェクトではありません"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Excel excel;
+        c.change(excel);
+        const ExcelComApplication app{DispatchObject(excel.Application())};
+        try {
+            c.call(app);
+            ADD_FAILURE() << "no error";
+        } catch (const Error& error) {
+            EXPECT_STREQ(error.what(), c.message);
+        }
+    }
+}
+
+TEST_F(ExcelComWin, RefusesValuesThatCannotBeConverted)
+{
+    auto* cell = (new FakeObject({kIidRange}))
+                     ->Add(L"Font", Object([](const auto&) { return (new FakeObject)->Add(L"Size", Kind(VT_NULL)); }))
+                     ->Add(L"Value2", Kind(VT_ERROR))
+                     ->Add(L"ColumnWidth", Kind(VT_EMPTY));
+    const ExcelComRange range{DispatchObject(cell)};
+    EXPECT_THROW(range.FontSize(), Error);     // characters of different sizes
+    EXPECT_THROW(range.Value2(), Error);       // an error value such as a division by zero
+    EXPECT_EQ(range.ColumnWidth(), 0);         // empty counts as 0
+    EXPECT_THROW(range.RowHeight(), Error);    // a member the object does not have
+}
+
+TEST_F(ExcelComWin, AttachesOnlyToARunningSpreadsheet)
+{
+    // Neither registered nor running here.
+    EXPECT_THROW(ExcelComApplication::AttachRunning(), Error);
+}
+
+} // namespace
+} // namespace gridvane
