@@ -35,6 +35,9 @@ TEST(Cp932Win, EncodesWithMicrosoftsTableAndNoBestFit)
         {u"髙", "FB FC"},                  // IBM extension
         {u"\u0080\uF8F0\uF8F1\uF8F3", "80 A0 FD FF"}, // the single bytes of Windows' table
         {u"é\u301C", "3F 3F"},             // no best-fit neighbours: e with acute, the wave dash
+        {u"¥—¢£¬‖−", "3F 3F 3F 3F 3F 3F 3F"}, // nor for these
+        {u"ⅰⅠ≒纊", "FA 40 87 54 81 E0 FA 5C"}, // JIS X 0208, then NEC row 13, then IBM; never ED/EE
+        {u"∥－", "81 61 81 7C"},
         {u"a\U0001F600b", "61 3F 62"},     // a character outside the basic plane is one "?"
         {u"\xD800x\xDC00", "3F 78 3F"},    // lone surrogates
     };

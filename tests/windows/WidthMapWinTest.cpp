@@ -29,6 +29,30 @@ TEST(WidthMapWin, NarrowToWide)
     EXPECT_TRUE(alone[1] == u'\u309B' || alone[1] == u'\u3099') << std::hex << static_cast<int>(alone[1]);
 }
 
+TEST(WidthMapWin, AsciiAndTheHalfWidthFormsRoundTrip)
+{
+    for (char16_t c = 0x21; c <= 0x7E; ++c) {
+        const std::u16string narrow(1, c);
+        const std::u16string wide(1, static_cast<char16_t>(c + 0xFEE0));
+        if (c == u'\\') {
+            // Wine's mapping leaves the backslash and the full-width reverse solidus alone.
+            EXPECT_TRUE(ToFullWidth(narrow) == wide || ToFullWidth(narrow) == narrow);
+            EXPECT_TRUE(ToHalfWidth(wide) == narrow || ToHalfWidth(wide) == wide);
+            continue;
+        }
+        EXPECT_EQ(ToFullWidth(narrow), wide) << std::hex << static_cast<int>(c);
+        EXPECT_EQ(ToHalfWidth(wide), narrow) << std::hex << static_cast<int>(c);
+    }
+    // Half-width katakana and punctuation (not the sound marks, which map to marks of their own).
+    for (char16_t c = 0xFF61; c <= 0xFF9D; ++c) {
+        const std::u16string narrow(1, c);
+        const std::u16string wide = ToFullWidth(narrow);
+        ASSERT_EQ(wide.size(), 1u) << std::hex << static_cast<int>(c);
+        EXPECT_TRUE(wide[0] >= 0x3000 && wide[0] < 0x3100) << std::hex << static_cast<int>(c);
+        EXPECT_EQ(ToHalfWidth(wide), narrow) << std::hex << static_cast<int>(c);
+    }
+}
+
 TEST(WidthMapWin, WideToNarrow)
 {
     const struct {
