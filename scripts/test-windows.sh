@@ -56,6 +56,14 @@ acp=$(wine cmd /c "reg query HKLM\\System\\CurrentControlSet\\Control\\Nls\\Code
 echo "Wine's ANSI code page: ${acp:-unknown}"
 
 status=0
+# The window is not cross-built (no Qt for MinGW here): at least keep Linux-only calls out of its code.
+linux_only='#include <(unistd\.h|sys/[a-z_]+\.h|dlfcn\.h|pwd\.h|iconv\.h|langinfo\.h|fcntl\.h)>|"/proc/|"/usr/|"/tmp/'
+if found=$(grep -rnE "$linux_only" ui app --include='*.cpp' --include='*.h' 2>/dev/null) && [ -n "$found" ]; then
+  echo "== Linux-only calls in the window's code:" >&2
+  echo "$found" >&2
+  status=1
+fi
+
 echo "== Core tests under Wine"
 CTEST_OUTPUT_ON_FAILURE=1 ctest --test-dir "$out/core" -j "$jobs" || status=1
 
