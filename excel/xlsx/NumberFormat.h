@@ -23,6 +23,8 @@ public:
     std::u16string FormatNumber(double value, std::u16string_view formatCode);
     /// A text through the text section of formatCode (the text unchanged when the code has none).
     std::u16string FormatText(std::u16string_view text, std::u16string_view formatCode);
+    /// A Boolean as the spreadsheet shows it whatever the format: "TRUE" or "FALSE".
+    static std::u16string FormatBoolean(bool value);
 
 private:
     struct Impl;
