@@ -384,7 +384,8 @@ void ClosestFraction(double f, long long maxDen, long long& num, long long& den)
     bool capped = false;
     for (int step = 0; step < 64; ++step) {
         const double a = std::floor(x);
-        if (a > 1e15) {
+        if (a > static_cast<double>(maxDen)) {
+            capped = true;
             break;
         }
         const long long ai = static_cast<long long>(a);
@@ -435,22 +436,29 @@ std::u16string RenderFraction(const Section& s, double a, bool minus)
 {
     const double w = a * Pow10(2 * s.percent);
     const bool hasInt = s.intDigits > 0;
-    double whole = hasInt ? std::floor(w) : 0.0;
-    const double f = w - whole;
+    double whole = 0;
     long long num = 0, den = 1;
-    if (s.fixedDen > 0) {
-        den = s.fixedDen;
-        num = static_cast<long long>(std::floor(std::min(f, 1e15) * static_cast<double>(den) + 0.5));
-    } else if (hasInt || w < 1e9) {
-        const double ff = hasInt ? f : w - std::floor(w);
-        long long maxDen = 1;
-        for (int k = 0; k < std::max(1, s.denDigits); ++k)
-            maxDen *= 10;
-        ClosestFraction(ff, maxDen - 1, num, den);
+    std::string bigNumerator;
+    if (!(w < 1e15)) {
+        // No fraction left to show at this magnitude (or the value overflowed with %).
+        if (hasInt)
+            whole = w;
+        else
+            bigNumerator = DigitsOf(w);
+    } else {
+        whole = hasInt ? std::floor(w) : 0.0;
+        const double f = w - std::floor(w);
+        if (s.fixedDen > 0) {
+            den = s.fixedDen;
+            num = static_cast<long long>(std::floor(f * static_cast<double>(den) + 0.5));
+        } else {
+            long long maxDen = 1;
+            for (int k = 0; k < std::max(1, s.denDigits); ++k)
+                maxDen *= 10;
+            ClosestFraction(f, maxDen - 1, num, den);
+        }
         if (!hasInt)
             num += static_cast<long long>(std::floor(w)) * den;
-    } else {
-        num = static_cast<long long>(std::min(w, 9e17));
     }
     if (hasInt && num >= den) {
         whole += 1;
@@ -460,7 +468,7 @@ std::u16string RenderFraction(const Section& s, double a, bool minus)
     std::string ip = DigitsOf(whole);
     if (ip.empty() && blankFraction)
         ip.push_back('0');
-    const std::string np = std::to_string(num);
+    const std::string np = bigNumerator.empty() ? std::to_string(num) : bigNumerator;
     const std::string dp = std::to_string(den);
 
     std::u16string out;

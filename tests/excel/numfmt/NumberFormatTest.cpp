@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <limits>
 #include <string>
 #include <vector>
@@ -396,7 +397,10 @@ TEST(NumberFormat, UnusableCodesAndValuesNeverFail)
         {u"0.00E+00", 1e308, u"1.00E+308"},
         {u"0.00E+00", 5e-324, u"4.94E-324"},
         {u"# ?/?", 1e15, u"1000000000000000    "},
-        {u"?/?", 1e300, u"900000000000000000/1"},
+        {u"?/?", 1e20, u"100000000000000000000/1"},
+        {u"?/?%", 1e305, u"1" + std::u16string(307, u'0') + u"/1%"},
+        {u"# ?/?%", 1e305, u"1" + std::u16string(307, u'0') + u"    %"},
+        {u"# ?/8", 1e300 * 1e10, u"#NUM!"},
         {u"[<0]\"▲\"#,##0;#,##0", -1234, u"▲1,234"},
         {u"[<0]\"▲\"#,##0;#,##0", 1234, u"1,234"},
         {u"\\", 5, u"5"},
@@ -429,6 +433,53 @@ TEST(NumberFormat, CacheKeepsCodesApart)
         EXPECT_EQ(f.FormatNumber(k, u"0\"" + mark + u"\""), FromUtf8(std::to_string(k)) + mark);
     }
 }
+
+} // namespace
+} // namespace gridvane
+
+namespace gridvane {
+namespace {
+
+#ifndef _WIN32 // Python is at hand only in the Linux build
+// Dates against Python's calendar, an independent reckoning: every 997th day from 1 March 1900 to
+// 31 December 9999, in both date systems.
+TEST(NumberFormat, DatesAgreeWithAnIndependentCalendar)
+{
+    const std::string script =
+        "import datetime as d\n"
+        "for base in (d.date(1899, 12, 30), d.date(1904, 1, 1)):\n"
+        "    first = 61 if base.year == 1899 else 0\n"
+        "    last = (d.date(9999, 12, 31) - base).days\n"
+        "    for s in list(range(first, last + 1, 997)) + [last]:\n"
+        "        t = base + d.timedelta(days=s)\n"
+        "        print(s, t.year, t.month, t.day, t.isoweekday() % 7)\n"
+        "    print('-')\n";
+    const std::string command = std::string(GRIDVANE_PYTHON) + " -c \"" + script + "\"";
+    FILE* pipe = popen(command.c_str(), "r");
+    ASSERT_NE(pipe, nullptr);
+    const char16_t* const days[] = {u"日", u"月", u"火", u"水", u"木", u"金", u"土"};
+    NumberFormatter f1900(false), f1904(true);
+    NumberFormatter* f = &f1900;
+    int checked = 0;
+    char line[128];
+    while (fgets(line, sizeof line, pipe)) {
+        if (line[0] == '-') {
+            f = &f1904;
+            continue;
+        }
+        long serial = 0;
+        int y = 0, m = 0, day = 0, wd = 0;
+        ASSERT_EQ(sscanf(line, "%ld %d %d %d %d", &serial, &y, &m, &day, &wd), 5);
+        const std::u16string expected = FromUtf8(std::to_string(y) + "/" + std::to_string(m) + "/" +
+                                                 std::to_string(day) + " ") + days[wd];
+        ASSERT_EQ(ToUtf8(f->FormatNumber(static_cast<double>(serial), u"yyyy/m/d aaa")), ToUtf8(expected))
+            << "serial " << serial << (f == &f1904 ? " (1904)" : "");
+        ++checked;
+    }
+    pclose(pipe);
+    EXPECT_GT(checked, 5000);
+}
+#endif
 
 } // namespace
 } // namespace gridvane
