@@ -421,6 +421,34 @@ TEST(NumberFormat, UnusableCodesAndValuesNeverFail)
                 (void)f.FormatNumber(v, std::u16string_view(code).substr(0, n));
 }
 
+// Random codes from the characters that mean something in a code: whatever comes out, nothing throws,
+// crashes (the sanitizer build runs this too) or takes long.
+TEST(NumberFormat, RandomCodesRenderSomething)
+{
+    const std::u16string_view pieces[] = {u"0", u"#", u"?", u".", u",", u"%", u"E+", u"e-", u"/", u"@", u";",
+                                          u"\"x\"", u"\\", u"_", u"*", u"[h]", u"[<0]", u"[$-411]", u"[DBNum1]",
+                                          u"[$¥-411]", u"y", u"m", u"d", u"h", u"s", u"g", u"e", u"aaa", u"AM/PM",
+                                          u"A/P", u" ", u"General", u"[Red]", u"[>=1e300]", u"8", u"\"", u"["};
+    const double values[] = {0.0, 1.0, -1.0, 0.5, -1234.5678, 45383.625, 1e15, -1e-15, 1e300, 2958465.99999,
+                             std::numeric_limits<double>::quiet_NaN(), 5e-324, -0.0};
+    NumberFormatter f;
+    unsigned x = 2024;
+    size_t total = 0;
+    for (int k = 0; k < 20000; ++k) {
+        std::u16string code;
+        x = x * 1103515245u + 12345u;
+        const unsigned len = (x >> 16) % 12;
+        for (unsigned j = 0; j < len; ++j) {
+            x = x * 1103515245u + 12345u;
+            code += pieces[(x >> 16) % std::size(pieces)];
+        }
+        for (double v : values)
+            total += f.FormatNumber(v, code).size();
+        total += f.FormatText(u"文字", code).size();
+    }
+    EXPECT_GT(total, 0u);
+}
+
 TEST(NumberFormat, CacheKeepsCodesApart)
 {
     NumberFormatter f;
