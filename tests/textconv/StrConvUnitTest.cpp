@@ -1,0 +1,177 @@
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <map>
+
+#include "base/Utf.h"
+#include "textconv/Cp932.h"
+#include "textconv/StrConvUnit.h"
+
+namespace gridvane {
+namespace {
+
+using Conversion = std::u16string (*)(std::u16string_view);
+
+// The full-width forms of the bytes 0xA0-0xDF, and the 29 symbols with their results.
+constexpr std::u16string_view kHalfKanaFull =
+    u"　。「」、・ヲァィゥェォャュョッーアイウエオカキクケコサシスセソタチツテトナニヌネノハヒフヘホマミムメモヤユヨラリルレロワン゛゜";
+constexpr std::u16string_view kSymbols = u"，．：；？！｀＾＿／｜（）［］｛｝＋－＝＜＞￥＄％＃＆＊＠";
+constexpr std::u16string_view kSymbolResults = u",.:;?!`^_/l()[]{}+-=<>\\$%#&*@";
+constexpr std::u16string_view kVoiced = u"ｶガｷギｸグｹゲｺゴｻザｼジｽズｾゼｿゾﾀダﾁヂﾂヅﾃデﾄドﾊバﾋビﾌブﾍベﾎボｳヴ";
+constexpr std::u16string_view kSemiVoiced = u"ﾊパﾋピﾌプﾍペﾎポ";
+
+TEST(StrConvUnit, TablesHoldTheirCharacters)
+{
+    std::string kana;
+    for (const auto entry : HalfKanaTable) {
+        EXPECT_EQ(entry.size(), 2u);
+        kana += entry;
+    }
+    EXPECT_EQ(ToUtf8(DecodeCp932(kana)), ToUtf8(kHalfKanaFull));
+    EXPECT_EQ(VoicedKanaPairs.size(), 63u);
+    EXPECT_EQ(ToUtf8(DecodeCp932(VoicedKanaPairs)), ToUtf8(kVoiced));
+    EXPECT_EQ(SemiVoicedKanaPairs.size(), 15u);
+    EXPECT_EQ(ToUtf8(DecodeCp932(SemiVoicedKanaPairs)), ToUtf8(kSemiVoiced));
+    std::string codes, bytes;
+    for (const FullSymbol& s : FullSymbolTable) {
+        codes += static_cast<char>(s.code >> 8);
+        codes += static_cast<char>(s.code & 0xFF);
+        bytes += s.byte;
+    }
+    EXPECT_EQ(ToUtf8(DecodeCp932(codes)), ToUtf8(kSymbols));
+    EXPECT_EQ(ToUtf8(DecodeCp932(bytes)), ToUtf8(kSymbolResults));
+}
+
+TEST(StrConvUnit, Examples)
+{
+    const struct {
+        const char* name;
+        Conversion f;
+        std::u16string text;
+        std::u16string expected;
+    } cases[] = {
+        {"digits", FullDigitsToHalf, u"", u""},
+        {"digits", FullDigitsToHalf, u"１２３ＡＢ", u"123ＡＢ"},
+        {"digits", FullDigitsToHalf, u"０９／９０", u"09／90"},
+        {"alpha", FullAlphaToHalf, u"", u""},
+        {"alpha", FullAlphaToHalf, u"１２３ＡＢ", u"１２３AB"},
+        {"alpha", FullAlphaToHalf, u"ＡＺａｚ＠［｀｛", u"AZaz＠［｀｛"},
+        {"symbols", FullSymbolsToHalf, u"", u""},
+        {"symbols", FullSymbolsToHalf, u"（１）＋［Ａ］", u"(１)+[Ａ]"},
+        {"symbols", FullSymbolsToHalf, u"ａ｜ｂ", u"ａlｂ"},
+        {"symbols", FullSymbolsToHalf, u"￥100", u"\\100"},
+        {"symbols", FullSymbolsToHalf, u"＼～　、。“”’￣", u"＼～　、。“”’￣"},
+        {"kana", HalfKanaToFull, u"", u""},
+        {"kana", HalfKanaToFull, u"ｶﾞｷﾞ", u"ガギ"},
+        {"kana", HalfKanaToFull, u"ﾊﾟﾋﾟｳﾞ", u"パピヴ"},
+        {"kana", HalfKanaToFull, u"ｱﾞﾜﾞｶﾟｦﾞ", u"ア゛ワ゛カ゜ヲ゛"},
+        {"kana", HalfKanaToFull, u"ﾞ", u"゛"},
+        {"kana", HalfKanaToFull, u"ﾟﾞｶ", u"゜゛カ"},
+        {"kana", HalfKanaToFull, u"ｶﾞﾞ", u"ガ゛"},
+        {"kana", HalfKanaToFull, u"ｺﾞﾐｶﾞ", u"ゴミガ"},        // joined at the very end
+        {"kana", HalfKanaToFull, u"ｱｶ", u"アカ"},            // last character through the table
+        {"kana", HalfKanaToFull, u"｢ｱ｣｡､･ｰ", u"「ア」。、・ー"},
+        {"kana", HalfKanaToFull, u"\uF8F0", u"　"},
+        {"kana", HalfKanaToFull, u"\uF8F1\uF8F3\u0080", u"\uF8F1\uF8F3\u0080"},
+        {"kana", HalfKanaToFull, u"abc ＡＢＣ ガ", u"abc ＡＢＣ ガ"},
+        {"kana", HalfKanaToFull, u"ｶ\u3099", u"カ?"},                // combining mark: not in CP932
+        // Kanji whose trail byte lies in 0xA0-0xDF: 熙 EA A4, 槇 EA A0, 宛 88 B6, 萎 88 DE, 衣 88 DF.
+        {"kana", HalfKanaToFull, u"熙槇宛ﾞ萎衣ﾟ", u"熙槇宛゛萎衣゜"},
+        {"digits", FullDigitsToHalf, u"熙槇１", u"熙槇1"},
+        {"alpha", FullAlphaToHalf, u"熙槇Ａ", u"熙槇A"},
+        {"symbols", FullSymbolsToHalf, u"熙槇＋", u"熙槇+"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(ToUtf8(c.f(c.text)), ToUtf8(c.expected)) << c.name << ": " << ToUtf8(c.text);
+}
+
+TEST(StrConvUnit, CharactersOutsideCp932BecomeQuestionMarks)
+{
+    const std::u16string text = u"a\U0001F600¥é\xD800〜";
+    for (const Conversion f : {FullDigitsToHalf, FullAlphaToHalf, FullSymbolsToHalf, HalfKanaToFull})
+        EXPECT_EQ(ToUtf8(f(text)), "a?????");
+    EXPECT_EQ(ToUtf8(HalfKanaToFull(u"ｶ\U0001F600ﾞ")), "カ?゛");
+}
+
+// What each function must make of one character, from the tables above and the code point ranges.
+std::u16string ExpectedDigits(char16_t c)
+{
+    return std::u16string(1, c >= u'０' && c <= u'９' ? static_cast<char16_t>(c - 0xFEE0) : c);
+}
+
+std::u16string ExpectedAlpha(char16_t c)
+{
+    const bool letter = (c >= u'Ａ' && c <= u'Ｚ') || (c >= u'ａ' && c <= u'ｚ');
+    return std::u16string(1, letter ? static_cast<char16_t>(c - 0xFEE0) : c);
+}
+
+std::u16string ExpectedSymbols(char16_t c)
+{
+    const std::size_t at = kSymbols.find(c);
+    return std::u16string(1, at == std::u16string_view::npos ? c : kSymbolResults[at]);
+}
+
+std::u16string ExpectedKana(char16_t c)
+{
+    if (c == u'\uF8F0')
+        return u"　";
+    if (c >= u'\uFF61' && c <= u'\uFF9F')
+        return std::u16string(1, kHalfKanaFull[c - 0xFF60]);
+    return std::u16string(1, c);
+}
+
+TEST(StrConvUnit, EveryCp932CharacterComesBackOrIsConverted)
+{
+    const struct {
+        const char* name;
+        Conversion f;
+        std::u16string (*expected)(char16_t);
+    } functions[] = {
+        {"digits", FullDigitsToHalf, ExpectedDigits},
+        {"alpha", FullAlphaToHalf, ExpectedAlpha},
+        {"symbols", FullSymbolsToHalf, ExpectedSymbols},
+        {"kana", HalfKanaToFull, ExpectedKana},
+    };
+    std::u16string all;
+    for (char32_t c = 0; c < 0x10000; ++c)
+        if (IsCp932Representable(c))
+            all += static_cast<char16_t>(c);
+    ASSERT_GT(all.size(), 7900u);
+
+    for (const auto& fn : functions) {
+        std::u16string expectedAll;
+        for (const char16_t c : all) {
+            const std::u16string one(1, c);
+            const std::u16string expected = fn.expected(c);
+            ASSERT_EQ(ToUtf8(fn.f(one)), ToUtf8(expected)) << fn.name << " U+" << std::hex << static_cast<int>(c);
+            // Between neighbours that every walk must step over whole: a two-byte character's trail
+            // byte is never read as a kana, a sound mark, or a lead byte.
+            ASSERT_EQ(ToUtf8(fn.f(u"ｱ" + one + u"ｱ")), ToUtf8(fn.f(u"ｱ") + expected + fn.f(u"ｱ")))
+                << fn.name << " U+" << std::hex << static_cast<int>(c);
+            expectedAll += expected;
+        }
+        EXPECT_EQ(fn.f(all), expectedAll) << fn.name;
+    }
+}
+
+TEST(StrConvUnit, SoundMarksJoinOnlyTheirKana)
+{
+    // Every CP932 character followed by ﾞ and by ﾟ: only the kana of the pair lists join.
+    for (char32_t c = 0; c < 0x10000; ++c) {
+        if (!IsCp932Representable(c))
+            continue;
+        const auto k = static_cast<char16_t>(c);
+        for (const char16_t mark : {u'ﾞ', u'ﾟ'}) {
+            const std::u16string_view pairs = mark == u'ﾞ' ? kVoiced : kSemiVoiced;
+            std::u16string expected = ExpectedKana(k) + ExpectedKana(mark);
+            for (std::size_t i = 0; i < pairs.size(); i += 2)
+                if (pairs[i] == k)
+                    expected = std::u16string(1, pairs[i + 1]);
+            const std::u16string text = {k, mark};
+            ASSERT_EQ(ToUtf8(HalfKanaToFull(text)), ToUtf8(expected)) << "U+" << std::hex << static_cast<int>(c);
+        }
+    }
+}
+
+} // namespace
+} // namespace gridvane
