@@ -11,6 +11,8 @@ std::u16string BuiltinNumberFormatCode(int id);
 
 /// Renders cell values through number format codes as the spreadsheet displays them. Parses each code once
 /// and keeps it (cache by code). Never throws on any code or value: an unusable code renders as General.
+/// A date or time the spreadsheet cannot show (negative, after 9999-12-31) renders as "########", a NaN or
+/// infinity as "#NUM!". One formatter per thread: the cache is not shared safely.
 class NumberFormatter {
 public:
     /// date1904: the workbook uses the 1904 date system.
