@@ -565,8 +565,14 @@ std::u16string RenderDate(const Section& s, double a, bool negative, bool date19
     const double maxSerial = date1904 ? 2957003.0 : 2958465.0;
     if (negative || !(a < maxSerial + 1))
         return std::u16string(kNoDate);
+    // Times are rounded to the shown precision of seconds; without seconds, to the millisecond, so that
+    // 23:59:59.6 stays in its minute and day.
+    bool showsSeconds = false;
+    for (const Token& t : s.tokens)
+        showsSeconds = showsSeconds || t.kind == Tok::Second || t.kind == Tok::ElapsedS;
+    const int digits = showsSeconds ? s.subSecond : 3;
     long long scale = 1;
-    for (int k = 0; k < s.subSecond; ++k)
+    for (int k = 0; k < digits; ++k)
         scale *= 10;
     const long long perDay = 86400LL * scale;
     const long long units = static_cast<long long>(std::floor(a * static_cast<double>(perDay) + 0.5));
@@ -633,7 +639,7 @@ std::u16string RenderDate(const Section& s, double a, bool negative, bool date19
         case Tok::SubSecond: {
             out.push_back(u'.');
             long long v = sub;
-            for (int k = t.count; k < s.subSecond; ++k)
+            for (int k = t.count; k < digits; ++k)
                 v /= 10;
             AppendInt(out, v, t.count);
             break;
@@ -717,7 +723,9 @@ void KanjiNumber(std::u16string& out, std::u16string_view digits, int kind)
     }
 }
 
-std::u16string ApplyDbNum(const std::u16string& text, int kind)
+// Digits in kanji or full width: with place values (千二百三十四) for General and dates, digit by digit
+// (一二三四) for digit placeholders; [DBNum3] always digit by digit in full width.
+std::u16string ApplyDbNum(const std::u16string& text, int kind, bool placeValue)
 {
     std::u16string out;
     for (size_t i = 0; i < text.size();) {
@@ -734,7 +742,7 @@ std::u16string ApplyDbNum(const std::u16string& text, int kind)
         if (kind == 3) {
             for (char16_t d : run)
                 out.push_back(static_cast<char16_t>(u'０' + (d - u'0')));
-        } else if (i > 0 && text[i - 1] == u'.') {
+        } else if (!placeValue || (i > 0 && text[i - 1] == u'.')) {
             for (char16_t d : run)
                 out.push_back((kind == 1 ? u"〇一二三四五六七八九" : u"〇壱弐参四伍六七八九")[d - u'0']);
         } else {
@@ -761,8 +769,12 @@ std::u16string RenderSection(const Section& s, double value, bool minus, bool da
     case Kind::Fraction: out = RenderFraction(s, a, minus); break;
     case Kind::Date: out = RenderDate(s, a, value < 0, date1904); break;
     }
-    if (s.dbnum != 0)
-        out = ApplyDbNum(out, s.dbnum);
+    if (s.dbnum != 0) {
+        bool placeValue = s.kind == Kind::Date;
+        for (const Token& t : s.tokens)
+            placeValue = placeValue || t.kind == Tok::General;
+        out = ApplyDbNum(out, s.dbnum, placeValue);
+    }
     return out;
 }
 

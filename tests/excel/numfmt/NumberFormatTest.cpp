@@ -248,9 +248,12 @@ TEST(NumberFormat, Times)
         {u"h\"時\"mm\"分\"", 0.5 + 7.0 / 1440, u"12時07分"},
         {u"mm:ss", 1.0 / 1440 + 5.0 / 86400, u"01:05"},
         {u"m/d h:mm", 45383.5, u"4/1 12:00"},
-        {u"yyyy/m/d h:mm", 45383 + 23.0 / 24 + 59.0 / 1440 + 59.7 / 86400, u"2024/4/2 0:00"},
         // Minutes are not rounded when seconds are not shown.
         {u"h:mm", 10.0 / 24 + 59.6 / 1440, u"10:59"},
+        {u"h:mm", 23.0 / 24 + 59.0 / 1440 + 59.6 / 86400, u"23:59"},
+        {u"yyyy/m/d", 45383 + 23.0 / 24 + 59.0 / 1440 + 59.6 / 86400, u"2024/4/1"},
+        {u"yyyy/m/d", 45383 - 1e-10, u"2024/4/1"},
+        {u"h:mm", 0.5 - 1e-10, u"12:00"},
         // Seconds are rounded to the shown precision and carry upwards.
         {u"h:mm:ss", 10.0 / 24 + 59.0 / 1440 + 59.5 / 86400, u"11:00:00"},
         {u"h:mm:ss", 23.0 / 24 + 59.0 / 1440 + 59.6 / 86400, u"0:00:00"},
@@ -324,11 +327,16 @@ TEST(NumberFormat, DbNum)
 {
     CheckAll({
         {u"[DBNum1]General", 1234, u"千二百三十四"},
-        {u"[DBNum1]0", 10, u"十"},
-        {u"[DBNum1]0", 0, u"〇"},
-        {u"[DBNum1]0", 20015, u"二万十五"},
-        {u"[DBNum2]0", 1234, u"壱阡弐百参拾四"},
+        {u"[DBNum1]G/標準", 10, u"十"},
+        {u"[DBNum1]General", 0, u"〇"},
+        {u"[DBNum1]General", 20015, u"二万十五"},
+        {u"[DBNum1]General", 100000000, u"一億"},
+        {u"[DBNum1]General", 12.5, u"十二.五"},
+        {u"[DBNum2]General", 1234, u"壱阡弐百参拾四"},
+        {u"[DBNum1]0", 1230, u"一二三〇"},
+        {u"[DBNum2]0", 123, u"壱弐参"},
         {u"[DBNum3]0", 1234, u"１２３４"},
+        {u"[DBNum1]#,##0\"円\"", 1234, u"一,二三四円"},
         {u"[DBNum1][$-411]ggge\"年\"m\"月\"d\"日\"", 45383, u"令和六年四月一日"},
         {u"[DBNum1]m\"月\"", 45637, u"十二月"},
     });
