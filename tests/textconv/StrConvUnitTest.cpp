@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
-#include <functional>
-#include <map>
+#include <random>
 
 #include "base/Utf.h"
 #include "textconv/Cp932.h"
@@ -151,6 +150,63 @@ TEST(StrConvUnit, EveryCp932CharacterComesBackOrIsConverted)
             expectedAll += expected;
         }
         EXPECT_EQ(fn.f(all), expectedAll) << fn.name;
+    }
+}
+
+// The same rules stated on UTF-16 characters instead of bytes, for random texts.
+std::u16string Reference(std::u16string (*expected)(char16_t), bool joinsMarks, std::u16string_view text)
+{
+    std::u16string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char16_t c = text[i];
+        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
+            out += u'?';
+            ++i;
+            continue;
+        }
+        if (!IsCp932Representable(c)) {
+            out += u'?';
+            continue;
+        }
+        if (joinsMarks && i + 1 < text.size() && (text[i + 1] == u'ﾞ' || text[i + 1] == u'ﾟ')) {
+            const std::u16string_view pairs = text[i + 1] == u'ﾞ' ? kVoiced : kSemiVoiced;
+            std::size_t at = 0;
+            while (at < pairs.size() && pairs[at] != c)
+                at += 2;
+            if (at < pairs.size()) {
+                out += pairs[at + 1];
+                ++i;
+                continue;
+            }
+        }
+        out += expected(c);
+    }
+    return out;
+}
+
+TEST(StrConvUnit, RandomTextsFollowTheCharacterRules)
+{
+    const std::u16string pool = u"aZ09 ~\\０９ＡｚＺａ（）＋［］｜￥＼～，＠ｶｷﾊﾋﾎｳﾜｦｱﾞﾞﾟﾟ｡｢ｰ\uF8F0\u0080"
+                                u"熙槇宛萎衣漢ガパひ　、。¥é〜\U0001F600\xD800\xDC00";
+    const struct {
+        Conversion f;
+        std::u16string (*expected)(char16_t);
+        bool joinsMarks;
+    } functions[] = {
+        {FullDigitsToHalf, ExpectedDigits, false},
+        {FullAlphaToHalf, ExpectedAlpha, false},
+        {FullSymbolsToHalf, ExpectedSymbols, false},
+        {HalfKanaToFull, ExpectedKana, true},
+    };
+    std::mt19937 random(20230211);
+    std::uniform_int_distribution<std::size_t> pick(0, pool.size() - 1);
+    std::uniform_int_distribution<std::size_t> length(0, 12);
+    for (int n = 0; n < 20000; ++n) {
+        std::u16string text;
+        for (std::size_t i = length(random); i > 0; --i)
+            text += pool[pick(random)];
+        for (const auto& fn : functions)
+            ASSERT_EQ(ToUtf8(fn.f(text)), ToUtf8(Reference(fn.expected, fn.joinsMarks, text))) << ToUtf8(text);
     }
 }
 
