@@ -138,6 +138,9 @@ std::string LowerHex(std::string_view bytes)
 
 TEST(Cp932, EverySequenceDecodesAsMicrosoftsTable)
 {
+#ifdef _WIN32
+    GTEST_SKIP() << "the reference table comes from the build machine's Python";
+#endif
     const auto reference = ReferenceDecodeTable();
     ASSERT_GT(reference.size(), 9000u) << "Python's cp932 codec did not answer";
     for (const auto& s : AllSequences()) {
