@@ -1,0 +1,101 @@
+#pragma once
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+
+// The running spreadsheet as the import sees it: the operations it performs on the application, the
+// active worksheet and its ranges, and nothing more. On Windows they are automation calls into the
+// running spreadsheet; on Linux a workbook file stands in for it (excel/xlsx/).
+// Every operation throws Error when the spreadsheet refuses it or the object is not of the needed kind.
+
+namespace gridvane {
+
+/// A value as the spreadsheet returns it: empty, null, a number, a text, a Boolean or an error value.
+struct XlValue {
+    enum class Kind { Empty, Null, Number, Text, Boolean, Error };
+    Kind kind = Kind::Empty;
+    double number = 0;   // Number
+    std::u16string text; // Text; the error's text ("#DIV/0!") for Error
+    bool boolean = false;
+
+    static XlValue Empty() { return {}; }
+    static XlValue Null() { return {Kind::Null, 0, {}, false}; }
+    static XlValue Of(double v) { return {Kind::Number, v, {}, false}; }
+    static XlValue Of(std::u16string v) { return {Kind::Text, 0, std::move(v), false}; }
+    static XlValue OfBool(bool v) { return {Kind::Boolean, 0, {}, v}; }
+    static XlValue ErrorValue(std::u16string v) { return {Kind::Error, 0, std::move(v), false}; }
+};
+
+/// A numeric property: empty gives 0, a number itself (a Boolean 0 or -1). Throws Error naming what for
+/// null, an error value or a text that is not a number.
+double XlNumber(const XlValue& value, std::string_view what);
+/// The text form of a value: a text unchanged, empty "", a Boolean "True"/"False", a number in the general
+/// form with the decimal separator. Throws Error for null and error values.
+std::u16string XlTextForm(const XlValue& value, char16_t decimalSeparator);
+
+/// A range of cells: the selection, one cell, or a merged area.
+class XlRange {
+public:
+    virtual ~XlRange() = default;
+    virtual XlValue Row() = 0;                  // first row, from 1
+    virtual XlValue Column() = 0;               // first column, from 1
+    virtual XlValue RowsCount() = 0;            // Rows.Count
+    virtual XlValue ColumnsCount() = 0;         // Columns.Count
+    virtual XlValue ColumnWidth() = 0;          // column-width units
+    virtual XlValue RowHeight() = 0;            // points
+    virtual XlValue HorizontalAlignment() = 0;  // -4131 left, -4108 centre, -4152 right, others
+    virtual XlValue FontSize() = 0;             // Font.Size, points; null for mixed sizes
+    virtual std::u16string Text() = 0;          // the text as displayed
+    virtual XlValue Value2() = 0;               // the value
+    virtual XlValue BorderLineStyle(int index) = 0; // Borders(index).LineStyle; -4142 no line
+    virtual XlValue MergeCells() = 0;           // Boolean
+    virtual std::unique_ptr<XlRange> MergeArea() = 0;
+    virtual XlValue Left() = 0;                 // points
+    virtual XlValue Top() = 0;                  // points
+};
+
+/// A worksheet.
+class XlWorksheet {
+public:
+    virtual ~XlWorksheet() = default;
+    virtual std::u16string Name() = 0;
+    /// Range(address) of the one cell at an A1 address such as "B12".
+    virtual std::unique_ptr<XlRange> Range(std::u16string_view address) = 0;
+};
+
+/// The running spreadsheet application.
+class XlApplication {
+public:
+    virtual ~XlApplication() = default;
+    virtual void SetScreenUpdating(bool on) = 0;
+    /// The active sheet; throws Error when it is not a worksheet.
+    virtual std::unique_ptr<XlWorksheet> ActiveSheet() = 0;
+    /// ActiveWorkbook.Name; throws Error when there is no active workbook.
+    virtual std::u16string ActiveWorkbookName() = 0;
+    /// The selection; throws Error when it is not a range.
+    virtual std::unique_ptr<XlRange> Selection() = 0;
+};
+
+/// Finds the running spreadsheet; throws Error with the text to show when it cannot attach.
+using XlAttach = std::function<std::unique_ptr<XlApplication>()>;
+
+/// The message shown when no running spreadsheet can be attached.
+inline constexpr std::u16string_view kExcelClassInvalid = u"クラス名: Excel.Application は無効です.";
+
+/// Line-style constant of a missing border.
+inline constexpr int kXlLineStyleNone = -4142;
+/// Alignment constants of HorizontalAlignment.
+inline constexpr int kXlHAlignLeft = -4131;
+inline constexpr int kXlHAlignCenter = -4108;
+inline constexpr int kXlHAlignRight = -4152;
+/// Border indexes of Borders(index).
+inline constexpr int kXlEdgeTop = 8;
+inline constexpr int kXlEdgeBottom = 9;
+inline constexpr int kXlEdgeLeft = 7;
+inline constexpr int kXlEdgeRight = 10;
+inline constexpr int kXlDiagonalDown = 5;
+inline constexpr int kXlDiagonalUp = 6;
+
+} // namespace gridvane

@@ -1,0 +1,452 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <functional>
+#include <map>
+#include <optional>
+#include <set>
+
+#include "base/Error.h"
+#include "base/Utf.h"
+#include "excel/ExcelImport.h"
+
+namespace gridvane {
+namespace {
+
+// A worksheet held in memory: every cell answers with the values set for it, or with defaults.
+struct FakeCell {
+    double columnWidth = 8.43;
+    double rowHeight = 13.5;
+    int align = 1; // xlGeneral
+    XlValue fontSize = XlValue::Of(11.0);
+    std::u16string text;
+    XlValue value2;
+    std::map<int, int> borders; // index -> line style; missing: none
+    bool merged = false;
+    int areaRows = 1, areaCols = 1;
+    double left = 0, top = 0;
+};
+
+struct FakeBook {
+    std::u16string bookName = u"Book1.xlsx";
+    std::u16string sheetName = u"Sheet1";
+    int r1 = 1, c1 = 1, rows = 1, cols = 1;
+    std::map<std::pair<int, int>, FakeCell> cells; // (row, column) from 1
+    std::set<std::string> failAt;                  // operations that throw
+    std::vector<bool> screenUpdating;              // every write
+    int rangeCalls = 0;
+    std::optional<std::pair<int, int>> failCell; // Range(address) of this cell fails
+
+    void MaybeFail(const std::string& op) const
+    {
+        if (failAt.count(op)) throw Error(op + " refused");
+    }
+};
+
+std::pair<int, int> ParseAddress(std::u16string_view a)
+{
+    int col = 0;
+    std::size_t i = 0;
+    while (i < a.size() && a[i] >= u'A' && a[i] <= u'Z') col = col * 26 + (a[i++] - u'A' + 1);
+    int row = 0;
+    while (i < a.size()) row = row * 10 + (a[i++] - u'0');
+    return {row, col};
+}
+
+class FakeRange : public XlRange {
+public:
+    FakeRange(FakeBook& book, FakeCell cell, int row, int col, int rows, int cols)
+        : book_(book), cell_(std::move(cell)), row_(row), col_(col), rows_(rows), cols_(cols)
+    {
+    }
+    XlValue Row() override { return XlValue::Of(row_); }
+    XlValue Column() override { return XlValue::Of(col_); }
+    XlValue RowsCount() override { return XlValue::Of(rows_); }
+    XlValue ColumnsCount() override { return XlValue::Of(cols_); }
+    XlValue ColumnWidth() override { return XlValue::Of(cell_.columnWidth); }
+    XlValue RowHeight() override { return XlValue::Of(cell_.rowHeight); }
+    XlValue HorizontalAlignment() override { return XlValue::Of(cell_.align); }
+    XlValue FontSize() override { return cell_.fontSize; }
+    std::u16string Text() override { return cell_.text; }
+    XlValue Value2() override { return cell_.value2; }
+    XlValue BorderLineStyle(int index) override
+    {
+        auto it = cell_.borders.find(index);
+        return XlValue::Of(it == cell_.borders.end() ? kXlLineStyleNone : it->second);
+    }
+    XlValue MergeCells() override { return XlValue::OfBool(cell_.merged); }
+    std::unique_ptr<XlRange> MergeArea() override
+    {
+        FakeCell area = cell_;
+        return std::make_unique<FakeRange>(book_, area, row_, col_, cell_.areaRows, cell_.areaCols);
+    }
+    XlValue Left() override { return XlValue::Of(cell_.left); }
+    XlValue Top() override { return XlValue::Of(cell_.top); }
+
+private:
+    FakeBook& book_;
+    FakeCell cell_;
+    int row_, col_, rows_, cols_;
+};
+
+class FakeSheet : public XlWorksheet {
+public:
+    explicit FakeSheet(FakeBook& book) : book_(book) {}
+    std::u16string Name() override { return book_.sheetName; }
+    std::unique_ptr<XlRange> Range(std::u16string_view address) override
+    {
+        ++book_.rangeCalls;
+        const auto [row, col] = ParseAddress(address);
+        if (book_.failCell && *book_.failCell == std::make_pair(row, col)) throw Error("Range refused");
+        auto it = book_.cells.find({row, col});
+        return std::make_unique<FakeRange>(book_, it == book_.cells.end() ? FakeCell{} : it->second, row, col, 1, 1);
+    }
+
+private:
+    FakeBook& book_;
+};
+
+class FakeApp : public XlApplication {
+public:
+    explicit FakeApp(FakeBook& book) : book_(book) {}
+    void SetScreenUpdating(bool on) override
+    {
+        book_.screenUpdating.push_back(on);
+        if (!on) book_.MaybeFail("ScreenUpdating");
+    }
+    std::unique_ptr<XlWorksheet> ActiveSheet() override
+    {
+        book_.MaybeFail("ActiveSheet");
+        return std::make_unique<FakeSheet>(book_);
+    }
+    std::u16string ActiveWorkbookName() override
+    {
+        book_.MaybeFail("ActiveWorkbook");
+        return book_.bookName;
+    }
+    std::unique_ptr<XlRange> Selection() override
+    {
+        book_.MaybeFail("Selection");
+        return std::make_unique<FakeRange>(book_, FakeCell{}, book_.r1, book_.c1, book_.rows, book_.cols);
+    }
+
+private:
+    FakeBook& book_;
+};
+
+// Records what the window would show.
+struct RecordingView : ImportView {
+    std::vector<std::u16string> messages;
+    std::vector<std::u16string> label4History;
+    std::u16string caption = u"Gridvane 2023.02.11", edit2, edit3, label4;
+    bool button3 = true, button4 = true;
+    bool redraw = true;
+    int redrawOffCount = 0;
+    int columns = 5, rows = 5, fixedWidth = 0;
+    std::map<std::pair<int, int>, std::u16string> texts;
+    std::map<int, int> columnWidths, rowHeights;
+    int progressMax = 0, progress = 0, events = 0;
+    std::pair<int, int> current{0, 0};
+
+    void SetButton3Enabled(bool on) override { button3 = on; }
+    void SetButton4Enabled(bool on) override { button4 = on; }
+    void SetCaption(std::u16string_view t) override { caption = t; }
+    void SetEdit2(std::u16string_view t) override { edit2 = t; }
+    void SetEdit3(std::u16string_view t) override { edit3 = t; }
+    void SetGridRedraw(bool on) override
+    {
+        redraw = on;
+        if (!on) ++redrawOffCount;
+    }
+    void SetFixedColumnWidth(int px) override { fixedWidth = px; }
+    void SetGridSize(std::int32_t c, std::int32_t r) override { columns = c, rows = r; }
+    void SetCurrentCell(std::int32_t c, std::int32_t r) override { current = {c, r}; }
+    void SetColumnWidth(std::int32_t c, int px) override { columnWidths[c] = px; }
+    void SetRowHeight(std::int32_t r, int px) override { rowHeights[r] = px; }
+    void SetCellText(std::int32_t c, std::int32_t r, std::u16string_view t) override { texts[{c, r}] = t; }
+    void SetLabel4(std::u16string_view t) override
+    {
+        label4 = t;
+        label4History.emplace_back(t);
+    }
+    void SetProgressMax(int m) override { progressMax = m; }
+    void SetProgress(int p) override { progress = p; }
+    void StepProgress() override { ++progress; }
+    void ProcessEvents() override { ++events; }
+    void ShowMessage(std::u16string_view t) override { messages.emplace_back(t); }
+};
+
+XlAttach AttachTo(FakeBook& book)
+{
+    return [&book] { return std::make_unique<FakeApp>(book); };
+}
+
+ImportResult Import(FakeBook& book, RecordingView& view, CellTable& table)
+{
+    return ImportSelection(AttachTo(book), view, table, ImportScales{}, u'.');
+}
+
+CellTable PreviousTable()
+{
+    CellTable t;
+    t.CellGrid.resize(4);
+    t.GridColCount = 2;
+    t.GridRowCount = 2;
+    for (auto& c : t.CellGrid) c.str = u"old", c.colW = 7;
+    return t;
+}
+
+TEST(ExcelImport, SelectionB1P97FillsAddressesHeadersProgressAndTable)
+{
+    FakeBook book;
+    book.r1 = 1, book.c1 = 2, book.rows = 97, book.cols = 15;
+    book.cells[{1, 2}].text = u"見出し";
+    book.cells[{1, 2}].columnWidth = 10.71; // rounds to 11
+    book.cells[{5, 2}].rowHeight = 20.5;    // rounds to 20 (half to even)
+    RecordingView view;
+    CellTable table;
+    const ImportResult result = Import(book, view, table);
+    ASSERT_TRUE(result.ok) << ToUtf8(result.detail);
+
+    EXPECT_EQ(view.caption, u"Book1.xlsx [Sheet1]");
+    EXPECT_EQ(view.edit2, u"B1");
+    EXPECT_EQ(view.edit3, u"P97");
+    EXPECT_EQ(view.columns, 16);
+    EXPECT_EQ(view.rows, 98);
+    EXPECT_EQ(view.fixedWidth, 70);
+    EXPECT_EQ(view.texts[std::make_pair(1, 0)], u"B");
+    EXPECT_EQ(view.texts[std::make_pair(15, 0)], u"P");
+    EXPECT_EQ(view.texts[std::make_pair(0, 1)], u"1");
+    EXPECT_EQ(view.texts[std::make_pair(0, 97)], u"97");
+    EXPECT_EQ(view.texts[std::make_pair(1, 1)], u"見出し");
+    ASSERT_GE(view.label4History.size(), 98u);
+    EXPECT_EQ(view.label4History.front(), u"1 / 97");
+    EXPECT_EQ(view.label4History[96], u"97 / 97");
+    EXPECT_EQ(view.label4.substr(0, 5), u"全体: W");
+    EXPECT_EQ(view.events, 97);
+    EXPECT_EQ(view.progressMax, 97);
+    EXPECT_EQ(view.progress, 0);
+    EXPECT_EQ(view.current, std::make_pair(1, 1));
+    EXPECT_EQ(view.columnWidths[1], 220); // Trunc(11 * 20)
+    EXPECT_EQ(view.columnWidths[2], 160); // 8.43 -> 8
+    EXPECT_EQ(view.rowHeights[5], 60);    // 20 * 3
+    EXPECT_EQ(view.messages, std::vector<std::u16string>{u" 取得しました."});
+    EXPECT_TRUE(view.button3);
+    EXPECT_TRUE(view.button4);
+    EXPECT_TRUE(view.redraw);
+    EXPECT_EQ(book.screenUpdating, (std::vector<bool>{false, true}));
+
+    EXPECT_EQ(table.GridColCount, 15);
+    EXPECT_EQ(table.GridRowCount, 97);
+    ASSERT_EQ(table.CellGrid.size(), 97u * 15u);
+    EXPECT_EQ(table.CellGrid[0].colW, 11);
+    EXPECT_EQ(table.CellGrid[0].str, u"見出し");
+    EXPECT_EQ(table.At(4, 0).rowH, 20);
+    EXPECT_DOUBLE_EQ(table.CellGrid[0].drawW, 11 * 3.0); // CalcDrawSize ran
+    EXPECT_EQ(book.rangeCalls, 97 * 15);
+}
+
+TEST(ExcelImport, CellAttributes)
+{
+    struct Case {
+        const char* name;
+        FakeCell cell;
+        std::uint8_t align, lineBits;
+    };
+    auto with = [](auto f) {
+        FakeCell c;
+        f(c);
+        return c;
+    };
+    const Case cases[] = {
+        {"number, general", with([](FakeCell& c) { c.value2 = XlValue::Of(12.5); }), 3, 0},
+        {"negative number", with([](FakeCell& c) { c.value2 = XlValue::Of(-12.0); }), 3, 0},
+        {"number as text", with([](FakeCell& c) { c.value2 = XlValue::Of(std::u16string(u"0123")); }), 3, 0},
+        {"exponent form", with([](FakeCell& c) { c.value2 = XlValue::Of(1e15); }), 0, 0},
+        {"tiny number", with([](FakeCell& c) { c.value2 = XlValue::Of(5e-5); }), 0, 0},
+        {"Boolean", with([](FakeCell& c) { c.value2 = XlValue::OfBool(true); }), 0, 0},
+        {"empty", FakeCell{}, 0, 0},
+        {"explicit left", with([](FakeCell& c) { c.align = kXlHAlignLeft, c.value2 = XlValue::Of(1.0); }), 1, 0},
+        {"explicit centre", with([](FakeCell& c) { c.align = kXlHAlignCenter; }), 2, 0},
+        {"explicit right", with([](FakeCell& c) { c.align = kXlHAlignRight; }), 3, 0},
+        {"other alignment", with([](FakeCell& c) { c.align = 7, c.value2 = XlValue::Of(2.0); }), 3, 0},
+        {"all borders, any style",
+         with([](FakeCell& c) { c.borders = {{8, 1}, {9, -4119}, {7, 4}, {10, -4115}, {5, 1}, {6, 1}}; }), 0, 63},
+        {"top and right", with([](FakeCell& c) { c.borders = {{8, 1}, {10, 1}}; }), 0, 9},
+        {"diagonal up only", with([](FakeCell& c) { c.borders = {{6, 1}}; }), 0, 32},
+    };
+    for (const Case& k : cases) {
+        FakeBook book;
+        book.cells[{1, 1}] = k.cell;
+        RecordingView view;
+        CellTable table;
+        ASSERT_TRUE(Import(book, view, table).ok) << k.name;
+        EXPECT_EQ(table.CellGrid[0].txtAlign, k.align) << k.name;
+        EXPECT_EQ(table.CellGrid[0].lineBits, k.lineBits) << k.name;
+    }
+}
+
+TEST(ExcelImport, MergedAreaAndRoundingModulo)
+{
+    FakeBook book;
+    book.rows = 2, book.cols = 2;
+    for (int r = 1; r <= 2; ++r) {
+        for (int c = 1; c <= 2; ++c) {
+            FakeCell& cell = book.cells[{r, c}];
+            cell.merged = true, cell.areaRows = 2, cell.areaCols = 2;
+            cell.left = 65536.0 + 12.5, cell.top = 3.5; // 12 and 4 after rounding, modulo 65536
+            cell.text = r == 1 && c == 1 ? u"a\nb" : u"";
+        }
+    }
+    book.cells[{1, 1}].fontSize = XlValue::Of(10.5); // 10
+    RecordingView view;
+    CellTable table;
+    ASSERT_TRUE(Import(book, view, table).ok);
+    const TXlsxCellAttr& a = table.CellGrid[0];
+    EXPECT_TRUE(a.cellMerge);
+    EXPECT_EQ(a.mergerowYscount, 2);
+    EXPECT_EQ(a.mergecolXscount, 2);
+    EXPECT_EQ(a.mergeLeft, 12);
+    EXPECT_EQ(a.mergeTop, 4);
+    EXPECT_EQ(a.txtSize, 10);
+    EXPECT_EQ(a.str, u"a\nb");
+    EXPECT_FALSE(a.mark);
+    EXPECT_TRUE(table.CellGrid[3].mark);
+    EXPECT_EQ(view.texts[std::make_pair(1, 1)], u"a\nb");
+}
+
+TEST(ExcelImport, NotAttachableShowsTwoMessagesAndKeepsTable)
+{
+    RecordingView view;
+    CellTable table = PreviousTable();
+    const CellTable before = table;
+    const XlAttach attach = []() -> std::unique_ptr<XlApplication> { throw Error("クラス名: Excel.Application は無効です."); };
+    const ImportResult result = ImportSelection(attach, view, table, ImportScales{}, u'.');
+    EXPECT_FALSE(result.ok);
+    EXPECT_EQ(view.messages, (std::vector<std::u16string>{u"クラス名: Excel.Application は無効です.", u"取得に失敗しました."}));
+    EXPECT_TRUE(view.button3);
+    EXPECT_FALSE(view.button4);
+    EXPECT_EQ(view.caption, u"Gridvane 2023.02.11");
+    EXPECT_EQ(table.CellGrid, before.CellGrid);
+}
+
+TEST(ExcelImport, FailuresBeforeCellsKeepTableAndRestoreScreenUpdating)
+{
+    for (const char* op : {"ActiveSheet", "ActiveWorkbook", "Selection"}) {
+        FakeBook book;
+        book.failAt = {op};
+        RecordingView view;
+        CellTable table = PreviousTable();
+        const CellTable before = table;
+        EXPECT_FALSE(Import(book, view, table).ok) << op;
+        EXPECT_EQ(view.messages, std::vector<std::u16string>{u"取得に失敗しました."}) << op;
+        EXPECT_FALSE(view.button4) << op;
+        EXPECT_TRUE(view.button3) << op;
+        EXPECT_EQ(table.CellGrid, before.CellGrid) << op;
+        EXPECT_EQ(book.screenUpdating, (std::vector<bool>{false, true})) << op;
+        EXPECT_EQ(view.redrawOffCount, 0) << op;
+    }
+}
+
+TEST(ExcelImport, ScreenUpdatingRefusedIsNotSwitchedBackOn)
+{
+    FakeBook book;
+    book.failAt = {"ScreenUpdating"};
+    RecordingView view;
+    CellTable table;
+    EXPECT_FALSE(Import(book, view, table).ok);
+    EXPECT_EQ(book.screenUpdating, std::vector<bool>{false});
+}
+
+TEST(ExcelImport, FailureAtACellLeavesThePartialState)
+{
+    struct Case {
+        const char* name;
+        std::function<void(FakeBook&)> arrange;
+    };
+    const Case cases[] = {
+        {"error value", [](FakeBook& b) { b.cells[{2, 2}].value2 = XlValue::ErrorValue(u"#DIV/0!"); }},
+        {"mixed font sizes", [](FakeBook& b) { b.cells[{2, 2}].fontSize = XlValue::Null(); }},
+        {"range refused", [](FakeBook& b) { b.failCell = std::make_pair(2, 2); }},
+        {"width not a number", [](FakeBook& b) { b.cells[{2, 2}].columnWidth = std::nan(""); }},
+    };
+    for (const Case& k : cases) {
+        FakeBook book;
+        book.rows = 3, book.cols = 3;
+        for (int r = 1; r <= 3; ++r)
+            for (int c = 1; c <= 3; ++c) book.cells[{r, c}].text = u"new";
+        k.arrange(book);
+        RecordingView view;
+        CellTable table = PreviousTable(); // 2 x 2 cells reading "old"
+        const ImportResult result = Import(book, view, table);
+        EXPECT_FALSE(result.ok) << k.name;
+        EXPECT_FALSE(result.detail.empty()) << k.name;
+        EXPECT_EQ(view.messages, std::vector<std::u16string>{u"取得に失敗しました."}) << k.name;
+        EXPECT_FALSE(view.button4) << k.name;
+        EXPECT_TRUE(view.redraw) << k.name;
+        EXPECT_EQ(book.screenUpdating, (std::vector<bool>{false, true})) << k.name;
+        // The table has the new size; cells before the failing one are new, the rest kept or zero.
+        EXPECT_EQ(table.GridColCount, 3) << k.name;
+        EXPECT_EQ(table.GridRowCount, 3) << k.name;
+        ASSERT_EQ(table.CellGrid.size(), 9u) << k.name;
+        EXPECT_EQ(table.CellGrid[3].str, u"new") << k.name; // row 2, column 1
+        EXPECT_EQ(table.CellGrid[4].str, u"old") << k.name; // the failing cell keeps what it held
+        EXPECT_EQ(table.CellGrid[8].str, u"") << k.name;    // beyond the previous length
+        EXPECT_EQ(table.CellGrid[0].drawW, 0) << k.name;    // CalcDrawSize has not run
+        EXPECT_EQ(view.label4, u"2 / 3") << k.name;
+    }
+}
+
+TEST(ExcelImport, TooLargeSelectionIsRefusedBeforeAnythingIsResized)
+{
+    struct Case {
+        int rows, cols;
+        const char16_t* message;
+    };
+    const Case cases[] = {
+        {1000001, 1, u"選択範囲が大きすぎます (1000001 行 × 1 列)."},
+        {1048576, 16384, u"選択範囲が大きすぎます (1048576 行 × 16384 列)."},
+        {2001, 500, u"選択範囲が大きすぎます (2001 行 × 500 列)."},
+    };
+    for (const Case& k : cases) {
+        FakeBook book;
+        book.rows = k.rows, book.cols = k.cols;
+        RecordingView view;
+        CellTable table = PreviousTable();
+        const CellTable before = table;
+        EXPECT_FALSE(Import(book, view, table).ok);
+        EXPECT_EQ(view.messages, (std::vector<std::u16string>{k.message, u"取得に失敗しました."}));
+        EXPECT_EQ(view.columns, 5);
+        EXPECT_EQ(table.CellGrid, before.CellGrid);
+        EXPECT_EQ(table.GridColCount, 2);
+        EXPECT_EQ(book.rangeCalls, 0);
+        EXPECT_EQ(book.screenUpdating, (std::vector<bool>{false, true}));
+    }
+}
+
+TEST(ExcelImport, ValueConversions)
+{
+    EXPECT_EQ(XlNumber(XlValue::Empty(), "x"), 0);
+    EXPECT_EQ(XlNumber(XlValue::Of(2.5), "x"), 2.5);
+    EXPECT_THROW(XlNumber(XlValue::Null(), "x"), Error);
+    EXPECT_THROW(XlNumber(XlValue::ErrorValue(u"#N/A"), "x"), Error);
+    EXPECT_EQ(XlTextForm(XlValue::OfBool(false), u'.'), u"False");
+    EXPECT_EQ(XlTextForm(XlValue::Of(1234.5), u','), u"1234,5");
+    EXPECT_EQ(XlTextForm(XlValue::Of(1e15), u'.'), u"1E15");
+    EXPECT_THROW(XlTextForm(XlValue::ErrorValue(u"#DIV/0!"), u'.'), Error);
+}
+
+TEST(ExcelImport, ShowWHSizeText)
+{
+    CellTable t;
+    EXPECT_EQ(ShowWHSizeText(t, u'.'), u"");
+    t.CellGrid.resize(4);
+    t.GridColCount = 2, t.GridRowCount = 2;
+    t.CellGrid[0].drawW = 10, t.CellGrid[1].drawW = 20.5, t.CellGrid[2].drawW = 99;
+    t.CellGrid[0].drawH = 4, t.CellGrid[2].drawH = 4, t.CellGrid[1].drawH = 99;
+    EXPECT_EQ(ShowWHSizeText(t, u'.'), u"全体: W=30.500 x H=8.000");
+    EXPECT_EQ(ShowWHSizeText(t, u','), u"全体: W=30,500 x H=8,000");
+}
+
+} // namespace
+} // namespace gridvane
