@@ -1,0 +1,88 @@
+#include "excel/xlsx/XlsxPackage.h"
+
+#include <zip.h>
+
+#include "base/Error.h"
+
+namespace gridvane {
+
+struct XlsxPackage::Impl {
+    zip_t* zip = nullptr;
+    ~Impl()
+    {
+        if (zip) zip_discard(zip);
+    }
+};
+
+XlsxPackage::XlsxPackage(const std::filesystem::path& path) : impl_(std::make_unique<Impl>()), displayName_(path.string())
+{
+    std::error_code ec;
+    if (!std::filesystem::exists(path, ec)) throw Error(displayName_ + ": the file does not exist");
+    if (std::filesystem::is_directory(path, ec)) throw Error(displayName_ + ": is a folder, not a workbook");
+    int code = 0;
+    impl_->zip = zip_open(path.c_str(), ZIP_RDONLY | ZIP_CHECKCONS, &code);
+    if (!impl_->zip) {
+        if (code == ZIP_ER_NOZIP || code == ZIP_ER_INCONS) {
+            throw Error(displayName_ + ": not a workbook (not a zip archive, or a damaged one)");
+        }
+        zip_error_t error;
+        zip_error_init_with_code(&error, code);
+        const std::string reason = zip_error_strerror(&error);
+        zip_error_fini(&error);
+        throw Error(displayName_ + ": cannot be opened (" + reason + ")");
+    }
+    const zip_int64_t entries = zip_get_num_entries(impl_->zip, 0);
+    if (entries > kMaxZipEntries) {
+        throw Error(displayName_ + ": the archive has " + std::to_string(entries) + " entries, more than " +
+                    std::to_string(kMaxZipEntries));
+    }
+}
+
+XlsxPackage::~XlsxPackage() = default;
+
+bool XlsxPackage::Has(const std::string& name) const
+{
+    return zip_name_locate(impl_->zip, name.c_str(), 0) >= 0;
+}
+
+std::string XlsxPackage::Read(const std::string& name) const
+{
+    const zip_int64_t index = zip_name_locate(impl_->zip, name.c_str(), 0);
+    if (index < 0) throw Error(displayName_ + ": the part " + name + " is missing");
+    zip_stat_t st;
+    zip_stat_init(&st);
+    if (zip_stat_index(impl_->zip, static_cast<zip_uint64_t>(index), 0, &st) != 0 || !(st.valid & ZIP_STAT_SIZE)) {
+        throw Error(displayName_ + ": the part " + name + " cannot be read");
+    }
+    if (st.size > kMaxZipEntryBytes) {
+        throw Error(displayName_ + ": the part " + name + " is larger than 256 MiB uncompressed");
+    }
+    if ((st.valid & ZIP_STAT_COMP_SIZE) && st.size > 1024 * 1024 && st.size / (st.comp_size ? st.comp_size : 1) > kMaxZipRatio) {
+        throw Error(displayName_ + ": the part " + name + " is compressed more than 200:1 (a zip bomb?)");
+    }
+    zip_file_t* file = zip_fopen_index(impl_->zip, static_cast<zip_uint64_t>(index), 0);
+    if (!file) {
+        throw Error(displayName_ + ": the part " + name + " cannot be read (" + zip_strerror(impl_->zip) + ")");
+    }
+    std::string data(static_cast<std::size_t>(st.size), '\0');
+    std::size_t done = 0;
+    while (done < data.size()) {
+        const zip_int64_t n = zip_fread(file, data.data() + done, data.size() - done);
+        if (n < 0) {
+            const std::string reason = zip_error_strerror(zip_file_get_error(file));
+            zip_fclose(file);
+            throw Error(displayName_ + ": the part " + name + " is damaged (" + reason + ")");
+        }
+        if (n == 0) break;
+        done += static_cast<std::size_t>(n);
+    }
+    char extra = 0;
+    const zip_int64_t more = zip_fread(file, &extra, 1);
+    zip_fclose(file);
+    if (done != data.size() || more != 0) {
+        throw Error(displayName_ + ": the part " + name + " does not have the size its archive states");
+    }
+    return data;
+}
+
+} // namespace gridvane

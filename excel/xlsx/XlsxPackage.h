@@ -1,0 +1,37 @@
+#pragma once
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <string>
+
+namespace gridvane {
+
+/// Limits that keep a hostile workbook from taking the machine.
+inline constexpr std::uint64_t kMaxZipEntryBytes = 256ull * 1024 * 1024; // uncompressed, per entry
+inline constexpr std::uint64_t kMaxZipRatio = 200;                         // uncompressed : compressed
+inline constexpr std::int64_t kMaxZipEntries = 10000;
+inline constexpr int kMaxXmlDepth = 256;
+
+/// A workbook's zip container, read-only. Every failure throws Error naming the file and the problem.
+class XlsxPackage {
+public:
+    /// Opens path; throws Error when it is missing, not a zip, or has too many entries.
+    explicit XlsxPackage(const std::filesystem::path& path);
+    ~XlsxPackage();
+    XlsxPackage(const XlsxPackage&) = delete;
+    XlsxPackage& operator=(const XlsxPackage&) = delete;
+
+    /// True when the container holds the entry (a name without leading "/").
+    bool Has(const std::string& name) const;
+    /// The whole entry, checked against the size and ratio limits. Throws Error when missing or broken.
+    std::string Read(const std::string& name) const;
+    /// The file's name for messages (UTF-8).
+    const std::string& DisplayName() const { return displayName_; }
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+    std::string displayName_;
+};
+
+} // namespace gridvane
