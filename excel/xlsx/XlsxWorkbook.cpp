@@ -584,7 +584,7 @@ Sheet::Sheet(const Workbook& book, const XlsxPackage& package, const std::string
                     cell.index = static_cast<std::uint32_t>(strings_.size());
                     strings_.push_back(DecodeEscapes(U16(v.text().get())));
                 }
-            } else if (v) {
+            } else if (v && *v.text().get()) {
                 const double number = v.text().as_double(std::nan(""));
                 if (!std::isfinite(number)) {
                     throw Error(where + ": cell " + ToUtf8(ColNoToLetters(col)) + std::to_string(r) +

@@ -1,0 +1,240 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <vector>
+
+#include "base/Error.h"
+#include "base/Utf.h"
+#include "excel/xlsx/XlsxPackage.h"
+#include "excel/xlsx/XlsxWorkbook.h"
+
+namespace gridvane {
+namespace {
+
+namespace fs = std::filesystem;
+
+fs::path TempDir()
+{
+    const fs::path dir = fs::path(GRIDVANE_BINARY_DIR) / "test-tmp" / "xlsx";
+    fs::create_directories(dir);
+    return dir;
+}
+
+// Writes a workbook with openpyxl, an independent writer: body is Python that fills `wb`. Each pair of
+// `patches` then replaces a text in the saved parts (for what this openpyxl cannot write, like rich text).
+fs::path MakeWorkbook(const std::string& name, const std::string& body,
+                      const std::vector<std::pair<std::string, std::string>>& patches = {})
+{
+    const fs::path out = TempDir() / (name + ".xlsx");
+    const fs::path script = TempDir() / (name + ".py");
+    std::ofstream(script) << "import openpyxl\n"
+                             "from openpyxl.styles import Alignment, Border, Side, Font\n"
+                             "wb = openpyxl.Workbook()\n"
+                             "ws = wb.active\n"
+                          << body << "\nwb.save(r'''" << out.string() << "''')\n";
+    if (!patches.empty()) {
+        std::ofstream py(script, std::ios::app);
+        py << "import zipfile\nsrc = r'''" << out.string() << "'''\n"
+           << "parts = {}\nwith zipfile.ZipFile(src) as z:\n    for n in z.namelist(): parts[n] = z.read(n)\n";
+        for (const auto& [from, to] : patches) {
+            py << "for n in parts:\n    parts[n] = parts[n].replace(r'''" << from << "'''.encode(), r'''" << to
+               << "'''.encode())\n";
+        }
+        py << "with zipfile.ZipFile(src, 'w', zipfile.ZIP_DEFLATED) as z:\n    for n, d in parts.items(): z.writestr(n, d)\n";
+    }
+    const std::string cmd = std::string(GRIDVANE_PYTHON) + " " + script.string();
+    if (std::system(cmd.c_str()) != 0) throw std::runtime_error("openpyxl failed for " + name);
+    return out;
+}
+
+double Num(const XlValue& v)
+{
+    EXPECT_EQ(v.kind, XlValue::Kind::Number);
+    return v.number;
+}
+
+TEST(XlsxWorkbook, CellsAnswerAsTheSpreadsheet)
+{
+    const fs::path path = MakeWorkbook("cells", R"PY(
+ws.title = '部品表'
+ws['A1'] = '品名'
+ws['B1'] = 1234.5
+ws['B1'].number_format = '#,##0.00'
+ws['C1'] = True
+ws['D1'] = '=1/0'
+ws['A2'] = '一行目\n二行目'
+ws['A2'].alignment = Alignment(horizontal='center')
+ws['B2'].alignment = Alignment(horizontal='right')
+ws['C2'].alignment = Alignment(horizontal='left')
+ws['D2'].alignment = Alignment(horizontal='distributed')
+ws['A3'].font = Font(size=14)
+ws['A3'] = 'x'
+thin = Side(style='thin'); dotted = Side(style='dotted'); double = Side(style='double')
+ws['B3'].border = Border(top=thin, bottom=dotted, left=double, right=thin)
+ws['C3'].border = Border(diagonal=thin, diagonalDown=True)
+ws['D3'].border = Border(diagonal=thin, diagonalUp=True)
+ws.column_dimensions['B'].width = 20
+ws.column_dimensions['C'].hidden = True
+ws.row_dimensions[2].height = 30
+ws.row_dimensions[3].hidden = True
+ws.merge_cells('A5:C6')
+ws['A5'] = '見出し'
+ws.sheet_view.selection[0].sqref = 'A1:D6'
+ws.sheet_view.selection[0].activeCell = 'A1'
+)PY");
+    auto app = OpenWorkbookAsApplication(path);
+    EXPECT_EQ(app->ActiveWorkbookName(), u"cells.xlsx");
+    auto sheet = app->ActiveSheet();
+    EXPECT_EQ(sheet->Name(), u"部品表");
+    auto sel = app->Selection();
+    EXPECT_EQ(Num(sel->Row()), 1);
+    EXPECT_EQ(Num(sel->Column()), 1);
+    EXPECT_EQ(Num(sel->RowsCount()), 6);
+    EXPECT_EQ(Num(sel->ColumnsCount()), 4);
+
+    EXPECT_EQ(sheet->Range(u"A1")->Text(), u"品名");
+    EXPECT_EQ(sheet->Range(u"B1")->Text(), u"1,234.50");
+    EXPECT_EQ(Num(sheet->Range(u"B1")->Value2()), 1234.5);
+    EXPECT_EQ(sheet->Range(u"C1")->Value2().kind, XlValue::Kind::Boolean);
+    EXPECT_EQ(sheet->Range(u"C1")->Text(), u"TRUE");
+    EXPECT_EQ(sheet->Range(u"E9")->Value2().kind, XlValue::Kind::Empty);
+    EXPECT_EQ(sheet->Range(u"A2")->Text(), u"一行目\n二行目");
+
+    EXPECT_EQ(Num(sheet->Range(u"A1")->HorizontalAlignment()), 1);
+    EXPECT_EQ(Num(sheet->Range(u"A2")->HorizontalAlignment()), -4108);
+    EXPECT_EQ(Num(sheet->Range(u"B2")->HorizontalAlignment()), -4152);
+    EXPECT_EQ(Num(sheet->Range(u"C2")->HorizontalAlignment()), -4131);
+    EXPECT_EQ(Num(sheet->Range(u"D2")->HorizontalAlignment()), -4117);
+    EXPECT_EQ(Num(sheet->Range(u"A3")->FontSize()), 14);
+    EXPECT_EQ(Num(sheet->Range(u"A1")->FontSize()), 11);
+
+    auto b3 = sheet->Range(u"B3");
+    EXPECT_EQ(Num(b3->BorderLineStyle(8)), 1);
+    EXPECT_EQ(Num(b3->BorderLineStyle(9)), -4118);
+    EXPECT_EQ(Num(b3->BorderLineStyle(7)), -4119);
+    EXPECT_EQ(Num(b3->BorderLineStyle(10)), 1);
+    EXPECT_EQ(Num(b3->BorderLineStyle(5)), -4142);
+    EXPECT_EQ(Num(sheet->Range(u"C3")->BorderLineStyle(5)), 1);
+    EXPECT_EQ(Num(sheet->Range(u"C3")->BorderLineStyle(6)), -4142);
+    EXPECT_EQ(Num(sheet->Range(u"D3")->BorderLineStyle(6)), 1);
+    EXPECT_EQ(Num(sheet->Range(u"A1")->BorderLineStyle(8)), -4142);
+
+    // Calibri 11: one digit is 7 px. A stored width of 20 (no padding added by this writer) is 140 px,
+    // which shows as 19.29; the default 8.43 is 64 px; hidden 0.
+    EXPECT_DOUBLE_EQ(Num(sheet->Range(u"B1")->ColumnWidth()), 19.29);
+    EXPECT_DOUBLE_EQ(Num(sheet->Range(u"A1")->ColumnWidth()), 8.43);
+    EXPECT_DOUBLE_EQ(Num(sheet->Range(u"C1")->ColumnWidth()), 0);
+    EXPECT_DOUBLE_EQ(Num(sheet->Range(u"A2")->RowHeight()), 30);
+    EXPECT_DOUBLE_EQ(Num(sheet->Range(u"A3")->RowHeight()), 0);
+    EXPECT_DOUBLE_EQ(Num(sheet->Range(u"A1")->RowHeight()), 15);
+
+    auto a6 = sheet->Range(u"B6");
+    EXPECT_TRUE(a6->MergeCells().boolean);
+    auto area = a6->MergeArea();
+    EXPECT_EQ(Num(area->RowsCount()), 2);
+    EXPECT_EQ(Num(area->ColumnsCount()), 3);
+    EXPECT_EQ(Num(area->Row()), 5);
+    // Left of column A is 0; top of row 5: 15 + 30 + 0 (hidden) + 15 points.
+    EXPECT_DOUBLE_EQ(Num(area->Left()), 0);
+    EXPECT_DOUBLE_EQ(Num(area->Top()), 60);
+    EXPECT_DOUBLE_EQ(Num(sheet->Range(u"C1")->Left()), (64 + 140) * 0.75);
+    EXPECT_FALSE(sheet->Range(u"A1")->MergeCells().boolean);
+    EXPECT_EQ(Num(sheet->Range(u"A1")->MergeArea()->RowsCount()), 1);
+}
+
+TEST(XlsxWorkbook, ErrorsRichTextAndSecondActiveSheet)
+{
+    const fs::path path = MakeWorkbook("rich", R"PY(
+ws['A1'] = 'RICH1'
+ws['A2'] = 'RICH2'
+ws['A3'] = 'PHONETIC'
+ws2 = wb.create_sheet('二枚目')
+ws2['B2'] = 'second'
+ws2.sheet_view.selection[0].sqref = 'B2:C3'
+wb.active = 1
+)PY",
+                                       {{"<t>RICH1</t>", "<r><rPr><sz val=\"9\"/></rPr><t>small</t></r><r><rPr><sz val=\"20\"/></rPr><t>big</t></r>"},
+                                        {"<t>RICH2</t>", "<r><rPr><sz val=\"12\"/></rPr><t>same</t></r><r><rPr><sz val=\"12\"/></rPr><t>_x0041_size</t></r>"},
+                                        {"<t>PHONETIC</t>", "<t>漢字</t><rPh sb=\"0\" eb=\"2\"><t>カンジ</t></rPh>"}});
+    {
+        auto app = OpenWorkbookAsApplication(path, WorkbookChoice{u"Sheet", std::nullopt});
+        auto sheet = app->ActiveSheet();
+        EXPECT_EQ(sheet->Range(u"A1")->FontSize().kind, XlValue::Kind::Null);
+        EXPECT_EQ(sheet->Range(u"A1")->Text(), u"smallbig");
+        EXPECT_EQ(Num(sheet->Range(u"A2")->FontSize()), 12);
+        EXPECT_EQ(sheet->Range(u"A2")->Text(), u"sameAsize");
+        EXPECT_EQ(sheet->Range(u"A3")->Text(), u"漢字");
+    }
+    auto app = OpenWorkbookAsApplication(path);
+    EXPECT_EQ(app->ActiveSheet()->Name(), u"二枚目");
+    auto sel = app->Selection();
+    EXPECT_EQ(Num(sel->Row()), 2);
+    EXPECT_EQ(Num(sel->ColumnsCount()), 2);
+    auto chosen = OpenWorkbookAsApplication(path, WorkbookChoice{std::nullopt, u"C4:A1"});
+    EXPECT_EQ(Num(chosen->Selection()->RowsCount()), 4);
+    EXPECT_EQ(Num(chosen->Selection()->ColumnsCount()), 3);
+    EXPECT_THROW(OpenWorkbookAsApplication(path, WorkbookChoice{u"nope", std::nullopt}), Error);
+    EXPECT_THROW(OpenWorkbookAsApplication(path, WorkbookChoice{std::nullopt, u"A1:"}), Error);
+}
+
+TEST(XlsxWorkbook, BrokenFilesNameTheFileAndTheProblem)
+{
+    const fs::path dir = TempDir();
+    const fs::path notZip = dir / "not-a-zip.xlsx";
+    std::ofstream(notZip) << "hello";
+    const fs::path truncated = dir / "truncated.xlsx";
+    {
+        const fs::path good = MakeWorkbook("good", "ws['A1'] = 1");
+        std::ifstream in(good, std::ios::binary);
+        std::string bytes((std::istreambuf_iterator<char>(in)), {});
+        std::ofstream(truncated, std::ios::binary) << bytes.substr(0, bytes.size() / 2);
+    }
+    struct Case {
+        fs::path path;
+        std::string expect;
+    };
+    const Case cases[] = {
+        {dir / "missing.xlsx", "does not exist"},
+        {notZip, "not a workbook"},
+        {truncated, "truncated.xlsx"},
+        {dir, "folder"},
+    };
+    for (const Case& k : cases) {
+        try {
+            OpenWorkbookAsApplication(k.path);
+            ADD_FAILURE() << k.path << " opened";
+        } catch (const Error& e) {
+            EXPECT_NE(std::string(e.what()).find(k.expect), std::string::npos) << e.what();
+        }
+    }
+}
+
+TEST(XlsxWorkbook, ZipBombAndDeepXmlAreRefused)
+{
+    const fs::path dir = TempDir();
+    const fs::path bomb = dir / "bomb.xlsx";
+    const fs::path deep = dir / "deep.xlsx";
+    const std::string script = std::string(GRIDVANE_PYTHON) + " -c \"import zipfile\n"
+        "z = zipfile.ZipFile(r'" + bomb.string() + "', 'w', zipfile.ZIP_DEFLATED)\n"
+        "z.writestr('xl/workbook.xml', b' ' * (64*1024*1024))\nz.close()\n"
+        "z = zipfile.ZipFile(r'" + deep.string() + "', 'w', zipfile.ZIP_DEFLATED)\n"
+        "z.writestr('xl/workbook.xml', '<a>' * 300 + '</a>' * 300)\nz.close()\"";
+    ASSERT_EQ(std::system(script.c_str()), 0);
+    try {
+        OpenWorkbookAsApplication(bomb);
+        ADD_FAILURE() << "bomb opened";
+    } catch (const Error& e) {
+        EXPECT_NE(std::string(e.what()).find("200:1"), std::string::npos) << e.what();
+    }
+    try {
+        OpenWorkbookAsApplication(deep);
+        ADD_FAILURE() << "deep opened";
+    } catch (const Error& e) {
+        EXPECT_NE(std::string(e.what()).find("nested deeper"), std::string::npos) << e.what();
+    }
+}
+
+} // namespace
+} // namespace gridvane
