@@ -365,10 +365,10 @@ TEST(ExcelImport, FailureAtACellLeavesThePartialState)
         std::function<void(FakeBook&)> arrange;
     };
     const Case cases[] = {
-        {"error value", [](FakeBook& b) { b.cells[{2, 2}].value2 = XlValue::ErrorValue(u"#DIV/0!"); }},
-        {"mixed font sizes", [](FakeBook& b) { b.cells[{2, 2}].fontSize = XlValue::Null(); }},
-        {"range refused", [](FakeBook& b) { b.failCell = std::make_pair(2, 2); }},
-        {"width not a number", [](FakeBook& b) { b.cells[{2, 2}].columnWidth = std::nan(""); }},
+        {"error value", [](FakeBook& b) { b.cells[{1, 3}].value2 = XlValue::ErrorValue(u"#DIV/0!"); }},
+        {"mixed font sizes", [](FakeBook& b) { b.cells[{1, 3}].fontSize = XlValue::Null(); }},
+        {"range refused", [](FakeBook& b) { b.failCell = std::make_pair(1, 3); }},
+        {"width not a number", [](FakeBook& b) { b.cells[{1, 3}].columnWidth = std::nan(""); }},
     };
     for (const Case& k : cases) {
         FakeBook book;
@@ -389,11 +389,12 @@ TEST(ExcelImport, FailureAtACellLeavesThePartialState)
         EXPECT_EQ(table.GridColCount, 3) << k.name;
         EXPECT_EQ(table.GridRowCount, 3) << k.name;
         ASSERT_EQ(table.CellGrid.size(), 9u) << k.name;
-        EXPECT_EQ(table.CellGrid[3].str, u"new") << k.name; // row 2, column 1
-        EXPECT_EQ(table.CellGrid[4].str, u"old") << k.name; // the failing cell keeps what it held
+        EXPECT_EQ(table.CellGrid[1].str, u"new") << k.name; // row 1, column 2
+        EXPECT_EQ(table.CellGrid[2].str, u"old") << k.name; // the failing cell keeps what it held
+        EXPECT_EQ(table.CellGrid[3].str, u"old") << k.name; // not reached
         EXPECT_EQ(table.CellGrid[8].str, u"") << k.name;    // beyond the previous length
         EXPECT_EQ(table.CellGrid[0].drawW, 0) << k.name;    // CalcDrawSize has not run
-        EXPECT_EQ(view.label4, u"2 / 3") << k.name;
+        EXPECT_EQ(view.label4, u"1 / 3") << k.name;
     }
 }
 

@@ -3,10 +3,12 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <vector>
 
 #include "base/Error.h"
 #include "base/Utf.h"
+#include "excel/ExcelImport.h"
 #include "excel/xlsx/XlsxPackage.h"
 #include "excel/xlsx/XlsxWorkbook.h"
 
@@ -234,6 +236,79 @@ TEST(XlsxWorkbook, ZipBombAndDeepXmlAreRefused)
     } catch (const Error& e) {
         EXPECT_NE(std::string(e.what()).find("nested deeper"), std::string::npos) << e.what();
     }
+}
+
+// A view that keeps only what the checks below read.
+struct TextView : ImportView {
+    std::vector<std::u16string> messages;
+    std::map<std::pair<int, int>, std::u16string> texts;
+    std::u16string caption, edit2, edit3;
+    bool button4 = false;
+    void SetButton3Enabled(bool) override {}
+    void SetButton4Enabled(bool on) override { button4 = on; }
+    void SetCaption(std::u16string_view t) override { caption = t; }
+    void SetEdit2(std::u16string_view t) override { edit2 = t; }
+    void SetEdit3(std::u16string_view t) override { edit3 = t; }
+    void SetGridRedraw(bool) override {}
+    void SetFixedColumnWidth(int) override {}
+    void SetGridSize(std::int32_t, std::int32_t) override {}
+    void SetCurrentCell(std::int32_t, std::int32_t) override {}
+    void SetColumnWidth(std::int32_t, int) override {}
+    void SetRowHeight(std::int32_t, int) override {}
+    void SetCellText(std::int32_t c, std::int32_t r, std::u16string_view t) override { texts[{c, r}] = t; }
+    void SetLabel4(std::u16string_view) override {}
+    void SetProgressMax(int) override {}
+    void SetProgress(int) override {}
+    void StepProgress() override {}
+    void ProcessEvents() override {}
+    void ShowMessage(std::u16string_view t) override { messages.emplace_back(t); }
+};
+
+TEST(XlsxWorkbook, ImportThroughTheStandInWithAMergeCutBySelection)
+{
+    const fs::path path = MakeWorkbook("import", R"PY(
+ws.title = '表'
+ws.merge_cells('A1:C1')
+ws['A1'] = '部品表'
+ws['A2'] = 'ボルト'
+ws['B2'] = 12
+ws['C2'] = 0.125
+ws['C2'].number_format = '0.0%'
+ws['A3'] = '=1/0'
+ws.sheet_view.selection[0].sqref = 'B1:C2'
+)PY", {{"<f>1/0</f><v></v>", "<f>1/0</f><v>#DIV/0!</v>"}, {"<c r=\"A3\"", "<c t=\"e\" r=\"A3\""}});
+    const XlAttach attach = [&] { return OpenWorkbookAsApplication(path); };
+    TextView view;
+    CellTable table;
+    const ImportResult result = ImportSelection(attach, view, table, ImportScales{}, u'.');
+    ASSERT_TRUE(result.ok) << ToUtf8(result.detail);
+    EXPECT_EQ(view.caption, u"import.xlsx [表]");
+    EXPECT_EQ(view.edit2, u"B1");
+    EXPECT_EQ(view.edit3, u"C2");
+    EXPECT_EQ(view.texts[std::make_pair(2, 2)], u"12.5%");
+    ASSERT_EQ(table.CellGrid.size(), 4u);
+    // B1 and C1 belong to A1:C1, whose anchor lies outside the selection: the visible part stays one area.
+    EXPECT_TRUE(table.CellGrid[0].cellMerge);
+    EXPECT_EQ(table.CellGrid[0].mergecolXscount, 3);
+    EXPECT_FALSE(table.CellGrid[0].mark);
+    EXPECT_TRUE(table.CellGrid[1].mark);
+    EXPECT_EQ(table.CellGrid[2].txtAlign, kAlignRight); // 12, general alignment
+    EXPECT_EQ(table.CellGrid[3].txtAlign, kAlignRight); // 0.125 shows as 12.5% but its value is a number
+
+    // The error cell makes the import fail there.
+    const XlAttach errorSheet = [&] { return OpenWorkbookAsApplication(path, WorkbookChoice{std::nullopt, u"A1:A3"}); };
+    TextView failed;
+    EXPECT_FALSE(ImportSelection(errorSheet, failed, table, ImportScales{}, u'.').ok);
+    EXPECT_EQ(failed.messages, std::vector<std::u16string>{u"取得に失敗しました."});
+    EXPECT_FALSE(failed.button4);
+
+    // A workbook that cannot be opened is the attach failure: its reason, then the failure message.
+    TextView missing;
+    const XlAttach none = [&] { return OpenWorkbookAsApplication(TempDir() / "none.xlsx"); };
+    EXPECT_FALSE(ImportSelection(none, missing, table, ImportScales{}, u'.').ok);
+    ASSERT_EQ(missing.messages.size(), 2u);
+    EXPECT_NE(ToUtf8(missing.messages[0]).find("none.xlsx"), std::string::npos);
+    EXPECT_EQ(missing.messages[1], u"取得に失敗しました.");
 }
 
 } // namespace
