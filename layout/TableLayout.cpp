@@ -1,0 +1,379 @@
+#include "layout/TableLayout.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <unordered_map>
+
+#include "base/Error.h"
+
+namespace gridvane {
+
+namespace {
+
+constexpr std::u16string_view kLayerCellLine = u"XLSCellLine";
+constexpr std::u16string_view kLayerCellText = u"XLSCellText";
+constexpr std::u16string_view kLayerBorderLine = u"XLSBordLine";
+constexpr std::u16string_view kByLayer = u"BYLAYER";
+constexpr int kColorByLayer = 256;
+
+// A cell's text as it may enter a value line: control characters other than LF and TAB removed, so a
+// CR LF line break acts as LF and nothing can split a value line of the file.
+std::u16string CleanText(std::u16string_view text)
+{
+    std::u16string out;
+    out.reserve(text.size());
+    for (char16_t ch : text)
+        if (ch >= 0x20 || ch == u'\n' || ch == u'\t') out += ch;
+    return out;
+}
+
+// ---- joining border segments --------------------------------------------------------------------
+//
+// The joining compares every pair of segments in list order. The same result comes from a grid of
+// buckets: a point within the tolerance of another lies in the same or a neighbouring bucket (bucket
+// size ten times the tolerance), so only those are searched. Each bucket keeps the indexes of its
+// unmarked segments in ascending order, so "the next segment in list order that matches" is found
+// exactly as the pairwise scan would find it.
+
+constexpr double kBucketSize = kKeisenTolerance * 10;
+
+struct BucketKey {
+    std::uint64_t x, y;
+    bool operator==(const BucketKey&) const = default;
+};
+struct BucketKeyHash {
+    std::size_t operator()(const BucketKey& k) const { return std::hash<std::uint64_t>()(k.x * 0x9E3779B97F4A7C15ull ^ k.y); }
+};
+
+std::uint64_t Bits(double v)
+{
+    if (v == 0) v = 0; // one key for -0 and +0
+    std::uint64_t b;
+    std::memcpy(&b, &v, sizeof b);
+    return b;
+}
+
+double Cell(double v) { return std::floor(v / kBucketSize); }
+
+class SegmentIndex {
+public:
+    void Add(std::size_t index, double x, double y) { buckets_[{Bits(Cell(x)), Bits(Cell(y))}].push_back(index); }
+
+    void Remove(std::size_t index, double x, double y)
+    {
+        auto it = buckets_.find({Bits(Cell(x)), Bits(Cell(y))});
+        if (it == buckets_.end()) return;
+        auto& v = it->second;
+        auto pos = std::lower_bound(v.begin(), v.end(), index);
+        if (pos != v.end() && *pos == index) v.erase(pos);
+    }
+
+    // Calls visit(j) for indexes j > after in buckets near (x, y), each bucket in ascending order, until
+    // visit returns true; returns the smallest j for which visit returned true, or SIZE_MAX.
+    template <typename Match>
+    std::size_t FirstAfter(std::size_t after, double x, double y, Match match) const
+    {
+        std::size_t best = SIZE_MAX;
+        const double cx = Cell(x), cy = Cell(y);
+        for (double dx : {-1.0, 0.0, 1.0}) {
+            for (double dy : {-1.0, 0.0, 1.0}) {
+                auto it = buckets_.find({Bits(cx + dx), Bits(cy + dy)});
+                if (it == buckets_.end()) continue;
+                const auto& v = it->second;
+                for (auto p = std::upper_bound(v.begin(), v.end(), after); p != v.end() && *p < best; ++p) {
+                    if (match(*p)) {
+                        best = *p;
+                        break;
+                    }
+                }
+            }
+        }
+        return best;
+    }
+
+private:
+    std::unordered_map<BucketKey, std::vector<std::size_t>, BucketKeyHash> buckets_;
+};
+
+void MergeList(std::vector<TXlsxKeisen>& list, bool vertical)
+{
+    const std::size_t n = list.size();
+    if (n < 2) return;
+    auto near = [](double a, double b) { return NearlyEqual(a, b, kKeisenTolerance); };
+
+    // Pass 1: a segment absorbs every later segment that starts where it (by then) ends.
+    {
+        SegmentIndex index;
+        for (std::size_t j = 0; j < n; ++j)
+            if (!list[j].mark) index.Add(j, list[j].stpt.x, list[j].stpt.y);
+        for (std::size_t i = 0; i + 1 < n; ++i) {
+            if (list[i].mark) continue;
+            std::size_t after = i;
+            for (;;) {
+                const TAcadPoint end = list[i].edpt;
+                const std::size_t j = index.FirstAfter(after, end.x, end.y, [&](std::size_t k) {
+                    return near(end.x, list[k].stpt.x) && near(end.y, list[k].stpt.y);
+                });
+                if (j == SIZE_MAX) break;
+                if (vertical) {
+                    list[i].edpt.y = list[j].edpt.y;
+                } else {
+                    list[i].edpt.x = list[j].edpt.x;
+                }
+                list[j].mark = true;
+                index.Remove(j, list[j].stpt.x, list[j].stpt.y);
+                after = j;
+            }
+        }
+    }
+
+    // Pass 2: a later segment that repeats one (either way round) is dropped.
+    {
+        SegmentIndex index;
+        for (std::size_t j = 0; j < n; ++j)
+            if (!list[j].mark) index.Add(j, list[j].stpt.x, list[j].stpt.y);
+        for (std::size_t i = 0; i + 1 < n; ++i) {
+            if (list[i].mark) continue;
+            const TXlsxKeisen s = list[i];
+            auto duplicate = [&](std::size_t k) {
+                const TXlsxKeisen& t = list[k];
+                if (vertical) {
+                    return near(s.stpt.x, t.stpt.x) &&
+                           ((near(s.stpt.y, t.stpt.y) && near(s.edpt.y, t.edpt.y)) ||
+                            (near(s.edpt.y, t.stpt.y) && near(s.stpt.y, t.edpt.y)));
+                }
+                return near(s.edpt.y, t.stpt.y) && ((near(s.stpt.x, t.stpt.x) && near(s.edpt.x, t.edpt.x)) ||
+                                                     (near(s.edpt.x, t.stpt.x) && near(s.stpt.x, t.edpt.x)));
+            };
+            // A duplicate starts near one of the two ends of segment i.
+            const std::array<std::pair<double, double>, 2> starts =
+                vertical ? std::array<std::pair<double, double>, 2>{{{s.stpt.x, s.stpt.y}, {s.stpt.x, s.edpt.y}}}
+                         : std::array<std::pair<double, double>, 2>{{{s.stpt.x, s.edpt.y}, {s.edpt.x, s.edpt.y}}};
+            for (const auto& [qx, qy] : starts) {
+                for (;;) {
+                    const std::size_t j = index.FirstAfter(i, qx, qy, duplicate);
+                    if (j == SIZE_MAX) break;
+                    list[j].mark = true;
+                    index.Remove(j, list[j].stpt.x, list[j].stpt.y);
+                }
+            }
+        }
+    }
+}
+
+struct Layout {
+    const CellTable& table;
+    const std::vector<std::u16string>& texts;
+    const LayoutOptions& options;
+    std::int32_t cols, rows;
+    std::vector<double> rowTop; // yTop(r), r = 0..rows
+    std::vector<double> colLeft; // x of grid column c from first-row widths, c = 0..cols
+
+    const TXlsxCellAttr& At(std::int32_t c, std::int32_t r) const { return table.CellGrid[static_cast<std::size_t>(r) * cols + c]; }
+    double W() const { return colLeft[static_cast<std::size_t>(cols)]; }
+    double H() const { return -rowTop[static_cast<std::size_t>(rows)]; }
+
+    void GridLines(DxfLineList& list) const
+    {
+        auto line = [&](double x1, double y1, double x2, double y2) {
+            DxfLine(list, {x1, y1, 0}, {x2, y2, 0}, kLayerCellLine, kByLayer, kColorByLayer);
+        };
+        for (std::int32_t r = 0; r < rows; ++r) {
+            const double y = rowTop[static_cast<std::size_t>(r)];
+            double x = 0;
+            bool inRun = false;
+            double runStart = 0;
+            for (std::int32_t c = 0; c < cols; ++c) {
+                const TXlsxCellAttr& cell = At(c, r);
+                if (!cell.cellMerge) {
+                    if (!inRun) inRun = true, runStart = x;
+                } else if (inRun) {
+                    line(runStart, y, x, y);
+                    inRun = false;
+                }
+                x += cell.drawW;
+            }
+            if (inRun) line(runStart, y, W(), y);
+        }
+        line(0, -H(), W(), -H());
+        for (std::int32_t c = 0; c < cols; ++c) {
+            const double x = colLeft[static_cast<std::size_t>(c)];
+            double above = 0; // sum of drawH of the cells of column c above the current one
+            bool inRun = false;
+            double runStart = 0;
+            for (std::int32_t r = 0; r < rows; ++r) {
+                const TXlsxCellAttr& cell = At(c, r);
+                if (!cell.cellMerge) {
+                    if (!inRun) inRun = true, runStart = above;
+                } else if (inRun) {
+                    line(x, -runStart, x, -above);
+                    inRun = false;
+                }
+                above += cell.drawH;
+            }
+            if (inRun) line(x, -runStart, x, -H());
+        }
+        line(W(), 0, W(), -H());
+    }
+
+    void Cells(DxfLineList& list) const
+    {
+        for (std::int32_t r = 0; r < rows; ++r) {
+            const double yTop = rowTop[static_cast<std::size_t>(r)];
+            const double yBot = rowTop[static_cast<std::size_t>(r) + 1];
+            double x = 0;
+            for (std::int32_t c = 0; c < cols; ++c) {
+                const TXlsxCellAttr& cell = At(c, r);
+                double w, h;
+                if (cell.drawMW > 0 && cell.drawMH > 0) {
+                    w = cell.drawMW, h = cell.drawMH;
+                    const double coords[8] = {x, yTop, x + w, yTop, x + w, yTop - h, x, yTop - h};
+                    std::vector<TAcadPoint> corners(4);
+                    VarToAcadPoints2D(coords, corners);
+                    if (options.cellLineDraw) DxfPolyline(list, corners, true, kLayerCellLine, kByLayer, kColorByLayer);
+                    if (cell.lineBits & kDiagonalDown) {
+                        DxfLine(list, corners[0], corners[2], kLayerBorderLine, kByLayer, kColorByLayer);
+                    } else if (cell.lineBits & kDiagonalUp) {
+                        DxfLine(list, corners[3], corners[1], kLayerBorderLine, kByLayer, kColorByLayer);
+                    }
+                } else {
+                    w = cell.drawW, h = cell.drawH;
+                    if (!cell.mark) {
+                        if (cell.lineBits & kDiagonalDown) {
+                            DxfLine(list, {x, yBot + h, 0}, {x + w, yBot, 0}, kLayerBorderLine, kByLayer, kColorByLayer);
+                        } else if (cell.lineBits & kDiagonalUp) {
+                            DxfLine(list, {x, yBot, 0}, {x + w, yBot + h, 0}, kLayerBorderLine, kByLayer, kColorByLayer);
+                        }
+                    }
+                }
+                const std::size_t index = static_cast<std::size_t>(r) * cols + c;
+                if (index < texts.size() && !texts[index].empty()) Text(list, CleanText(texts[index]), cell, x, yTop, w, h);
+                x += cell.drawW;
+            }
+        }
+    }
+
+    void Text(DxfLineList& list, const std::u16string& text, const TXlsxCellAttr& cell, double x, double yTop, double w,
+              double h) const
+    {
+        if (text.empty()) return;
+        double px;
+        std::u16string_view code;
+        const double inset = cell.drawTH * options.cadTof;
+        if (cell.txtAlign == kAlignCenter) {
+            px = x + w / 2, code = u"MC";
+        } else if (cell.txtAlign == kAlignRight) {
+            px = x + w - inset, code = u"MR";
+        } else {
+            px = x + inset, code = u"ML";
+        }
+        double py = yTop - h / 2;
+        const std::size_t lines = static_cast<std::size_t>(std::count(text.begin(), text.end(), u'\n')) + 1;
+        py += static_cast<double>(lines - 1) * 0.5 * cell.drawTH;
+        std::size_t start = 0;
+        for (;;) {
+            const std::size_t end = text.find(u'\n', start);
+            const std::u16string_view piece = std::u16string_view(text).substr(start, end == std::u16string::npos ? std::u16string::npos : end - start);
+            if (!piece.empty()) {
+                const TAcadPoint p{px, py, 0};
+                DxfText(list, piece, p, p, cell.drawTH, 1.0, 0.0, 0, 0, code, kLayerCellText, kColorByLayer);
+            }
+            py -= cell.drawTH;
+            if (end == std::u16string::npos) break;
+            start = end + 1;
+        }
+    }
+
+    void Borders(std::vector<TXlsxKeisen>& keisenV, std::vector<TXlsxKeisen>& keisenH) const
+    {
+        for (std::int32_t r = 0; r < rows; ++r) {
+            const double yTop = rowTop[static_cast<std::size_t>(r)];
+            const double yBot = rowTop[static_cast<std::size_t>(r) + 1];
+            double xL = 0;
+            for (std::int32_t c = 0; c < cols; ++c) {
+                const TXlsxCellAttr& cell = At(c, r);
+                const double xR = xL + cell.drawW;
+                const std::uint8_t bits = cell.cellMerge ? (cell.lineBits & cell.mergeBits) : cell.lineBits;
+                if (bits & kEdgeTop) keisenH.push_back({{xL, yTop, 0}, {xR, yTop, 0}, false});
+                if (bits & kEdgeBottom) keisenH.push_back({{xL, yBot, 0}, {xR, yBot, 0}, false});
+                if (bits & kEdgeLeft) keisenV.push_back({{xL, yTop, 0}, {xL, yBot, 0}, false});
+                if (bits & kEdgeRight) keisenV.push_back({{xR, yTop, 0}, {xR, yBot, 0}, false});
+                xL = xR;
+            }
+        }
+    }
+};
+
+} // namespace
+
+bool NearlyEqual(double a, double b, double tolerance)
+{
+    return std::fabs(a - b) <= tolerance;
+}
+
+void DxfLayerTable(DxfLineList& list)
+{
+    auto pair = [&](std::u16string_view code, std::u16string_view value) {
+        list.Add(code);
+        list.Add(value);
+    };
+    pair(u"  0", u"TABLE");
+    pair(u"  2", u"LAYER");
+    pair(u" 70", u"     4");
+    struct Layer {
+        std::u16string_view name, color;
+    };
+    for (const Layer& l : {Layer{u"0", u"     7"}, Layer{kLayerCellLine, u"   252"}, Layer{kLayerCellText, u"     7"},
+                           Layer{kLayerBorderLine, u"     7"}}) {
+        pair(u"  0", u"LAYER");
+        pair(u"  2", l.name);
+        pair(u" 70", u"     0");
+        pair(u" 62", l.color);
+        pair(u"  6", u"CONTINUOUS");
+    }
+    pair(u"  0", u"ENDTAB");
+}
+
+void MergeKeisen(std::vector<TXlsxKeisen>& keisenV, std::vector<TXlsxKeisen>& keisenH)
+{
+    MergeList(keisenV, true);
+    MergeList(keisenH, false);
+}
+
+DxfLineList LayoutTable(const CellTable& table, const std::vector<std::u16string>& texts, const LayoutOptions& options)
+{
+    DxfLineList list;
+    const std::int32_t cols = table.GridColCount, rows = table.GridRowCount;
+    if (table.Empty() || cols <= 0 || rows <= 0 ||
+        table.CellGrid.size() < static_cast<std::size_t>(cols) * static_cast<std::size_t>(rows)) {
+        return list;
+    }
+    Layout layout{table, texts, options, cols, rows, {}, {}};
+    layout.rowTop.resize(static_cast<std::size_t>(rows) + 1, 0);
+    for (std::int32_t r = 0; r < rows; ++r)
+        layout.rowTop[static_cast<std::size_t>(r) + 1] = layout.rowTop[static_cast<std::size_t>(r)] - layout.At(0, r).drawH;
+    layout.colLeft.resize(static_cast<std::size_t>(cols) + 1, 0);
+    for (std::int32_t c = 0; c < cols; ++c)
+        layout.colLeft[static_cast<std::size_t>(c) + 1] = layout.colLeft[static_cast<std::size_t>(c)] + layout.At(c, 0).drawW;
+
+    DxfStart(list);
+    DxfLtypeTable(list);
+    DxfLayerTable(list);
+    DxfStartEntities(list);
+    if (options.cellLineDraw) layout.GridLines(list);
+    layout.Cells(list);
+
+    std::vector<TXlsxKeisen> keisenV, keisenH;
+    layout.Borders(keisenV, keisenH);
+    MergeKeisen(keisenV, keisenH);
+    for (const auto* segments : {&keisenV, &keisenH})
+        for (const TXlsxKeisen& k : *segments)
+            if (!k.mark) DxfLine(list, k.stpt, k.edpt, kLayerBorderLine, kByLayer, kColorByLayer);
+    DxfEnd(list);
+    return list;
+}
+
+} // namespace gridvane
