@@ -1,6 +1,7 @@
 #include "dxf/MakeR12Dxf_V.h"
 
 #include <cerrno>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -104,6 +105,12 @@ void DxfLineList::Add(std::u16string_view line)
     ends_.push_back(text_.size());
 }
 
+void DxfLineList::Reserve(std::size_t lines, std::size_t units)
+{
+    ends_.reserve(lines);
+    text_.reserve(units);
+}
+
 std::u16string_view DxfLineList::operator[](std::size_t i) const
 {
     const std::size_t begin = i == 0 ? 0 : ends_[i - 1];
@@ -116,10 +123,11 @@ std::u16string FormatDxfReal(double value)
     if (value == 0) return u"0";
     // The value rounded to 15 significant digits, as d.dddddddddddddde±x.
     char buf[40];
-    std::snprintf(buf, sizeof buf, "%.14e", std::fabs(value));
+    const auto res = std::to_chars(buf, buf + sizeof buf - 1, std::fabs(value), std::chars_format::scientific, 14);
+    *res.ptr = '\0';
     const char* e = std::strchr(buf, 'e');
     std::string digits(1, buf[0]);
-    digits.append(buf + 2, static_cast<std::size_t>(e - (buf + 2))); // skip the separator, whatever the C locale makes it
+    digits.append(buf + 2, static_cast<std::size_t>(e - (buf + 2)));
     const int exponent = std::atoi(e + 1);
     while (digits.size() > 1 && digits.back() == '0') digits.pop_back();
 

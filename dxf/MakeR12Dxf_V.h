@@ -22,6 +22,8 @@ class DxfLineList {
 public:
     void Clear();
     void Add(std::u16string_view line);
+    /// Makes room for about the given number of lines and UTF-16 units.
+    void Reserve(std::size_t lines, std::size_t units);
     std::size_t Count() const { return ends_.size(); }
     std::u16string_view operator[](std::size_t i) const;
     /// Total UTF-16 units of all lines, without line ends.

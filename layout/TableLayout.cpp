@@ -60,6 +60,8 @@ double Cell(double v) { return std::floor(v / kBucketSize); }
 
 class SegmentIndex {
 public:
+    explicit SegmentIndex(std::size_t segments) { buckets_.reserve(segments); }
+
     void Add(std::size_t index, double x, double y) { buckets_[{Bits(Cell(x)), Bits(Cell(y))}].push_back(index); }
 
     void Remove(std::size_t index, double x, double y)
@@ -78,8 +80,14 @@ public:
     {
         std::size_t best = SIZE_MAX;
         const double cx = Cell(x), cy = Cell(y);
+        // A point within the tolerance lies at most a tenth of a bucket away: the neighbouring buckets
+        // need a look only when (x, y) lies near that side of its own bucket.
+        const double fx = x / kBucketSize - cx, fy = y / kBucketSize - cy;
+        const bool wide = !(fx >= 0 && fx <= 1 && fy >= 0 && fy <= 1); // huge or odd values: look everywhere
         for (double dx : {-1.0, 0.0, 1.0}) {
+            if (!wide && ((dx < 0 && fx > 0.15) || (dx > 0 && fx < 0.85))) continue;
             for (double dy : {-1.0, 0.0, 1.0}) {
+                if (!wide && ((dy < 0 && fy > 0.15) || (dy > 0 && fy < 0.85))) continue;
                 auto it = buckets_.find({Bits(cx + dx), Bits(cy + dy)});
                 if (it == buckets_.end()) continue;
                 const auto& v = it->second;
@@ -106,7 +114,7 @@ void MergeList(std::vector<TXlsxKeisen>& list, bool vertical)
 
     // Pass 1: a segment absorbs every later segment that starts where it (by then) ends.
     {
-        SegmentIndex index;
+        SegmentIndex index(n);
         for (std::size_t j = 0; j < n; ++j)
             if (!list[j].mark) index.Add(j, list[j].stpt.x, list[j].stpt.y);
         for (std::size_t i = 0; i + 1 < n; ++i) {
@@ -132,7 +140,7 @@ void MergeList(std::vector<TXlsxKeisen>& list, bool vertical)
 
     // Pass 2: a later segment that repeats one (either way round) is dropped.
     {
-        SegmentIndex index;
+        SegmentIndex index(n);
         for (std::size_t j = 0; j < n; ++j)
             if (!list[j].mark) index.Add(j, list[j].stpt.x, list[j].stpt.y);
         for (std::size_t i = 0; i + 1 < n; ++i) {
@@ -359,6 +367,9 @@ DxfLineList LayoutTable(const CellTable& table, const std::vector<std::u16string
     for (std::int32_t c = 0; c < cols; ++c)
         layout.colLeft[static_cast<std::size_t>(c) + 1] = layout.colLeft[static_cast<std::size_t>(c)] + layout.At(c, 0).drawW;
 
+    // Room for a text record and a share of the lines per cell, so the buffers rarely move.
+    const std::size_t cells = table.CellGrid.size();
+    list.Reserve(cells * 48 + 1024, cells * 260 + 16384);
     DxfStart(list);
     DxfLtypeTable(list);
     DxfLayerTable(list);

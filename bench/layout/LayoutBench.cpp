@@ -1,0 +1,66 @@
+// The whole drawing run (layout and save) of a fully bordered table with a text in every cell.
+#include <benchmark/benchmark.h>
+
+#include <sys/resource.h>
+
+#include <filesystem>
+
+#include "layout/TableLayout.h"
+
+namespace {
+
+using namespace gridvane;
+
+struct Input {
+    CellTable table;
+    std::vector<std::u16string> texts;
+};
+
+Input MakeTable(int rows, int cols)
+{
+    Input in;
+    in.table.GridColCount = cols;
+    in.table.GridRowCount = rows;
+    in.table.CellGrid.resize(static_cast<std::size_t>(rows) * cols);
+    for (int r = 0; r < rows; ++r) {
+        for (int c = 0; c < cols; ++c) {
+            TXlsxCellAttr& a = in.table.At(r, c);
+            a.colW = static_cast<std::uint16_t>(8 + c % 5);
+            a.rowH = 15;
+            a.txtSize = 11;
+            a.lineBits = 63;
+            a.txtAlign = static_cast<std::uint8_t>(c % 4);
+            // A merged 2 x 2 area every 50 rows and 10 columns.
+            if (r % 50 < 2 && c % 10 < 2) {
+                a.cellMerge = true;
+                a.mergerowYscount = a.mergecolXscount = 2;
+                a.mergeLeft = static_cast<std::uint16_t>(c / 10);
+                a.mergeTop = static_cast<std::uint16_t>(r / 50);
+            }
+            in.texts.push_back(c % 3 == 0 ? u"部品" + std::u16string(1, static_cast<char16_t>(u'0' + r % 10)) : u"M8\n12.5");
+        }
+    }
+    CalcDrawSize(in.table, 3, 0.43, 0.27);
+    return in;
+}
+
+void BM_LayoutAndSave(benchmark::State& state)
+{
+    const Input in = MakeTable(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
+    const auto path = std::filesystem::temp_directory_path() / "gridvane-bench-layout.dxf";
+    std::size_t bytes = 0;
+    for (auto _ : state) {
+        const DxfLineList list = LayoutTable(in.table, in.texts, LayoutOptions{true, 0.8});
+        SaveDxfLineList(list, path);
+        bytes = std::filesystem::file_size(path);
+    }
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    state.counters["cells"] = static_cast<double>(in.table.CellGrid.size());
+    state.counters["file_MB"] = static_cast<double>(bytes) / 1e6;
+    state.counters["peak_RSS_MB"] = static_cast<double>(usage.ru_maxrss) / 1024.0;
+    std::filesystem::remove(path);
+}
+BENCHMARK(BM_LayoutAndSave)->Args({1000, 100})->Args({2000, 200})->Unit(benchmark::kMillisecond)->Iterations(3);
+
+} // namespace
