@@ -1,0 +1,13 @@
+#pragma once
+#include <array>
+#include <string>
+
+#include "model/CellTable.h"
+
+namespace gridvane {
+
+/// The five values of the settings page's summary: total width, total height, and "mode (min～max)" of the
+/// first row's drawW, the first column's drawH and every cell's drawTH, all "%.3f". Empty texts for no table.
+std::array<std::u16string, 5> SizeSummary(const CellTable& table, char16_t decimalSeparator);
+
+} // namespace gridvane

@@ -1,0 +1,135 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "base/Error.h"
+#include "settings/Settings.h"
+#include "settings/SizeSummary.h"
+
+namespace gridvane {
+namespace {
+
+namespace fs = std::filesystem;
+
+fs::path Dir()
+{
+    const fs::path d = fs::path(GRIDVANE_BINARY_DIR) / "test-tmp" / "settings";
+    fs::create_directories(d);
+    return d;
+}
+
+std::string Read(const fs::path& p)
+{
+    std::ifstream in(p, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), {});
+}
+
+void Write(const fs::path& p, const std::string& bytes) { std::ofstream(p, std::ios::binary) << bytes; }
+
+TEST(Settings, FirstStartGivesDefaultsAndSaveWritesTheNineKeys)
+{
+    const fs::path p = Dir() / "first.ini";
+    fs::remove(p);
+    const TSettings s = LoadSettings(p, u'.');
+    EXPECT_EQ(s, TSettings{});
+    SaveSettings(p, s, u'.');
+    EXPECT_EQ(Read(p), "[PlotraTlsx]\r\ncolXsc=20\r\nrowYsc=3\r\ncadXsc=3\r\ncadYsc=0.43\r\ncadTsc=0.27\r\ncadTof=0.8\r\n"
+                       "cellLineColor=252\r\ncellLineDraw=1\r\nxlsVerNum=16\r\n");
+    EXPECT_EQ(LoadSettings(p, u'.'), s);
+}
+
+TEST(Settings, ReadingFollowsTheProfileRules)
+{
+    struct Case {
+        const char* name;
+        std::string file;
+        char16_t sep;
+        TSettings expected;
+    };
+    auto with = [](auto f) {
+        TSettings s;
+        f(s);
+        return s;
+    };
+    const Case cases[] = {
+        {"not a number", "[PlotraTlsx]\r\ncadYsc=abc\r\n", u'.', TSettings{}},
+        {"empty value", "[PlotraTlsx]\r\ncadXsc=\r\n", u'.', TSettings{}},
+        {"case and blanks", "[plotratlsx]\r\n  CADXSC = 5.5  \r\n", u'.', with([](TSettings& s) { s.cadXsc = 5.5; })},
+        {"comma separator", "[PlotraTlsx]\ncadYsc=0,5\n", u',', with([](TSettings& s) { s.cadYsc = 0.5; })},
+        {"full stop under comma locale", "[PlotraTlsx]\ncadYsc=0.5\n", u',', TSettings{}},
+        {"hexadecimal", "[PlotraTlsx]\ncellLineColor=0x10\nxlsVerNum=0XfF\n", u'.',
+         with([](TSettings& s) { s.cellLineColor = 16, s.xlsVerNum = 255; })},
+        {"cell lines off", "[PlotraTlsx]\ncellLineDraw=0\n", u'.', with([](TSettings& s) { s.cellLineDraw = false; })},
+        {"cell lines any non-zero", "[PlotraTlsx]\ncellLineDraw=7\n", u'.', TSettings{}},
+        {"other section", "[Other]\ncadXsc=9\n", u'.', TSettings{}},
+        {"negative accepted", "[PlotraTlsx]\ncadTof=-1.5\n", u'.', with([](TSettings& s) { s.cadTof = -1.5; })},
+    };
+    for (const Case& k : cases) {
+        const fs::path p = Dir() / "read.ini";
+        Write(p, k.file);
+        EXPECT_EQ(LoadSettings(p, k.sep), k.expected) << k.name;
+    }
+    const fs::path big = Dir() / "big.ini";
+    Write(big, "[PlotraTlsx]\ncadXsc=9\n" + std::string(1100000, ';'));
+    EXPECT_EQ(LoadSettings(big, u'.'), TSettings{});
+}
+
+TEST(Settings, SaveKeepsForeignContentAndUpdatesInPlace)
+{
+    const fs::path p = Dir() / "foreign.ini";
+    Write(p, "; comment \xff\xfe\n[Other]\nkey=value\n[PlotraTlsx]\ncadXsc=9\nunknown=1\n\n[Tail]\nx=1\n");
+    TSettings s;
+    s.cadXsc = 2.5;
+    s.cellLineDraw = false;
+    SaveSettings(p, s, u',');
+    EXPECT_EQ(Read(p), "; comment \xff\xfe\n[Other]\nkey=value\n[PlotraTlsx]\ncadXsc=2,5\nunknown=1\ncolXsc=20\n"
+                       "rowYsc=3\ncadYsc=0,43\ncadTsc=0,27\ncadTof=0,8\ncellLineColor=252\ncellLineDraw=0\nxlsVerNum=16\n"
+                       "\n[Tail]\nx=1\n");
+    EXPECT_EQ(LoadSettings(p, u','), s);
+}
+
+TEST(Settings, UnwritableLocationKeepsTheOldFile)
+{
+    const fs::path missing = Dir() / "no-such-folder" / "x.ini";
+    try {
+        SaveSettings(missing, TSettings{}, u'.');
+        ADD_FAILURE() << "saved";
+    } catch (const Error& e) {
+        EXPECT_EQ(std::string(e.what()), missing.string() + " に書き込めません");
+    }
+    EXPECT_FALSE(fs::exists(missing.parent_path()));
+    const fs::path folder = Dir() / "folder.ini";
+    fs::create_directories(folder);
+    EXPECT_THROW(SaveSettings(folder, TSettings{}, u'.'), Error);
+    for (const auto& e : fs::directory_iterator(Dir())) EXPECT_EQ(e.path().string().find(".tmp"), std::string::npos);
+}
+
+TEST(SizeSummary, ModeMinMaxAndTotals)
+{
+    CellTable t;
+    EXPECT_EQ(SizeSummary(t, u'.'), (std::array<std::u16string, 5>{}));
+    t.GridColCount = 4, t.GridRowCount = 2;
+    t.CellGrid.resize(8);
+    const double widths[] = {24, 30, 24, 30};
+    for (int c = 0; c < 4; ++c) t.CellGrid[c].drawW = widths[c], t.CellGrid[c + 4].drawW = 99;
+    t.CellGrid[0].drawH = 6.45, t.CellGrid[4].drawH = 8.6;
+    for (auto& cell : t.CellGrid) cell.drawTH = 2.97;
+    t.CellGrid[7].drawTH = -1;
+    const auto s = SizeSummary(t, u'.');
+    EXPECT_EQ(s[0], u"108.000");
+    EXPECT_EQ(s[1], u"15.050");
+    EXPECT_EQ(s[2], u"24.000 (24.000～30.000)");
+    EXPECT_EQ(s[3], u"6.450 (6.450～8.600)");
+    EXPECT_EQ(s[4], u"2.970 (-1.000～2.970)");
+    CellTable one;
+    one.GridColCount = one.GridRowCount = 1;
+    one.CellGrid.resize(1);
+    one.CellGrid[0].drawW = 12.5, one.CellGrid[0].drawH = 4.3, one.CellGrid[0].drawTH = 3;
+    const auto o = SizeSummary(one, u',');
+    EXPECT_EQ(o[2], u"12,500 (12,500～12,500)");
+    EXPECT_EQ(o[3], u"4,300 (4,300～4,300)");
+}
+
+} // namespace
+} // namespace gridvane
