@@ -1,0 +1,28 @@
+#pragma once
+#include <QDialog>
+
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+namespace gridvane {
+
+/// The replace dialog "置換": search text (Edit1) and replacement (Edit2); "実行" accepts, "中止" and the
+/// close box cancel; Enter and Escape do not close it. Created once and kept hidden, so it keeps its texts.
+class TForm3 : public QDialog {
+    Q_OBJECT
+public:
+    explicit TForm3(QWidget* parent = nullptr);
+
+    QLabel* Label1;
+    QLineEdit* Edit1;
+    QLabel* Label2;
+    QLineEdit* Edit2;
+    QPushButton* Button1;
+    QPushButton* Button2;
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+};
+
+} // namespace gridvane
