@@ -1,0 +1,21 @@
+#pragma once
+#include <string>
+#include <vector>
+
+#include "app/ConvertOptions.h"
+#include "model/CellTable.h"
+
+namespace gridvane {
+
+/// The table the converter draws and the grid text of every cell (texts[r * GridColCount + c]).
+struct InputTable {
+    CellTable table;
+    std::vector<std::u16string> texts;
+    std::string description; // what was read, for the summary ("table file", "sheet X, A1:D10")
+};
+
+/// Reads the table named by options.input; the kind of input follows from its extension.
+/// Throws Error naming the input and the problem.
+InputTable ReadInput(const ConvertOptions& options);
+
+} // namespace gridvane

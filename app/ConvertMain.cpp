@@ -1,0 +1,248 @@
+// gridvane-convert: draws a table as the window's "Plotra へ挿入" does, without a window.
+#include <clocale>
+#include <cstdio>
+#include <exception>
+#include <fstream>
+#include <iostream>
+#include <map>
+#include <random>
+#include <string>
+#include <system_error>
+#include <vector>
+
+#ifdef _WIN32
+#include <windows.h>
+#include <shellapi.h>
+#endif
+
+#include "app/ConvertInput.h"
+#include "app/ConvertOptions.h"
+#include "base/Error.h"
+#include "base/Utf.h"
+#include "layout/TableLayout.h"
+#include "model/CellTable.h"
+#include "model/TableFile.h"
+#include "settings/Settings.h"
+
+#ifndef GRIDVANE_VERSION
+#define GRIDVANE_VERSION "unknown"
+#endif
+
+namespace gridvane {
+namespace {
+
+constexpr int kExitOk = 0;
+constexpr int kExitFailure = 1;
+constexpr int kExitUsage = 2;
+
+// The arguments as UTF-8, whatever the platform passes.
+std::vector<std::string> Utf8Arguments(int argc, char** argv)
+{
+    std::vector<std::string> args;
+#ifdef _WIN32
+    (void)argv;
+    int count = 0;
+    if (wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count)) {
+        for (int i = 1; i < count; ++i)
+            args.push_back(ToUtf8(std::u16string(reinterpret_cast<const char16_t*>(wide[i]))));
+        LocalFree(wide);
+        return args;
+    }
+#endif
+    for (int i = 1; i < argc; ++i)
+        args.emplace_back(argv[i]);
+    return args;
+}
+
+// The user's decimal separator, as the C library's locale names it; numbers in settings files use it.
+// Everything this program formats itself uses the full stop, so LC_NUMERIC goes back to "C" at once.
+char16_t LocaleDecimalSeparator()
+{
+    char16_t separator = u'.';
+    if (std::setlocale(LC_ALL, "") != nullptr) {
+        if (const std::lconv* conv = std::localeconv(); conv != nullptr && conv->decimal_point != nullptr &&
+                                                      conv->decimal_point[0] != '\0') {
+            const std::u16string s = FromUtf8(conv->decimal_point);
+            if (s.size() == 1)
+                separator = s[0];
+        }
+    }
+    std::setlocale(LC_NUMERIC, "C");
+    return separator;
+}
+
+// A named settings file must exist and be readable; inside it, missing or bad keys take their defaults.
+TSettings ReadSettings(const std::filesystem::path& path)
+{
+    const std::string name = PathToUtf8(path);
+    std::error_code ec;
+    if (!std::filesystem::exists(path, ec))
+        throw Error(name + ": the settings file does not exist");
+    if (std::filesystem::is_directory(path, ec))
+        throw Error(name + ": cannot read the settings file: it is a folder");
+    std::ifstream probe(path, std::ios::binary);
+    char c = 0;
+    if (!probe || (!probe.get(c) && probe.bad()))
+        throw Error(name + ": cannot read the settings file");
+    return LoadSettings(path, LocaleDecimalSeparator());
+}
+
+// Writes bytes to path through a temporary file beside it, so a failure never leaves a partial file.
+void WriteFileAtomically(const std::filesystem::path& path, const std::string& bytes)
+{
+    const std::string name = PathToUtf8(path);
+    std::filesystem::path temp = path;
+    temp += ".tmp" + std::to_string(std::random_device{}() % 1000000);
+    {
+        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
+        if (!out)
+            throw Error(name + ": cannot write the file");
+        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        out.close();
+        if (!out) {
+            std::error_code ignored;
+            std::filesystem::remove(temp, ignored);
+            throw Error(name + ": cannot write the file (disk full?)");
+        }
+    }
+    std::error_code ec;
+    std::filesystem::rename(temp, path, ec);
+    if (ec) {
+        std::error_code ignored;
+        std::filesystem::remove(temp, ignored);
+        throw Error(name + ": cannot write the file: " + ec.message());
+    }
+}
+
+bool SamePath(const std::filesystem::path& a, const std::filesystem::path& b)
+{
+    std::error_code ec;
+    if (std::filesystem::equivalent(a, b, ec))
+        return true;
+    return std::filesystem::weakly_canonical(a, ec) == std::filesystem::weakly_canonical(b, ec);
+}
+
+// Entities per layer and kind, for the summary.
+std::string DescribeDrawing(const DxfLineList& list)
+{
+    std::map<std::u16string, std::map<std::u16string, int>> counts;
+    bool inEntities = false;
+    for (std::size_t i = 0; i + 3 < list.Count(); i += 2) {
+        if (list[i] != u"  0")
+            continue;
+        const std::u16string_view kind = list[i + 1];
+        if (kind == u"ENTITIES" && i >= 2 && list[i - 1] == u"SECTION")
+            inEntities = true;
+        if (!inEntities || (kind != u"LINE" && kind != u"POLYLINE" && kind != u"TEXT"))
+            continue;
+        if (list[i + 2] == u"  8")
+            ++counts[std::u16string(list[i + 3])][std::u16string(kind)];
+    }
+    std::string out;
+    for (const auto& [layer, kinds] : counts) {
+        out += out.empty() ? "" : "; ";
+        out += ToUtf8(layer) + ":";
+        for (const auto& [kind, n] : kinds) {
+            out += ' ';
+            out += std::to_string(n);
+            out += ' ';
+            out += ToUtf8(kind);
+        }
+    }
+    return out.empty() ? "no entities" : out;
+}
+
+int Run(const ConvertOptions& options)
+{
+    TSettings settings;
+    if (options.settings)
+        settings = ReadSettings(*options.settings);
+    if (options.noCellLines)
+        settings.cellLineDraw = false;
+
+    if (SamePath(options.input, options.output))
+        throw Error(PathToUtf8(options.output) + ": the drawing would overwrite the input");
+    if (options.dumpModel && *options.dumpModel != "-" && SamePath(PathFromUtf8(*options.dumpModel), options.output))
+        throw Error(*options.dumpModel + ": the model dump and the drawing cannot be the same file");
+
+    InputTable input = ReadInput(options);
+    CellTable& table = input.table;
+    CalcDrawSize(table, settings.cadXsc, settings.cadYsc, settings.cadTsc);
+
+    // Everything is computed in memory first; a failure there leaves no file behind.
+    std::string dump;
+    if (options.dumpModel) {
+        try {
+            dump = TableFileJson(table, input.texts);
+        } catch (const Error& e) {
+            throw Error(std::string("the model cannot be written: ") + e.what());
+        }
+    }
+    const bool empty = table.Empty() || table.GridColCount <= 0 || table.GridRowCount <= 0;
+    DxfLineList drawing;
+    if (!empty) {
+        try {
+            drawing = LayoutTable(table, input.texts, LayoutOptions{settings.cellLineDraw, settings.cadTof});
+        } catch (const Error& e) {
+            throw Error(PathToUtf8(options.input) + ": the table cannot be drawn: " + e.what() +
+                        " (are the scale factors sensible?)");
+        }
+    }
+
+    const bool dumpToStdout = options.dumpModel && *options.dumpModel == "-";
+    std::ostream& report = dumpToStdout ? std::cerr : std::cout;
+    if (drawing.Count() != 0)
+        SaveDxfLineList(drawing, options.output);
+    if (options.dumpModel) {
+        if (dumpToStdout) {
+            std::cout << dump << std::flush;
+            if (!std::cout)
+                throw Error("the model cannot be written to standard output");
+        } else {
+            WriteFileAtomically(PathFromUtf8(*options.dumpModel), dump);
+        }
+    }
+
+    if (drawing.Count() == 0) {
+        report << PathToUtf8(options.input) << ": the table is empty; no drawing written\n";
+        return kExitOk;
+    }
+    std::error_code ec;
+    const auto bytes = std::filesystem::file_size(options.output, ec);
+    report << "Wrote " << PathToUtf8(options.output) << " (" << (ec ? 0 : bytes) << " bytes) from the "
+           << table.GridRowCount << " x " << table.GridColCount << " " << input.description << " "
+           << PathToUtf8(options.input) << "\n  " << DescribeDrawing(drawing) << "\n";
+    return kExitOk;
+}
+
+} // namespace
+} // namespace gridvane
+
+int main(int argc, char** argv)
+{
+    using namespace gridvane;
+#ifdef _WIN32
+    SetConsoleOutputCP(CP_UTF8);
+#endif
+    ConvertOptions options;
+    try {
+        options = ParseConvertOptions(Utf8Arguments(argc, argv));
+    } catch (const UsageError& e) {
+        std::cerr << "gridvane-convert: " << e.what() << "\nTry 'gridvane-convert --help'.\n";
+        return kExitUsage;
+    }
+    if (options.help) {
+        std::cout << ConvertUsage();
+        return kExitOk;
+    }
+    if (options.version) {
+        std::cout << "gridvane-convert " GRIDVANE_VERSION "\n";
+        return kExitOk;
+    }
+    try {
+        return Run(options);
+    } catch (const std::exception& e) {
+        std::cerr << "gridvane-convert: " << e.what() << "\n";
+        return kExitFailure;
+    }
+}

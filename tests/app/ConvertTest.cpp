@@ -1,0 +1,379 @@
+// Runs the built gridvane-convert as a process on table files written here, and reads its drawings back
+// with a real DXF reader.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "layout/TableLayout.h"
+#include "model/TableFile.h"
+
+extern char** environ;
+
+namespace gridvane {
+namespace {
+
+namespace fs = std::filesystem;
+using ::testing::HasSubstr;
+
+struct Result {
+    int exitCode = -1;
+    std::string out;
+    std::string err;
+};
+
+std::string ReadAll(const fs::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+void WriteAll(const fs::path& path, const std::string& bytes)
+{
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+// Runs program with args, standard output and error caught in files of dir; env entries are added to
+// (and override) this process's environment.
+Result Spawn(const fs::path& dir, const std::string& program, const std::vector<std::string>& args,
+             const std::vector<std::string>& env = {})
+{
+    const fs::path outPath = dir / "stdout.txt";
+    const fs::path errPath = dir / "stderr.txt";
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+
+    std::vector<std::string> argStore{program};
+    argStore.insert(argStore.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (std::string& a : argStore)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+
+    std::vector<std::string> envStore = env;
+    for (char** e = environ; *e != nullptr; ++e) {
+        const std::string entry = *e;
+        const std::string key = entry.substr(0, entry.find('=') + 1);
+        bool overridden = false;
+        for (const std::string& mine : env)
+            overridden = overridden || mine.starts_with(key);
+        if (!overridden)
+            envStore.push_back(entry);
+    }
+    std::vector<char*> envp;
+    for (std::string& e : envStore)
+        envp.push_back(e.data());
+    envp.push_back(nullptr);
+
+    Result r;
+    pid_t pid = 0;
+    const int rc = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), envp.data());
+    posix_spawn_file_actions_destroy(&actions);
+    if (rc != 0)
+        return r;
+    int status = 0;
+    waitpid(pid, &status, 0);
+    r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    r.out = ReadAll(outPath);
+    r.err = ReadAll(errPath);
+    return r;
+}
+
+// A table file written by hand: each cell is the inside of a JSON object.
+std::string TableJson(int rows, int cols, const std::vector<std::string>& cells, const std::string& extra = "")
+{
+    std::string json = R"({"format": "gridvane-table", "version": 1, "cols": )" + std::to_string(cols) +
+                       R"(, "rows": )" + std::to_string(rows) + R"(, "cells": [)";
+    for (std::size_t i = 0; i < cells.size(); ++i)
+        json += (i ? ", {" : "{") + cells[i] + "}";
+    return json + "]" + extra + "}";
+}
+
+// Two rows of three cells 10 wide and 20 high: a merged heading over two columns, a diagonal, a
+// two-line text, a right-aligned number, every edge bordered.
+std::string SmallTable()
+{
+    const std::string base = R"("rowH": 20, "colW": 10, "txtSize": 10, "lineBits": 15)";
+    const std::string merged = R"(, "cellMerge": true, "mergerowYscount": 1, "mergecolXscount": 2, "mergeLeft": 0)";
+    return TableJson(2, 3,
+                     {base + merged + R"(, "str": "部品表", "txtAlign": 2)", base + merged,
+                      R"("rowH": 20, "colW": 10, "txtSize": 10, "lineBits": 31, "str": "数量")",
+                      base + R"(, "str": "ボルト")", base + R"(, "str": "M12\n×40")",
+                      base + R"(, "str": "8", "txtAlign": 3)"});
+}
+
+class Convert : public ::testing::Test {
+protected:
+    fs::path dir_ = fs::temp_directory_path() / ("gridvane-convert-" + std::to_string(std::random_device{}()));
+
+    void SetUp() override { fs::create_directories(dir_); }
+    void TearDown() override { fs::remove_all(dir_); }
+
+    Result Run(const std::vector<std::string>& args, const std::vector<std::string>& env = {})
+    {
+        return Spawn(dir_, GRIDVANE_CONVERT, args, env);
+    }
+    fs::path Write(const std::string& name, const std::string& bytes)
+    {
+        WriteAll(dir_ / name, bytes);
+        return dir_ / name;
+    }
+
+    // The drawing read by ezdxf: "layer TYPE" -> count, "audit errors" -> count, "text" -> texts joined by |.
+    std::map<std::string, std::string> ReadWithEzdxf(const fs::path& dxf)
+    {
+        const fs::path script = dir_ / "read.py";
+        WriteAll(script, R"(import sys, ezdxf, collections
+doc = ezdxf.readfile(sys.argv[1], encoding="cp932")
+auditor = doc.audit()
+counts = collections.Counter(f"{e.dxf.layer} {e.dxftype()}" for e in doc.modelspace())
+out = {k: str(v) for k, v in counts.items()}
+out["audit errors"] = str(len(auditor.errors))
+out["text"] = "|".join(e.dxf.text for e in doc.modelspace().query("TEXT"))
+out["layers"] = ",".join(sorted(l.dxf.name for l in doc.layers))
+sys.stdout.buffer.write("\n".join(f"{k}={v}" for k, v in sorted(out.items())).encode("utf-8"))
+)");
+        const Result r = Spawn(dir_, GRIDVANE_PYTHON, {script.string(), dxf.string()});
+        EXPECT_EQ(r.exitCode, 0) << r.err;
+        std::map<std::string, std::string> values;
+        std::istringstream in(r.out);
+        for (std::string line; std::getline(in, line);)
+            values[line.substr(0, line.find('='))] = line.substr(line.find('=') + 1);
+        return values;
+    }
+
+    // The bytes the window writes for this table file and these settings.
+    std::string Reference(const fs::path& table, double x, double y, double t, const LayoutOptions& options)
+    {
+        TableFileContents contents = ReadTableFile(table);
+        CalcDrawSize(contents.table, x, y, t);
+        const fs::path path = dir_ / "reference.dxf";
+        SaveDxfLineList(LayoutTable(contents.table, contents.texts, options), path);
+        return ReadAll(path);
+    }
+};
+
+TEST_F(Convert, WritesADrawingThatADxfReaderOpens)
+{
+    const fs::path input = Write("部品.table.json", SmallTable());
+    const Result r = Run({input.string()});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    const fs::path output = dir_ / "部品.table.dxf"; // the default: INPUT with the extension .dxf
+    ASSERT_TRUE(fs::exists(output));
+    EXPECT_THAT(r.out, HasSubstr("Wrote " + output.string()));
+    EXPECT_EQ(r.err, "");
+
+    const auto drawing = ReadWithEzdxf(output);
+    EXPECT_EQ(drawing.at("audit errors"), "0");
+    EXPECT_EQ(drawing.at("layers"), "0,XLSBordLine,XLSCellLine,XLSCellText");
+    EXPECT_EQ(drawing.at("XLSCellLine LINE"), "7");     // grid lines around the merged heading
+    EXPECT_EQ(drawing.at("XLSCellLine POLYLINE"), "1"); // the heading's outline
+    EXPECT_EQ(drawing.at("XLSBordLine LINE"), "8");     // 4 vertical, 3 horizontal after joining, 1 diagonal
+    EXPECT_EQ(drawing.at("XLSCellText TEXT"), "6");
+    EXPECT_EQ(drawing.at("text"), "部品表|数量|ボルト|M12|×40|8");
+}
+
+TEST_F(Convert, WritesExactlyTheWindowsBytes)
+{
+    const fs::path input = Write("t.json", SmallTable());
+    const fs::path output = dir_ / "out.dxf";
+    ASSERT_EQ(Run({"-o", output.string(), input.string()}).exitCode, 0);
+    EXPECT_EQ(ReadAll(output), Reference(input, 3, 0.43, 0.27, {true, 0.8}));
+
+    ASSERT_EQ(Run({"--no-cell-lines", "--output=" + output.string(), input.string()}).exitCode, 0);
+    const std::string noLines = ReadAll(output);
+    EXPECT_EQ(noLines, Reference(input, 3, 0.43, 0.27, {false, 0.8}));
+    EXPECT_EQ(noLines.find("XLSCellLine\r\n  6"), std::string::npos); // no entity on that layer
+
+    // "texts" are the grid texts the drawing uses; "str" is then only the imported text.
+    const fs::path edited = Write("e.json", TableJson(1, 1, {R"("rowH": 20, "colW": 10, "txtSize": 10, "str": "旧")"},
+                                                      R"(, "texts": ["新"])"));
+    ASSERT_EQ(Run({"-o", output.string(), edited.string()}).exitCode, 0);
+    const auto drawing = ReadWithEzdxf(output);
+    EXPECT_EQ(drawing.at("text"), "新");
+}
+
+TEST_F(Convert, SamplePartsListConverts)
+{
+    const fs::path output = dir_ / "parts-list.dxf";
+    const fs::path sample = fs::path(GRIDVANE_SOURCE_DIR) / "samples/parts-list.table.json";
+    const Result r = Run({"-o", output.string(), sample.string()});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(ReadAll(output), Reference(sample, 3, 0.43, 0.27, {true, 0.8}));
+    const auto drawing = ReadWithEzdxf(output);
+    EXPECT_EQ(drawing.at("audit errors"), "0");
+    EXPECT_THAT(drawing.at("text"), HasSubstr("メカニカルシール"));
+    EXPECT_THAT(drawing.at("text"), HasSubstr("φ35 × 420㎜"));
+}
+
+TEST_F(Convert, RefusesBadInputAndWritesNothing)
+{
+    const std::string cell = R"("rowH": 20, "colW": 10)";
+    const struct {
+        const char* name;
+        std::string content;
+        std::string message;
+    } cases[] = {
+        {"not JSON", "format: gridvane-table", "not a JSON document"},
+        {"wrong format", R"({"format": "x", "version": 1, "cols": 1, "rows": 1, "cells": [{}]})", "\"format\" is \"x\""},
+        {"wrong version", R"({"format": "gridvane-table", "version": 7, "cols": 1, "rows": 1, "cells": [{}]})",
+         "version 7 is not supported"},
+        {"cell count", TableJson(2, 2, {cell, cell, cell}), "\"cells\" holds 3 cells, but 2 rows x 2 columns need 4"},
+        {"out of range", TableJson(1, 1, {R"("colW": 70000)"}), "\"colW\" is 70000, out of range"},
+        {"negative count", TableJson(1, 1, {R"("mergecolXscount": -3)"}), "\"mergecolXscount\" is negative (-3)"},
+        {"wrong type", TableJson(1, 1, {R"("cellMerge": "yes")"}), "\"cellMerge\" must be true or false"},
+    };
+    for (const auto& c : cases) {
+        const fs::path input = Write("in.json", c.content);
+        const fs::path output = dir_ / "out.dxf";
+        const Result r = Run({"-o", output.string(), "--dump-model", (dir_ / "dump.json").string(), input.string()});
+        EXPECT_EQ(r.exitCode, 1) << c.name;
+        EXPECT_THAT(r.err, HasSubstr(input.string() + ": ")) << c.name;
+        EXPECT_THAT(r.err, HasSubstr(c.message)) << c.name;
+        EXPECT_FALSE(fs::exists(output)) << c.name;
+        EXPECT_FALSE(fs::exists(dir_ / "dump.json")) << c.name;
+    }
+}
+
+TEST_F(Convert, ReportsUsageErrorsAndFailures)
+{
+    const fs::path input = Write("in.json", SmallTable());
+    const fs::path kept = Write("kept.dxf", "old drawing");
+    const struct {
+        std::vector<std::string> args;
+        int exitCode;
+        std::string message;
+    } cases[] = {
+        {{}, 2, "no INPUT given"},
+        {{"--frobnicate", input.string()}, 2, "unknown option --frobnicate"},
+        {{input.string(), "-o"}, 2, "option -o needs a value"},
+        {{"--no-cell-lines=1", input.string()}, 2, "option --no-cell-lines takes no value"},
+        {{input.string(), input.string()}, 2, "only one INPUT may be given"},
+        {{"-o", kept.string(), (dir_ / "missing.json").string()}, 1, "missing.json: cannot read the file"},
+        {{"-o", kept.string(), dir_.string()}, 1, "cannot read the file: it is a folder"},
+        {{"-o", kept.string(), (dir_ / "book.xlsx").string()}, 1, "book.xlsx: this converter reads table files"},
+        {{"-o", input.string(), input.string()}, 1, "the drawing would overwrite the input"},
+        {{"-o", kept.string(), "--dump-model", kept.string(), input.string()}, 1, "cannot be the same file"},
+        {{"-o", (dir_ / "no-such-dir" / "x.dxf").string(), input.string()}, 1, "を作成できません"},
+    };
+    for (const auto& c : cases) {
+        const Result r = Run(c.args);
+        EXPECT_EQ(r.exitCode, c.exitCode) << c.message;
+        EXPECT_THAT(r.err, HasSubstr(c.message));
+        if (c.exitCode == 2)
+            EXPECT_THAT(r.err, HasSubstr("--help"));
+    }
+    EXPECT_EQ(ReadAll(kept), "old drawing");
+    EXPECT_EQ(ReadAll(input), SmallTable());
+    EXPECT_FALSE(fs::exists(dir_ / "no-such-dir"));
+    EXPECT_EQ(fs::directory_iterator(dir_) == fs::directory_iterator(), false);
+    for (const auto& entry : fs::directory_iterator(dir_))
+        EXPECT_EQ(entry.path().filename().string().find(".tmp"), std::string::npos) << entry.path();
+
+    const Result help = Run({"--help"});
+    EXPECT_EQ(help.exitCode, 0);
+    EXPECT_THAT(help.out, HasSubstr("Usage: gridvane-convert [options] INPUT"));
+    const Result version = Run({"--version"});
+    EXPECT_EQ(version.exitCode, 0);
+    EXPECT_THAT(version.out, HasSubstr("gridvane-convert "));
+}
+
+TEST_F(Convert, EmptyTableWritesNothing)
+{
+    for (const auto& [rows, cols] : {std::pair{0, 0}, {0, 5}, {3, 0}}) {
+        const fs::path input = Write("empty.json", TableJson(rows, cols, {}));
+        const Result r = Run({input.string()});
+        EXPECT_EQ(r.exitCode, 0) << r.err;
+        EXPECT_THAT(r.out, HasSubstr("the table is empty; no drawing written"));
+        EXPECT_FALSE(fs::exists(dir_ / "empty.dxf"));
+    }
+}
+
+TEST_F(Convert, DumpsTheModelAfterTheSizes)
+{
+    const fs::path input = Write("t.json", SmallTable());
+    const Result r = Run({"-o", (dir_ / "t.dxf").string(), "--dump-model", "-", input.string()});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_THAT(r.err, HasSubstr("Wrote ")); // the summary leaves standard output to the model
+    EXPECT_THAT(r.out, HasSubstr(R"("mergeW": 20)"));
+    EXPECT_THAT(r.out, HasSubstr(R"("drawMW": 60.0)"));
+    EXPECT_THAT(r.out, HasSubstr(R"("mergeBits": 11, "mark": true)"));
+    // The dump is itself a table file.
+    const fs::path dump = Write("dump.json", r.out);
+    ASSERT_EQ(Run({"-o", (dir_ / "again.dxf").string(), dump.string()}).exitCode, 0);
+    EXPECT_EQ(ReadAll(dir_ / "again.dxf"), ReadAll(dir_ / "t.dxf"));
+
+    const Result toFile = Run({"--dump-model", (dir_ / "model.json").string(), input.string()});
+    ASSERT_EQ(toFile.exitCode, 0) << toFile.err;
+    EXPECT_EQ(ReadAll(dir_ / "model.json"), r.out);
+}
+
+TEST_F(Convert, TakesScaleFactorsAndCellLinesFromASettingsFile)
+{
+    const fs::path input = Write("t.json", SmallTable());
+    const fs::path output = dir_ / "out.dxf";
+    const fs::path ini = Write("Gridvane23.ini", "[Other]\r\ncadXsc=99\r\n[plotratlsx]\r\n cadXsc = 5 \r\n"
+                                                 "cadYsc=0.5\r\ncadTsc=bad\r\ncadTof=0.25\r\ncellLineDraw=0\r\n");
+    ASSERT_EQ(Run({"--settings", ini.string(), "-o", output.string(), input.string()}, {"LC_ALL=C"}).exitCode, 0);
+    EXPECT_EQ(ReadAll(output), Reference(input, 5, 0.5, 0.27, {false, 0.25}));
+
+    // --no-cell-lines wins over a settings file that draws them.
+    const fs::path drawLines = Write("lines.ini", "[PlotraTlsx]\r\ncellLineDraw=1\r\n");
+    ASSERT_EQ(Run({"--settings", drawLines.string(), "--no-cell-lines", "-o", output.string(), input.string()})
+                  .exitCode,
+              0);
+    EXPECT_EQ(ReadAll(output), Reference(input, 3, 0.43, 0.27, {false, 0.8}));
+
+    // A named file that is not there is an error; the old drawing stays.
+    WriteAll(output, "old");
+    const Result missing = Run({"--settings", (dir_ / "none.ini").string(), "-o", output.string(), input.string()});
+    EXPECT_EQ(missing.exitCode, 1);
+    EXPECT_THAT(missing.err, HasSubstr("none.ini: the settings file does not exist"));
+    const Result folder = Run({"--settings", dir_.string(), "-o", output.string(), input.string()});
+    EXPECT_EQ(folder.exitCode, 1);
+    EXPECT_THAT(folder.err, HasSubstr("cannot read the settings file"));
+
+    // Scale factors too large for any real number: refused, nothing written.
+    const fs::path absurd = Write("absurd.ini", "[PlotraTlsx]\r\ncadXsc=1E308\r\n");
+    const Result r = Run({"--settings", absurd.string(), "-o", output.string(), input.string()});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_THAT(r.err, HasSubstr("the table cannot be drawn"));
+    EXPECT_EQ(ReadAll(output), "old");
+}
+
+TEST_F(Convert, ReadsSettingsWithTheLocalesDecimalSeparator)
+{
+    // A German locale compiled for this test alone: its decimal separator is the comma.
+    const fs::path locales = dir_ / "locale";
+    fs::create_directories(locales);
+    const Result made =
+        Spawn(dir_, "/usr/bin/localedef", {"-i", "de_DE", "-f", "UTF-8", (locales / "de_DE.UTF-8").string()});
+    if (made.exitCode != 0 || !fs::exists(locales / "de_DE.UTF-8"))
+        GTEST_SKIP() << "localedef cannot build de_DE.UTF-8 here: " << made.err;
+
+    const fs::path input = Write("t.json", SmallTable());
+    const fs::path output = dir_ / "out.dxf";
+    const fs::path ini = Write("comma.ini", "[PlotraTlsx]\r\ncadXsc=2,5\r\ncadYsc=0,75\r\n");
+    const Result r = Run({"--settings", ini.string(), "-o", output.string(), input.string()},
+                         {"LOCPATH=" + locales.string(), "LC_ALL=de_DE.UTF-8"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    // The drawing itself always uses the full stop.
+    EXPECT_EQ(ReadAll(output), Reference(input, 2.5, 0.75, 0.27, {true, 0.8}));
+}
+
+} // namespace
+} // namespace gridvane
