@@ -280,7 +280,6 @@ TEST_F(Convert, ReportsUsageErrorsAndFailures)
     EXPECT_EQ(ReadAll(kept), "old drawing");
     EXPECT_EQ(ReadAll(input), SmallTable());
     EXPECT_FALSE(fs::exists(dir_ / "no-such-dir"));
-    EXPECT_EQ(fs::directory_iterator(dir_) == fs::directory_iterator(), false);
     for (const auto& entry : fs::directory_iterator(dir_))
         EXPECT_EQ(entry.path().filename().string().find(".tmp"), std::string::npos) << entry.path();
 
@@ -348,7 +347,7 @@ TEST_F(Convert, TakesScaleFactorsAndCellLinesFromASettingsFile)
     EXPECT_THAT(folder.err, HasSubstr("cannot read the settings file"));
 
     // Scale factors too large for any real number: refused, nothing written.
-    const fs::path absurd = Write("absurd.ini", "[PlotraTlsx]\r\ncadXsc=1E308\r\n");
+    const fs::path absurd = Write("absurd.ini", "[PlotraTlsx]\r\ncadXsc=1" + std::string(308, '0') + "\r\n");
     const Result r = Run({"--settings", absurd.string(), "-o", output.string(), input.string()});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_THAT(r.err, HasSubstr("the table cannot be drawn"));
