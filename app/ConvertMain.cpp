@@ -128,15 +128,13 @@ std::string DescribeDrawing(const DxfLineList& list)
     std::map<std::u16string, std::map<std::u16string, int>> counts;
     bool inEntities = false;
     for (std::size_t i = 0; i + 3 < list.Count(); i += 2) {
-        if (list[i] != u"  0")
-            continue;
-        const std::u16string_view kind = list[i + 1];
-        if (kind == u"ENTITIES" && i >= 2 && list[i - 1] == u"SECTION")
+        const std::u16string_view code = list[i];
+        const std::u16string_view value = list[i + 1];
+        if (code == u"  2" && value == u"ENTITIES")
             inEntities = true;
-        if (!inEntities || (kind != u"LINE" && kind != u"POLYLINE" && kind != u"TEXT"))
-            continue;
-        if (list[i + 2] == u"  8")
-            ++counts[std::u16string(list[i + 3])][std::u16string(kind)];
+        if (inEntities && code == u"  0" && (value == u"LINE" || value == u"POLYLINE" || value == u"TEXT") &&
+            list[i + 2] == u"  8")
+            ++counts[std::u16string(list[i + 3])][std::u16string(value)];
     }
     std::string out;
     for (const auto& [layer, kinds] : counts) {
@@ -210,7 +208,7 @@ int Run(const ConvertOptions& options)
     std::error_code ec;
     const auto bytes = std::filesystem::file_size(options.output, ec);
     report << "Wrote " << PathToUtf8(options.output) << " (" << (ec ? 0 : bytes) << " bytes) from the "
-           << table.GridRowCount << " x " << table.GridColCount << " " << input.description << " "
+           << table.GridRowCount << " rows x " << table.GridColCount << " columns " << input.description << " "
            << PathToUtf8(options.input) << "\n  " << DescribeDrawing(drawing) << "\n";
     return kExitOk;
 }
