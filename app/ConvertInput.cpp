@@ -3,7 +3,21 @@
 #include <algorithm>
 #include <cctype>
 
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
+
+#include <cstdio>
+#include <iostream>
+
 #include "base/Error.h"
+#include "base/Utf.h"
+#include "excel/ExcelImport.h"
+#ifndef _WIN32
+#include "excel/xlsx/XlsxWorkbook.h"
+#endif
 #include "model/TableFile.h"
 
 namespace gridvane {
@@ -24,14 +38,104 @@ InputTable ReadTableFileInput(const ConvertOptions& options)
     return {std::move(contents.table), std::move(contents.texts), "table file"};
 }
 
+// The import's view without a window: the grid texts the drawing takes, progress on a terminal, and
+// the import's messages on standard error.
+class ConsoleView : public ImportView {
+public:
+    explicit ConsoleView(bool progress) : progress_(progress) {}
+
+    std::vector<std::u16string> texts; // data cells, row by row
+    std::int32_t cols = 0, rows = 0;
+    std::vector<std::u16string> messages;
+
+    void SetButton3Enabled(bool) override {}
+    void SetButton4Enabled(bool) override {}
+    void SetCaption(std::u16string_view) override {}
+    void SetEdit2(std::u16string_view) override {}
+    void SetEdit3(std::u16string_view) override {}
+    void SetGridRedraw(bool) override {}
+    void SetFixedColumnWidth(int) override {}
+    void SetGridSize(std::int32_t c, std::int32_t r) override
+    {
+        cols = c - 1, rows = r - 1;
+        texts.assign(static_cast<std::size_t>(cols) * static_cast<std::size_t>(rows), {});
+    }
+    void SetCurrentCell(std::int32_t, std::int32_t) override {}
+    void SetColumnWidth(std::int32_t, int) override {}
+    void SetRowHeight(std::int32_t, int) override {}
+    void SetCellText(std::int32_t c, std::int32_t r, std::u16string_view text) override
+    {
+        if (c >= 1 && r >= 1 && c <= cols && r <= rows)
+            texts[static_cast<std::size_t>(r - 1) * cols + (c - 1)] = text;
+    }
+    void SetLabel4(std::u16string_view text) override
+    {
+        if (progress_)
+            std::cerr << "\r" << ToUtf8(text) << "   " << std::flush;
+    }
+    void SetProgressMax(int) override {}
+    void SetProgress(int) override {}
+    void StepProgress() override {}
+    void ProcessEvents() override {}
+    void ShowMessage(std::u16string_view text) override { messages.emplace_back(text); }
+
+private:
+    bool progress_;
+};
+
+bool StderrIsTerminal()
+{
+#ifdef _WIN32
+    return _isatty(_fileno(stderr)) != 0;
+#else
+    return isatty(fileno(stderr)) != 0;
+#endif
+}
+
+InputTable ReadWorkbookInput(const ConvertOptions& options, const TSettings& settings, char16_t separator)
+{
+#ifdef _WIN32
+    // Windows reads workbooks through the running spreadsheet, in the window.
+    (void)settings;
+    (void)separator;
+    throw Error(PathToUtf8(options.input) + ": on Windows, workbooks are imported from the running spreadsheet in the window");
+#else
+    WorkbookChoice choice;
+    if (options.sheet)
+        choice.sheet = FromUtf8(*options.sheet);
+    if (options.range)
+        choice.range = FromUtf8(*options.range);
+    const std::filesystem::path path = options.input;
+    ConsoleView view(StderrIsTerminal());
+    InputTable input;
+    const ImportScales scales{settings.colXsc, settings.rowYsc, settings.cadXsc, settings.cadYsc, settings.cadTsc};
+    const ImportResult result =
+        ImportSelection([&] { return OpenWorkbookAsApplication(path, choice); }, view, input.table, scales, separator);
+    if (StderrIsTerminal())
+        std::cerr << "\r";
+    if (!result.ok) {
+        const std::string detail = ToUtf8(result.detail);
+        const std::string name = PathToUtf8(options.input);
+        std::string message = detail.find(name) == std::string::npos ? name + ": " + detail : detail;
+        if (!view.messages.empty())
+            message += " (" + ToUtf8(view.messages.back()) + ")";
+        throw Error(message);
+    }
+    input.texts = std::move(view.texts);
+    input.description = "selection of the workbook";
+    return input;
+#endif
+}
+
 } // namespace
 
-InputTable ReadInput(const ConvertOptions& options)
+InputTable ReadInput(const ConvertOptions& options, const TSettings& settings, char16_t decimalSeparator)
 {
     const std::string ext = LowerExtension(options.input);
     if (ext == ".xlsx" || ext == ".xlsm")
-        throw Error(PathToUtf8(options.input) +
-                    ": this converter reads table files (.json); workbooks are opened in the window");
+        return ReadWorkbookInput(options, settings, decimalSeparator);
+    if (options.sheet || options.range)
+        throw Error("--sheet and --range apply to workbooks (.xlsx, .xlsm), not to " + PathToUtf8(options.input));
     return ReadTableFileInput(options);
 }
 

@@ -163,7 +163,7 @@ int Run(const ConvertOptions& options)
     if (options.dumpModel && *options.dumpModel != "-" && SamePath(PathFromUtf8(*options.dumpModel), options.output))
         throw Error(*options.dumpModel + ": the model dump and the drawing cannot be the same file");
 
-    InputTable input = ReadInput(options);
+    InputTable input = ReadInput(options, settings, LocaleDecimalSeparator());
     CellTable& table = input.table;
     CalcDrawSize(table, settings.cadXsc, settings.cadYsc, settings.cadTsc);
 

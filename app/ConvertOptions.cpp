@@ -18,10 +18,14 @@ std::string PathToUtf8(const std::filesystem::path& path)
 std::string ConvertUsage()
 {
     return "Usage: gridvane-convert [options] INPUT\n"
-           "Draws the table in INPUT (a table file, .json) as an ASCII DXF R12 drawing.\n"
+           "Draws the table in INPUT as an ASCII DXF R12 drawing. INPUT is a workbook (.xlsx, .xlsm),\n"
+           "whose saved selection on its active sheet is imported as the window imports it, or a table\n"
+           "file (.json).\n"
            "\n"
            "Options:\n"
            "  -o, --output FILE     the drawing to write (default: INPUT with the extension .dxf)\n"
+           "      --sheet NAME      import from this sheet instead of the active one (workbooks)\n"
+           "      --range A1:D10    import this range instead of the saved selection (workbooks)\n"
            "      --no-cell-lines   leave out the cell grid lines and merged-area outlines\n"
            "      --settings FILE   scale factors, text inset and cell lines from a settings file\n"
            "                        of the window's format (its [PlotraTlsx] section)\n"
@@ -86,6 +90,16 @@ ConvertOptions ParseConvertOptions(const std::vector<std::string>& args)
             if (v.empty())
                 throw UsageError("option --settings needs a file name");
             options.settings = PathFromUtf8(v);
+        } else if (name == "--sheet") {
+            const std::string v = value();
+            if (v.empty())
+                throw UsageError("option --sheet needs a sheet name");
+            options.sheet = v;
+        } else if (name == "--range") {
+            const std::string v = value();
+            if (v.empty())
+                throw UsageError("option --range needs a range such as A1:D10");
+            options.range = v;
         } else if (name == "--no-cell-lines") {
             flag();
             options.noCellLines = true;

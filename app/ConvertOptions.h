@@ -13,6 +13,8 @@ struct ConvertOptions {
     std::filesystem::path output;                    // INPUT with the extension .dxf unless given
     std::optional<std::string> dumpModel;            // "-" is standard output (UTF-8 as given)
     std::optional<std::filesystem::path> settings;   // a settings file of the window's format
+    std::optional<std::string> sheet;                // workbooks: the sheet to import
+    std::optional<std::string> range;                // workbooks: the range to import
     bool noCellLines = false;
     bool help = false;
     bool version = false;

@@ -81,7 +81,7 @@ std::optional<double> ParseNumber(std::u16string_view text, char16_t decimalSepa
     std::size_t b = 0, e = text.size();
     while (b < e && blank(text[b])) ++b;
     while (e > b && blank(text[e - 1])) --e;
-    if (b == e || e - b > 300) return std::nullopt;
+    if (b == e || e - b > 4096) return std::nullopt;
     std::string ascii;
     ascii.reserve(e - b);
     bool separatorSeen = false;

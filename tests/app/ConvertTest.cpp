@@ -144,7 +144,7 @@ counts = collections.Counter(f"{e.dxf.layer} {e.dxftype()}" for e in doc.modelsp
 out = {k: str(v) for k, v in counts.items()}
 out["audit errors"] = str(len(auditor.errors))
 out["text"] = "|".join(e.dxf.text for e in doc.modelspace().query("TEXT"))
-out["layers"] = ",".join(sorted(l.dxf.name for l in doc.layers))
+out["layers"] = ",".join(sorted(l.dxf.name for l in doc.layers if l.dxf.name != "Defpoints"))
 sys.stdout.buffer.write("\n".join(f"{k}={v}" for k, v in sorted(out.items())).encode("utf-8"))
 )");
         const Result r = Spawn(dir_, GRIDVANE_PYTHON, {script.string(), dxf.string()});
@@ -220,6 +220,48 @@ TEST_F(Convert, SamplePartsListConverts)
     EXPECT_THAT(drawing.at("text"), HasSubstr("φ35 × 420㎜"));
 }
 
+#ifndef _WIN32
+TEST_F(Convert, ImportsTheSampleWorkbookAsTheWindowDoes)
+{
+    const fs::path sample = fs::path(GRIDVANE_SOURCE_DIR) / "samples/parts-list.xlsx";
+    const fs::path output = dir_ / "book.dxf";
+    const fs::path dump = dir_ / "book.json";
+    const Result r = Run({"-o", output.string(), "--dump-model", dump.string(), sample.string()});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_THAT(r.out, HasSubstr("8 rows x 6 columns"));
+    const auto drawing = ReadWithEzdxf(output);
+    EXPECT_EQ(drawing.at("audit errors"), "0");
+    EXPECT_THAT(drawing.at("text"), HasSubstr("六角ボルト|M8×20"));
+    EXPECT_THAT(drawing.at("text"), HasSubstr("12.50"));
+    EXPECT_THAT(drawing.at("text"), HasSubstr("2024年4月1日"));
+    EXPECT_THAT(drawing.at("text"), HasSubstr("1,850.00"));
+    // The table it imported, drawn again from its dump, gives the same bytes.
+    const fs::path again = dir_ / "again.dxf";
+    ASSERT_EQ(Run({"-o", again.string(), dump.string()}).exitCode, 0);
+    EXPECT_EQ(ReadAll(again), ReadAll(output));
+
+    const fs::path part = dir_ / "part.dxf";
+    ASSERT_EQ(Run({"--range", "C3:D4", "-o", part.string(), sample.string()}).exitCode, 0);
+    EXPECT_EQ(ReadWithEzdxf(part).at("text"), "六角ボルト|M8×20|SS400|平座金|SUS304");
+
+    struct Case {
+        std::vector<std::string> args;
+        const char* message;
+    };
+    const Case cases[] = {
+        {{"--sheet", "無い", sample.string()}, "there is no sheet named \"無い\""},
+        {{"--range", "B2:", sample.string()}, "is not a range"},
+        {{(dir_ / "none.xlsx").string()}, "does not exist"},
+        {{"--range", "A1:XFD1048576", sample.string()}, "選択範囲が大きすぎます"},
+    };
+    for (const Case& c : cases) {
+        const Result bad = Run(c.args);
+        EXPECT_EQ(bad.exitCode, 1) << c.message;
+        EXPECT_THAT(bad.err, HasSubstr(c.message));
+    }
+}
+#endif
+
 TEST_F(Convert, RefusesBadInputAndWritesNothing)
 {
     const std::string cell = R"("rowH": 20, "colW": 10)";
@@ -265,7 +307,7 @@ TEST_F(Convert, ReportsUsageErrorsAndFailures)
         {{input.string(), input.string()}, 2, "only one INPUT may be given"},
         {{"-o", kept.string(), (dir_ / "missing.json").string()}, 1, "missing.json: cannot read the file"},
         {{"-o", kept.string(), dir_.string()}, 1, "cannot read the file: it is a folder"},
-        {{"-o", kept.string(), (dir_ / "book.xlsx").string()}, 1, "book.xlsx: this converter reads table files"},
+        {{"-o", kept.string(), (dir_ / "book.xlsx").string()}, 1, "book.xlsx: the file does not exist"},
         {{"-o", input.string(), input.string()}, 1, "the drawing would overwrite the input"},
         {{"-o", kept.string(), "--dump-model", kept.string(), input.string()}, 1, "cannot be the same file"},
         {{"-o", (dir_ / "no-such-dir" / "x.dxf").string(), input.string()}, 1, "を作成できません"},
@@ -274,8 +316,9 @@ TEST_F(Convert, ReportsUsageErrorsAndFailures)
         const Result r = Run(c.args);
         EXPECT_EQ(r.exitCode, c.exitCode) << c.message;
         EXPECT_THAT(r.err, HasSubstr(c.message));
-        if (c.exitCode == 2)
+        if (c.exitCode == 2) {
             EXPECT_THAT(r.err, HasSubstr("--help"));
+        }
     }
     EXPECT_EQ(ReadAll(kept), "old drawing");
     EXPECT_EQ(ReadAll(input), SmallTable());
