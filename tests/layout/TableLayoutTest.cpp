@@ -224,6 +224,9 @@ TEST(TableLayout, EmptyOrInconsistentTablesDrawNothing)
 
 TEST(TableLayout, RealReaderOpensTheDrawing)
 {
+#ifdef _WIN32
+    GTEST_SKIP() << "the DXF reader runs on the build machine";
+#else
     CellTable t = Table(3, 2, 20, 8);
     for (auto& c : t.CellGrid) c.lineBits = 15;
     t.CellGrid[0].lineBits |= 16;
@@ -260,6 +263,7 @@ TEST(TableLayout, RealReaderOpensTheDrawing)
               "[(('LINE', 'XLSBordLine'), 8), (('LINE', 'XLSCellLine'), 7), (('POLYLINE', 'XLSCellLine'), 1), "
               "(('TEXT', 'XLSCellText'), 6)]\n"
               "12|M8|ボルト|品名|部品表|～\n");
+#endif
 }
 
 } // namespace
