@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds Gridvane in Release and runs it on the bundled sample.
+# Installs what is missing, builds Gridvane in Release, converts the bundled sample workbook and, when a
+# display is present, opens the window.
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -9,6 +10,11 @@ if command -v ccache >/dev/null; then launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=cc
 cmake -S . -B build/run -G Ninja -DCMAKE_BUILD_TYPE=Release -DGRIDVANE_BUILD_TESTS=OFF "${launcher[@]}" >/dev/null
 cmake --build build/run -j "$(nproc)"
 
-sample=samples/parts-list.table.json
+sample=samples/parts-list.xlsx
 out=build/run/parts-list.dxf
 ./build/run/app/gridvane-convert -o "$out" "$sample"
+
+if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ] && [ -x build/run/app/Gridvane23 ]; then
+  echo "Opening the window (Excel から取得 asks for a workbook such as $sample)."
+  ./build/run/app/Gridvane23
+fi
