@@ -3,9 +3,7 @@
 #include <algorithm>
 #include <cctype>
 
-#ifdef _WIN32
-#include <io.h>
-#else
+#ifndef _WIN32
 #include <unistd.h>
 #endif
 
@@ -83,14 +81,12 @@ private:
     bool progress_;
 };
 
+#ifndef _WIN32
 bool StderrIsTerminal()
 {
-#ifdef _WIN32
-    return _isatty(_fileno(stderr)) != 0;
-#else
     return isatty(fileno(stderr)) != 0;
-#endif
 }
+#endif
 
 InputTable ReadWorkbookInput(const ConvertOptions& options, const TSettings& settings, char16_t separator)
 {
