@@ -3,14 +3,11 @@
 #include <algorithm>
 #include <cctype>
 
-#ifndef _WIN32
-#include <unistd.h>
-#endif
-
 #include <cstdio>
 #include <iostream>
 
 #include "base/Error.h"
+#include "base/Platform.h"
 #include "base/Utf.h"
 #include "excel/ExcelImport.h"
 #ifndef _WIN32
@@ -81,13 +78,6 @@ private:
     bool progress_;
 };
 
-#ifndef _WIN32
-bool StderrIsTerminal()
-{
-    return isatty(fileno(stderr)) != 0;
-}
-#endif
-
 InputTable ReadWorkbookInput(const ConvertOptions& options, const TSettings& settings, char16_t separator)
 {
 #ifdef _WIN32
@@ -102,12 +92,12 @@ InputTable ReadWorkbookInput(const ConvertOptions& options, const TSettings& set
     if (options.range)
         choice.range = FromUtf8(*options.range);
     const std::filesystem::path path = options.input;
-    ConsoleView view(StderrIsTerminal());
+    ConsoleView view(StandardErrorIsTerminal());
     InputTable input;
     const ImportScales scales{settings.colXsc, settings.rowYsc, settings.cadXsc, settings.cadYsc, settings.cadTsc};
     const ImportResult result =
         ImportSelection([&] { return OpenWorkbookAsApplication(path, choice); }, view, input.table, scales, separator);
-    if (StderrIsTerminal())
+    if (StandardErrorIsTerminal())
         std::cerr << "\r";
     if (!result.ok) {
         const std::string detail = ToUtf8(result.detail);

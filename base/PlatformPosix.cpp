@@ -1,5 +1,7 @@
 #include "base/Platform.h"
 
+#include <unistd.h>
+
 #include <locale>
 #include <system_error>
 
@@ -26,6 +28,11 @@ char16_t UserDecimalSeparator()
         // The environment names a locale this system does not have.
     }
     return u'.';
+}
+
+bool StandardErrorIsTerminal()
+{
+    return isatty(STDERR_FILENO) != 0;
 }
 
 } // namespace gridvane

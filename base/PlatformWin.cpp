@@ -35,4 +35,10 @@ char16_t UserDecimalSeparator()
     return u'.';
 }
 
+bool StandardErrorIsTerminal()
+{
+    DWORD mode = 0;
+    return GetConsoleMode(GetStdHandle(STD_ERROR_HANDLE), &mode) != 0;
+}
+
 } // namespace gridvane
