@@ -155,7 +155,10 @@ void ReadCell(const Reader& reader, const Json& object, const std::string& where
 {
     if (!object.is_object())
         reader.Fail(where, "a cell must be a JSON object, not " + std::string(TypeName(object)));
-    for (const auto& [key, value] : object.items()) {
+    for (const auto& item : object.items()) {
+        // Named references, not structured bindings: lambdas may not capture those before C++20 in clang 14.
+        const std::string& key = item.key();
+        const Json& value = item.value();
         bool known = false;
         ForEachField(cell, [&](std::string_view name, auto& field, bool imported) {
             if (known || key != name)

@@ -1,0 +1,19 @@
+#!/usr/bin/env bash
+# Writes the seed corpora of the fuzz targets into the folder given (one subfolder per target).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+dir=${1:?corpus folder}
+mkdir -p "$dir"/{workbook,numfmt,settings,tablefile,widths}
+cp samples/*.xlsx "$dir/workbook/"
+cp samples/*.json "$dir/tablefile/"
+printf '[PlotraTlsx]\r\ncolXsc=20\r\ncadYsc=0.43\r\ncellLineColor=0x10\r\n[Other]\r\nx=1\r\n' >"$dir/settings/basic.ini"
+printf '; comment\n[plotratlsx]\n cadxsc = 1,5 \n' >"$dir/settings/odd.ini"
+i=0
+for code in 'General' '#,##0.00' '0.0%' 'yyyy/m/d' '[$-411]ggge"年"m"月"d"日"' '# ??/??' '0.00E+00' \
+  '[h]:mm:ss' '[<0]"▲"#,##0;#,##0' '[DBNum1]General' 'aaaa' '@'; do
+  i=$((i + 1))
+  # eight bytes of a double (45383.5) followed by the code
+  { printf '\x00\x00\x00\x00\xf0\x27\xe6\x40'; printf '%s' "$code"; } >"$dir/numfmt/seed$i"
+done
+printf '%s' 'ｶﾞｷﾞ１２３ＡＢ（１）＋［Ａ］熙槇' | iconv -f UTF-8 -t UTF-16LE >"$dir/widths/seed1"
+printf '%s' 'abc 123 ひらがな 漢字 ﾊﾟﾋﾟ' | iconv -f UTF-8 -t UTF-16LE >"$dir/widths/seed2"

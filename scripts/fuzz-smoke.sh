@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Runs every fuzz target for 30 s on its seed corpus; fails on any crash, leak, input slower than 2 s or
+# memory over 1 GiB.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+GRIDVANE_FUZZ=1 ./scripts/install-deps.sh
+out=build/fuzz
+cmake -S . -B "$out" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DGRIDVANE_FUZZ=ON -DGRIDVANE_BUILD_GUI=OFF \
+  -DGRIDVANE_BUILD_TESTS=OFF -DCMAKE_CXX_COMPILER=clang++ >/dev/null
+cmake --build "$out" -j "$(nproc)"
+rm -rf "$out/corpus"
+./scripts/fuzz-seeds.sh "$out/corpus"
+status=0
+for target in workbook numfmt settings tablefile widths; do
+  dict=()
+  [ "$target" = workbook ] && dict=(-dict=fuzz/xlsx.dict)
+  mkdir -p "$out/crashes/$target"
+  if "$out/fuzz/fuzz_$target" "$out/corpus/$target" "${dict[@]}" -max_total_time=30 -timeout=2 -rss_limit_mb=1024 \
+    -artifact_prefix="$out/crashes/$target/" -print_final_stats=0 >"$out/$target.log" 2>&1; then
+    echo "fuzz $target: ok ($(grep -c '' "$out/$target.log") log lines)"
+  else
+    echo "fuzz $target: FAILED"; tail -40 "$out/$target.log"; status=1
+  fi
+done
+exit $status
