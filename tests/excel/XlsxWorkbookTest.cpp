@@ -218,17 +218,26 @@ TEST(XlsxWorkbook, ZipBombAndDeepXmlAreRefused)
     const fs::path dir = TempDir();
     const fs::path bomb = dir / "bomb.xlsx";
     const fs::path deep = dir / "deep.xlsx";
+    const fs::path crowded = dir / "crowded.xlsx";
     const std::string script = std::string(GRIDVANE_PYTHON) + " -c \"import zipfile\n"
         "z = zipfile.ZipFile(r'" + bomb.string() + "', 'w', zipfile.ZIP_DEFLATED)\n"
         "z.writestr('xl/workbook.xml', b' ' * (64*1024*1024))\nz.close()\n"
         "z = zipfile.ZipFile(r'" + deep.string() + "', 'w', zipfile.ZIP_DEFLATED)\n"
-        "z.writestr('xl/workbook.xml', '<a>' * 300 + '</a>' * 300)\nz.close()\"";
+        "z.writestr('xl/workbook.xml', '<a>' * 300 + '</a>' * 300)\nz.close()\n"
+        "z = zipfile.ZipFile(r'" + crowded.string() + "', 'w')\n"
+        "[z.writestr('x/%d' % i, '') for i in range(10001)]\nz.close()\"";
     ASSERT_EQ(std::system(script.c_str()), 0);
     try {
         OpenWorkbookAsApplication(bomb);
         ADD_FAILURE() << "bomb opened";
     } catch (const Error& e) {
         EXPECT_NE(std::string(e.what()).find("200:1"), std::string::npos) << e.what();
+    }
+    try {
+        OpenWorkbookAsApplication(crowded);
+        ADD_FAILURE() << "crowded opened";
+    } catch (const Error& e) {
+        EXPECT_NE(std::string(e.what()).find("10001 entries"), std::string::npos) << e.what();
     }
     try {
         OpenWorkbookAsApplication(deep);
