@@ -1,5 +1,7 @@
 #include "settings/NumberText.h"
 
+#include "base/RealText.h"
+
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -21,47 +23,9 @@ std::u16string Widen(const std::string& s, char16_t decimalSeparator)
 
 std::u16string FormatGeneral(double value, char16_t decimalSeparator)
 {
-    if (value == 0 || !std::isfinite(value)) {
-        if (std::isnan(value)) return u"NaN";
-        if (std::isinf(value)) return value < 0 ? u"-INF" : u"INF";
-        return u"0";
-    }
-    // The value rounded to 15 significant digits: d.dddddddddddddde±x.
-    char buf[40];
-    std::snprintf(buf, sizeof buf, "%.14e", std::fabs(value));
-    const std::string text(buf);
-    const auto e = text.find('e');
-    std::string digits(1, text[0]);
-    digits.append(text, 2, e - 2);
-    const int exponent = std::stoi(text.substr(e + 1));
-    while (digits.size() > 1 && digits.back() == '0') digits.pop_back();
-
-    std::string out;
-    if (value < 0) out += '-';
-    if (exponent >= 15 || exponent < -4) {
-        out += digits[0];
-        if (digits.size() > 1) {
-            out += '.';
-            out.append(digits, 1);
-        }
-        out += 'E';
-        out += std::to_string(exponent);
-    } else if (exponent < 0) {
-        out += "0.";
-        out.append(static_cast<std::size_t>(-exponent - 1), '0');
-        out += digits;
-    } else {
-        const std::size_t intDigits = static_cast<std::size_t>(exponent) + 1;
-        if (digits.size() <= intDigits) {
-            out += digits;
-            out.append(intDigits - digits.size(), '0');
-        } else {
-            out.append(digits, 0, intDigits);
-            out += '.';
-            out.append(digits, intDigits);
-        }
-    }
-    return Widen(out, decimalSeparator);
+    if (std::isnan(value)) return u"NaN";
+    if (std::isinf(value)) return value < 0 ? u"-INF" : u"INF";
+    return Widen(FormatReal15(value), decimalSeparator);
 }
 
 std::u16string FormatFixed3(double value, char16_t decimalSeparator)
