@@ -1,0 +1,131 @@
+// The import of a 1000 x 100 sheet (shared strings, styles, merges) through the workbook stand-in,
+// against just decompressing its sheet and shared-strings parts; and import plus drawing.
+#include <benchmark/benchmark.h>
+
+#include <sys/resource.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+
+#include "excel/ExcelImport.h"
+#include "excel/xlsx/XlsxPackage.h"
+#include "excel/xlsx/XlsxWorkbook.h"
+#include "layout/TableLayout.h"
+
+namespace {
+
+using namespace gridvane;
+namespace fs = std::filesystem;
+
+// Written once by openpyxl, an independent writer.
+const fs::path& Workbook()
+{
+    static const fs::path path = [] {
+        const fs::path dir = fs::temp_directory_path() / "gridvane-bench-import";
+        fs::create_directories(dir);
+        const fs::path book = dir / "big.xlsx";
+        if (!fs::exists(book)) {
+            const fs::path script = dir / "make.py";
+            std::ofstream(script) << "import openpyxl, sys\n"
+                                     "from openpyxl.styles import Border, Side, Alignment, Font\n"
+                                     "wb = openpyxl.Workbook(); ws = wb.active\n"
+                                     "thin = Side(style='thin'); box = Border(left=thin, right=thin, top=thin, bottom=thin)\n"
+                                     "for r in range(1, 1001):\n"
+                                     "    for c in range(1, 101):\n"
+                                     "        cell = ws.cell(row=r, column=c, value=('部品%d' % (r % 50)) if c % 3 == 0 else r * 0.5 + c)\n"
+                                     "        cell.border = box\n"
+                                     "        if c % 7 == 0: cell.number_format = '#,##0.00'\n"
+                                     "        if c % 5 == 0: cell.alignment = Alignment(horizontal='center')\n"
+                                     "for r in range(1, 1001, 50): ws.merge_cells(start_row=r, start_column=1, end_row=r + 1, end_column=2)\n"
+                                     "ws.sheet_view.selection[0].sqref = 'A1:CV1000'\n"
+                                     "wb.save(sys.argv[1])\n";
+            const std::string cmd = "/usr/bin/python3 " + script.string() + " " + book.string();
+            if (std::system(cmd.c_str()) != 0) std::abort();
+        }
+        return book;
+    }();
+    return path;
+}
+
+struct TextsView : ImportView {
+    std::vector<std::u16string> texts;
+    std::int32_t cols = 0, rows = 0;
+    void SetButton3Enabled(bool) override {}
+    void SetButton4Enabled(bool) override {}
+    void SetCaption(std::u16string_view) override {}
+    void SetEdit2(std::u16string_view) override {}
+    void SetEdit3(std::u16string_view) override {}
+    void SetGridRedraw(bool) override {}
+    void SetFixedColumnWidth(int) override {}
+    void SetGridSize(std::int32_t c, std::int32_t r) override
+    {
+        cols = c - 1, rows = r - 1;
+        texts.assign(static_cast<std::size_t>(cols) * rows, {});
+    }
+    void SetCurrentCell(std::int32_t, std::int32_t) override {}
+    void SetColumnWidth(std::int32_t, int) override {}
+    void SetRowHeight(std::int32_t, int) override {}
+    void SetCellText(std::int32_t c, std::int32_t r, std::u16string_view t) override
+    {
+        if (c >= 1 && r >= 1) texts[static_cast<std::size_t>(r - 1) * cols + c - 1] = t;
+    }
+    void SetLabel4(std::u16string_view) override {}
+    void SetProgressMax(int) override {}
+    void SetProgress(int) override {}
+    void StepProgress() override {}
+    void ProcessEvents() override {}
+    void ShowMessage(std::u16string_view) override {}
+};
+
+void Counters(benchmark::State& state)
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    state.counters["peak_RSS_MB"] = static_cast<double>(usage.ru_maxrss) / 1024.0;
+}
+
+void BM_DecompressSheetAndStrings(benchmark::State& state)
+{
+    const fs::path& book = Workbook();
+    std::size_t bytes = 0;
+    for (auto _ : state) {
+        XlsxPackage package(book);
+        bytes = package.Read("xl/worksheets/sheet1.xml").size();
+        if (package.Has("xl/sharedStrings.xml")) bytes += package.Read("xl/sharedStrings.xml").size();
+        benchmark::DoNotOptimize(bytes);
+    }
+    state.counters["xml_MB"] = static_cast<double>(bytes) / 1e6;
+    Counters(state);
+}
+BENCHMARK(BM_DecompressSheetAndStrings)->Unit(benchmark::kMillisecond);
+
+void BM_Import(benchmark::State& state)
+{
+    const fs::path& book = Workbook();
+    for (auto _ : state) {
+        CellTable table;
+        TextsView view;
+        const auto r = ImportSelection([&] { return OpenWorkbookAsApplication(book); }, view, table, ImportScales{}, u'.');
+        if (!r.ok || table.CellGrid.size() != 100000) state.SkipWithError("import failed");
+    }
+    Counters(state);
+}
+BENCHMARK(BM_Import)->Unit(benchmark::kMillisecond);
+
+void BM_ImportAndDraw(benchmark::State& state)
+{
+    const fs::path& book = Workbook();
+    const fs::path out = fs::temp_directory_path() / "gridvane-bench-import" / "big.dxf";
+    for (auto _ : state) {
+        CellTable table;
+        TextsView view;
+        const auto r = ImportSelection([&] { return OpenWorkbookAsApplication(book); }, view, table, ImportScales{}, u'.');
+        if (!r.ok) state.SkipWithError("import failed");
+        SaveDxfLineList(LayoutTable(table, view.texts, LayoutOptions{}), out);
+    }
+    Counters(state);
+}
+BENCHMARK(BM_ImportAndDraw)->Unit(benchmark::kMillisecond);
+
+} // namespace
