@@ -316,6 +316,11 @@ public:
 
 private:
     long MergeIndex(std::int32_t row, std::int32_t col) const;
+    void CheckStyle(std::uint32_t style, const std::string& where, const std::string& what) const;
+
+    // Merged cells indexed one by one (about 50 bytes each), and the areas beyond that looked up by a scan.
+    static constexpr std::int64_t kMergeIndexBudget = 2'000'000;
+    static constexpr std::size_t kMaxUnindexedMerges = 256;
     int ColumnPixels(std::int32_t col) const;
     const ColInfo* Col(std::int32_t col) const;
 
@@ -354,6 +359,7 @@ public:
     }
     std::unique_ptr<Sheet> LoadSheet(std::size_t index) const;
 
+    std::size_t XfCount() const { return xfs_.size(); }
     const Xf& XfOf(std::uint32_t style) const { return style < xfs_.size() ? xfs_[style] : defaultXf_; }
     const Font& FontOf(const Xf& xf) const { return xf.fontId < fonts_.size() ? fonts_[xf.fontId] : defaultFont_; }
     const Border& BorderOf(const Xf& xf) const { return xf.borderId < borders_.size() ? borders_[xf.borderId] : noBorder_; }
@@ -477,6 +483,10 @@ void Workbook::ReadStyles(const std::string& part)
         xf.fontId = x.attribute("fontId").as_uint(0);
         xf.borderId = x.attribute("borderId").as_uint(0);
         xf.horizontal = AlignmentConstant(x.child("alignment").attribute("horizontal").as_string());
+        if ((xf.fontId != 0 && xf.fontId >= fonts_.size()) || (xf.borderId != 0 && xf.borderId >= borders_.size())) {
+            throw Error(package_.DisplayName() + ": " + part + ": the cell format " + std::to_string(xfs_.size()) +
+                        " refers to a font or border the workbook does not define");
+        }
         xfs_.push_back(xf);
     }
     // The Normal style's font sets the width of one digit, the unit of column widths.
@@ -535,6 +545,7 @@ Sheet::Sheet(const Workbook& book, const XlsxPackage& package, const std::string
         ci.width = c.attribute("width").as_double(0);
         ci.hidden = c.attribute("hidden").as_bool(false);
         ci.style = c.attribute("style").as_uint(0);
+        CheckStyle(ci.style, where, "column " + std::to_string(ci.min));
         cols_.push_back(ci);
     }
 
@@ -552,6 +563,7 @@ Sheet::Sheet(const Workbook& book, const XlsxPackage& package, const std::string
             ri.height = hidden ? 0 : row.attribute("ht").as_double(defaultRowHeight_);
         }
         ri.style = row.attribute("s").as_uint(0);
+        CheckStyle(ri.style, where, "row " + std::to_string(ri.row));
         ri.customFormat = row.attribute("customFormat").as_bool(false);
         rows_[ri.row] = ri;
 
@@ -568,6 +580,9 @@ Sheet::Sheet(const Workbook& book, const XlsxPackage& package, const std::string
             lastCol = col;
             Cell cell;
             cell.style = c.attribute("s").as_uint(0);
+            if (cell.style != 0 && cell.style >= book_.XfCount()) {
+                CheckStyle(cell.style, where, "cell " + ToUtf8(ColNoToLetters(col)) + std::to_string(r));
+            }
             const std::string t = c.attribute("t").as_string("n");
             pugi::xml_node v = c.child("v");
             if (t == "s") {
@@ -606,6 +621,7 @@ Sheet::Sheet(const Workbook& book, const XlsxPackage& package, const std::string
     colLeftPx_.resize(kMaxCol + 1, 0);
     for (std::int32_t c = 1; c <= kMaxCol; ++c) colLeftPx_[static_cast<std::size_t>(c)] = colLeftPx_[static_cast<std::size_t>(c - 1)] + ColumnPixels(c);
 
+    std::int64_t indexed = 0;
     for (pugi::xml_node m : ws.child("mergeCells").children("mergeCell")) {
         Area a;
         if (!ParseArea(m.attribute("ref").as_string(), a)) {
@@ -614,10 +630,16 @@ Sheet::Sheet(const Workbook& book, const XlsxPackage& package, const std::string
         const long id = static_cast<long>(merges_.size());
         merges_.push_back(a);
         const std::int64_t cells = static_cast<std::int64_t>(a.r2 - a.r1 + 1) * (a.c2 - a.c1 + 1);
-        if (cells <= 4096) {
+        if (cells <= 4096 && indexed + cells <= kMergeIndexBudget) {
+            indexed += cells;
             for (std::int32_t r = a.r1; r <= a.r2; ++r)
                 for (std::int32_t c = a.c1; c <= a.c2; ++c) mergeCells_.emplace(Key(r, c), id);
         } else {
+            // Each of these is tested for every cell looked up, so a sheet may have only a few.
+            if (bigMerges_.size() >= kMaxUnindexedMerges) {
+                throw Error(where + ": the sheet has more merged cells than can be read (" +
+                            std::to_string(merges_.size()) + " merged areas)");
+            }
             bigMerges_.push_back(id);
         }
     }
@@ -690,6 +712,16 @@ std::uint32_t Sheet::StyleOf(std::int32_t row, std::int32_t col) const
     if (it != rows_.end() && it->second.customFormat) return it->second.style;
     if (const ColInfo* c = Col(col)) return c->style;
     return 0;
+}
+
+// A style index past the workbook's cell formats: the file is damaged, and guessing a look would draw a
+// table that differs from what the spreadsheet shows.
+void Sheet::CheckStyle(std::uint32_t style, const std::string& where, const std::string& what) const
+{
+    if (style != 0 && style >= book_.XfCount()) {
+        throw Error(where + ": " + what + " refers to the cell format " + std::to_string(style) +
+                    ", which the workbook does not define");
+    }
 }
 
 long Sheet::MergeIndex(std::int32_t row, std::int32_t col) const

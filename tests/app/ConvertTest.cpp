@@ -260,6 +260,57 @@ TEST_F(Convert, ImportsTheSampleWorkbookAsTheWindowDoes)
         EXPECT_THAT(bad.err, HasSubstr(c.message));
     }
 }
+
+// Workbooks as they arrive from anywhere: each ends with a message naming the problem and exit 1, and the
+// drawing already on disk is left as it was.
+TEST_F(Convert, HostileWorkbooksEndWithAMessageAndKeepTheOldDrawing)
+{
+    const fs::path sample = fs::path(GRIDVANE_SOURCE_DIR) / "samples/parts-list.xlsx";
+    const fs::path script = Write("hostile.py", R"(import sys, zipfile, os
+src, out = sys.argv[1], sys.argv[2]
+with zipfile.ZipFile(src) as z:
+    parts = {n: z.read(n) for n in z.namelist()}
+sheet = [n for n in parts if n.startswith('xl/worksheets/sheet')][0]
+def write(name, changes, method=zipfile.ZIP_DEFLATED):
+    with zipfile.ZipFile(os.path.join(out, name + '.xlsx'), 'w', method) as z:
+        for n, d in parts.items():
+            z.writestr(n, changes.get(n, d))
+        for n, d in changes.items():
+            if n not in parts: z.writestr(n, d)
+def sheet_with(body):
+    return ('<?xml version="1.0"?><worksheet xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main">'
+            + body + '</worksheet>').encode()
+write('zip-bomb', {sheet: sheet_with('<sheetData/>') + b' ' * (64 * 1024 * 1024)})
+with open(src, 'rb') as f: data = f.read()
+with open(os.path.join(out, 'truncated.xlsx'), 'wb') as f: f.write(data[:len(data) * 2 // 3])
+write('broken-xml', {sheet: parts[sheet][:len(parts[sheet]) // 2]})
+write('absurd-dimensions', {sheet: sheet_with('<sheetViews><sheetView><selection sqref="A1:XFD1048576"/></sheetView></sheetViews><sheetData/>')})
+write('bad-row', {sheet: sheet_with('<sheetData><row r="99999999"><c r="A99999999"><v>1</v></c></row></sheetData>')})
+write('style-out-of-range', {sheet: sheet_with('<sheetData><row r="1"><c r="A1" s="99999"><v>1</v></c></row></sheetData>')})
+write('merge-bomb', {sheet: sheet_with('<sheetData/><mergeCells>' + ''.join(
+    '<mergeCell ref="A%d:XFD%d"/>' % (r, r) for r in range(1, 3000)) + '</mergeCells>')})
+)");
+    ASSERT_EQ(Spawn(dir_, GRIDVANE_PYTHON, {script.string(), sample.string(), dir_.string()}).exitCode, 0);
+    const struct {
+        const char* name;
+        const char* message;
+    } cases[] = {
+        {"zip-bomb", "200:1"},
+        {"truncated", "truncated.xlsx"},
+        {"broken-xml", "xl/worksheets/sheet"},
+        {"absurd-dimensions", "選択範囲が大きすぎます"},
+        {"bad-row", "invalid number \"99999999\""},
+        {"style-out-of-range", "cell A1 refers to the cell format 99999"},
+        {"merge-bomb", "more merged cells than can be read"},
+    };
+    for (const auto& c : cases) {
+        const fs::path output = Write("old.dxf", "the drawing of yesterday");
+        const Result r = Run({"-o", output.string(), (dir_ / (std::string(c.name) + ".xlsx")).string()});
+        EXPECT_EQ(r.exitCode, 1) << c.name << ": " << r.err;
+        EXPECT_THAT(r.err, HasSubstr(c.message)) << c.name;
+        EXPECT_TRUE(ReadAll(output) == "the drawing of yesterday") << c.name;
+    }
+}
 #endif
 
 TEST_F(Convert, RefusesBadInputAndWritesNothing)
