@@ -304,18 +304,19 @@ public:
         const auto it = cells_.find(Key(row, col));
         return it == cells_.end() ? nullptr : &it->second;
     }
-    std::uint32_t StyleOf(std::int32_t row, std::int32_t col) const;
+    std::uint32_t StyleOf(std::int32_t row, std::int32_t col) const { return StyleOf(row, col, Find(row, col)); }
+    std::uint32_t StyleOf(std::int32_t row, std::int32_t col, const Cell* cell) const;
     double ColumnWidth(std::int32_t col) const;
     double RowHeight(std::int32_t row) const;
     double Left(std::int32_t col) const { return colLeftPx_[static_cast<std::size_t>(col - 1)] * 0.75; }
     double Top(std::int32_t row) const;
-    Area MergeAreaOf(std::int32_t row, std::int32_t col) const;
-    bool IsMerged(std::int32_t row, std::int32_t col) const { return MergeIndex(row, col) >= 0; }
+    // The merged area holding the cell, or -1; the area of a merge by its index.
+    long MergeIndex(std::int32_t row, std::int32_t col) const;
+    const Area& Merge(long id) const { return merges_[static_cast<std::size_t>(id)]; }
     const std::u16string& OwnString(std::uint32_t i) const { return strings_[i]; }
     const RichString& OwnRich(std::uint32_t i) const { return inline_[i]; }
 
 private:
-    long MergeIndex(std::int32_t row, std::int32_t col) const;
     void CheckStyle(std::uint32_t style, const std::string& where, const std::string& what) const;
 
     // Merged cells indexed one by one (about 50 bytes each), and the areas beyond that looked up by a scan.
@@ -705,9 +706,9 @@ double Sheet::Top(std::int32_t row) const
     return (row - 1) * defaultRowHeight_ + rowDeltaSums_[static_cast<std::size_t>(end - rowDeltas_.begin())];
 }
 
-std::uint32_t Sheet::StyleOf(std::int32_t row, std::int32_t col) const
+std::uint32_t Sheet::StyleOf(std::int32_t row, std::int32_t col, const Cell* cell) const
 {
-    if (const Cell* c = Find(row, col)) return c->style;
+    if (cell) return cell->style;
     const auto it = rows_.find(row);
     if (it != rows_.end() && it->second.customFormat) return it->second.style;
     if (const ColInfo* c = Col(col)) return c->style;
@@ -735,12 +736,6 @@ long Sheet::MergeIndex(std::int32_t row, std::int32_t col) const
     return -1;
 }
 
-Area Sheet::MergeAreaOf(std::int32_t row, std::int32_t col) const
-{
-    const long id = MergeIndex(row, col);
-    if (id >= 0) return merges_[static_cast<std::size_t>(id)];
-    return Area{row, col, row, col};
-}
 
 // ---- the automation objects over the index ---------------------------------------------------------
 
@@ -770,7 +765,7 @@ public:
     }
     std::u16string Text() override
     {
-        const Cell* c = sheet_.Find(area_.r1, area_.c1);
+        const Cell* c = CellAt();
         if (!c) return {};
         const std::u16string code = book_.FormatCode(Style().numFmtId);
         switch (c->kind) {
@@ -789,7 +784,7 @@ public:
     }
     XlValue Value2() override
     {
-        const Cell* c = sheet_.Find(area_.r1, area_.c1);
+        const Cell* c = CellAt();
         if (!c) return XlValue::Empty();
         switch (c->kind) {
         case CellKind::Empty: return XlValue::Empty();
@@ -818,19 +813,35 @@ public:
         default: throw Error("Borders(" + std::to_string(index) + "): no such border");
         }
     }
-    XlValue MergeCells() override { return XlValue::OfBool(sheet_.IsMerged(area_.r1, area_.c1)); }
+    XlValue MergeCells() override { return XlValue::OfBool(MergeId() >= 0); }
     std::unique_ptr<XlRange> MergeArea() override
     {
-        return std::make_unique<XlsxRange>(book_, sheet_, sheet_.MergeAreaOf(area_.r1, area_.c1));
+        const long id = MergeId();
+        return std::make_unique<XlsxRange>(book_, sheet_, id >= 0 ? sheet_.Merge(id) : Area{area_.r1, area_.c1, area_.r1, area_.c1});
     }
     XlValue Left() override { return XlValue::Of(sheet_.Left(area_.c1)); }
     XlValue Top() override { return XlValue::Of(sheet_.Top(area_.r1)); }
 
 private:
-    const Xf& Style() const { return book_.XfOf(sheet_.StyleOf(area_.r1, area_.c1)); }
-    const RichString* Rich() const
+    // What the import asks of one cell about a dozen times is looked up once per range.
+    const Cell* CellAt()
     {
-        const Cell* c = sheet_.Find(area_.r1, area_.c1);
+        if (!cellKnown_) cell_ = sheet_.Find(area_.r1, area_.c1), cellKnown_ = true;
+        return cell_;
+    }
+    const Xf& Style()
+    {
+        if (!xf_) xf_ = &book_.XfOf(sheet_.StyleOf(area_.r1, area_.c1, CellAt()));
+        return *xf_;
+    }
+    long MergeId()
+    {
+        if (mergeId_ == kUnknown) mergeId_ = sheet_.MergeIndex(area_.r1, area_.c1);
+        return mergeId_;
+    }
+    const RichString* Rich()
+    {
+        const Cell* c = CellAt();
         if (!c) return nullptr;
         if (c->kind == CellKind::Shared) {
             const RichString* s = book_.Shared(c->index);
@@ -841,9 +852,14 @@ private:
         return nullptr;
     }
 
+    static constexpr long kUnknown = -2;
     const Workbook& book_;
     const Sheet& sheet_;
     Area area_;
+    const Cell* cell_ = nullptr;
+    bool cellKnown_ = false;
+    const Xf* xf_ = nullptr;
+    long mergeId_ = kUnknown;
 };
 
 class XlsxWorksheet : public XlWorksheet {
