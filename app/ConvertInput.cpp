@@ -35,43 +35,17 @@ InputTable ReadTableFileInput(const ConvertOptions& options)
 
 // The import's view without a window: the grid texts the drawing takes, progress on a terminal, and
 // the import's messages on standard error.
-class ConsoleView : public ImportView {
+class ConsoleView : public HeadlessImportView {
 public:
     explicit ConsoleView(bool progress) : progress_(progress) {}
 
-    std::vector<std::u16string> texts; // data cells, row by row
-    std::int32_t cols = 0, rows = 0;
     std::vector<std::u16string> messages;
 
-    void SetButton3Enabled(bool) override {}
-    void SetButton4Enabled(bool) override {}
-    void SetCaption(std::u16string_view) override {}
-    void SetEdit2(std::u16string_view) override {}
-    void SetEdit3(std::u16string_view) override {}
-    void SetGridRedraw(bool) override {}
-    void SetFixedColumnWidth(int) override {}
-    void SetGridSize(std::int32_t c, std::int32_t r) override
-    {
-        cols = c - 1, rows = r - 1;
-        texts.assign(static_cast<std::size_t>(cols) * static_cast<std::size_t>(rows), {});
-    }
-    void SetCurrentCell(std::int32_t, std::int32_t) override {}
-    void SetColumnWidth(std::int32_t, int) override {}
-    void SetRowHeight(std::int32_t, int) override {}
-    void SetCellText(std::int32_t c, std::int32_t r, std::u16string_view text) override
-    {
-        if (c >= 1 && r >= 1 && c <= cols && r <= rows)
-            texts[static_cast<std::size_t>(r - 1) * cols + (c - 1)] = text;
-    }
     void SetLabel4(std::u16string_view text) override
     {
         if (progress_)
             std::cerr << "\r" << ToUtf8(text) << "   " << std::flush;
     }
-    void SetProgressMax(int) override {}
-    void SetProgress(int) override {}
-    void StepProgress() override {}
-    void ProcessEvents() override {}
     void ShowMessage(std::u16string_view text) override { messages.emplace_back(text); }
 
 private:

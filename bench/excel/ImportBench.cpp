@@ -48,35 +48,6 @@ const fs::path& Workbook()
     return path;
 }
 
-struct TextsView : ImportView {
-    std::vector<std::u16string> texts;
-    std::int32_t cols = 0, rows = 0;
-    void SetButton3Enabled(bool) override {}
-    void SetButton4Enabled(bool) override {}
-    void SetCaption(std::u16string_view) override {}
-    void SetEdit2(std::u16string_view) override {}
-    void SetEdit3(std::u16string_view) override {}
-    void SetGridRedraw(bool) override {}
-    void SetFixedColumnWidth(int) override {}
-    void SetGridSize(std::int32_t c, std::int32_t r) override
-    {
-        cols = c - 1, rows = r - 1;
-        texts.assign(static_cast<std::size_t>(cols) * rows, {});
-    }
-    void SetCurrentCell(std::int32_t, std::int32_t) override {}
-    void SetColumnWidth(std::int32_t, int) override {}
-    void SetRowHeight(std::int32_t, int) override {}
-    void SetCellText(std::int32_t c, std::int32_t r, std::u16string_view t) override
-    {
-        if (c >= 1 && r >= 1) texts[static_cast<std::size_t>(r - 1) * cols + c - 1] = t;
-    }
-    void SetLabel4(std::u16string_view) override {}
-    void SetProgressMax(int) override {}
-    void SetProgress(int) override {}
-    void StepProgress() override {}
-    void ProcessEvents() override {}
-    void ShowMessage(std::u16string_view) override {}
-};
 
 void Counters(benchmark::State& state)
 {
@@ -117,7 +88,7 @@ void BM_Import(benchmark::State& state)
     const fs::path& book = Workbook();
     for (auto _ : state) {
         CellTable table;
-        TextsView view;
+        HeadlessImportView view;
         const auto r = ImportSelection([&] { return OpenWorkbookAsApplication(book); }, view, table, ImportScales{}, u'.');
         if (!r.ok || table.CellGrid.size() != 100000) state.SkipWithError("import failed");
     }
@@ -131,7 +102,7 @@ void BM_ImportAndDraw(benchmark::State& state)
     const fs::path out = fs::temp_directory_path() / "gridvane-bench-import" / "big.dxf";
     for (auto _ : state) {
         CellTable table;
-        TextsView view;
+        HeadlessImportView view;
         const auto r = ImportSelection([&] { return OpenWorkbookAsApplication(book); }, view, table, ImportScales{}, u'.');
         if (!r.ok) state.SkipWithError("import failed");
         SaveDxfLineList(LayoutTable(table, view.texts, LayoutOptions{}), out);
