@@ -11,6 +11,9 @@ inline constexpr std::uint64_t kMaxZipEntryBytes = 256ull * 1024 * 1024; // unco
 inline constexpr std::uint64_t kMaxZipRatio = 200;                         // uncompressed : compressed
 inline constexpr std::int64_t kMaxZipEntries = 10000;
 inline constexpr int kMaxXmlDepth = 256;
+// The parsed tree of one XML part takes about 64 bytes per element or text and 40 per attribute, several
+// times the part's size: parts whose tree would pass this are refused before it is built.
+inline constexpr std::uint64_t kMaxXmlTreeBytes = 640ull << 20;
 
 /// A workbook's zip container, read-only. Every failure throws Error naming the file and the problem.
 class XlsxPackage {

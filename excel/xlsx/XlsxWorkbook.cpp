@@ -113,6 +113,13 @@ std::string ResolveTarget(const std::string& sourceDir, const std::string& targe
 void LoadXml(pugi::xml_document& doc, const XlsxPackage& package, const std::string& name)
 {
     const std::string data = package.Read(name);
+    const std::uint64_t tree = 64 * static_cast<std::uint64_t>(std::count(data.begin(), data.end(), '<')) +
+                               40 * static_cast<std::uint64_t>(std::count(data.begin(), data.end(), '='));
+    if (tree > kMaxXmlTreeBytes) {
+        throw Error(package.DisplayName() + ": the part " + name + " is too large to read (about " +
+                    std::to_string(tree >> 20) + " MiB once parsed; at most " + std::to_string(kMaxXmlTreeBytes >> 20) +
+                    " MiB)");
+    }
     const pugi::xml_parse_result result = doc.load_buffer(data.data(), data.size(), pugi::parse_default, pugi::encoding_auto);
     if (!result) {
         throw Error(package.DisplayName() + ": the part " + name + " is not well-formed XML (" + result.description() +

@@ -219,13 +219,16 @@ TEST(XlsxWorkbook, ZipBombAndDeepXmlAreRefused)
     const fs::path bomb = dir / "bomb.xlsx";
     const fs::path deep = dir / "deep.xlsx";
     const fs::path crowded = dir / "crowded.xlsx";
+    const fs::path dense = dir / "dense.xlsx"; // small elements: a tree many times the part's 48 MB
     const std::string script = std::string(GRIDVANE_PYTHON) + " -c \"import zipfile\n"
         "z = zipfile.ZipFile(r'" + bomb.string() + "', 'w', zipfile.ZIP_DEFLATED)\n"
         "z.writestr('xl/workbook.xml', b' ' * (64*1024*1024))\nz.close()\n"
         "z = zipfile.ZipFile(r'" + deep.string() + "', 'w', zipfile.ZIP_DEFLATED)\n"
         "z.writestr('xl/workbook.xml', '<a>' * 300 + '</a>' * 300)\nz.close()\n"
         "z = zipfile.ZipFile(r'" + crowded.string() + "', 'w')\n"
-        "[z.writestr('x/%d' % i, '') for i in range(10001)]\nz.close()\"";
+        "[z.writestr('x/%d' % i, '') for i in range(10001)]\nz.close()\n"
+        "z = zipfile.ZipFile(r'" + dense.string() + "', 'w', zipfile.ZIP_STORED)\n"
+        "z.writestr('xl/workbook.xml', b'<a>' + b'<b/>' * 12000000 + b'</a>')\nz.close()\"";
     ASSERT_EQ(std::system(script.c_str()), 0);
     try {
         OpenWorkbookAsApplication(bomb);
@@ -245,6 +248,13 @@ TEST(XlsxWorkbook, ZipBombAndDeepXmlAreRefused)
     } catch (const Error& e) {
         EXPECT_NE(std::string(e.what()).find("nested deeper"), std::string::npos) << e.what();
     }
+    try {
+        OpenWorkbookAsApplication(dense);
+        ADD_FAILURE() << "dense opened";
+    } catch (const Error& e) {
+        EXPECT_NE(std::string(e.what()).find("too large to read (about 732 MiB once parsed"), std::string::npos) << e.what();
+    }
+    fs::remove(dense);
 }
 
 // A view that keeps only what the checks below read.
