@@ -89,6 +89,23 @@ TEST(Settings, SaveKeepsForeignContentAndUpdatesInPlace)
     EXPECT_EQ(LoadSettings(p, u','), s);
 }
 
+// More digits than the general form keeps: the first save rounds to 15 significant digits, and the saved
+// file then reads back and saves unchanged (an input the fuzzer found).
+TEST(Settings, LongNumbersAreRoundedOnceAndThenStable)
+{
+    const fs::path p = Dir() / "long.ini";
+    Write(p, "[PlotraTlsx]\r\n0[O\r0\ncadYsc=0." + std::string(60, '8') + "\r\n");
+    const TSettings first = LoadSettings(p, u'.');
+    EXPECT_DOUBLE_EQ(first.cadYsc, 0.8888888888888888);
+    SaveSettings(p, first, u'.');
+    const std::string saved = Read(p);
+    EXPECT_NE(saved.find("cadYsc=0.888888888888889\r\n"), std::string::npos) << saved;
+    const TSettings second = LoadSettings(p, u'.');
+    SaveSettings(p, second, u'.');
+    EXPECT_EQ(Read(p), saved);
+    EXPECT_EQ(LoadSettings(p, u'.'), second);
+}
+
 TEST(Settings, UnwritableLocationKeepsTheOldFile)
 {
     const fs::path missing = Dir() / "no-such-folder" / "x.ini";
