@@ -5,7 +5,6 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
-#include <unordered_map>
 
 #include "base/Error.h"
 
@@ -42,10 +41,7 @@ constexpr double kBucketSize = kKeisenTolerance * 10;
 
 struct BucketKey {
     std::uint64_t x, y;
-    bool operator==(const BucketKey&) const = default;
-};
-struct BucketKeyHash {
-    std::size_t operator()(const BucketKey& k) const { return std::hash<std::uint64_t>()(k.x * 0x9E3779B97F4A7C15ull ^ k.y); }
+    auto operator<=>(const BucketKey&) const = default;
 };
 
 std::uint64_t Bits(double v)
@@ -58,23 +54,18 @@ std::uint64_t Bits(double v)
 
 double Cell(double v) { return std::floor(v / kBucketSize); }
 
+// The start points of segments by bucket: one sorted array of (bucket, segment), built once. A removed
+// segment stays in the array and is skipped, so a large table costs a sort, not a heap block per bucket.
 class SegmentIndex {
 public:
-    explicit SegmentIndex(std::size_t segments) { buckets_.reserve(segments); }
+    explicit SegmentIndex(std::size_t segments) : removed_(segments, 0) { entries_.reserve(segments); }
 
-    void Add(std::size_t index, double x, double y) { buckets_[{Bits(Cell(x)), Bits(Cell(y))}].push_back(index); }
+    void Add(std::size_t index, double x, double y) { entries_.push_back({{Bits(Cell(x)), Bits(Cell(y))}, index}); }
+    void Build() { std::sort(entries_.begin(), entries_.end()); }
+    void Remove(std::size_t index) { removed_[index] = 1; }
 
-    void Remove(std::size_t index, double x, double y)
-    {
-        auto it = buckets_.find({Bits(Cell(x)), Bits(Cell(y))});
-        if (it == buckets_.end()) return;
-        auto& v = it->second;
-        auto pos = std::lower_bound(v.begin(), v.end(), index);
-        if (pos != v.end() && *pos == index) v.erase(pos);
-    }
-
-    // Calls visit(j) for indexes j > after in buckets near (x, y), each bucket in ascending order, until
-    // visit returns true; returns the smallest j for which visit returned true, or SIZE_MAX.
+    // Calls match(j) for segments j > after in buckets near (x, y), each bucket in ascending order, until
+    // match returns true; returns the smallest j for which it returned true, or SIZE_MAX.
     template <typename Match>
     std::size_t FirstAfter(std::size_t after, double x, double y, Match match) const
     {
@@ -88,12 +79,11 @@ public:
             if (!wide && ((dx < 0 && fx > 0.15) || (dx > 0 && fx < 0.85))) continue;
             for (double dy : {-1.0, 0.0, 1.0}) {
                 if (!wide && ((dy < 0 && fy > 0.15) || (dy > 0 && fy < 0.85))) continue;
-                auto it = buckets_.find({Bits(cx + dx), Bits(cy + dy)});
-                if (it == buckets_.end()) continue;
-                const auto& v = it->second;
-                for (auto p = std::upper_bound(v.begin(), v.end(), after); p != v.end() && *p < best; ++p) {
-                    if (match(*p)) {
-                        best = *p;
+                const BucketKey key{Bits(cx + dx), Bits(cy + dy)};
+                for (auto p = std::upper_bound(entries_.begin(), entries_.end(), Entry{key, after});
+                     p != entries_.end() && p->key == key && p->index < best; ++p) {
+                    if (!removed_[p->index] && match(p->index)) {
+                        best = p->index;
                         break;
                     }
                 }
@@ -103,7 +93,13 @@ public:
     }
 
 private:
-    std::unordered_map<BucketKey, std::vector<std::size_t>, BucketKeyHash> buckets_;
+    struct Entry {
+        BucketKey key;
+        std::size_t index;
+        auto operator<=>(const Entry&) const = default;
+    };
+    std::vector<Entry> entries_;
+    std::vector<char> removed_;
 };
 
 void MergeList(std::vector<TXlsxKeisen>& list, bool vertical)
@@ -117,6 +113,7 @@ void MergeList(std::vector<TXlsxKeisen>& list, bool vertical)
         SegmentIndex index(n);
         for (std::size_t j = 0; j < n; ++j)
             if (!list[j].mark) index.Add(j, list[j].stpt.x, list[j].stpt.y);
+        index.Build();
         for (std::size_t i = 0; i + 1 < n; ++i) {
             if (list[i].mark) continue;
             std::size_t after = i;
@@ -132,7 +129,7 @@ void MergeList(std::vector<TXlsxKeisen>& list, bool vertical)
                     list[i].edpt.x = list[j].edpt.x;
                 }
                 list[j].mark = true;
-                index.Remove(j, list[j].stpt.x, list[j].stpt.y);
+                index.Remove(j);
                 after = j;
             }
         }
@@ -143,6 +140,7 @@ void MergeList(std::vector<TXlsxKeisen>& list, bool vertical)
         SegmentIndex index(n);
         for (std::size_t j = 0; j < n; ++j)
             if (!list[j].mark) index.Add(j, list[j].stpt.x, list[j].stpt.y);
+        index.Build();
         for (std::size_t i = 0; i + 1 < n; ++i) {
             if (list[i].mark) continue;
             const TXlsxKeisen s = list[i];
@@ -165,7 +163,7 @@ void MergeList(std::vector<TXlsxKeisen>& list, bool vertical)
                     const std::size_t j = index.FirstAfter(i, qx, qy, duplicate);
                     if (j == SIZE_MAX) break;
                     list[j].mark = true;
-                    index.Remove(j, list[j].stpt.x, list[j].stpt.y);
+                    index.Remove(j);
                 }
             }
         }
