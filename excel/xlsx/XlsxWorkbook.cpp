@@ -109,10 +109,16 @@ std::string ResolveTarget(const std::string& sourceDir, const std::string& targe
     return out;
 }
 
-// Parses one XML part; refuses documents nested deeper than kMaxXmlDepth.
-void LoadXml(pugi::xml_document& doc, const XlsxPackage& package, const std::string& name)
+// One XML part parsed in place: the tree points into the part's text, which it keeps (no second copy).
+// Refuses parts whose tree would be too large and documents nested deeper than kMaxXmlDepth.
+struct XmlPart {
+    XmlPart(const XlsxPackage& package, const std::string& name);
+    std::string data;
+    pugi::xml_document doc;
+};
+
+XmlPart::XmlPart(const XlsxPackage& package, const std::string& name) : data(package.Read(name))
 {
-    const std::string data = package.Read(name);
     const std::uint64_t tree = 64 * static_cast<std::uint64_t>(std::count(data.begin(), data.end(), '<')) +
                                40 * static_cast<std::uint64_t>(std::count(data.begin(), data.end(), '='));
     if (tree > kMaxXmlTreeBytes) {
@@ -120,7 +126,7 @@ void LoadXml(pugi::xml_document& doc, const XlsxPackage& package, const std::str
                     std::to_string(tree >> 20) + " MiB once parsed; at most " + std::to_string(kMaxXmlTreeBytes >> 20) +
                     " MiB)");
     }
-    const pugi::xml_parse_result result = doc.load_buffer(data.data(), data.size(), pugi::parse_default, pugi::encoding_auto);
+    const pugi::xml_parse_result result = doc.load_buffer_inplace(data.data(), data.size(), pugi::parse_default, pugi::encoding_auto);
     if (!result) {
         throw Error(package.DisplayName() + ": the part " + name + " is not well-formed XML (" + result.description() +
                     " at offset " + std::to_string(result.offset) + ")");
@@ -139,8 +145,8 @@ std::map<std::string, std::pair<std::string, std::string>> ReadRels(const XlsxPa
     std::map<std::string, std::pair<std::string, std::string>> rels; // id -> (target, type)
     const std::string relsName = RelsOf(part);
     if (!package.Has(relsName)) return rels;
-    pugi::xml_document doc;
-    LoadXml(doc, package, relsName);
+    XmlPart xml(package, relsName);
+    const pugi::xml_document& doc = xml.doc;
     for (pugi::xml_node r : doc.child("Relationships").children("Relationship")) {
         if (std::string(r.attribute("TargetMode").as_string()) == "External") continue;
         rels[r.attribute("Id").as_string()] = {ResolveTarget(PartDir(part), r.attribute("Target").as_string()),
@@ -259,6 +265,7 @@ struct Xf {
     std::size_t fontId = 0;
     std::size_t borderId = 0;
     int horizontal = kXlHAlignGeneral;
+    std::u16string formatCode; // of numFmtId; empty for General
 };
 
 struct RichString {
@@ -431,8 +438,8 @@ Workbook::Workbook(const std::filesystem::path& path)
         if (EndsWith(rel.second, "/officeDocument")) workbookPart = rel.first;
     }
     if (!package_.Has(workbookPart)) throw Error(package_.DisplayName() + ": not a workbook (no workbook part)");
-    pugi::xml_document doc;
-    LoadXml(doc, package_, workbookPart);
+    XmlPart xml(package_, workbookPart);
+    const pugi::xml_document& doc = xml.doc;
     pugi::xml_node wb = doc.child("workbook");
     if (!wb) throw Error(package_.DisplayName() + ": not a workbook (the workbook part has no workbook)");
     date1904_ = wb.child("workbookPr").attribute("date1904").as_bool(false);
@@ -462,8 +469,8 @@ Workbook::Workbook(const std::filesystem::path& path)
 void Workbook::ReadStyles(const std::string& part)
 {
     if (!package_.Has(part)) return;
-    pugi::xml_document doc;
-    LoadXml(doc, package_, part);
+    XmlPart xml(package_, part);
+    const pugi::xml_document& doc = xml.doc;
     pugi::xml_node ss = doc.child("styleSheet");
     for (pugi::xml_node f : ss.child("numFmts").children("numFmt")) {
         numFmts_[f.attribute("numFmtId").as_int(-1)] = DecodeEscapes(U16(f.attribute("formatCode").as_string()));
@@ -491,6 +498,7 @@ void Workbook::ReadStyles(const std::string& part)
         xf.fontId = x.attribute("fontId").as_uint(0);
         xf.borderId = x.attribute("borderId").as_uint(0);
         xf.horizontal = AlignmentConstant(x.child("alignment").attribute("horizontal").as_string());
+        xf.formatCode = FormatCode(xf.numFmtId);
         if ((xf.fontId != 0 && xf.fontId >= fonts_.size()) || (xf.borderId != 0 && xf.borderId >= borders_.size())) {
             throw Error(package_.DisplayName() + ": " + part + ": the cell format " + std::to_string(xfs_.size()) +
                         " refers to a font or border the workbook does not define");
@@ -515,8 +523,8 @@ void Workbook::ReadStyles(const std::string& part)
 void Workbook::ReadSharedStrings(const std::string& part)
 {
     if (!package_.Has(part)) return;
-    pugi::xml_document doc;
-    LoadXml(doc, package_, part);
+    XmlPart xml(package_, part);
+    const pugi::xml_document& doc = xml.doc;
     for (pugi::xml_node si : doc.child("sst").children("si")) shared_.push_back(ReadRich(si));
 }
 
@@ -533,8 +541,8 @@ std::unique_ptr<Sheet> Workbook::LoadSheet(std::size_t index) const
 Sheet::Sheet(const Workbook& book, const XlsxPackage& package, const std::string& part, std::u16string name)
     : book_(book), name_(std::move(name))
 {
-    pugi::xml_document doc;
-    LoadXml(doc, package, part);
+    XmlPart xml(package, part);
+    const pugi::xml_document& doc = xml.doc;
     pugi::xml_node ws = doc.child("worksheet");
     if (!ws) throw Error(package.DisplayName() + ": the part " + part + " is not a worksheet");
     const std::string where = package.DisplayName() + ": " + part;
@@ -774,7 +782,7 @@ public:
     {
         const Cell* c = CellAt();
         if (!c) return {};
-        const std::u16string code = book_.FormatCode(Style().numFmtId);
+        const std::u16string& code = Style().formatCode;
         switch (c->kind) {
         case CellKind::Empty: return {};
         case CellKind::Number: return book_.Formatter().FormatNumber(c->number, code);
