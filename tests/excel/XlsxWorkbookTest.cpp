@@ -257,29 +257,17 @@ TEST(XlsxWorkbook, ZipBombAndDeepXmlAreRefused)
     fs::remove(dense);
 }
 
-// A view that keeps only what the checks below read.
-struct TextView : ImportView {
+// A view that keeps only what the checks below read: the grid texts, headers included, by (c, r).
+struct TextView : HeadlessImportView {
     std::vector<std::u16string> messages;
-    std::map<std::pair<int, int>, std::u16string> texts;
+    std::map<std::pair<int, int>, std::u16string> shown;
     std::u16string caption, edit2, edit3;
     bool button4 = false;
-    void SetButton3Enabled(bool) override {}
     void SetButton4Enabled(bool on) override { button4 = on; }
     void SetCaption(std::u16string_view t) override { caption = t; }
     void SetEdit2(std::u16string_view t) override { edit2 = t; }
     void SetEdit3(std::u16string_view t) override { edit3 = t; }
-    void SetGridRedraw(bool) override {}
-    void SetFixedColumnWidth(int) override {}
-    void SetGridSize(std::int32_t, std::int32_t) override {}
-    void SetCurrentCell(std::int32_t, std::int32_t) override {}
-    void SetColumnWidth(std::int32_t, int) override {}
-    void SetRowHeight(std::int32_t, int) override {}
-    void SetCellText(std::int32_t c, std::int32_t r, std::u16string_view t) override { texts[{c, r}] = t; }
-    void SetLabel4(std::u16string_view) override {}
-    void SetProgressMax(int) override {}
-    void SetProgress(int) override {}
-    void StepProgress() override {}
-    void ProcessEvents() override {}
+    void SetCellText(std::int32_t c, std::int32_t r, std::u16string_view t) override { shown[{c, r}] = t; }
     void ShowMessage(std::u16string_view t) override { messages.emplace_back(t); }
 };
 
@@ -304,7 +292,7 @@ ws.sheet_view.selection[0].sqref = 'B1:C2'
     EXPECT_EQ(view.caption, u"import.xlsx [表]");
     EXPECT_EQ(view.edit2, u"B1");
     EXPECT_EQ(view.edit3, u"C2");
-    EXPECT_EQ(view.texts[std::make_pair(2, 2)], u"12.5%");
+    EXPECT_EQ(view.shown[std::make_pair(2, 2)], u"12.5%");
     ASSERT_EQ(table.CellGrid.size(), 4u);
     // B1 and C1 belong to A1:C1, whose anchor lies outside the selection: the visible part stays one area.
     EXPECT_TRUE(table.CellGrid[0].cellMerge);

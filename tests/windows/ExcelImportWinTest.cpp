@@ -8,26 +8,10 @@
 namespace gridvane {
 namespace {
 
-struct MessagesOnly : ImportView {
+struct MessagesOnly : HeadlessImportView {
     std::vector<std::u16string> messages;
     bool button4 = true;
-    void SetButton3Enabled(bool) override {}
     void SetButton4Enabled(bool on) override { button4 = on; }
-    void SetCaption(std::u16string_view) override {}
-    void SetEdit2(std::u16string_view) override {}
-    void SetEdit3(std::u16string_view) override {}
-    void SetGridRedraw(bool) override {}
-    void SetFixedColumnWidth(int) override {}
-    void SetGridSize(std::int32_t, std::int32_t) override {}
-    void SetCurrentCell(std::int32_t, std::int32_t) override {}
-    void SetColumnWidth(std::int32_t, int) override {}
-    void SetRowHeight(std::int32_t, int) override {}
-    void SetCellText(std::int32_t, std::int32_t, std::u16string_view) override {}
-    void SetLabel4(std::u16string_view) override {}
-    void SetProgressMax(int) override {}
-    void SetProgress(int) override {}
-    void StepProgress() override {}
-    void ProcessEvents() override {}
     void ShowMessage(std::u16string_view t) override { messages.emplace_back(t); }
 };
 
