@@ -457,8 +457,18 @@ std::u16string RenderFraction(const Section& s, double a, bool minus)
                 maxDen *= 10;
             ClosestFraction(f, maxDen - 1, num, den);
         }
-        if (!hasInt)
-            num += static_cast<long long>(std::floor(w)) * den;
+        if (!hasInt) {
+            // The whole part joins the numerator. With a large denominator that can pass what a 64-bit
+            // integer holds; the numerator is then shown as the double it is, to 15 significant digits.
+            const long long wholePart = static_cast<long long>(std::floor(w));
+            long long scaled = 0, total = 0;
+            if (__builtin_mul_overflow(wholePart, den, &scaled) || __builtin_add_overflow(num, scaled, &total)) {
+                bigNumerator = DigitsOf(std::floor(w) * static_cast<double>(den) + static_cast<double>(num));
+                num = 0;
+            } else {
+                num = total;
+            }
+        }
     }
     if (hasInt && num >= den) {
         whole += 1;

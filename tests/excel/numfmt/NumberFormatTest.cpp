@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <limits>
 #include <string>
 #include <vector>
@@ -409,6 +410,11 @@ TEST(NumberFormat, UnusableCodesAndValuesNeverFail)
         {u"?/?%", 1e305, u"1" + std::u16string(307, u'0') + u"/1%"},
         {u"# ?/?%", 1e305, u"1" + std::u16string(307, u'0') + u"    %"},
         {u"# ?/8", 1e300 * 1e10, u"#NUM!"},
+        // The whole part times a large fixed denominator passes 2^63: the numerator is shown as the double
+        // it is, 15 significant digits and then zeros, like the ones at 1e20 above (a fixed denominator keeps
+        // at most nine digits).
+        {u"?/6666662", 4556100010967.25, u"30373978811315000000/6666662"},
+        {u"?/2147483647", 999999999999999.0, u"214748364000000000000000/214748364"},
         {u"[<0]\"▲\"#,##0;#,##0", -1234, u"▲1,234"},
         {u"[<0]\"▲\"#,##0;#,##0", 1234, u"1,234"},
         {u"\\", 5, u"5"},
@@ -419,6 +425,17 @@ TEST(NumberFormat, UnusableCodesAndValuesNeverFail)
         {u"[$-]0", 5, u"5"},
         {u"[]0", 5, u"5"},
     });
+    // A fuzzer's input (value and code as raw bytes) that once overflowed the fraction arithmetic.
+    {
+        const unsigned char input[] = {0x00, 0x00, 0xe6, 0x00, 0x20, 0x3f, 0xe6, 0x40, 0x36, 0x2e, 0x36, 0x00,
+                                       0x00, 0xf0, 0x23, 0x2f, 0x36, 0x36, 0x36, 0x36, 0x36, 0x36, 0x32, 0x27,
+                                       0x25, 0x25, 0x25, 0x25, 0x20, 0xe6, 0x40, 0x3f};
+        double value;
+        std::memcpy(&value, input, sizeof value);
+        const std::u16string code = FromUtf8(std::string(reinterpret_cast<const char*>(input) + 8, sizeof input - 8));
+        const std::u16string got = NumberFormatter().FormatNumber(value, code);
+        EXPECT_NE(got.find(u"30373978811315000000/6666662"), std::u16string::npos) << ToUtf8(got);
+    }
     // Every prefix of a few codes: nothing throws, crashes or hangs.
     NumberFormatter f;
     const std::u16string codes[] = {u"[$-ja-JP-x-gannen]ggge\"年\"m\"月\"d\"日\";[Red]@", u"#,##0.00_);[Red](#,##0.00);\"-\"",
