@@ -526,6 +526,12 @@ LRESULT StringGridWin::Handle(UINT message, WPARAM wParam, LPARAM lParam)
         EndPaint(hwnd_, &ps);
         return 0;
     }
+    case WM_PRINTCLIENT: {
+        RECT rc;
+        GetClientRect(hwnd_, &rc);
+        Paint(reinterpret_cast<HDC>(wParam), rc);
+        return 0;
+    }
     case WM_ERASEBKGND:
         return 1;
     case WM_SIZE:
