@@ -1,16 +1,15 @@
-// Gridvane23.exe: the window program on Windows. Wires the platform's services into the form: the
-// running spreadsheet and the running CAD through COM, the settings and drawing files beside the
-// executable.
+// Gridvane23.exe: the window program on Windows. The platform's services (the running spreadsheet and
+// the running CAD through COM, the settings and drawing files beside the executable) come from
+// MakeFormPlatform.
 #include <windows.h>
 #include <commctrl.h>
 #include <objbase.h>
 
 #include <exception>
 
+#include "app/FormPlatform.h"
 #include "base/Platform.h"
 #include "base/Utf.h"
-#include "cad/CadInsertion.h"
-#include "excel/ExcelAutomationWin.h"
 #include "win/Form1Win.h"
 #include "win/WinText.h"
 
@@ -22,16 +21,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand)
         INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES | ICC_TAB_CLASSES | ICC_PROGRESS_CLASS | ICC_BAR_CLASSES};
         InitCommonControlsEx(&controls);
 
-        const std::filesystem::path exe = gridvane::ExecutablePath();
-        gridvane::FormPlatform platform;
-        platform.iniPath = std::filesystem::path(exe).replace_extension(".ini");
-        platform.dxfPath = std::filesystem::path(exe).replace_extension(".dxf");
-        platform.decimalSeparator = gridvane::UserDecimalSeparator();
-        // The application title: the executable's name cut before its first full stop.
-        const std::u16string name = exe.filename().u16string();
-        platform.applicationTitle = name.substr(0, name.find(u'.'));
-        platform.attachRunning = [] { return gridvane::AttachRunningExcel(); };
-        platform.insertIntoCad = [](const std::filesystem::path& drawing) { gridvane::InsertIntoRunningCad(drawing); };
+        gridvane::FormPlatform platform = gridvane::MakeFormPlatform(gridvane::ExecutablePath());
 
         int exitCode = 0;
         {

@@ -75,3 +75,15 @@ std::u16string FromUtf8(std::string_view text)
 }
 
 } // namespace gridvane
+
+#include "base/Error.h"
+
+namespace gridvane {
+
+std::u16string WindowText(const std::exception& e)
+{
+    if (const auto* error = dynamic_cast<const Error*>(&e); error && !error->Japanese().empty()) return error->Japanese();
+    return FromUtf8(e.what());
+}
+
+} // namespace gridvane

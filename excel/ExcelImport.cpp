@@ -5,7 +5,10 @@
 
 #include "base/Error.h"
 #include "base/Utf.h"
+#include "model/CellAddress.h"
 #include "settings/NumberText.h"
+#include "settings/SizeSummary.h"
+#include "textconv/TextCommands.h"
 
 namespace gridvane {
 
@@ -92,7 +95,7 @@ public:
             if (!app) throw Error(ToUtf8(kExcelClassInvalid));
         } catch (const std::exception& e) {
             result.detail = FromUtf8(e.what());
-            view_.ShowMessage(result.detail);
+            view_.ShowMessage(WindowText(e));
             Fail();
             return result;
         }
@@ -273,18 +276,6 @@ ImportResult ImportSelection(const XlAttach& attach, ImportView& view, CellTable
 {
     Importer importer(view, table, scales, decimalSeparator);
     return importer.Run(attach);
-}
-
-std::u16string ShowWHSizeText(const CellTable& table, char16_t decimalSeparator)
-{
-    const std::size_t cols = table.GridColCount > 0 ? static_cast<std::size_t>(table.GridColCount) : 0;
-    const std::size_t rows = table.GridRowCount > 0 ? static_cast<std::size_t>(table.GridRowCount) : 0;
-    if (table.Empty() || cols == 0 || rows == 0 || table.CellGrid.size() < cols * rows) return {};
-    double w = 0;
-    for (std::size_t c = 0; c < cols; ++c) w += table.CellGrid[c].drawW;
-    double h = 0;
-    for (std::size_t r = 0; r < rows; ++r) h += table.CellGrid[r * cols].drawH;
-    return u"全体: W=" + FormatFixed3(w, decimalSeparator) + u" x H=" + FormatFixed3(h, decimalSeparator);
 }
 
 } // namespace gridvane

@@ -237,6 +237,7 @@ private:
     bool importing_ = false;
     bool gridRedrawOff_ = false;
     unsigned heldParts_ = 0; // grid parts changed while the grid's redrawing was off
+    bool currentMoved_ = false; // the import made a cell current
     bool closePending_ = false, applyPending_ = false, summaryPending_ = false;
 };
 

@@ -7,6 +7,8 @@
 #include <cstring>
 
 #include "base/Error.h"
+#include "base/Utf.h"
+#include "model/CellAddress.h"
 
 namespace gridvane {
 
@@ -349,6 +351,12 @@ void MergeKeisen(std::vector<TXlsxKeisen>& keisenV, std::vector<TXlsxKeisen>& ke
     MergeList(keisenH, false);
 }
 
+LayoutCellError::LayoutCellError(std::int32_t r, std::int32_t c)
+    : Error(ToUtf8(ColNoToLetters(c + 1)) + std::to_string(r + 1) + ": a drawing coordinate or size is not a finite number"),
+      row(r), col(c)
+{
+}
+
 DxfLineList LayoutTable(const CellTable& table, const std::vector<std::u16string>& texts, const LayoutOptions& options)
 {
     DxfLineList list;
@@ -364,6 +372,17 @@ DxfLineList LayoutTable(const CellTable& table, const std::vector<std::u16string
     layout.colLeft.resize(static_cast<std::size_t>(cols) + 1, 0);
     for (std::int32_t c = 0; c < cols; ++c)
         layout.colLeft[static_cast<std::size_t>(c) + 1] = layout.colLeft[static_cast<std::size_t>(c)] + layout.At(c, 0).drawW;
+
+    // Sizes set by hand or scale factors can overflow to infinity; name the first cell that does.
+    for (std::int32_t r = 0; r < rows; ++r) {
+        for (std::int32_t c = 0; c < cols; ++c) {
+            const TXlsxCellAttr& cell = layout.At(c, r);
+            const double values[] = {layout.colLeft[static_cast<std::size_t>(c) + 1], layout.rowTop[static_cast<std::size_t>(r) + 1],
+                                     cell.drawTH, cell.drawTH * options.cadTof, cell.drawMW, cell.drawMH};
+            for (double v : values)
+                if (!std::isfinite(v)) throw LayoutCellError(r, c);
+        }
+    }
 
     // Room for a text record and a share of the lines per cell, so the buffers rarely move.
     const std::size_t cells = table.CellGrid.size();

@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "base/Error.h"
 #include "dxf/MakeR12Dxf_V.h"
 #include "model/CellTable.h"
 
@@ -31,8 +32,16 @@ struct LayoutOptions {
     double cadTof = 0.8;      // text inset, multiple of the text height
 };
 
+/// A cell whose drawing position or size is not a finite number; row and column count from 0.
+class LayoutCellError : public Error {
+public:
+    LayoutCellError(std::int32_t row, std::int32_t col);
+    std::int32_t row, col;
+};
+
 /// The whole drawing of a table: texts[r * GridColCount + c] is the grid text of cell (r, c).
-/// Returns an empty list (Count() == 0) for an empty table. Throws Error when a coordinate is not finite.
+/// Returns an empty list (Count() == 0) for an empty table. Throws LayoutCellError naming the first cell
+/// (row by row) whose position, size or text height is not a finite number, before anything is laid out.
 DxfLineList LayoutTable(const CellTable& table, const std::vector<std::u16string>& texts, const LayoutOptions& options);
 
 } // namespace gridvane

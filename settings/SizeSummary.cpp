@@ -75,4 +75,16 @@ std::array<std::u16string, 5> SizeSummary(const CellTable& table, char16_t decim
     return out;
 }
 
+std::u16string ShowWHSizeText(const CellTable& table, char16_t decimalSeparator)
+{
+    const std::size_t cols = table.GridColCount > 0 ? static_cast<std::size_t>(table.GridColCount) : 0;
+    const std::size_t rows = table.GridRowCount > 0 ? static_cast<std::size_t>(table.GridRowCount) : 0;
+    if (table.Empty() || cols == 0 || rows == 0 || table.CellGrid.size() < cols * rows) return {};
+    double w = 0;
+    for (std::size_t c = 0; c < cols; ++c) w += table.CellGrid[c].drawW;
+    double h = 0;
+    for (std::size_t r = 0; r < rows; ++r) h += table.CellGrid[r * cols].drawH;
+    return u"全体: W=" + FormatFixed3(w, decimalSeparator) + u" x H=" + FormatFixed3(h, decimalSeparator);
+}
+
 } // namespace gridvane

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "excel/ExcelImport.h"
 #include "textconv/StrConvUnit.h"
 
 namespace gridvane {
@@ -27,6 +26,13 @@ void ForEachNonEmptyCell(GridTexts& grid, const GridSelection& selection, Visit 
 }
 
 } // namespace
+
+bool IsNumericText(std::u16string_view text)
+{
+    return std::all_of(text.begin(), text.end(), [](char16_t c) {
+        return (c >= u'0' && c <= u'9') || c == u'.' || c == u',' || c == u'-';
+    });
+}
 
 bool IsAlphaText(std::u16string_view text)
 {

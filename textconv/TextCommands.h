@@ -8,6 +8,8 @@
 
 namespace gridvane {
 
+/// True when text is empty or holds only the digits 0-9, ".", "," and "-" (each UTF-16 unit by itself).
+bool IsNumericText(std::u16string_view text);
 /// True when text is empty or every UTF-16 unit is one of A-Z, a-z, ".", "," and "-".
 bool IsAlphaText(std::u16string_view text);
 

@@ -1,76 +1,43 @@
 #include "ui/StringGrid.h"
 
-#include <QApplication>
 #include <QPainter>
 
 namespace gridvane {
 
-StringGridModel::StringGridModel(QObject* parent) : QAbstractTableModel(parent), texts_(25) {}
+namespace {
 
-void StringGridModel::BeginBulk()
+QString Q(const std::u16string& s) { return QString::fromUtf16(s.data(), static_cast<qsizetype>(s.size())); }
+
+} // namespace
+
+void StringGridModel::Reset()
 {
-    if (bulk_) return;
-    bulk_ = true;
     beginResetModel();
-}
-
-void StringGridModel::EndBulk()
-{
-    if (!bulk_) return;
-    bulk_ = false;
     endResetModel();
 }
 
-void StringGridModel::SetGridSize(std::int32_t cols, std::int32_t rows)
+void StringGridModel::TextsChanged()
 {
-    cols = std::max(cols, 1);
-    rows = std::max(rows, 1);
-    if (cols == cols_ && rows == rows_) return;
-    const bool signal = !bulk_;
-    if (signal) beginResetModel();
-    std::vector<QString> next(static_cast<std::size_t>(cols) * rows);
-    for (std::int32_t r = 0; r < std::min(rows, rows_); ++r)
-        for (std::int32_t c = 0; c < std::min(cols, cols_); ++c)
-            next[static_cast<std::size_t>(r) * cols + c] = std::move(texts_[static_cast<std::size_t>(r) * cols_ + c]);
-    texts_ = std::move(next);
-    cols_ = cols;
-    rows_ = rows;
-    if (signal) endResetModel();
+    const int rows = rowCount(), cols = columnCount();
+    if (rows > 0 && cols > 0) emit dataChanged(index(0, 0), index(rows - 1, cols - 1));
+    if (cols > 0) emit headerDataChanged(Qt::Horizontal, 0, cols - 1);
+    if (rows > 0) emit headerDataChanged(Qt::Vertical, 0, rows - 1);
 }
 
 QString StringGridModel::CellText(std::int32_t c, std::int32_t r) const
 {
-    if (c < 0 || r < 0 || c >= cols_ || r >= rows_) return {};
-    return texts_[static_cast<std::size_t>(r) * cols_ + c];
+    return form_ ? Q(form_->Grid().Text(c, r)) : QString();
 }
 
-void StringGridModel::SetCellText(std::int32_t c, std::int32_t r, const QString& text)
+int StringGridModel::rowCount(const QModelIndex& parent) const
 {
-    if (c < 0 || r < 0 || c >= cols_ || r >= rows_) return;
-    texts_[static_cast<std::size_t>(r) * cols_ + c] = text;
-    if (bulk_) return;
-    if (r == 0 && c > 0) {
-        emit headerDataChanged(Qt::Horizontal, c - 1, c - 1);
-    } else if (c == 0 && r > 0) {
-        emit headerDataChanged(Qt::Vertical, r - 1, r - 1);
-    } else if (c > 0 && r > 0) {
-        const QModelIndex i = index(r - 1, c - 1);
-        emit dataChanged(i, i);
-    }
+    return parent.isValid() || !form_ ? 0 : form_->Grid().rowCount - 1;
 }
 
-std::u16string StringGridModel::Text(std::int32_t col, std::int32_t row) const
+int StringGridModel::columnCount(const QModelIndex& parent) const
 {
-    return CellText(col, row).toStdU16String();
+    return parent.isValid() || !form_ ? 0 : form_->Grid().colCount - 1;
 }
-
-void StringGridModel::SetText(std::int32_t col, std::int32_t row, std::u16string text)
-{
-    SetCellText(col, row, QString::fromStdU16String(text));
-}
-
-int StringGridModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : rows_ - 1; }
-int StringGridModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : cols_ - 1; }
 
 QVariant StringGridModel::data(const QModelIndex& index, int role) const
 {
@@ -80,8 +47,8 @@ QVariant StringGridModel::data(const QModelIndex& index, int role) const
 
 bool StringGridModel::setData(const QModelIndex& index, const QVariant& value, int role)
 {
-    if (!index.isValid() || role != Qt::EditRole) return false;
-    SetCellText(index.column() + 1, index.row() + 1, value.toString());
+    if (!index.isValid() || role != Qt::EditRole || !form_) return false;
+    form_->StringGrid1SetEditText(index.column() + 1, index.row() + 1, value.toString().toStdU16String());
     return true;
 }
 
@@ -100,9 +67,7 @@ Qt::ItemFlags StringGridModel::flags(const QModelIndex& index) const
 
 void StringGridDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const
 {
-    const std::int32_t c = index.column(), r = index.row(); // model cell (r, c)
-    const bool inTable = !table_.Empty() && c < table_.GridColCount && r < table_.GridRowCount &&
-                         static_cast<std::size_t>(r) * table_.GridColCount + c < table_.CellGrid.size();
+    const TXlsxCellAttr* cell = form_.ModelCell(index.column() + 1, index.row() + 1);
     const bool selected = option.state & QStyle::State_Selected;
     const bool current = option.state & QStyle::State_HasFocus;
     const QPalette& pal = option.palette;
@@ -113,20 +78,18 @@ void StringGridDelegate::paint(QPainter* painter, const QStyleOptionViewItem& op
         background = pal.color(QPalette::Highlight);
         foreground = pal.color(QPalette::HighlightedText);
     }
-    if (inTable) {
-        const TXlsxCellAttr& cell = table_.At(r, c);
-        if (cell.mark || cell.drawMW > 0 || cell.drawMH > 0) {
+    if (cell) {
+        if (cell->mark || cell->drawMW > 0 || cell->drawMH > 0) {
             background = QColor(240, 255, 255);
             foreground = pal.color(QPalette::Text);
         }
-        if (cell.txtAlign == kAlignCenter) align = Qt::AlignHCenter;
-        else if (cell.txtAlign == kAlignRight) align = Qt::AlignRight;
+        if (cell->txtAlign == kAlignCenter) align = Qt::AlignHCenter;
+        else if (cell->txtAlign == kAlignRight) align = Qt::AlignRight;
     }
     painter->save();
     painter->fillRect(option.rect, background);
     if (current) {
-        QPen pen(pal.color(QPalette::Highlight));
-        painter->setPen(pen);
+        painter->setPen(QPen(pal.color(QPalette::Highlight)));
         painter->drawRect(option.rect.adjusted(0, 0, -1, -1));
     }
     const QRect textRect = option.rect.adjusted(2, 0, -2, 0);

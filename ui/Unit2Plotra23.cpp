@@ -6,7 +6,7 @@
 #include <QCloseEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
-#include <QFileInfo>
+#include <QFileDialog>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -14,25 +14,19 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QLocale>
 #include <QMenu>
+#include <QMessageBox>
 #include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollBar>
 #include <QTabWidget>
 #include <QTableView>
 #include <QTableWidget>
 #include <QToolButton>
 #include <QVBoxLayout>
 
-#include "base/Error.h"
-#include "base/Utf.h"
-#include "cad/CadInsertion.h"
-#include "excel/xlsx/XlsxWorkbook.h"
-#include "layout/TableLayout.h"
-#include "settings/NumberText.h"
-#include "settings/SizeSummary.h"
 #include "ui/StringGrid.h"
 #include "ui/Unit3.h"
 
@@ -41,7 +35,6 @@ namespace gridvane {
 namespace {
 
 QString Q(std::u16string_view s) { return QString::fromUtf16(s.data(), static_cast<qsizetype>(s.size())); }
-std::u16string U(const QString& s) { return s.toStdU16String(); }
 
 QFont Tahoma(int points)
 {
@@ -51,20 +44,22 @@ QFont Tahoma(int points)
     return f;
 }
 
-const QString kCaption = QStringLiteral("Gridvane 2023.02.11");
-const QString kMessageCaption = QStringLiteral("メッセージ");
-const QString kConfirmCaption = QStringLiteral("確認");
+// Sets a line edit's text without it reporting a change of its own.
+void Show(QLineEdit* edit, std::u16string_view text)
+{
+    const QString q = Q(text);
+    if (edit->text() != q) edit->setText(q);
+}
 
 } // namespace
 
-TForm1::TForm1(WindowEnvironment environment, QWidget* parent) : QMainWindow(parent), env_(std::move(environment))
+Form1View::Form1View(FormPlatform platform, QWidget* parent) : QMainWindow(parent)
 {
+    // The form first: the widgets show its state from the start.
+    form_ = std::make_unique<TForm1>(std::move(platform), *this);
     setObjectName(QStringLiteral("Form1"));
-    setWindowTitle(kCaption);
     setFont(Tahoma(8));
     setAcceptDrops(true);
-    const QString point = QLocale::system().decimalPoint();
-    sep_ = point.isEmpty() ? u'.' : point.at(0).unicode();
 
     PageControl1 = new QTabWidget(this);
     PageControl1->setObjectName(QStringLiteral("PageControl1"));
@@ -72,27 +67,32 @@ TForm1::TForm1(WindowEnvironment environment, QWidget* parent) : QMainWindow(par
     auto* page2 = new QWidget;
     page1->setObjectName(QStringLiteral("TabSheet1"));
     page2->setObjectName(QStringLiteral("TabSheet2"));
+    // The pages never ask for more room than the window has: what does not fit is cut, and the window
+    // keeps the size it starts with or the user gives it.
+    page1->setMinimumSize(1, 1);
+    page2->setMinimumSize(1, 1);
     PageControl1->addTab(page1, QStringLiteral(" 取得、描画"));
     PageControl1->addTab(page2, QStringLiteral(" 設定、確認"));
     setCentralWidget(PageControl1);
     BuildFirstPage(page1);
     BuildSecondPage(page2);
     BuildPopupMenu();
-    connect(PageControl1, &QTabWidget::currentChanged, this, &TForm1::PageControl1Change);
+    Form3 = new TForm3(this);
+    connect(PageControl1, &QTabWidget::currentChanged, this, [this](int index) { form_->PageControl1Change(index); });
 
+    // Client area 432 x 288 in the middle of the screen; the window never resizes itself afterwards.
     resize(432, 288);
-    if (QScreen* screen = QGuiApplication::primaryScreen()) {
-        const QRect area = screen->availableGeometry();
-        move(area.center() - QPoint(216, 144));
-    }
-    FormCreate();
+    if (QScreen* screen = QGuiApplication::primaryScreen()) move(screen->availableGeometry().center() - QPoint(216, 144));
+    built_ = true;
+    Refresh(~0u);
 }
 
-TForm1::~TForm1() = default;
+Form1View::~Form1View() = default;
 
-void TForm1::BuildFirstPage(QWidget* page)
+void Form1View::BuildFirstPage(QWidget* page)
 {
     auto* outer = new QVBoxLayout(page);
+    outer->setSizeConstraint(QLayout::SetNoConstraint);
     outer->setContentsMargins(0, 0, 0, 0);
     outer->setSpacing(0);
     auto* band = new QWidget(page);
@@ -136,6 +136,9 @@ void TForm1::BuildFirstPage(QWidget* page)
     auto* row1 = new QHBoxLayout;
     Label4 = new QLabel(band);
     Label4->setObjectName(QStringLiteral("Label4"));
+    // A long status text is cut at the window's edge; it never widens the window.
+    Label4->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    Label4->setMinimumWidth(0);
     row1->addWidget(Label4, 1);
     auto sizeBox = [&](const char* name, const char* hint) {
         auto* e = new QLineEdit(band);
@@ -156,7 +159,7 @@ void TForm1::BuildFirstPage(QWidget* page)
         b->setToolTip(QString::fromUtf8(hint));
         b->setAutoRaise(true);
         b->setFixedWidth(24);
-        connect(b, &QToolButton::clicked, this, [this, align] { SpeedButton1Click(align); });
+        connect(b, &QToolButton::clicked, this, [this, align] { form_->SpeedButton1Click(align); });
         return b;
     };
     SpeedButton1 = speed("SpeedButton1", "左", "文字基点 [左]", kAlignLeft);
@@ -193,10 +196,11 @@ void TForm1::BuildFirstPage(QWidget* page)
     bandLayout->addLayout(row2, 2, 0, 1, 2);
 
     gridModel_ = new StringGridModel(this);
+    gridModel_->SetForm(form_.get());
     StringGrid1 = new QTableView(page);
     StringGrid1->setObjectName(QStringLiteral("StringGrid1"));
     StringGrid1->setModel(gridModel_);
-    StringGrid1->setItemDelegate(new StringGridDelegate(table_, StringGrid1));
+    StringGrid1->setItemDelegate(new StringGridDelegate(*form_, StringGrid1));
     StringGrid1->setFont(Tahoma(10));
     StringGrid1->setToolTip(QStringLiteral("範囲選択=固定部クリック or [Shit]+矢印キー. 右クリックで選択範囲の文字変換メニュー"));
     StringGrid1->setSelectionMode(QAbstractItemView::ContiguousSelection);
@@ -211,6 +215,17 @@ void TForm1::BuildFirstPage(QWidget* page)
     StringGrid1->verticalHeader()->setSectionResizeMode(QHeaderView::Interactive);
     StringGrid1->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
     StringGrid1->setContextMenuPolicy(Qt::CustomContextMenu);
+    StringGrid1->viewport()->installEventFilter(this);
+    // Fixed cells in the active-caption colour and in the grid's own font.
+    for (QHeaderView* header : {StringGrid1->horizontalHeader(), StringGrid1->verticalHeader()}) {
+        header->setFont(Tahoma(10));
+        header->setStyleSheet(QStringLiteral("QHeaderView::section { background-color: rgb(153, 180, 209); color: black;"
+                                             " border: none; border-right: 1px solid rgb(160, 160, 160);"
+                                             " border-bottom: 1px solid rgb(160, 160, 160); }"));
+    }
+    StringGrid1->setStyleSheet(QStringLiteral("QTableCornerButton::section { background-color: rgb(153, 180, 209);"
+                                              " border: none; border-right: 1px solid rgb(160, 160, 160);"
+                                              " border-bottom: 1px solid rgb(160, 160, 160); }"));
     outer->addWidget(StringGrid1, 1);
 
     ProgressBar1 = new QProgressBar(page);
@@ -220,25 +235,36 @@ void TForm1::BuildFirstPage(QWidget* page)
     ProgressBar1->setValue(0);
     outer->addWidget(ProgressBar1);
 
-    connect(Button3, &QPushButton::clicked, this, &TForm1::Button3Click);
-    connect(Button4, &QPushButton::clicked, this, &TForm1::Button4Click);
-    connect(Edit1, &QLineEdit::textChanged, this, &TForm1::Edit1Change);
-    connect(StringGrid1, &QTableView::clicked, this, [this] { StringGrid1Click(); });
-    connect(StringGrid1->selectionModel(), &QItemSelectionModel::currentChanged, this, [this] {
-        if (!fillingEdit1_) StringGrid1Click();
-    });
-    connect(StringGrid1->horizontalHeader(), &QHeaderView::sectionClicked, this,
-            [this](int section) { StringGrid1FixedCellClick(section + 1, 0); });
-    connect(StringGrid1->verticalHeader(), &QHeaderView::sectionClicked, this,
-            [this](int section) { StringGrid1FixedCellClick(0, section + 1); });
+    connect(Button3, &QPushButton::clicked, this, [this] { form_->Button3Click(); });
+    connect(Button4, &QPushButton::clicked, this, [this] { form_->Button4Click(); });
+    connect(CheckBox1, &QCheckBox::toggled, this, [this](bool on) { form_->CheckBox1Click(on); });
+    connect(Edit1, &QLineEdit::textEdited, this, [this](const QString& text) { form_->Edit1Change(text.toStdU16String()); });
+    connect(StringGrid1, &QTableView::clicked, this, [this] { form_->StringGrid1Click(); });
+    connect(StringGrid1->selectionModel(), &QItemSelectionModel::currentChanged, this, [this] { OnGridSelectionChanged(); });
+    connect(StringGrid1->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] { OnGridSelectionChanged(); });
+    // The fixed cells select through the form, not through the view's own header selection.
+    QHeaderView* top = StringGrid1->horizontalHeader();
+    QHeaderView* left = StringGrid1->verticalHeader();
+    disconnect(top, &QHeaderView::sectionPressed, StringGrid1, &QTableView::selectColumn);
+    disconnect(left, &QHeaderView::sectionPressed, StringGrid1, &QTableView::selectRow);
+    disconnect(top, &QHeaderView::sectionEntered, StringGrid1, nullptr);
+    disconnect(left, &QHeaderView::sectionEntered, StringGrid1, nullptr);
+    connect(top, &QHeaderView::sectionClicked, this, [this](int section) { form_->StringGrid1FixedCellClick(section + 1, 0); });
+    connect(left, &QHeaderView::sectionClicked, this, [this](int section) { form_->StringGrid1FixedCellClick(0, section + 1); });
+    connect(top, &QHeaderView::sectionResized, this,
+            [this](int section, int, int size) { form_->StringGrid1ColumnResized(section + 1, size); });
+    connect(left, &QHeaderView::sectionResized, this,
+            [this](int section, int, int size) { form_->StringGrid1RowResized(section + 1, size); });
     if (auto* corner = StringGrid1->findChild<QAbstractButton*>()) {
-        connect(corner, &QAbstractButton::clicked, this, [this] { StringGrid1FixedCellClick(0, 0); });
+        disconnect(corner, &QAbstractButton::clicked, StringGrid1, nullptr);
+        connect(corner, &QAbstractButton::clicked, this, [this] { form_->StringGrid1FixedCellClick(0, 0); });
     }
 }
 
-void TForm1::BuildSecondPage(QWidget* page)
+void Form1View::BuildSecondPage(QWidget* page)
 {
     auto* layout = new QHBoxLayout(page);
+    layout->setSizeConstraint(QLayout::SetNoConstraint); // the page never makes the window grow
     auto* left = new QVBoxLayout;
     auto number = [&](const char* name) {
         auto* e = new QLineEdit(page);
@@ -302,23 +328,38 @@ void TForm1::BuildSecondPage(QWidget* page)
     StringGrid2->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     StringGrid2->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     StringGrid2->setFocusPolicy(Qt::NoFocus);
-    StringGrid2->setMinimumHeight(5 * 19 + 4);
+    StringGrid2->setMinimumSize(0, 0);
+    StringGrid2->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Ignored);
     right->addWidget(StringGrid2, 1);
     Button1 = new QPushButton(QStringLiteral("変更を反映"), page);
     Button1->setObjectName(QStringLiteral("Button1"));
     right->addWidget(Button1, 0, Qt::AlignLeft);
     layout->addLayout(right, 1);
-    connect(Button1, &QPushButton::clicked, this, &TForm1::Button1Click);
+    connect(Button1, &QPushButton::clicked, this, [this] { form_->Button1Click(); });
+    QLineEdit* settingsEdits[] = {Edit4, Edit5, Edit6, Edit7, Edit8, Edit9, Edit10};
+    for (int i = 0; i < 7; ++i) {
+        connect(settingsEdits[i], &QLineEdit::textEdited, this,
+                [this, i](const QString& text) { form_->SettingsEditChange(i, text.toStdU16String()); });
+    }
+    const char* labels[] = {"全幅", "全高", "列幅", "行高", "文字"};
+    const QColor labelColor(185, 209, 234); // the gradient active-caption colour
+    for (int r = 0; r < 5; ++r) {
+        auto* label = new QTableWidgetItem(QString::fromUtf8(labels[r]));
+        label->setBackground(labelColor);
+        label->setFlags(Qt::ItemIsEnabled); // a selected row leaves its label as it is
+        StringGrid2->setItem(r, 0, label);
+        StringGrid2->setItem(r, 1, new QTableWidgetItem);
+    }
 }
 
-void TForm1::BuildPopupMenu()
+void Form1View::BuildPopupMenu()
 {
     PopupMenu1 = new QMenu(this);
     PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
     auto item = [&](const char* name, const char* caption, void (TForm1::*handler)()) {
         QAction* a = PopupMenu1->addAction(QString::fromUtf8(caption));
         a->setObjectName(QString::fromLatin1(name));
-        connect(a, &QAction::triggered, this, handler);
+        connect(a, &QAction::triggered, this, [this, handler] { (form_.get()->*handler)(); });
         return a;
     };
     auto separator = [&](const char* name) {
@@ -337,410 +378,226 @@ void TForm1::BuildPopupMenu()
     N9 = item("N9", "代替文字を含む禁止文字->半角", &TForm1::N9Click);
     N10 = separator("N10");
     N4 = item("N4", "置換", &TForm1::N4Click);
-    connect(StringGrid1, &QWidget::customContextMenuRequested, this,
-            [this](const QPoint& pos) { PopupMenu1->popup(StringGrid1->viewport()->mapToGlobal(pos)); });
+    connect(StringGrid1, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
+        const QModelIndex at = StringGrid1->indexAt(pos);
+        if (form_->StringGrid1ContextMenu(at.column() + 1, at.row() + 1))
+            PopupMenu1->popup(StringGrid1->viewport()->mapToGlobal(pos));
+    });
 }
 
-// ---- life cycle -----------------------------------------------------------------------------------
+// ---- what the form asks of the window ------------------------------------------------------------
 
-void TForm1::FormCreate()
+QWidget* Form1View::Owner(MessageOwner owner)
 {
-    for (QLineEdit* e : {Edit1, Edit2, Edit3, Edit11, Edit12, Edit13}) e->clear();
-    Label4->clear();
-    Label13->clear();
-    settings_ = LoadSettings(env_.iniPath, sep_);
-    CheckBox1->setChecked(settings_.cellLineDraw);
-    Edit4->setText(Q(FormatGeneral(settings_.colXsc, sep_)));
-    Edit5->setText(Q(FormatGeneral(settings_.rowYsc, sep_)));
-    Edit6->setText(Q(FormatGeneral(settings_.cadXsc, sep_)));
-    Edit7->setText(Q(FormatGeneral(settings_.cadYsc, sep_)));
-    Edit8->setText(Q(FormatGeneral(settings_.cadTsc, sep_)));
-    Edit9->setText(Q(FormatGeneral(settings_.cadTof, sep_)));
-    Edit10->setText(QString::number(settings_.cellLineColor));
-    const char* labels[] = {"全幅", "全高", "列幅", "行高", "文字"};
-    const QColor labelColor(185, 209, 234); // the gradient active-caption colour
-    for (int r = 0; r < 5; ++r) {
-        auto* label = new QTableWidgetItem(QString::fromUtf8(labels[r]));
-        label->setBackground(labelColor);
-        StringGrid2->setItem(r, 0, label);
-        StringGrid2->setItem(r, 1, new QTableWidgetItem);
+    return owner == MessageOwner::Grid ? static_cast<QWidget*>(StringGrid1) : static_cast<QWidget*>(this);
+}
+
+namespace {
+
+QMessageBox::Icon ToQt(MessageIcon icon)
+{
+    switch (icon) {
+    case MessageIcon::Information: return QMessageBox::Information;
+    case MessageIcon::Warning: return QMessageBox::Warning;
+    case MessageIcon::Error: return QMessageBox::Critical;
+    case MessageIcon::Question: return QMessageBox::Question;
+    case MessageIcon::None: break;
     }
+    return QMessageBox::NoIcon;
 }
 
-bool TForm1::SaveSettingsOnClose()
+// A box wide enough that its caption is read in full.
+void FitCaption(QMessageBox& box, const QString& caption)
 {
-    settings_.cellLineDraw = CheckBox1->isChecked();
-    try {
-        SaveSettings(env_.iniPath, settings_, sep_);
-    } catch (const Error& e) {
-        env_.dialogs->Message(this, QString::fromUtf8(e.what()), QStringLiteral("Gridvane23"), DialogIcon::Error);
-        return false;
+    const int width = QFontMetrics(box.font()).horizontalAdvance(caption) + 120;
+    box.setStyleSheet(QStringLiteral("QLabel#qt_msgbox_label { min-width: %1px; }").arg(std::min(width, 480)));
+}
+
+} // namespace
+
+void Form1View::Message(std::u16string_view text, std::u16string_view caption, MessageIcon icon, MessageOwner owner)
+{
+    QMessageBox box(ToQt(icon), Q(caption), Q(text), QMessageBox::Ok, Owner(owner));
+    FitCaption(box, Q(caption));
+    box.exec();
+}
+
+bool Form1View::AskYesNo(std::u16string_view text, std::u16string_view caption, MessageOwner owner)
+{
+    QMessageBox box(QMessageBox::Question, Q(caption), Q(text), QMessageBox::Yes | QMessageBox::No, Owner(owner));
+    FitCaption(box, Q(caption));
+    return box.exec() == QMessageBox::Yes;
+}
+
+std::optional<std::filesystem::path> Form1View::ChooseWorkbook(const std::filesystem::path& startFolder)
+{
+    const QString path = QFileDialog::getOpenFileName(this, QStringLiteral("ブックを開く"), Q(startFolder.u16string()),
+                                                      QStringLiteral("Excel ブック (*.xlsx *.xlsm);;すべてのファイル (*)"));
+    if (path.isEmpty()) return std::nullopt;
+    return std::filesystem::path(path.toStdU16String());
+}
+
+bool Form1View::ShowReplaceDialog(std::u16string& search, std::u16string& replacement)
+{
+    Form3->Edit1->setText(Q(search));
+    Form3->Edit2->setText(Q(replacement));
+    Form3->adjustSize();
+    Form3->move(geometry().center() - QPoint(Form3->width() / 2, Form3->height() / 2));
+    const bool ok = Form3->exec() == QDialog::Accepted;
+    search = Form3->Edit1->text().toStdU16String();
+    replacement = Form3->Edit2->text().toStdU16String();
+    return ok;
+}
+
+void Form1View::ProcessEvents() { QApplication::processEvents(); }
+
+void Form1View::CloseWindow() { close(); }
+
+void Form1View::Refresh(unsigned parts)
+{
+    if (!built_) return; // the widgets are still being made
+    const TForm1State& s = form_->State();
+    if (parts & kPartCaption) setWindowTitle(Q(s.caption));
+    if (parts & kPartButtons) {
+        Button3->setEnabled(s.button3Enabled);
+        Button4->setEnabled(s.button4Enabled);
     }
-    return true;
-}
-
-void TForm1::closeEvent(QCloseEvent* event)
-{
-    if (importing_) {
-        // The table must not be emptied under a running import: close once it has ended.
-        closePending_ = true;
-        event->ignore();
-        return;
+    if (parts & kPartEdit1) {
+        Show(Edit1, s.edit1);
+        QPalette pal = Edit1->palette();
+        pal.setColor(QPalette::Text, s.edit1Red ? QColor(255, 0, 0) : QColor(0, 0, 0));
+        Edit1->setPalette(pal);
     }
-    // The settings first: when they cannot be written the window stays open with the table intact.
-    if (!SaveSettingsOnClose()) {
-        event->ignore();
-        return;
+    if (parts & kPartAddresses) {
+        Show(Edit2, s.edit2);
+        Show(Edit3, s.edit3);
     }
-    table_.CellGrid.clear();
-    event->accept();
-}
-
-// ---- settings page --------------------------------------------------------------------------------
-
-void TForm1::Button1Click()
-{
-    if (importing_) {
-        applyPending_ = true;
-        return;
+    if (parts & kPartSizeBoxes) {
+        Show(Edit11, s.edit11);
+        Show(Edit12, s.edit12);
+        Show(Edit13, s.edit13);
     }
-    if (table_.Empty()) return;
-    const QString question = QStringLiteral("尺度を更新すると個別に設定した列幅、列高さ、文字高さがリセット（再計算）されます．\r設定を更新しますか？");
-    if (!env_.dialogs->AskYesNo(this, question, kConfirmCaption)) return;
-    auto number = [&](QLineEdit* e, double fallback) { return ParseNumber(U(e->text()), sep_).value_or(fallback); };
-    settings_.colXsc = number(Edit4, TSettingsFallbacks::colXsc);
-    settings_.rowYsc = number(Edit5, TSettingsFallbacks::rowYsc);
-    settings_.cadXsc = number(Edit6, TSettingsFallbacks::cadXsc);
-    settings_.cadYsc = number(Edit7, TSettingsFallbacks::cadYsc);
-    settings_.cadTsc = number(Edit8, TSettingsFallbacks::cadTsc);
-    settings_.cadTof = number(Edit9, TSettingsFallbacks::cadTof);
-    bool ok = false;
-    const int color = Edit10->text().trimmed().toInt(&ok);
-    settings_.cellLineColor = ok ? color : TSettingsFallbacks::cellLineColor;
-    CalcDrawSize(table_, settings_.cadXsc, settings_.cadYsc, settings_.cadTsc);
-    showWhSizeGrid2();
-    StringGrid1->viewport()->update();
-}
-
-void TForm1::showWhSizeGrid2()
-{
-    if (table_.Empty()) return;
-    const auto texts = SizeSummary(table_, sep_);
-    for (int r = 0; r < 5; ++r) StringGrid2->item(r, 1)->setText(Q(texts[static_cast<std::size_t>(r)]));
-}
-
-void TForm1::PageControl1Change(int index)
-{
-    if (index == 1) showWhSizeGrid2();
-}
-
-void TForm1::ShowWHSize()
-{
-    Label4->setText(Q(ShowWHSizeText(table_, sep_)));
-}
-
-// ---- import ---------------------------------------------------------------------------------------
-
-void TForm1::Button3Click()
-{
-    if (importing_) return;
-    if (env_.attach) {
-        RunImport(env_.attach());
-        return;
+    if (parts & kPartLabel4) Label4->setText(Q(s.label4));
+    if (parts & kPartLabel13) Label13->setText(Q(s.label13));
+    if (parts & kPartSpeedButtons) {
+        SpeedButton1->setAutoRaise(!s.speedRaised[0]);
+        SpeedButton2->setAutoRaise(!s.speedRaised[1]);
+        SpeedButton3->setAutoRaise(!s.speedRaised[2]);
     }
-    // Without automation, the workbook file stands in for the running spreadsheet.
-    const QString path = env_.dialogs->OpenWorkbook(this, lastWorkbookFolder_);
-    if (path.isEmpty()) return;
-    ImportWorkbook(path);
-}
-
-void TForm1::ImportWorkbook(const QString& path)
-{
-    if (importing_) return;
-    lastWorkbookFolder_ = QFileInfo(path).absolutePath();
-    const std::filesystem::path file = std::filesystem::path(path.toStdU16String());
-    RunImport([file] { return OpenWorkbookAsApplication(file); });
-}
-
-void TForm1::RunImport(const XlAttach& attach)
-{
-    importing_ = true;
-    const ImportScales scales{settings_.colXsc, settings_.rowYsc, settings_.cadXsc, settings_.cadYsc, settings_.cadTsc};
-    ImportSelection(attach, *this, table_, scales, sep_);
-    importing_ = false;
-    StringGrid1->viewport()->update();
-    if (closePending_) {
-        closePending_ = false;
-        close();
-        return;
+    if (parts & kPartCheckBox) {
+        const QSignalBlocker block(CheckBox1);
+        CheckBox1->setChecked(s.checkBox1);
     }
-    if (applyPending_) {
-        applyPending_ = false;
-        Button1Click();
+    if (parts & kPartProgress) {
+        ProgressBar1->setMaximum(std::max(s.progressMax, 1));
+        ProgressBar1->setValue(std::clamp(s.progressPosition, 0, std::max(s.progressMax, 1)));
     }
+    if (parts & kPartSettingsEdits) {
+        QLineEdit* edits[] = {Edit4, Edit5, Edit6, Edit7, Edit8, Edit9, Edit10};
+        for (std::size_t i = 0; i < 7; ++i) Show(edits[i], s.settingsEdits[i]);
+    }
+    if (parts & kPartSummary) {
+        for (int r = 0; r < 5; ++r)
+            for (int c = 0; c < 2; ++c)
+                StringGrid2->item(r, c)->setText(Q(s.summary[static_cast<std::size_t>(r)][static_cast<std::size_t>(c)]));
+    }
+    if (parts & kPartGrid) ShowGridShape();
+    else if (parts & kPartGridTexts) gridModel_->TextsChanged();
+    if (parts & (kPartGrid | kPartGridSelection)) ShowGridSelection();
+    if (parts & kPartGridScrollHome) StringGrid1->scrollToTop(), StringGrid1->horizontalScrollBar()->setValue(0);
 }
 
-void TForm1::dragEnterEvent(QDragEnterEvent* event)
+void Form1View::ShowGridShape()
+{
+    const TStringGridState& g = form_->Grid();
+    syncingSelection_ = true;
+    StringGrid1->setUpdatesEnabled(false);
+    gridModel_->Reset();
+    QHeaderView* top = StringGrid1->horizontalHeader();
+    QHeaderView* left = StringGrid1->verticalHeader();
+    const QSignalBlocker blockTop(top), blockLeft(left); // sizes set here are not the user's drags
+    for (std::int32_t c = 1; c < g.colCount; ++c) top->resizeSection(c - 1, g.colWidths[static_cast<std::size_t>(c)]);
+    for (std::int32_t r = 1; r < g.rowCount; ++r) left->resizeSection(r - 1, g.rowHeights[static_cast<std::size_t>(r)]);
+    left->setFixedWidth(g.colWidths[0]);
+    StringGrid1->setUpdatesEnabled(true);
+    syncingSelection_ = false;
+}
+
+void Form1View::ShowGridSelection()
+{
+    const TStringGridState& g = form_->Grid();
+    const QModelIndex current = gridModel_->index(g.row - 1, g.col - 1);
+    if (!current.isValid()) return;
+    syncingSelection_ = true;
+    QItemSelectionModel* sm = StringGrid1->selectionModel();
+    const QItemSelection range(gridModel_->index(g.selection.top - 1, g.selection.left - 1),
+                               gridModel_->index(g.selection.bottom - 1, g.selection.right - 1));
+    sm->select(range, QItemSelectionModel::ClearAndSelect);
+    sm->setCurrentIndex(current, QItemSelectionModel::NoUpdate);
+    syncingSelection_ = false;
+}
+
+void Form1View::OnGridSelectionChanged()
+{
+    if (syncingSelection_) return;
+    const QModelIndex current = StringGrid1->currentIndex();
+    if (!current.isValid()) return;
+    const QItemSelection selection = StringGrid1->selectionModel()->selection();
+    GridSelection rect{current.column() + 1, current.row() + 1, current.column() + 1, current.row() + 1};
+    if (!selection.isEmpty()) {
+        rect = {INT32_MAX, INT32_MAX, 0, 0};
+        for (const QItemSelectionRange& r : selection) {
+            rect.left = std::min(rect.left, r.left() + 1);
+            rect.top = std::min(rect.top, r.top() + 1);
+            rect.right = std::max(rect.right, r.right() + 1);
+            rect.bottom = std::max(rect.bottom, r.bottom() + 1);
+        }
+    }
+    form_->StringGrid1SelectRange(current.column() + 1, current.row() + 1, rect);
+}
+
+// ---- window events --------------------------------------------------------------------------------
+
+void Form1View::closeEvent(QCloseEvent* event)
+{
+    if (form_->FormCloseQuery()) event->accept();
+    else event->ignore();
+}
+
+void Form1View::dragEnterEvent(QDragEnterEvent* event)
 {
     if (event->mimeData()->hasUrls()) event->acceptProposedAction();
 }
 
-void TForm1::dropEvent(QDropEvent* event)
+void Form1View::dropEvent(QDropEvent* event)
 {
     const auto urls = event->mimeData()->urls();
     if (urls.isEmpty() || !urls.first().isLocalFile()) return;
     event->acceptProposedAction();
-    ImportWorkbook(urls.first().toLocalFile());
+    form_->ImportWorkbookFile(std::filesystem::path(urls.first().toLocalFile().toStdU16String()));
 }
 
-void TForm1::SetButton3Enabled(bool on) { Button3->setEnabled(on); }
-void TForm1::SetButton4Enabled(bool on) { Button4->setEnabled(on); }
-void TForm1::SetCaption(std::u16string_view text) { setWindowTitle(Q(text)); }
-void TForm1::SetEdit2(std::u16string_view text) { Edit2->setText(Q(text)); }
-void TForm1::SetEdit3(std::u16string_view text) { Edit3->setText(Q(text)); }
-
-void TForm1::SetGridRedraw(bool on)
-{
-    if (!on) {
-        StringGrid1->setUpdatesEnabled(false);
-        gridModel_->BeginBulk();
-        return;
-    }
-    gridModel_->EndBulk();
-    for (std::size_t c = 1; c < pendingColumnWidths_.size(); ++c)
-        if (pendingColumnWidths_[c] >= 0) StringGrid1->setColumnWidth(static_cast<int>(c) - 1, pendingColumnWidths_[c]);
-    for (std::size_t r = 1; r < pendingRowHeights_.size(); ++r)
-        if (pendingRowHeights_[r] >= 0) StringGrid1->setRowHeight(static_cast<int>(r) - 1, pendingRowHeights_[r]);
-    pendingColumnWidths_.clear();
-    pendingRowHeights_.clear();
-    StringGrid1->verticalHeader()->setFixedWidth(fixedColumnWidth_);
-    StringGrid1->setUpdatesEnabled(true);
-    StringGrid1->viewport()->update();
-}
-
-void TForm1::SetFixedColumnWidth(int pixels) { fixedColumnWidth_ = pixels; }
-
-void TForm1::SetGridSize(std::int32_t columns, std::int32_t rows)
-{
-    gridModel_->SetGridSize(columns, rows);
-    pendingColumnWidths_.assign(static_cast<std::size_t>(std::max(columns, 1)), -1);
-    pendingRowHeights_.assign(static_cast<std::size_t>(std::max(rows, 1)), -1);
-}
-
-void TForm1::SetCurrentCell(std::int32_t c, std::int32_t r)
-{
-    if (!gridModel_->InBulk()) SetCurrent(c, r);
-}
-
-void TForm1::SetColumnWidth(std::int32_t c, int pixels)
-{
-    if (c > 0 && static_cast<std::size_t>(c) < pendingColumnWidths_.size()) pendingColumnWidths_[static_cast<std::size_t>(c)] = pixels;
-}
-
-void TForm1::SetRowHeight(std::int32_t r, int pixels)
-{
-    if (r > 0 && static_cast<std::size_t>(r) < pendingRowHeights_.size()) pendingRowHeights_[static_cast<std::size_t>(r)] = pixels;
-}
-
-void TForm1::SetCellText(std::int32_t c, std::int32_t r, std::u16string_view text) { gridModel_->SetCellText(c, r, Q(text)); }
-void TForm1::SetLabel4(std::u16string_view text) { Label4->setText(Q(text)); }
-void TForm1::SetProgressMax(int maximum) { ProgressBar1->setMaximum(std::max(maximum, 1)); }
-void TForm1::SetProgress(int position) { ProgressBar1->setValue(position); }
-void TForm1::StepProgress() { ProgressBar1->setValue(ProgressBar1->value() + 1); }
-void TForm1::ProcessEvents() { QApplication::processEvents(); }
-
-void TForm1::ShowMessage(std::u16string_view text)
-{
-    env_.dialogs->Message(this, Q(text), kMessageCaption, DialogIcon::None);
-}
-
-// ---- drawing --------------------------------------------------------------------------------------
-
-std::vector<std::u16string> TForm1::DrawingTexts() const
-{
-    std::vector<std::u16string> texts;
-    if (table_.GridColCount <= 0 || table_.GridRowCount <= 0) return texts;
-    texts.reserve(static_cast<std::size_t>(table_.GridColCount) * table_.GridRowCount);
-    for (std::int32_t r = 1; r <= table_.GridRowCount; ++r)
-        for (std::int32_t c = 1; c <= table_.GridColCount; ++c) texts.push_back(gridModel_->Text(c, r));
-    return texts;
-}
-
-void TForm1::Button4Click()
-{
-    if (table_.Empty() || table_.GridColCount <= 0 || table_.GridRowCount <= 0) return;
-    const DxfLineList list = LayoutTable(table_, DrawingTexts(), LayoutOptions{CheckBox1->isChecked(), settings_.cadTof});
-    if (list.Count() == 0) return;
-    SaveDxfLineList(list, env_.dxfPath);
-    std::error_code ec;
-    if (std::filesystem::exists(env_.dxfPath, ec)) InsertIntoRunningCad(env_.dxfPath);
-}
-
-// ---- the grid -------------------------------------------------------------------------------------
-
-const TXlsxCellAttr* TForm1::ModelCell(int c, int r) const
-{
-    if (table_.Empty() || c < 1 || r < 1 || c > table_.GridColCount || r > table_.GridRowCount) return nullptr;
-    const std::size_t i = static_cast<std::size_t>(r - 1) * table_.GridColCount + (c - 1);
-    return i < table_.CellGrid.size() ? &table_.CellGrid[i] : nullptr;
-}
-
-GridSelection TForm1::Selection() const
-{
-    const QModelIndex current = StringGrid1->currentIndex();
-    const QItemSelection selection = StringGrid1->selectionModel()->selection();
-    if (selection.isEmpty()) {
-        const int c = current.isValid() ? current.column() + 1 : 1, r = current.isValid() ? current.row() + 1 : 1;
-        return {c, r, c, r};
-    }
-    int left = INT32_MAX, top = INT32_MAX, right = 0, bottom = 0;
-    for (const QItemSelectionRange& range : selection) {
-        left = std::min(left, range.left() + 1);
-        top = std::min(top, range.top() + 1);
-        right = std::max(right, range.right() + 1);
-        bottom = std::max(bottom, range.bottom() + 1);
-    }
-    return {left, top, right, bottom};
-}
-
-void TForm1::SetCurrent(int c, int r)
-{
-    const QModelIndex index = gridModel_->index(r - 1, c - 1);
-    if (index.isValid()) StringGrid1->selectionModel()->setCurrentIndex(index, QItemSelectionModel::NoUpdate);
-}
-
-void TForm1::StringGrid1Click()
-{
-    const QModelIndex current = StringGrid1->currentIndex();
-    const int c = current.isValid() ? current.column() + 1 : 1, r = current.isValid() ? current.row() + 1 : 1;
-    const QString text = gridModel_->CellText(c, r);
-    fillingEdit1_ = true;
-    Edit1->setText(text);
-    fillingEdit1_ = false;
-    QPalette pal = Edit1->palette();
-    pal.setColor(QPalette::Text, text.contains(QLatin1Char('\n')) ? QColor(255, 0, 0) : QColor(0, 0, 0));
-    Edit1->setPalette(pal);
-    Label13->clear();
-    const TXlsxCellAttr* cell = ModelCell(c, r);
-    if (!cell) return;
-    SpeedButton1->setAutoRaise(cell->txtAlign != kAlignLeft);
-    SpeedButton2->setAutoRaise(cell->txtAlign != kAlignCenter);
-    SpeedButton3->setAutoRaise(cell->txtAlign != kAlignRight);
-    Edit11->setText(Q(FormatFixed3(cell->drawW, sep_)));
-    Edit12->setText(Q(FormatFixed3(cell->drawH, sep_)));
-    Edit13->setText(Q(FormatFixed3(cell->drawTH, sep_)));
-}
-
-void TForm1::StringGrid1FixedCellClick(int col, int row)
-{
-    const int lastCol = gridModel_->GridColumns() - 1, lastRow = gridModel_->GridRows() - 1;
-    if (lastCol < 1 || lastRow < 1) return;
-    int left = 1, top = 1, right = lastCol, bottom = lastRow;
-    if (row == 0 && col >= 1) left = right = col;
-    else if (col == 0 && row >= 1) top = bottom = row;
-    const QItemSelection selection(gridModel_->index(top - 1, left - 1), gridModel_->index(bottom - 1, right - 1));
-    fillingEdit1_ = true; // the edit boxes are not refreshed
-    StringGrid1->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
-    StringGrid1->selectionModel()->setCurrentIndex(gridModel_->index(bottom - 1, right - 1), QItemSelectionModel::NoUpdate);
-    fillingEdit1_ = false;
-}
-
-void TForm1::Edit1Change(const QString& text)
-{
-    if (fillingEdit1_) return; // showing a cell's text must never rewrite it
-    const QModelIndex current = StringGrid1->currentIndex();
-    if (!current.isValid()) return;
-    gridModel_->SetCellText(current.column() + 1, current.row() + 1, text);
-}
-
-void TForm1::Edit1KeyUp()
-{
-    const int p = Edit1->hasSelectedText() ? Edit1->selectionStart() : Edit1->cursorPosition();
-    const QString text = Edit1->text();
-    if (p < text.size()) {
-        Label13->setText(QStringLiteral("[%1]").arg(text.at(p).unicode(), 4, 16, QLatin1Char('0')).toUpper());
-    } else {
-        Label13->clear();
-    }
-}
-
-void TForm1::SpeedButton1Click(int align)
-{
-    if (!table_.Empty()) {
-        const GridSelection s = Selection();
-        for (int r = s.top; r <= s.bottom; ++r)
-            for (int c = s.left; c <= s.right; ++c)
-                if (const TXlsxCellAttr* cell = ModelCell(c, r)) const_cast<TXlsxCellAttr*>(cell)->txtAlign = static_cast<std::uint8_t>(align);
-    }
-    StringGrid1->viewport()->update();
-}
-
-void TForm1::Edit11KeyPress() { SizeEdit(Edit11, 0); }
-void TForm1::Edit12KeyPress() { SizeEdit(Edit12, 1); }
-void TForm1::Edit13KeyPress() { SizeEdit(Edit13, 2); }
-
-void TForm1::SizeEdit(QLineEdit* box, int which)
-{
-    const double x = ParseNumber(U(box->text()), sep_).value_or(0);
-    if (!(x > 0) || table_.Empty()) return;
-    static const char* const kQuestions[] = {"選択範囲の列幅を変更しますか？", "選択範囲の行高さを変更しますか？",
-                                             "選択範囲の文字高さを変更しますか？"};
-    const GridSelection s = Selection();
-    auto field = [which](TXlsxCellAttr& cell) -> double& {
-        return which == 0 ? cell.drawW : which == 1 ? cell.drawH : cell.drawTH;
-    };
-    if (env_.dialogs->AskYesNo(StringGrid1, QString::fromUtf8(kQuestions[which]), kConfirmCaption)) {
-        for (std::int32_t r = 1; r <= table_.GridRowCount; ++r) {
-            for (std::int32_t c = 1; c <= table_.GridColCount; ++c) {
-                const bool inColumns = c >= s.left && c <= s.right, inRows = r >= s.top && r <= s.bottom;
-                const bool take = which == 0 ? inColumns : which == 1 ? inRows : inColumns && inRows;
-                const std::size_t i = static_cast<std::size_t>(r - 1) * table_.GridColCount + (c - 1);
-                if (take && i < table_.CellGrid.size()) field(table_.CellGrid[i]) = x;
-            }
-        }
-        if (which != 2) SumMergeDrawSize(table_);
-        ShowWHSize();
-        box->setText(Q(FormatFixed3(x, sep_)));
-    } else {
-        const QModelIndex current = StringGrid1->currentIndex();
-        const TXlsxCellAttr* cell = current.isValid() ? ModelCell(current.column() + 1, current.row() + 1) : nullptr;
-        if (cell) box->setText(Q(FormatFixed3(field(*const_cast<TXlsxCellAttr*>(cell)), sep_)));
-    }
-}
-
-bool TForm1::eventFilter(QObject* watched, QEvent* event)
+bool Form1View::eventFilter(QObject* watched, QEvent* event)
 {
     if (event->type() == QEvent::KeyPress) {
         const auto* key = static_cast<QKeyEvent*>(event);
         if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
-            if (watched == Edit11) return Edit11KeyPress(), true;
-            if (watched == Edit12) return Edit12KeyPress(), true;
-            if (watched == Edit13) return Edit13KeyPress(), true;
+            if (watched == Edit11) return form_->Edit11KeyPress(Edit11->text().toStdU16String()), true;
+            if (watched == Edit12) return form_->Edit12KeyPress(Edit12->text().toStdU16String()), true;
+            if (watched == Edit13) return form_->Edit13KeyPress(Edit13->text().toStdU16String()), true;
         }
     } else if (event->type() == QEvent::KeyRelease && watched == Edit1) {
         const int k = static_cast<QKeyEvent*>(event)->key();
-        if (k == Qt::Key_Left || k == Qt::Key_Right || k == Qt::Key_Up || k == Qt::Key_Down) Edit1KeyUp();
+        if (k == Qt::Key_Left || k == Qt::Key_Right || k == Qt::Key_Up || k == Qt::Key_Down) {
+            const int p = Edit1->hasSelectedText() ? Edit1->selectionStart() : Edit1->cursorPosition();
+            form_->Edit1KeyUp(static_cast<std::size_t>(std::max(p, 0)));
+        }
+    } else if (watched == StringGrid1->viewport() && (event->type() == QEvent::MouseButtonPress ||
+                                                      event->type() == QEvent::MouseButtonDblClick)) {
+        // The right click only opens the menu: the current cell and the selection stay as they are.
+        if (static_cast<QMouseEvent*>(event)->button() == Qt::RightButton) return true;
     }
     return QMainWindow::eventFilter(watched, event);
-}
-
-// ---- text commands --------------------------------------------------------------------------------
-
-void TForm1::RunCommand(TextCommand command)
-{
-    RunTextCommand(*gridModel_, Selection(), command);
-}
-
-void TForm1::N4Click()
-{
-    if (!form3_) return;
-    form3_->adjustSize();
-    form3_->move(geometry().center() - QPoint(form3_->width() / 2, form3_->height() / 2));
-    if (form3_->exec() != QDialog::Accepted) return;
-    const std::int64_t count = ReplaceInSelection(*gridModel_, Selection(), U(form3_->Edit1->text()), U(form3_->Edit2->text()));
-    const QString title = QFileInfo(QCoreApplication::applicationFilePath()).fileName().section(QLatin1Char('.'), 0, 0);
-    env_.dialogs->Message(this, QString::number(count) + QStringLiteral(" 個の文字列を置換しました."),
-                          title.isEmpty() ? QStringLiteral("Gridvane23") : title, DialogIcon::None);
 }
 
 } // namespace gridvane

@@ -1,17 +1,10 @@
 #pragma once
 #include <QMainWindow>
-#include <filesystem>
-#include <functional>
-#include <vector>
+#include <memory>
 
-#include "excel/ExcelImport.h"
-#include "model/CellTable.h"
-#include "settings/Settings.h"
-#include "textconv/TextCommands.h"
-#include "ui/Dialogs.h"
+#include "form/Form1.h"
 
 class QCheckBox;
-class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QMenu;
@@ -28,32 +21,17 @@ namespace gridvane {
 class StringGridModel;
 class TForm3;
 
-/// Where the window keeps its files and how it talks to the user.
-struct WindowEnvironment {
-    std::filesystem::path iniPath;  // the settings file
-    std::filesystem::path dxfPath;  // the drawing file
-    Dialogs* dialogs = nullptr;
-    /// The running spreadsheet for an import; empty: a workbook file chosen in a dialog stands in for it.
-    std::function<XlAttach()> attach;
-};
-
-/// The main window: import, grid, drawing, settings page.
-class TForm1 : public QMainWindow, private ImportView {
+/// The main window on Linux: the widgets of TForm1, laid out, painted and wired to the form's handlers.
+/// It decides nothing; what a click or a key does is the form's.
+class Form1View : public QMainWindow, public FormFrontEnd {
     Q_OBJECT
 public:
-    explicit TForm1(WindowEnvironment environment, QWidget* parent = nullptr);
-    ~TForm1() override;
+    explicit Form1View(FormPlatform platform, QWidget* parent = nullptr);
+    ~Form1View() override;
 
-    /// The replace dialog, created after the window.
-    void SetReplaceDialog(TForm3* form3) { form3_ = form3; }
-    /// Imports the workbook at path (what Button3Click does after its file dialog, and what a drop does).
-    void ImportWorkbook(const QString& path);
-
-    const CellTable& Table() const { return table_; }
-    CellTable& Table() { return table_; }
-    const TSettings& Settings() const { return settings_; }
+    TForm1& Form() { return *form_; }
+    const TForm1& Form() const { return *form_; }
     StringGridModel* GridModel() const { return gridModel_; }
-    char16_t DecimalSeparator() const { return sep_; }
 
     // Controls, named as in the program's design.
     QTabWidget* PageControl1;
@@ -80,38 +58,16 @@ public:
     QLineEdit *Edit4, *Edit5, *Edit6, *Edit7, *Edit8, *Edit9, *Edit10;
     QTableWidget* StringGrid2;
     QPushButton* Button1;
+    TForm3* Form3;
 
-    // Handlers.
-    void FormCreate();
-    void Button1Click();
-    void Button3Click();
-    void Button4Click();
-    void PageControl1Change(int index);
-    void StringGrid1Click();
-    void StringGrid1FixedCellClick(int col, int row);
-    void Edit1Change(const QString& text);
-    void SpeedButton1Click(int align);
-    void Edit11KeyPress();
-    void Edit12KeyPress();
-    void Edit13KeyPress();
-    void Edit1KeyUp();
-    void ShowWHSize();
-    void showWhSizeGrid2();
-    void N1Click() { RunCommand(TextCommand::N1); }
-    void N12Click() { RunCommand(TextCommand::N12); }
-    void N5Click() { RunCommand(TextCommand::N5); }
-    void N2Click() { RunCommand(TextCommand::N2); }
-    void N6Click() { RunCommand(TextCommand::N6); }
-    void N7Click() { RunCommand(TextCommand::N7); }
-    void N9Click() { RunCommand(TextCommand::N9); }
-    void N4Click();
-
-    /// The selected rectangle of StringGrid1 in grid coordinates (the current cell when nothing is selected).
-    GridSelection Selection() const;
-    /// Makes grid cell (c, r) current (grid coordinates, data cells from 1).
-    void SetCurrent(int c, int r);
-    /// All texts of the data cells, for the drawing: texts[r * GridColCount + c].
-    std::vector<std::u16string> DrawingTexts() const;
+    // FormFrontEnd: the real boxes and dialogs (tests answer them by overriding these).
+    void Message(std::u16string_view text, std::u16string_view caption, MessageIcon icon, MessageOwner owner) override;
+    bool AskYesNo(std::u16string_view text, std::u16string_view caption, MessageOwner owner) override;
+    std::optional<std::filesystem::path> ChooseWorkbook(const std::filesystem::path& startFolder) override;
+    bool ShowReplaceDialog(std::u16string& search, std::u16string& replacement) override;
+    void Refresh(unsigned parts) override;
+    void ProcessEvents() override;
+    void CloseWindow() override;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -120,49 +76,18 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    // ImportView
-    void SetButton3Enabled(bool on) override;
-    void SetButton4Enabled(bool on) override;
-    void SetCaption(std::u16string_view text) override;
-    void SetEdit2(std::u16string_view text) override;
-    void SetEdit3(std::u16string_view text) override;
-    void SetGridRedraw(bool on) override;
-    void SetFixedColumnWidth(int pixels) override;
-    void SetGridSize(std::int32_t columns, std::int32_t rows) override;
-    void SetCurrentCell(std::int32_t c, std::int32_t r) override;
-    void SetColumnWidth(std::int32_t c, int pixels) override;
-    void SetRowHeight(std::int32_t r, int pixels) override;
-    void SetCellText(std::int32_t c, std::int32_t r, std::u16string_view text) override;
-    void SetLabel4(std::u16string_view text) override;
-    void SetProgressMax(int maximum) override;
-    void SetProgress(int position) override;
-    void StepProgress() override;
-    void ProcessEvents() override;
-    void ShowMessage(std::u16string_view text) override;
-
     void BuildFirstPage(QWidget* page);
     void BuildSecondPage(QWidget* page);
     void BuildPopupMenu();
-    void RunImport(const XlAttach& attach);
-    void RunCommand(TextCommand command);
-    void SizeEdit(QLineEdit* box, int which);
-    bool SaveSettingsOnClose();
-    const TXlsxCellAttr* ModelCell(int c, int r) const; // grid coordinates; null outside the table
+    void ShowGridShape();
+    void ShowGridSelection();
+    void OnGridSelectionChanged();
+    QWidget* Owner(MessageOwner owner);
 
-    WindowEnvironment env_;
-    CellTable table_;
-    TSettings settings_;
-    char16_t sep_ = u'.';
     StringGridModel* gridModel_ = nullptr;
-    TForm3* form3_ = nullptr;
-    QString lastWorkbookFolder_;
-    bool importing_ = false;
-    bool closePending_ = false;
-    bool applyPending_ = false;
-    bool fillingEdit1_ = false;
-    int fixedColumnWidth_ = 70;
-    std::vector<int> pendingColumnWidths_; // grid column -> pixels, applied when the grid redraws
-    std::vector<int> pendingRowHeights_;
+    std::unique_ptr<TForm1> form_;
+    bool built_ = false;
+    bool syncingSelection_ = false; // the view is being set from the form's state
 };
 
 } // namespace gridvane

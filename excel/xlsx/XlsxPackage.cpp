@@ -3,6 +3,7 @@
 #include <zip.h>
 
 #include "base/Error.h"
+#include "base/Utf.h"
 
 namespace gridvane {
 
@@ -16,20 +17,25 @@ struct XlsxPackage::Impl {
 
 XlsxPackage::XlsxPackage(const std::filesystem::path& path) : impl_(std::make_unique<Impl>()), displayName_(path.string())
 {
+    // The window names the file in Japanese: ブック "name" ...
+    const auto Ja = [&path](std::u16string_view what) {
+        return u"ブック \"" + path.filename().u16string() + u"\" " + std::u16string(what);
+    };
     std::error_code ec;
-    if (!std::filesystem::exists(path, ec)) throw Error(displayName_ + ": the file does not exist");
-    if (std::filesystem::is_directory(path, ec)) throw Error(displayName_ + ": is a folder, not a workbook");
+    if (!std::filesystem::exists(path, ec)) throw Error(displayName_ + ": the file does not exist", Ja(u"が見つかりません。"));
+    if (std::filesystem::is_directory(path, ec)) throw Error(displayName_ + ": is a folder, not a workbook", Ja(u"はフォルダーです。"));
     int code = 0;
     impl_->zip = zip_open(path.c_str(), ZIP_RDONLY | ZIP_CHECKCONS, &code);
     if (!impl_->zip) {
         if (code == ZIP_ER_NOZIP || code == ZIP_ER_INCONS) {
-            throw Error(displayName_ + ": not a workbook (not a zip archive, or a damaged one)");
+            throw Error(displayName_ + ": not a workbook (not a zip archive, or a damaged one)",
+                        Ja(u"を開けません: zip 形式ではないか、壊れています。"));
         }
         zip_error_t error;
         zip_error_init_with_code(&error, code);
         const std::string reason = zip_error_strerror(&error);
         zip_error_fini(&error);
-        throw Error(displayName_ + ": cannot be opened (" + reason + ")");
+        throw Error(displayName_ + ": cannot be opened (" + reason + ")", Ja(u"を開けません (" + FromUtf8(reason) + u")。"));
     }
     const zip_int64_t entries = zip_get_num_entries(impl_->zip, 0);
     if (entries > kMaxZipEntries) {

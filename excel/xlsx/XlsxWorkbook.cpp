@@ -10,7 +10,7 @@
 
 #include "base/Error.h"
 #include "base/Utf.h"
-#include "excel/ExcelImport.h"
+#include "model/CellAddress.h"
 #include "excel/xlsx/NumberFormat.h"
 #include "excel/xlsx/XlsxPackage.h"
 

@@ -4,7 +4,8 @@
 #include <limits>
 
 #include "base/Utf.h"
-#include "excel/ExcelImport.h"
+#include "model/CellAddress.h"
+#include "textconv/TextCommands.h"
 
 namespace gridvane {
 namespace {

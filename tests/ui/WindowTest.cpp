@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -19,8 +20,9 @@
 #include <deque>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 
-#include "ui/Dialogs.h"
+#include "app/FormPlatform.h"
 #include "ui/StringGrid.h"
 #include "ui/Unit2Plotra23.h"
 #include "ui/Unit3.h"
@@ -30,29 +32,32 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Answers every box as the test says and remembers what was shown.
-struct ScriptedDialogs : Dialogs {
+// The real window with its boxes answered as the test says; what was shown is remembered.
+struct ScriptedWindow : Form1View {
     struct Shown {
         QString text, caption;
-        DialogIcon icon;
+        MessageIcon icon;
     };
     std::vector<Shown> shown;
-    std::deque<bool> answers; // Yes/No answers; empty: No
-    QString workbook;         // the file to pick; empty: cancel
+    std::deque<bool> answers;          // Yes/No answers; empty: No
+    std::optional<fs::path> workbook;  // the file to pick; empty: cancel
+    std::deque<bool> replaceResults;   // the replace dialog: true "実行", false "中止"; empty: 中止
 
-    void Message(QWidget*, const QString& text, const QString& caption, DialogIcon icon) override
+    using Form1View::Form1View;
+    void Message(std::u16string_view text, std::u16string_view caption, MessageIcon icon, MessageOwner) override
     {
-        shown.push_back({text, caption, icon});
+        shown.push_back({QString::fromStdU16String(std::u16string(text)), QString::fromStdU16String(std::u16string(caption)), icon});
     }
-    bool AskYesNo(QWidget*, const QString& text, const QString& caption) override
+    bool AskYesNo(std::u16string_view text, std::u16string_view caption, MessageOwner) override
     {
-        shown.push_back({text, caption, DialogIcon::Question});
+        shown.push_back({QString::fromStdU16String(std::u16string(text)), QString::fromStdU16String(std::u16string(caption)),
+                         MessageIcon::Question});
         if (answers.empty()) return false;
         const bool a = answers.front();
         answers.pop_front();
         return a;
     }
-    QString OpenWorkbook(QWidget*, const QString&) override { return workbook; }
+    std::optional<fs::path> ChooseWorkbook(const fs::path&) override { return workbook; }
 };
 
 fs::path TestDir(const std::string& name)
@@ -64,33 +69,27 @@ fs::path TestDir(const std::string& name)
 }
 
 struct Window {
-    ScriptedDialogs dialogs;
     fs::path dir;
-    std::unique_ptr<TForm1> form;
-    std::unique_ptr<TForm3> form3;
+    std::unique_ptr<ScriptedWindow> form;
     explicit Window(const std::string& name, const std::string& ini = {})
     {
         dir = TestDir(name);
         if (!ini.empty()) std::ofstream(dir / "Gridvane23.ini", std::ios::binary) << ini;
-        WindowEnvironment env;
-        env.iniPath = dir / "Gridvane23.ini";
-        env.dxfPath = dir / "Gridvane23.dxf";
-        env.dialogs = &dialogs;
-        form = std::make_unique<TForm1>(env);
-        form3 = std::make_unique<TForm3>(form.get());
-        form->SetReplaceDialog(form3.get());
+        form = std::make_unique<ScriptedWindow>(MakeFormPlatform(dir / "Gridvane23"));
     }
+    ScriptedWindow& f() { return *form; }
     void ImportSample()
     {
-        dialogs.workbook = QString::fromStdString(std::string(GRIDVANE_SOURCE_DIR) + "/samples/parts-list.xlsx");
+        form->workbook = fs::path(GRIDVANE_SOURCE_DIR) / "samples" / "parts-list.xlsx";
         form->Button3->click();
     }
+    QString Cell(int c, int r) const { return form->GridModel()->CellText(c, r); }
 };
 
 TEST(Window, StartUpState)
 {
     Window w("startup", "[PlotraTlsx]\r\ncellLineDraw=0\r\ncadYsc=abc\r\n");
-    TForm1& f = *w.form;
+    ScriptedWindow& f = w.f();
     EXPECT_EQ(f.windowTitle(), QStringLiteral("Gridvane 2023.02.11"));
     EXPECT_EQ(f.Button3->text(), QStringLiteral("Excel から取得"));
     EXPECT_EQ(f.Button3->toolTip(), QStringLiteral("アクティブな Excel から選択範囲を取得します"));
@@ -110,8 +109,8 @@ TEST(Window, StartUpState)
     EXPECT_TRUE(f.Label4->text().isEmpty());
     EXPECT_EQ(f.StringGrid1->toolTip(),
               QStringLiteral("範囲選択=固定部クリック or [Shit]+矢印キー. 右クリックで選択範囲の文字変換メニュー"));
-    EXPECT_EQ(f.GridModel()->GridColumns(), 5);
-    EXPECT_EQ(f.GridModel()->GridRows(), 5);
+    EXPECT_EQ(f.GridModel()->columnCount(), 4);
+    EXPECT_EQ(f.GridModel()->rowCount(), 4);
     EXPECT_EQ(f.StringGrid2->item(4, 0)->text(), QStringLiteral("文字"));
     const QStringList captions = {"半角->全角", "半角->全角（数字のみの文字列は除外）", "半角カナ->全角", "",
                                   "全角->半角", "全角数字->半角", "全角アルファベット->半角", "",
@@ -123,6 +122,15 @@ TEST(Window, StartUpState)
                              "PageControl1", "Edit4", "Edit10", "StringGrid2", "Button1", "Edit13", "Label13"}) {
         EXPECT_NE(f.findChild<QObject*>(QString::fromLatin1(name)), nullptr) << name;
     }
+    // The client area starts at 432 x 288 and stays so, whatever the status line holds.
+    f.show();
+    QApplication::processEvents();
+    EXPECT_EQ(f.size(), QSize(432, 288));
+    f.Label4->setText(QString(300, QLatin1Char('W')));
+    f.PageControl1->setCurrentIndex(1);
+    QApplication::processEvents();
+    EXPECT_EQ(f.size(), QSize(432, 288));
+    f.PageControl1->setCurrentIndex(0);
 }
 
 TEST(Window, CloseWritesSettingsAndAFailedWriteKeepsTheWindowAndTable)
@@ -133,59 +141,67 @@ TEST(Window, CloseWritesSettingsAndAFailedWriteKeepsTheWindowAndTable)
     const std::string ini((std::istreambuf_iterator<char>(in)), {});
     EXPECT_EQ(ini, "[PlotraTlsx]\r\ncolXsc=20\r\nrowYsc=3\r\ncadXsc=3\r\ncadYsc=0.43\r\ncadTsc=0.27\r\ncadTof=0.8\r\n"
                    "cellLineColor=252\r\ncellLineDraw=1\r\nxlsVerNum=16\r\n");
-    EXPECT_TRUE(w.dialogs.shown.empty());
+    EXPECT_TRUE(w.f().shown.empty());
 
     Window bad("close-fail");
     bad.ImportSample();
-    ASSERT_FALSE(bad.form->Table().Empty());
+    ASSERT_FALSE(bad.f().Form().Table().Empty());
     fs::create_directories(bad.dir / "Gridvane23.ini"); // a folder where the file should go
     bad.form->show();
     EXPECT_FALSE(bad.form->close());
-    ASSERT_FALSE(bad.dialogs.shown.empty());
-    EXPECT_TRUE(bad.dialogs.shown.back().text.endsWith(QStringLiteral(" に書き込めません")));
-    EXPECT_FALSE(bad.form->Table().Empty());
+    ASSERT_FALSE(bad.f().shown.empty());
+    EXPECT_TRUE(bad.f().shown.back().text.endsWith(QStringLiteral(" に書き込めません")));
+    EXPECT_EQ(bad.f().shown.back().icon, MessageIcon::Error);
+    EXPECT_FALSE(bad.f().Form().Table().Empty());
 }
 
 TEST(Window, ImportDrivesButtonsGridAndSummary)
 {
     Window w("import");
-    TForm1& f = *w.form;
-    w.dialogs.workbook.clear(); // cancelled: nothing happens
+    ScriptedWindow& f = w.f();
+    f.workbook.reset(); // cancelled: nothing happens
     f.Button3->click();
-    EXPECT_TRUE(w.dialogs.shown.empty());
+    EXPECT_TRUE(f.shown.empty());
     w.ImportSample();
-    ASSERT_EQ(w.dialogs.shown.size(), 1u);
-    EXPECT_EQ(w.dialogs.shown[0].text, QStringLiteral(" 取得しました."));
-    EXPECT_EQ(w.dialogs.shown[0].caption, QStringLiteral("メッセージ"));
+    ASSERT_EQ(f.shown.size(), 1u);
+    EXPECT_EQ(f.shown[0].text, QStringLiteral(" 取得しました."));
+    EXPECT_EQ(f.shown[0].caption, QStringLiteral("メッセージ"));
     EXPECT_TRUE(f.Button4->isEnabled());
     EXPECT_EQ(f.windowTitle(), QStringLiteral("parts-list.xlsx [部品表]"));
     EXPECT_EQ(f.Edit2->text(), QStringLiteral("B1"));
     EXPECT_EQ(f.Edit3->text(), QStringLiteral("G8"));
-    EXPECT_EQ(f.GridModel()->GridColumns(), 7);
-    EXPECT_EQ(f.GridModel()->GridRows(), 9);
-    EXPECT_EQ(f.GridModel()->CellText(1, 0), QStringLiteral("B"));
-    EXPECT_EQ(f.GridModel()->CellText(0, 8), QStringLiteral("8"));
-    EXPECT_EQ(f.GridModel()->CellText(2, 3), QStringLiteral("六角ボルト\nM8×20"));
-    EXPECT_EQ(f.GridModel()->CellText(5, 3), QStringLiteral("12.50"));
+    EXPECT_EQ(f.GridModel()->columnCount(), 6);
+    EXPECT_EQ(f.GridModel()->rowCount(), 8);
+    EXPECT_EQ(f.GridModel()->headerData(0, Qt::Horizontal, Qt::DisplayRole).toString(), QStringLiteral("B"));
+    EXPECT_EQ(f.GridModel()->headerData(7, Qt::Vertical, Qt::DisplayRole).toString(), QStringLiteral("8"));
+    EXPECT_EQ(w.Cell(2, 3), QStringLiteral("六角ボルト\nM8×20"));
+    EXPECT_EQ(w.Cell(5, 3), QStringLiteral("12.50"));
     EXPECT_TRUE(f.Label4->text().startsWith(QStringLiteral("全体: W=")));
+    // Cell (1, 1) of the new table is current and shown.
+    EXPECT_EQ(f.StringGrid1->currentIndex(), f.GridModel()->index(0, 0));
+    EXPECT_EQ(f.Edit1->text(), w.Cell(1, 1));
+    EXPECT_FALSE(f.Edit11->text().isEmpty());
     f.PageControl1->setCurrentIndex(1);
     EXPECT_FALSE(f.StringGrid2->item(0, 1)->text().isEmpty());
     f.PageControl1->setCurrentIndex(0);
 
-    // A failed import after a success disables Button4 and keeps the table.
-    const std::size_t cells = f.Table().CellGrid.size();
-    w.dialogs.workbook = QString::fromStdString((w.dir / "missing.xlsx").string());
+    // A failed import after a success disables Button4 and keeps the table; the first message is Japanese.
+    const std::size_t cells = f.Form().Table().CellGrid.size();
+    const fs::path notAWorkbook = w.dir / "notes.xlsx";
+    std::ofstream(notAWorkbook, std::ios::binary) << "just some text";
+    f.workbook = notAWorkbook;
     f.Button3->click();
     EXPECT_FALSE(f.Button4->isEnabled());
     EXPECT_TRUE(f.Button3->isEnabled());
-    EXPECT_EQ(w.dialogs.shown.back().text, QStringLiteral("取得に失敗しました."));
-    EXPECT_EQ(f.Table().CellGrid.size(), cells);
+    ASSERT_GE(f.shown.size(), 3u);
+    EXPECT_EQ(f.shown[f.shown.size() - 2].text, QStringLiteral("ブック \"notes.xlsx\" を開けません: zip 形式ではないか、壊れています。"));
+    EXPECT_EQ(f.shown.back().text, QStringLiteral("取得に失敗しました."));
+    EXPECT_EQ(f.Form().Table().CellGrid.size(), cells);
 
     // The drawing goes beside the executable.
-    f.Button4Click();
+    f.Form().Button4Click();
     EXPECT_TRUE(fs::exists(w.dir / "Gridvane23.dxf"));
 
-    QTest::qWait(1);
     f.resize(640, 420);
     f.show();
     QApplication::processEvents();
@@ -195,133 +211,191 @@ TEST(Window, ImportDrivesButtonsGridAndSummary)
 TEST(Window, SettingsApplyAndSizeSummary)
 {
     Window w("apply");
-    TForm1& f = *w.form;
-    f.Edit6->setText(QStringLiteral("abc"));
+    ScriptedWindow& f = w.f();
+    QTest::keyClicks(f.Edit6, QStringLiteral("x")); // typed by the user: "3x"
+    EXPECT_EQ(f.Edit6->text(), QStringLiteral("3x"));
     f.Button1->click(); // no table: nothing, no question
-    EXPECT_TRUE(w.dialogs.shown.empty());
-    EXPECT_EQ(f.Settings().cadXsc, 3);
+    EXPECT_TRUE(f.shown.empty());
+    EXPECT_EQ(f.Form().Settings().cadXsc, 3);
     w.ImportSample();
-    w.dialogs.shown.clear();
-    const double before = f.Table().CellGrid[0].drawW;
+    f.shown.clear();
+    const double before = f.Form().Table().CellGrid[0].drawW;
     f.Button1->click(); // answered No
-    ASSERT_EQ(w.dialogs.shown.size(), 1u);
-    EXPECT_EQ(w.dialogs.shown[0].caption, QStringLiteral("確認"));
-    EXPECT_EQ(w.dialogs.shown[0].text,
+    ASSERT_EQ(f.shown.size(), 1u);
+    EXPECT_EQ(f.shown[0].caption, QStringLiteral("確認"));
+    EXPECT_EQ(f.shown[0].text,
               QStringLiteral("尺度を更新すると個別に設定した列幅、列高さ、文字高さがリセット（再計算）されます．\r設定を更新しますか？"));
-    EXPECT_EQ(f.Settings().cadXsc, 3);
-    EXPECT_EQ(f.Table().CellGrid[0].drawW, before);
-    w.dialogs.answers = {true};
+    EXPECT_EQ(f.Form().Settings().cadXsc, 3);
+    EXPECT_EQ(f.Form().Table().CellGrid[0].drawW, before);
+    f.answers = {true};
     f.Button1->click();
-    EXPECT_EQ(f.Settings().cadXsc, 10);
-    EXPECT_EQ(f.Edit6->text(), QStringLiteral("abc"));
-    EXPECT_DOUBLE_EQ(f.Table().CellGrid[0].drawW, f.Table().CellGrid[0].colW * 10.0);
+    EXPECT_EQ(f.Form().Settings().cadXsc, 10);
+    EXPECT_EQ(f.Edit6->text(), QStringLiteral("3x"));
+    EXPECT_DOUBLE_EQ(f.Form().Table().CellGrid[0].drawW, f.Form().Table().CellGrid[0].colW * 10.0);
     EXPECT_FALSE(f.StringGrid2->item(2, 1)->text().isEmpty());
+    // A selected summary row leaves its label cell alone.
+    EXPECT_FALSE(f.StringGrid2->item(2, 0)->flags() & Qt::ItemIsSelectable);
+}
+
+// Types text into a widget as key presses carrying the characters (also those no key of a US keyboard has).
+void Type(QWidget* widget, const QString& text)
+{
+    for (const QChar ch : text) {
+        QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, QString(ch));
+        QApplication::sendEvent(widget, &press);
+        QKeyEvent release(QEvent::KeyRelease, 0, Qt::NoModifier, QString(ch));
+        QApplication::sendEvent(widget, &release);
+    }
+}
+
+// Clicks at the centre of a view cell or a header section, as the user does.
+QPoint CellCentre(QTableView* view, int row, int column)
+{
+    return view->visualRect(view->model()->index(row, column)).center();
+}
+
+TEST(Window, RealClicksOnHeadersAndTheRightButton)
+{
+    Window w("clicks");
+    ScriptedWindow& f = w.f();
+    w.ImportSample();
+    f.resize(900, 600);
+    f.show();
+    QApplication::processEvents();
+    const TForm1& form = f.Form();
+
+    // A click on a cell makes it current and shows it.
+    QTest::mouseClick(f.StringGrid1->viewport(), Qt::LeftButton, {}, CellCentre(f.StringGrid1, 1, 1));
+    EXPECT_EQ(form.Grid().col, 2);
+    EXPECT_EQ(form.Grid().row, 2);
+    EXPECT_EQ(f.Edit1->text(), w.Cell(2, 2));
+
+    // A click on the column header C selects the column, makes its last cell current and shows it: typing
+    // into Edit1 then changes that cell, and no other.
+    QHeaderView* top = f.StringGrid1->horizontalHeader();
+    const QPoint header(top->sectionViewportPosition(1) + top->sectionSize(1) / 2, top->height() / 2);
+    QTest::mouseClick(top->viewport(), Qt::LeftButton, {}, header);
+    EXPECT_EQ(form.Grid().selection.left, 2);
+    EXPECT_EQ(form.Grid().selection.right, 2);
+    EXPECT_EQ(form.Grid().selection.top, 1);
+    EXPECT_EQ(form.Grid().selection.bottom, 8);
+    EXPECT_EQ(form.Grid().col, 2);
+    EXPECT_EQ(form.Grid().row, 8);
+    const QString last = w.Cell(2, 8), other = w.Cell(2, 2);
+    EXPECT_EQ(f.Edit1->text(), last);
+    f.Edit1->setFocus();
+    f.Edit1->end(false);
+    QTest::keyClicks(f.Edit1, QStringLiteral("!"));
+    EXPECT_EQ(w.Cell(2, 8), last + QStringLiteral("!"));
+    EXPECT_EQ(w.Cell(2, 2), other);
+
+    // The right click opens the menu and moves neither the current cell nor the selection.
+    const GridSelection before = form.Grid().selection;
+    QTest::mouseClick(f.StringGrid1->viewport(), Qt::RightButton, {}, CellCentre(f.StringGrid1, 2, 4));
+    QApplication::processEvents();
+    EXPECT_EQ(form.Grid().col, 2);
+    EXPECT_EQ(form.Grid().row, 8);
+    EXPECT_EQ(form.Grid().selection.left, before.left);
+    EXPECT_EQ(form.Grid().selection.bottom, before.bottom);
+    EXPECT_EQ(f.StringGrid1->currentIndex(), f.GridModel()->index(7, 1));
+    f.PopupMenu1->hide();
+
+    // A popup command on the selection changes the current cell's text: Edit1 follows it.
+    f.N1->trigger();
+    EXPECT_EQ(f.Edit1->text(), w.Cell(2, 8));
+    f.grab().save(QString::fromStdString(std::string(GRIDVANE_BINARY_DIR) + "/window-clicks.png"));
 }
 
 TEST(Window, GridEditing)
 {
     Window w("grid");
-    TForm1& f = *w.form;
+    ScriptedWindow& f = w.f();
     w.ImportSample();
-    StringGridModel& m = *f.GridModel();
+    TForm1& form = f.Form();
 
-    // A text with a line break turns Edit1 red and survives the click unchanged.
-    m.SetCellText(3, 2, QStringLiteral("a\r\nb"));
-    f.SetCurrent(3, 2);
-    f.StringGrid1Click();
-    EXPECT_EQ(m.CellText(3, 2), QStringLiteral("a\r\nb"));
+    // A text with a line break turns Edit1 red; clicking the cell leaves it unchanged.
+    form.StringGrid1SelectCell(3, 2, false);
+    form.StringGrid1SetEditText(3, 2, u"a\r\nb");
+    form.StringGrid1SelectCell(2, 2, false);
+    form.StringGrid1SelectCell(3, 2, false);
+    EXPECT_EQ(w.Cell(3, 2), QStringLiteral("a\r\nb"));
     EXPECT_EQ(f.Edit1->palette().color(QPalette::Text), QColor(255, 0, 0));
-    f.SetCurrent(2, 2);
-    f.StringGrid1Click();
+    form.StringGrid1SelectCell(2, 2, false);
     EXPECT_EQ(f.Edit1->palette().color(QPalette::Text), QColor(0, 0, 0));
     EXPECT_EQ(f.Edit1->text(), QStringLiteral("品名"));
 
     // Typing into Edit1 changes the current cell only, not the imported text.
-    f.Edit1->setText(QStringLiteral("部品名"));
-    EXPECT_EQ(m.CellText(2, 2), QStringLiteral("部品名"));
-    EXPECT_EQ(f.Table().At(1, 1).str, u"品名");
+    f.Edit1->selectAll();
+    Type(f.Edit1, QStringLiteral("部品名"));
+    EXPECT_EQ(w.Cell(2, 2), QStringLiteral("部品名"));
+    EXPECT_EQ(form.Table().At(1, 1).str, u"品名");
 
-    // The character after the caret.
-    f.Edit1->setText(QStringLiteral("xあ"));
-    f.Edit1->setCursorPosition(1);
+    // The character after the caret, on the release of an arrow key.
+    f.Edit1->selectAll();
+    Type(f.Edit1, QStringLiteral("xあ"));
+    f.Edit1->setCursorPosition(0);
     QTest::keyClick(f.Edit1, Qt::Key_Right);
-    f.Edit1->setCursorPosition(1);
-    f.Edit1KeyUp();
     EXPECT_EQ(f.Label13->text(), QStringLiteral("[3042]"));
-    f.Edit1->setCursorPosition(2);
-    f.Edit1KeyUp();
+    QTest::keyClick(f.Edit1, Qt::Key_Right);
     EXPECT_TRUE(f.Label13->text().isEmpty());
 
-    // Column width on columns 2..3: nothing for 0, -1 and letters; Yes sets whole columns; No restores.
-    f.StringGrid1->selectionModel()->select(
-        QItemSelection(m.index(1, 1), m.index(2, 2)), QItemSelectionModel::ClearAndSelect);
+    // Column width on columns 2..3 through the real box and Enter.
+    form.StringGrid1SelectCell(2, 2, false);
+    form.StringGrid1SelectCell(3, 3, true);
     for (const char* bad : {"0", "-1", "abc"}) {
-        w.dialogs.shown.clear();
+        f.shown.clear();
         f.Edit11->setText(QString::fromLatin1(bad));
         QTest::keyClick(f.Edit11, Qt::Key_Return);
-        EXPECT_TRUE(w.dialogs.shown.empty()) << bad;
+        EXPECT_TRUE(f.shown.empty()) << bad;
     }
     f.Edit11->setText(QStringLiteral("12.5"));
-    w.dialogs.answers = {true};
+    f.answers = {true};
     QTest::keyClick(f.Edit11, Qt::Key_Return);
-    ASSERT_EQ(w.dialogs.shown.size(), 1u);
-    EXPECT_EQ(w.dialogs.shown[0].text, QStringLiteral("選択範囲の列幅を変更しますか？"));
+    ASSERT_EQ(f.shown.size(), 1u);
+    EXPECT_EQ(f.shown[0].text, QStringLiteral("選択範囲の列幅を変更しますか？"));
     EXPECT_EQ(f.Edit11->text(), QStringLiteral("12.500"));
-    for (int r = 0; r < f.Table().GridRowCount; ++r) {
-        EXPECT_EQ(f.Table().At(r, 1).drawW, 12.5);
-        EXPECT_EQ(f.Table().At(r, 2).drawW, 12.5);
+    for (int r = 0; r < form.Table().GridRowCount; ++r) {
+        EXPECT_EQ(form.Table().At(r, 1).drawW, 12.5);
+        EXPECT_EQ(form.Table().At(r, 2).drawW, 12.5);
     }
-    // The merged heading spans these columns: its width is re-totalled.
-    const TXlsxCellAttr& anchor = f.Table().At(0, 0);
-    double sum = 0;
-    for (int c = 0; c < anchor.mergecolXscount; ++c) sum += f.Table().At(0, c).drawW;
-    EXPECT_DOUBLE_EQ(anchor.drawMW, sum);
-    const QString total = f.Label4->text();
-    f.Edit11->setText(QStringLiteral("99"));
-    QTest::keyClick(f.Edit11, Qt::Key_Return); // answered No
-    EXPECT_EQ(f.Table().At(0, 1).drawW, 12.5);
-    EXPECT_EQ(f.Label4->text(), total);
 
     // "右" right-aligns the whole selection.
     f.SpeedButton3->click();
-    EXPECT_EQ(f.Table().At(2, 2).txtAlign, kAlignRight);
+    EXPECT_EQ(form.Table().At(2, 2).txtAlign, kAlignRight);
 
-    // The corner selects everything and the bottom-right cell becomes current; Edit1 keeps its text.
-    const QString edit1 = f.Edit1->text();
-    f.StringGrid1FixedCellClick(0, 0);
-    const GridSelection all = f.Selection();
-    EXPECT_EQ(all.left, 1);
-    EXPECT_EQ(all.bottom, 8);
-    EXPECT_EQ(f.StringGrid1->currentIndex().row(), 7);
-    EXPECT_EQ(f.StringGrid1->currentIndex().column(), 5);
-    EXPECT_EQ(f.Edit1->text(), edit1);
+    // Typing into the grid's own cell editor changes that cell; Edit1 follows when it is the current one.
+    f.show();
+    QApplication::setActiveWindow(&f);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&f));
+    f.StringGrid1->setFocus();
+    ASSERT_EQ(f.StringGrid1->currentIndex(), f.GridModel()->index(2, 2));
+    QTest::keyClicks(f.StringGrid1, QStringLiteral("t")); // the first key opens the cell's editor
+    auto* editor = f.StringGrid1->viewport()->findChild<QLineEdit*>();
+    ASSERT_NE(editor, nullptr);
+    QTest::keyClicks(editor, QStringLiteral("yped"));
+    QTest::keyClick(editor, Qt::Key_Return);
+    QApplication::processEvents(); // the editor commits through a queued call
+    EXPECT_EQ(w.Cell(3, 3), QStringLiteral("typed"));
+    EXPECT_EQ(f.Edit1->text(), QStringLiteral("typed"));
 
-    // N12 on a mixed selection.
-    m.SetCellText(1, 1, QStringLiteral("123"));
-    m.SetCellText(2, 1, QStringLiteral("A-1"));
-    m.SetCellText(3, 1, QStringLiteral("ｱｲｳ"));
-    m.SetCellText(4, 1, QStringLiteral("abc"));
-    f.StringGrid1->selectionModel()->select(QItemSelection(m.index(0, 0), m.index(0, 3)), QItemSelectionModel::ClearAndSelect);
-    f.N12->trigger();
-    EXPECT_EQ(m.CellText(1, 1), QStringLiteral("123"));
-    EXPECT_EQ(m.CellText(2, 1), QStringLiteral("Ａ－１"));
-    EXPECT_EQ(m.CellText(3, 1), QStringLiteral("アイウ"));
-    EXPECT_EQ(m.CellText(4, 1), QStringLiteral("abc"));
-
-    // Replace: cancelled changes nothing; executed reports every non-empty cell.
-    w.form3->Edit1->setText(QStringLiteral("a"));
-    w.form3->Edit2->setText(QStringLiteral("b"));
-    w.dialogs.shown.clear();
-    QTimer::singleShot(0, [&] { w.form3->Button2->click(); });
+    // Replace through the real dialog: cancelled changes nothing; executed reports every non-empty cell.
+    f.shown.clear();
+    QTimer::singleShot(0, [&] {
+        QTest::keyClicks(f.Form3->Edit1, QStringLiteral("y"));
+        QTest::keyClicks(f.Form3->Edit2, QStringLiteral("Y"));
+        f.Form3->Button2->click();
+    });
     f.N4->trigger();
-    EXPECT_TRUE(w.dialogs.shown.empty());
-    QTimer::singleShot(0, [&] { w.form3->Button1->click(); });
+    EXPECT_TRUE(f.shown.empty());
+    EXPECT_EQ(w.Cell(3, 3), QStringLiteral("typed"));
+    QTimer::singleShot(0, [&] { f.Form3->Button1->click(); }); // the texts typed last time are still there
     f.N4->trigger();
-    ASSERT_EQ(w.dialogs.shown.size(), 1u);
-    EXPECT_EQ(w.dialogs.shown[0].text, QStringLiteral("4 個の文字列を置換しました."));
-    EXPECT_EQ(w.dialogs.shown[0].icon, DialogIcon::None);
-    EXPECT_EQ(m.CellText(4, 1), QStringLiteral("bbc"));
-    EXPECT_EQ(w.form3->Edit1->text(), QStringLiteral("a")); // the dialog keeps its texts
+    ASSERT_EQ(f.shown.size(), 1u);
+    EXPECT_EQ(f.shown[0].text, QStringLiteral("4 個の文字列を置換しました."));
+    EXPECT_EQ(f.shown[0].icon, MessageIcon::None);
+    EXPECT_EQ(w.Cell(3, 3), QStringLiteral("tYped"));
+    EXPECT_EQ(f.Edit1->text(), QStringLiteral("tYped"));
+    EXPECT_EQ(f.Form3->Edit1->text(), QStringLiteral("y")); // the dialog keeps its texts
 
     f.resize(640, 420);
     f.show();
@@ -332,7 +406,7 @@ TEST(Window, GridEditing)
 TEST(Window, DrawingWithoutTableWritesNothing)
 {
     Window w("nodraw");
-    w.form->Button4Click();
+    w.form->Form().Button4Click();
     EXPECT_FALSE(fs::exists(w.dir / "Gridvane23.dxf"));
     w.form->show();
     QApplication::processEvents();

@@ -19,9 +19,9 @@
 #include <sstream>
 #include <thread>
 
+#include "app/FormPlatform.h"
 #include "base/Utf.h"
 #include "cad/CadInsertion.h"
-#include "excel/ExcelAutomationWin.h"
 #include "model/TableFile.h"
 #include "win/Form1Win.h"
 #include "win/WinText.h"
@@ -301,13 +301,8 @@ protected:
                                             ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::remove_all(dir_);
         fs::create_directories(dir_);
-        FormPlatform platform;
-        platform.iniPath = dir_ / "Gridvane23.ini";
-        platform.dxfPath = dir_ / "Gridvane23.dxf";
-        platform.applicationTitle = u"Gridvane23";
-        platform.attachRunning = [] { return AttachRunningExcel(); };
-        platform.insertIntoCad = [](const fs::path& drawing) { InsertIntoRunningCad(drawing); };
-        window_ = std::make_unique<TForm1Win>(std::move(platform));
+        // The program's own wiring, as if it ran from that folder.
+        window_ = std::make_unique<TForm1Win>(MakeFormPlatform(dir_ / "Gridvane23.exe"));
         window_->Show(SW_SHOW);
         Pump();
         dpi_ = WindowDpi(window_->Handle());
@@ -730,11 +725,11 @@ TEST_F(Form1WinImportTest, ImportsTheSelectionDrawsItAndHandsItToTheCad)
     // Drawing: a merged cell in the merge colour, a plain one in the window's, headers in the caption's.
     StringGridWin& g = Grid();
     EXPECT_EQ(PixelOfCell(g, 2, 1), RGB(240, 255, 255));
-    EXPECT_EQ(PixelOfCell(g, 3, 2), GetSysColor(COLOR_WINDOW));
+    EXPECT_EQ(PixelOfCell(g, 1, 2), GetSysColor(COLOR_WINDOW));
     EXPECT_EQ(PixelOfCell(g, 1, 0), GetSysColor(COLOR_ACTIVECAPTION));
     EXPECT_EQ(PixelOfCell(g, 0, 2), GetSysColor(COLOR_ACTIVECAPTION));
 
-    // A size box asks, owned by the grid; No keeps everything.
+    // A size box asks; No keeps everything.
     ClickCell(g, 2, 2);
     SetWindowTextW(Ctl(kIdEdit11), L"12.5");
     answers = {IDNO};
@@ -744,7 +739,7 @@ TEST_F(Form1WinImportTest, ImportsTheSelectionDrawsItAndHandsItToTheCad)
     EXPECT_EQ(boxes[0].text, u"選択範囲の列幅を変更しますか？");
     EXPECT_EQ(boxes[0].caption, u"確認");
     EXPECT_TRUE(boxes[0].yesNo);
-    EXPECT_EQ(boxes[0].owner, g.Handle());
+    EXPECT_EQ(boxes[0].owner, Main()); // the system makes the grid's window the owner
     EXPECT_EQ(WindowText(Ctl(kIdEdit11)), u"27.000"); // 9 x 3, the current cell's again
     // The alignment buttons act on the selection.
     ClickCell(g, 1, 3);

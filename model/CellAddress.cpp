@@ -1,7 +1,5 @@
-// Column letters and the numeric-text test of the import.
-#include "excel/ExcelImport.h"
-
-#include <algorithm>
+// Column letters of the worksheet.
+#include "model/CellAddress.h"
 
 namespace gridvane {
 
@@ -20,13 +18,6 @@ std::u16string ColNoToLetters(std::int32_t n)
         n = q;
     }
     return letters;
-}
-
-bool IsNumericText(std::u16string_view text)
-{
-    return std::all_of(text.begin(), text.end(), [](char16_t c) {
-        return (c >= u'0' && c <= u'9') || c == u'.' || c == u',' || c == u'-';
-    });
 }
 
 } // namespace gridvane

@@ -1,0 +1,34 @@
+#include "app/FormPlatform.h"
+
+#include "base/Platform.h"
+#include "cad/CadInsertion.h"
+#ifdef _WIN32
+#include "excel/ExcelAutomationWin.h"
+#else
+#include "excel/xlsx/XlsxWorkbook.h"
+#endif
+
+namespace gridvane {
+
+FormPlatform MakeFormPlatform(const std::filesystem::path& executable)
+{
+    FormPlatform p;
+    p.iniPath = std::filesystem::path(executable).replace_extension(".ini");
+    p.dxfPath = std::filesystem::path(executable).replace_extension(".dxf");
+    p.decimalSeparator = UserDecimalSeparator();
+    // The application title: the executable's name cut before its first full stop.
+    const std::u16string name = executable.filename().u16string();
+    p.applicationTitle = name.substr(0, name.find(u'.'));
+    if (p.applicationTitle.empty()) p.applicationTitle = u"Gridvane23";
+#ifdef _WIN32
+    p.attachRunning = [] { return AttachRunningExcel(); };
+#else
+    p.openWorkbook = [](const std::filesystem::path& path) -> XlAttach {
+        return [path] { return OpenWorkbookAsApplication(path); };
+    };
+#endif
+    p.insertIntoCad = [](const std::filesystem::path& drawing) { InsertIntoRunningCad(drawing); };
+    return p;
+}
+
+} // namespace gridvane

@@ -1,0 +1,10 @@
+#pragma once
+#include <cstdint>
+#include <string>
+
+namespace gridvane {
+
+/// The worksheet's name of column n (1 gives "A", 27 "AA", 16384 "XFD"); empty for 0 and negative n.
+std::u16string ColNoToLetters(std::int32_t n);
+
+} // namespace gridvane
