@@ -729,6 +729,19 @@ TEST_F(Form1WinImportTest, ImportsTheSelectionDrawsItAndHandsItToTheCad)
     EXPECT_EQ(PixelOfCell(g, 1, 0), GetSysColor(COLOR_ACTIVECAPTION));
     EXPECT_EQ(PixelOfCell(g, 0, 2), GetSysColor(COLOR_ACTIVECAPTION));
 
+    // The drawing of the table as imported, and the command line the CAD receives.
+    Click(FindByCaption(Main(), u"Plotra へ挿入", u"Button"));
+    const fs::path dxf = dir_ / "Gridvane23.dxf";
+    ASSERT_TRUE(fs::exists(dxf));
+    ASSERT_EQ(cad.Commands().size(), 1u);
+    EXPECT_EQ(cad.Commands()[0], MakeInsertCommand(dxf.u16string()));
+
+    // For the build script: the served table and the drawing, to compare with the converter on Linux.
+    if (const char* out = std::getenv("GRIDVANE_WIN_OUT")) {
+        std::ofstream(fs::path(out) / "window-import.table.json", std::ios::binary) << TableFileJson(served.table, served.texts);
+        fs::copy_file(dxf, fs::path(out) / "window-import.dxf", fs::copy_options::overwrite_existing);
+    }
+
     // A size box asks; No keeps everything.
     ClickCell(g, 2, 2);
     SetWindowTextW(Ctl(kIdEdit11), L"12.5");
@@ -758,20 +771,6 @@ TEST_F(Form1WinImportTest, ImportsTheSelectionDrawsItAndHandsItToTheCad)
     EXPECT_FALSE(IsWindowVisible(Ctl(kIdTabSheet1)));
     EXPECT_EQ(Form().State().summary[0][0], u"全幅");
     EXPECT_FALSE(Form().State().summary[0][1].empty());
-
-    // The drawing, and the command line the CAD receives.
-    Click(FindByCaption(Main(), u"Plotra へ挿入", u"Button"));
-    const fs::path dxf = dir_ / "Gridvane23.dxf";
-    ASSERT_TRUE(fs::exists(dxf));
-    ASSERT_EQ(cad.Commands().size(), 1u);
-    EXPECT_EQ(cad.Commands()[0], MakeInsertCommand(dxf.u16string()));
-
-    // For the build script: the served table and the drawing, to compare with the converter on Linux.
-    if (const char* out = std::getenv("GRIDVANE_WIN_OUT")) {
-        CellTable table = served.table;
-        std::ofstream(fs::path(out) / "window-import.table.json", std::ios::binary) << TableFileJson(table, served.texts);
-        fs::copy_file(dxf, fs::path(out) / "window-import.dxf", fs::copy_options::overwrite_existing);
-    }
 }
 
 // The state after an import held on the screen for the build script's screenshot: shown only when
