@@ -176,7 +176,8 @@ void TForm1Win::CreateControls()
     SendMessageW(tab_, TCM_INSERTITEMW, 1, reinterpret_cast<LPARAM>(&item));
 
     page1_ = CreateChild(hwnd_, kPageClass, L"TabSheet1", WS_CLIPCHILDREN, kIdTabSheet1, WS_EX_CONTROLPARENT);
-    page2_ = CreateChild(hwnd_, kPageClass, L"TabSheet2", WS_CLIPCHILDREN, kIdTabSheet2, WS_EX_CONTROLPARENT);
+    // Not clipping its children: the group boxes leave their inside to the page to paint.
+    page2_ = CreateChild(hwnd_, kPageClass, L"TabSheet2", 0, kIdTabSheet2, WS_EX_CONTROLPARENT);
     ShowWindow(page2_, SW_HIDE);
     SetWindowPos(page1_, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
     SetWindowPos(page2_, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
@@ -311,7 +312,7 @@ void TForm1Win::Layout()
     place(settingsEdits_[0], 80, 21, 70, 21);
     place(settingsLabels_[1], 16, 47, 60, 16);
     place(settingsEdits_[1], 80, 44, 70, 21);
-    place(group2_, 6, 74, 154, 186);
+    place(group2_, 6, 74, 154, 182);
     place(settingsLabels_[2], 16, 95, 60, 16);
     place(settingsEdits_[2], 80, 92, 70, 21);
     place(settingsLabels_[3], 16, 118, 60, 16);

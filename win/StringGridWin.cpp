@@ -140,30 +140,24 @@ void StringGridWin::EnsureVisible(std::int32_t c, std::int32_t r)
 {
     RECT rc;
     GetClientRect(hwnd_, &rc);
-    if (r >= 1) {
-        if (r < topRow_) {
-            topRow_ = r;
-        } else {
-            // Move the first row down until r's bottom edge is in view (or r is the first row).
-            auto bottomOf = [&] {
-                int y = RowHeight(0) + LineWidth();
-                for (std::int32_t i = topRow_; i <= r; ++i) y += RowHeight(i) + LineWidth();
-                return y;
-            };
-            while (topRow_ < r && bottomOf() > rc.bottom) ++topRow_;
+    // The first row (column) that shows index entirely at the bottom (right): walked back from index, so
+    // a jump to the last of 60,000 rows costs the rows in view.
+    auto lastFirst = [this](std::int32_t index, int room, auto size) {
+        std::int32_t first = index;
+        int used = size(index) + LineWidth();
+        while (first > 1 && used + size(first - 1) + LineWidth() <= room) {
+            --first;
+            used += size(first) + LineWidth();
         }
+        return first;
+    };
+    if (r >= 1 && r < Grid().rowCount) {
+        if (r < topRow_) topRow_ = r;
+        else topRow_ = std::max(topRow_, lastFirst(r, rc.bottom - RowHeight(0) - LineWidth(), [this](std::int32_t i) { return RowHeight(i); }));
     }
-    if (c >= 1) {
-        if (c < leftCol_) {
-            leftCol_ = c;
-        } else {
-            auto rightOf = [&] {
-                int x = ColWidth(0) + LineWidth();
-                for (std::int32_t i = leftCol_; i <= c; ++i) x += ColWidth(i) + LineWidth();
-                return x;
-            };
-            while (leftCol_ < c && rightOf() > rc.right) ++leftCol_;
-        }
+    if (c >= 1 && c < Grid().colCount) {
+        if (c < leftCol_) leftCol_ = c;
+        else leftCol_ = std::max(leftCol_, lastFirst(c, rc.right - ColWidth(0) - LineWidth(), [this](std::int32_t i) { return ColWidth(i); }));
     }
     ClampScroll();
 }
@@ -368,7 +362,11 @@ void StringGridWin::Scroll(int bar, WPARAM request)
     case SB_BOTTOM: first = si.nMax; break;
     // The thumb is followed while it moves; the 32-bit track position, not the message's 16 bits.
     case SB_THUMBTRACK:
-    case SB_THUMBPOSITION: first = si.nTrackPos; break;
+    case SB_THUMBPOSITION:
+        // nTrackPos holds all 32 bits while the thumb is dragged; a message sent by a program has the
+        // position in its 16 bits only.
+        first = (si.nTrackPos & 0xFFFF) == HIWORD(request) ? si.nTrackPos : HIWORD(request);
+        break;
     default: return;
     }
     ClampScroll();

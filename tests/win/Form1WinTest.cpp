@@ -173,15 +173,16 @@ void Click(HWND button)
 }
 
 // Keys with Shift held as the thread's keyboard state says.
-void Key(HWND w, UINT key, bool shift = false)
+void Key(HWND w, UINT key, bool shift = false, bool control = false)
 {
     BYTE state[256] = {};
     GetKeyboardState(state);
     state[VK_SHIFT] = shift ? 0x80 : 0;
+    state[VK_CONTROL] = control ? 0x80 : 0;
     SetKeyboardState(state);
     SendMessageW(w, WM_KEYDOWN, key, 0);
     SendMessageW(w, WM_KEYUP, key, 0);
-    state[VK_SHIFT] = 0;
+    state[VK_SHIFT] = state[VK_CONTROL] = 0;
     SetKeyboardState(state);
 }
 
@@ -771,6 +772,60 @@ TEST_F(Form1WinImportTest, ImportsTheSelectionDrawsItAndHandsItToTheCad)
     EXPECT_FALSE(IsWindowVisible(Ctl(kIdTabSheet1)));
     EXPECT_EQ(Form().State().summary[0][0], u"全幅");
     EXPECT_FALSE(Form().State().summary[0][1].empty());
+}
+
+// A grid of 60,000 rows costs the rows in view: a jump to the end, a header click and a paint.
+TEST_F(Form1WinImportTest, SixtyThousandRowsJumpScrollAndPaintInView)
+{
+    test::StandInSheet sheet;
+    CellTable& t = sheet.table;
+    t.GridColCount = 1;
+    t.GridRowCount = 60000;
+    t.CellGrid.resize(60000);
+    for (std::size_t i = 0; i < t.CellGrid.size(); ++i) {
+        TXlsxCellAttr& a = t.CellGrid[i];
+        a.colW = 5;
+        a.rowH = 6;
+        a.txtSize = 10;
+        a.mergerowYscount = a.mergecolXscount = 1;
+        a.str = u"行" + FromUtf8(std::to_string(i + 1));
+        sheet.texts.push_back(a.str);
+    }
+    test::SpreadsheetStandIn spreadsheet(std::move(sheet));
+    Import(spreadsheet);
+    ASSERT_EQ(boxes.size(), 1u);
+    ASSERT_EQ(Form().Grid().rowCount, 60001);
+    StringGridWin& g = Grid();
+    SetFocus(g.Handle());
+    using Clock = std::chrono::steady_clock;
+    auto millis = [](Clock::time_point since) {
+        return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - since).count();
+    };
+
+    // Ctrl+End: the last cell, in view.
+    auto start = Clock::now();
+    Key(g.Handle(), VK_END, false, true);
+    Pump();
+    EXPECT_LT(millis(start), 1000);
+    EXPECT_EQ(Form().Grid().row, 60000);
+    EXPECT_GT(g.TopRow(), 59990);
+    const RECT last = g.CellRect(1, 60000);
+    EXPECT_FALSE(IsRectEmpty(&last));
+    // A header click selects the whole column and makes its last cell current, in view too.
+    start = Clock::now();
+    ClickCell(g, 1, 0);
+    EXPECT_LT(millis(start), 1000);
+    EXPECT_EQ(Sel(Form().Grid().selection), Sel(1, 1, 1, 60000));
+    EXPECT_GT(g.TopRow(), 59990);
+
+    // The thumb is followed as it moves.
+    SendMessageW(g.Handle(), WM_VSCROLL, MAKEWPARAM(SB_THUMBTRACK, 30000), 0);
+    EXPECT_EQ(g.TopRow(), 30000);
+    start = Clock::now();
+    for (int i = 0; i < 20; ++i) PixelOfCell(g, 1, 30000);
+    EXPECT_LT(millis(start), 2000) << "20 paints";
+    SendMessageW(g.Handle(), WM_VSCROLL, MAKEWPARAM(SB_TOP, 0), 0);
+    EXPECT_EQ(g.TopRow(), 1);
 }
 
 // The window after an import held on the screen for the build script's screenshots, only when
