@@ -480,6 +480,30 @@ TEST_F(Form1WinTest, ControlsOnTheRightKeepTheirDistanceAndEdit1Grows)
     EXPECT_NEAR(rectOf(kIdStringGrid1).bottom - rectOf(kIdStringGrid1).top, grid.bottom - grid.top + S(60), 2);
 }
 
+TEST_F(Form1WinTest, ScalesFontsAndLayoutWhenItsMonitorsDpiChanges)
+{
+    const UINT dpi = dpi_ * 3 / 2;
+    RECT frame;
+    GetWindowRect(Main(), &frame);
+    RECT suggested{frame.left, frame.top, frame.left + (frame.right - frame.left) * 3 / 2, frame.top + (frame.bottom - frame.top) * 3 / 2};
+    SendMessageW(Main(), WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&suggested));
+    Pump();
+    RECT now;
+    GetWindowRect(Main(), &now);
+    EXPECT_EQ(now.right - now.left, suggested.right - suggested.left);
+    LOGFONTW lf{};
+    GetObjectW(reinterpret_cast<HFONT>(SendMessageW(Ctl(kIdButton3), WM_GETFONT, 0, 0)), sizeof lf, &lf);
+    EXPECT_EQ(-lf.lfHeight, MulDiv(8, static_cast<int>(dpi), 72));
+    GetObjectW(reinterpret_cast<HFONT>(SendMessageW(Ctl(kIdEdit1), WM_GETFONT, 0, 0)), sizeof lf, &lf);
+    EXPECT_EQ(-lf.lfHeight, MulDiv(10, static_cast<int>(dpi), 72));
+    RECT button;
+    GetWindowRect(Ctl(kIdButton3), &button);
+    EXPECT_EQ(button.right - button.left, Scale(92, dpi));
+    // The grid's rows follow: the default 20 pixels at the new scale.
+    const RECT cell = Grid().CellRect(1, 1);
+    EXPECT_EQ(cell.bottom - cell.top, Scale(20, dpi));
+}
+
 TEST_F(Form1WinTest, ImportWithoutARunningSpreadsheetShowsBothMessagesAndKeepsButton4Disabled)
 {
     Click(FindByCaption(Main(), u"Excel から取得", u"Button"));
@@ -730,6 +754,26 @@ TEST_F(Form1WinImportTest, ImportsTheSelectionDrawsItAndHandsItToTheCad)
     EXPECT_EQ(PixelOfCell(g, 1, 0), GetSysColor(COLOR_ACTIVECAPTION));
     EXPECT_EQ(PixelOfCell(g, 0, 2), GetSysColor(COLOR_ACTIVECAPTION));
 
+    // Edit1: a text with a line feed in red; typing there writes the current cell; the code after the caret.
+    ClickCell(g, 2, 3);
+    EXPECT_EQ(WindowText(Ctl(kIdEdit1)), u"六角ボルト\nM8×20");
+    auto edit1Colour = [&] {
+        HDC dc = CreateCompatibleDC(nullptr);
+        SendMessageW(Ctl(kIdTabSheet1), WM_CTLCOLOREDIT, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(Ctl(kIdEdit1)));
+        const COLORREF colour = GetTextColor(dc);
+        DeleteDC(dc);
+        return colour;
+    };
+    EXPECT_EQ(edit1Colour(), RGB(255, 0, 0));
+    ClickCell(g, 2, 4);
+    EXPECT_EQ(edit1Colour(), RGB(0, 0, 0));
+    SetWindowTextW(Ctl(kIdEdit1), L"あい"); // as typing does: EN_CHANGE
+    EXPECT_EQ(Form().Grid().Text(2, 4), u"あい");
+    SendMessageW(Ctl(kIdEdit1), EM_SETSEL, 1, 1);
+    SendMessageW(Ctl(kIdEdit1), WM_KEYUP, VK_LEFT, 0);
+    EXPECT_EQ(WindowText(Ctl(kIdLabel13)), u"[3044]");
+    SetWindowTextW(Ctl(kIdEdit1), L"平座金"); // back as imported, for the drawing below
+
     // The drawing of the table as imported, and the command line the CAD receives.
     Click(FindByCaption(Main(), u"Plotra へ挿入", u"Button"));
     const fs::path dxf = dir_ / "Gridvane23.dxf";
@@ -772,6 +816,18 @@ TEST_F(Form1WinImportTest, ImportsTheSelectionDrawsItAndHandsItToTheCad)
     EXPECT_FALSE(IsWindowVisible(Ctl(kIdTabSheet1)));
     EXPECT_EQ(Form().State().summary[0][0], u"全幅");
     EXPECT_FALSE(Form().State().summary[0][1].empty());
+
+    // A drawing that cannot be written: the error box, with its icon and the application's title.
+    fs::remove(dxf);
+    fs::create_directory(dxf);
+    boxes.clear();
+    SendMessageW(Ctl(kIdButton4), BM_CLICK, 0, 0);
+    Pump();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_TRUE(boxes[0].errorIcon);
+    EXPECT_EQ(boxes[0].caption, u"Gridvane23");
+    EXPECT_NE(boxes[0].text.find(u"Gridvane23.dxf"), std::u16string::npos) << Narrow(boxes[0].text);
+    EXPECT_EQ(cad.Commands().size(), 1u);
 }
 
 // A grid of 60,000 rows costs the rows in view: a jump to the end, a header click and a paint.
