@@ -433,7 +433,7 @@ void TForm1Win::Refresh(unsigned parts)
     if (parts & kPartSummary) InvalidateRect(grid2_, nullptr, FALSE);
     filling_ = false;
     grid1_->Refresh(parts);
-    if ((parts & ~0u) == ~0u && static_cast<int>(SendMessageW(tab_, TCM_GETCURSEL, 0, 0)) != s.activePage) {
+    if (parts == ~0u && static_cast<int>(SendMessageW(tab_, TCM_GETCURSEL, 0, 0)) != s.activePage) {
         SendMessageW(tab_, TCM_SETCURSEL, static_cast<WPARAM>(s.activePage), 0);
         SelectPage(s.activePage);
     }

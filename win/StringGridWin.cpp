@@ -165,8 +165,9 @@ void StringGridWin::EnsureVisible(std::int32_t c, std::int32_t r)
 void StringGridWin::Refresh(unsigned parts)
 {
     if (parts & kPartGrid) {
-        // The grid's counts or sizes may have changed: an editor on a cell that may be gone is dropped.
-        if (editor_ != nullptr) CloseEditor(false);
+        // The grid's counts, sizes or texts may all have changed (an import): an editor on a cell that may
+        // be gone is dropped, and writes nothing into the new table's texts.
+        if (editor_ != nullptr) CloseEditor(EditorEnd::Drop);
         ClampScroll();
     }
     if (parts & kPartGridScrollHome) topRow_ = 1, leftCol_ = 1;
@@ -371,7 +372,7 @@ void StringGridWin::Scroll(int bar, WPARAM request)
     }
     ClampScroll();
     UpdateScrollBars();
-    if (editor_ != nullptr) CloseEditor(true);
+    if (editor_ != nullptr) CloseEditor(EditorEnd::Keep);
     InvalidateRect(hwnd_, nullptr, FALSE);
 }
 
@@ -430,12 +431,12 @@ void StringGridWin::OpenEditor(const std::u16string* typed)
     }
 }
 
-void StringGridWin::CloseEditor(bool keep)
+void StringGridWin::CloseEditor(EditorEnd end)
 {
     if (editor_ == nullptr) return;
     HWND editor = editor_;
     editor_ = nullptr; // first, so the focus change below does not close it twice
-    if (!keep && Grid().IsDataCell(editC_, editR_) && Grid().Text(editC_, editR_) != editOriginal_)
+    if (end == EditorEnd::Restore && Grid().IsDataCell(editC_, editR_) && Grid().Text(editC_, editR_) != editOriginal_)
         form_.StringGrid1SetEditText(editC_, editR_, editOriginal_);
     const bool hadFocus = GetFocus() == editor;
     DestroyWindow(editor);
@@ -451,11 +452,11 @@ LRESULT CALLBACK StringGridWin::EditorProc(HWND hwnd, UINT message, WPARAM wPara
         return DLGC_WANTALLKEYS | DefSubclassProc(hwnd, message, wParam, lParam);
     case WM_KEYDOWN:
         if (wParam == VK_RETURN || wParam == VK_ESCAPE) {
-            self->CloseEditor(wParam == VK_RETURN);
+            self->CloseEditor(wParam == VK_RETURN ? EditorEnd::Keep : EditorEnd::Restore);
             return 0;
         }
         if (wParam == VK_UP || wParam == VK_DOWN) {
-            self->CloseEditor(true);
+            self->CloseEditor(EditorEnd::Keep);
             self->MoveCurrent(0, wParam == VK_UP ? -1 : 1, false, false);
             return 0;
         }
@@ -495,7 +496,7 @@ void StringGridWin::ContextMenu(int screenX, int screenY, bool fromKeyboard)
         c = hit.c;
         r = hit.r;
     }
-    if (editor_ != nullptr) CloseEditor(true);
+    if (editor_ != nullptr) CloseEditor(EditorEnd::Keep);
     if (!form_.StringGrid1ContextMenu(c, r) || popup_ == nullptr) return;
     TrackPopupMenu(popup_, TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RIGHTBUTTON, pt.x, pt.y, 0, menuOwner_, nullptr);
 }
@@ -697,7 +698,7 @@ LRESULT StringGridWin::Handle(UINT message, WPARAM wParam, LPARAM lParam)
         }
         return 0;
     case WM_APP:
-        if (editor_ != nullptr && GetFocus() != editor_) CloseEditor(true);
+        if (editor_ != nullptr && GetFocus() != editor_) CloseEditor(EditorEnd::Keep);
         return 0;
     case WM_NCDESTROY: {
         HWND hwnd = hwnd_;

@@ -62,7 +62,9 @@ private:
     void DrawCell(HDC dc, std::int32_t c, std::int32_t r, RECT rect);
     void MoveCurrent(std::int32_t dc, std::int32_t dr, bool extend, bool toEdge);
     void OpenEditor(const std::u16string* typed);
-    void CloseEditor(bool keep);
+    /// Keep: the typed text stays; Restore: the cell's text from before; Drop: nothing is written.
+    enum class EditorEnd { Keep, Restore, Drop };
+    void CloseEditor(EditorEnd end);
     void ContextMenu(int screenX, int screenY, bool fromKeyboard);
 
     HWND hwnd_ = nullptr;
