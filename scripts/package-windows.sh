@@ -39,6 +39,15 @@ for exe in "$stage"/*.exe; do
   done
 done
 
+# The manifest (per-monitor DPI awareness, common controls 6, the user's rights) and the version.
+resources=$(x86_64-w64-mingw32-windres -i "$stage/Gridvane23.exe" -O rc)
+for expected in 'PerMonitorV2' 'Microsoft.Windows.Common-Controls' 'asInvoker' '"FileVersion", "2023.02.11"'; do
+  if ! grep -qF "$expected" <<<"$resources" && ! grep -qF "$expected" "$stage/Gridvane23.exe"; then
+    echo "Gridvane23.exe lacks $expected in its resources" >&2
+    exit 1
+  fi
+done
+
 # The read-me: UTF-8 with a byte-order mark and CR LF line ends, so every editor on Windows reads it.
 {
   printf '\xef\xbb\xbf'

@@ -24,6 +24,7 @@ constexpr int kSummaryRowHeight = 19;
 constexpr int kSummaryLabelWidth = 80, kSummaryValueWidth = 380;
 constexpr UINT kClosePosted = WM_APP + 1;
 constexpr UINT_PTR kKeySubclass = 1;
+constexpr UINT_PTR kButton4AreaTool = 1; // the tooltip tool over Button4's place on the first page
 
 HWND CreateChild(HWND parent, const wchar_t* cls, const wchar_t* text, DWORD style, int id, DWORD exStyle = 0)
 {
@@ -227,6 +228,15 @@ void TForm1Win::CreateControls()
     SendMessageW(tooltip_, TTM_SETMAXTIPWIDTH, 0, 600);
     AddTooltip(button3_, L"アクティブな Excel から選択範囲を取得します");
     AddTooltip(button4_, L"DXF ファイル作成,、AutoCAD, Bricscad に挿入");
+    // A disabled button gets no mouse messages (its page does): the same hint over its rectangle on the
+    // page, so it shows while the button waits for a table.
+    TOOLINFOW ti{};
+    ti.cbSize = sizeof ti;
+    ti.uFlags = TTF_SUBCLASS;
+    ti.hwnd = page1_;
+    ti.uId = kButton4AreaTool;
+    ti.lpszText = const_cast<wchar_t*>(L"DXF ファイル作成,、AutoCAD, Bricscad に挿入");
+    SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&ti));
     AddTooltip(edit13_, L"文字高さ [Enter]で更新");
     AddTooltip(speed_[0], L"文字基点 [左]");
     AddTooltip(speed_[1], L"文字基点 [中]");
@@ -292,6 +302,15 @@ void TForm1Win::Layout()
     place(label4_, 6, 38, checkX - 6 - 6, 16);
     place(checkBox1_, checkX, 36, 80, 20);
     place(button4_, buttonX, 33, 92, 25);
+    if (tooltip_ != nullptr) {
+        TOOLINFOW ti{};
+        ti.cbSize = sizeof ti;
+        ti.hwnd = page1_;
+        ti.uId = kButton4AreaTool;
+        GetWindowRect(button4_, &ti.rect);
+        MapWindowPoints(nullptr, page1_, reinterpret_cast<POINT*>(&ti.rect), 2);
+        SendMessageW(tooltip_, TTM_NEWTOOLRECTW, 0, reinterpret_cast<LPARAM>(&ti));
+    }
     // Row 2: the cell text growing with the window, its character code, the sizes and the alignments.
     const int speedX = pw - 6 - 3 * 22;
     for (int i = 0; i < 3; ++i) place(speed_[static_cast<std::size_t>(i)], speedX + i * 22, 67, 22, 22);

@@ -407,6 +407,19 @@ TEST_F(Form1WinTest, StartsWithTheControlsAndStatesOfTheProgram)
         {kIdStringGrid1, u"範囲選択=固定部クリック or [Shit]+矢印キー. 右クリックで選択範囲の文字変換メニュー"},
     };
     for (const auto& [id, hint] : hints) EXPECT_EQ(TooltipOf(window_->Tooltip(), Ctl(id)), hint) << id;
+    // Button4 is disabled at start, so its hint is also given over its place on the page.
+    wchar_t text[128] = {};
+    TOOLINFOW area{};
+    area.cbSize = sizeof area;
+    area.hwnd = Ctl(kIdTabSheet1);
+    area.uId = 1;
+    area.lpszText = text;
+    ASSERT_TRUE(SendMessageW(window_->Tooltip(), TTM_GETTOOLINFOW, 0, reinterpret_cast<LPARAM>(&area)));
+    EXPECT_EQ(U(text), u"DXF ファイル作成,、AutoCAD, Bricscad に挿入");
+    RECT button4;
+    GetWindowRect(Ctl(kIdButton4), &button4);
+    MapWindowPoints(nullptr, Ctl(kIdTabSheet1), reinterpret_cast<POINT*>(&button4), 2);
+    EXPECT_TRUE(EqualRect(&area.rect, &button4));
 
     // The boxes start empty; the addresses are read-only and out of the tab order.
     for (int id : {kIdEdit1, kIdEdit2, kIdEdit3, kIdEdit11, kIdEdit12, kIdEdit13, kIdLabel4, kIdLabel13})
