@@ -191,7 +191,7 @@ TEST(Form1, ImportStatesAndWhatTheWindowShows)
     };
     h.front.answers = {false}; // the apply question that follows the import
     h.Import();
-    ASSERT_EQ(buttonsDuringImport.size(), 3u);
+    ASSERT_GE(buttonsDuringImport.size(), 1u); // at the first row, then at most 40 times a second
     for (const auto& [b3, b4] : buttonsDuringImport) {
         EXPECT_FALSE(b3);
         EXPECT_FALSE(b4);
