@@ -13,6 +13,9 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
@@ -52,6 +55,16 @@ void Show(QLineEdit* edit, std::u16string_view text)
 }
 
 } // namespace
+
+bool LoadQtJapaneseTexts()
+{
+    static QTranslator texts; // lives as long as the application
+    if (!texts.isEmpty()) return true;
+    if (!texts.load(QLocale(QLocale::Japanese, QLocale::Japan), QStringLiteral("qtbase"), QStringLiteral("_"),
+                    QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        return false;
+    return QCoreApplication::installTranslator(&texts);
+}
 
 Form1View::Form1View(FormPlatform platform, QWidget* parent) : QMainWindow(parent)
 {
