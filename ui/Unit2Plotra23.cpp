@@ -419,11 +419,15 @@ QMessageBox::Icon ToQt(MessageIcon icon)
     return QMessageBox::NoIcon;
 }
 
-// A box wide enough that its caption is read in full.
+// A box wide enough that its caption is read in full: a spacer under its contents as wide as the caption
+// and the title bar's buttons need.
 void FitCaption(QMessageBox& box, const QString& caption)
 {
-    const int width = QFontMetrics(box.font()).horizontalAdvance(caption) + 120;
-    box.setStyleSheet(QStringLiteral("QLabel#qt_msgbox_label { min-width: %1px; }").arg(std::min(width, 480)));
+    auto* grid = qobject_cast<QGridLayout*>(box.layout());
+    if (!grid) return;
+    const int width = std::min(QFontMetrics(box.font()).horizontalAdvance(caption) + 160, 480);
+    grid->addItem(new QSpacerItem(width, 0, QSizePolicy::Minimum, QSizePolicy::Fixed), grid->rowCount(), 0, 1,
+                  grid->columnCount());
 }
 
 } // namespace
