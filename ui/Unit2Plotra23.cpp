@@ -278,17 +278,25 @@ void Form1View::BuildSecondPage(QWidget* page)
 {
     auto* layout = new QHBoxLayout(page);
     layout->setSizeConstraint(QLayout::SetNoConstraint); // the page never makes the window grow
+    layout->setContentsMargins(4, 4, 4, 4);
     auto* left = new QVBoxLayout;
+    left->setSpacing(2);
     auto number = [&](const char* name) {
         auto* e = new QLineEdit(page);
         e->setObjectName(QString::fromLatin1(name));
         e->setAlignment(Qt::AlignRight);
-        e->setFixedWidth(64);
+        e->setFixedSize(64, 19);
         return e;
+    };
+    auto compact = [](QGridLayout* grid) {
+        grid->setContentsMargins(6, 2, 6, 2);
+        grid->setVerticalSpacing(1);
+        grid->setHorizontalSpacing(4);
     };
     auto* display = new QGroupBox(QStringLiteral("表示"), page);
     display->setObjectName(QStringLiteral("GroupBox1"));
     auto* dl = new QGridLayout(display);
+    compact(dl);
     Edit4 = number("Edit4");
     Edit5 = number("Edit5");
     dl->addWidget(new QLabel(QStringLiteral("X 尺度")), 0, 0);
@@ -300,6 +308,7 @@ void Form1View::BuildSecondPage(QWidget* page)
     auto* cad = new QGroupBox(QStringLiteral("CAD, DXF"), page);
     cad->setObjectName(QStringLiteral("GroupBox2"));
     auto* cl = new QGridLayout(cad);
+    compact(cl);
     Edit6 = number("Edit6");
     Edit7 = number("Edit7");
     Edit8 = number("Edit8");
@@ -325,7 +334,13 @@ void Form1View::BuildSecondPage(QWidget* page)
     cl->addWidget(Edit10, 6, 1);
     left->addWidget(cad);
     left->addStretch(1);
-    layout->addLayout(left);
+    // The settings column keeps its natural size: in a window too low for it, its bottom is cut, never
+    // squeezed together.
+    auto* column = new QWidget(page);
+    left->setContentsMargins(0, 0, 0, 0);
+    column->setLayout(left);
+    column->setMinimumSize(column->sizeHint());
+    layout->addWidget(column, 0, Qt::AlignTop);
 
     auto* right = new QVBoxLayout;
     StringGrid2 = new QTableWidget(5, 2, page);
