@@ -100,7 +100,15 @@ Form1View::Form1View(FormPlatform platform, QWidget* parent) : QMainWindow(paren
     Refresh(~0u);
 }
 
-Form1View::~Form1View() = default;
+Form1View::~Form1View()
+{
+    // The widgets read the form while they go: they go first.
+    built_ = false;
+    delete takeCentralWidget();
+    delete PopupMenu1;
+    delete Form3;
+    delete gridModel_;
+}
 
 void Form1View::BuildFirstPage(QWidget* page)
 {
@@ -228,7 +236,8 @@ void Form1View::BuildFirstPage(QWidget* page)
     StringGrid1->verticalHeader()->setSectionResizeMode(QHeaderView::Interactive);
     StringGrid1->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
     StringGrid1->setContextMenuPolicy(Qt::CustomContextMenu);
-    StringGrid1->viewport()->installEventFilter(this);
+    gridViewport_ = StringGrid1->viewport();
+    gridViewport_->installEventFilter(this);
     // Fixed cells in the active-caption colour and in the grid's own font.
     for (QHeaderView* header : {StringGrid1->horizontalHeader(), StringGrid1->verticalHeader()}) {
         header->setFont(Tahoma(10));
@@ -611,6 +620,7 @@ void Form1View::dropEvent(QDropEvent* event)
 
 bool Form1View::eventFilter(QObject* watched, QEvent* event)
 {
+    if (!built_) return QMainWindow::eventFilter(watched, event);
     if (event->type() == QEvent::KeyPress) {
         const auto* key = static_cast<QKeyEvent*>(event);
         if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
@@ -624,7 +634,7 @@ bool Form1View::eventFilter(QObject* watched, QEvent* event)
             const int p = Edit1->hasSelectedText() ? Edit1->selectionStart() : Edit1->cursorPosition();
             form_->Edit1KeyUp(static_cast<std::size_t>(std::max(p, 0)));
         }
-    } else if (watched == StringGrid1->viewport() && (event->type() == QEvent::MouseButtonPress ||
+    } else if (watched == gridViewport_ && (event->type() == QEvent::MouseButtonPress ||
                                                       event->type() == QEvent::MouseButtonDblClick)) {
         // The right click only opens the menu: the current cell and the selection stay as they are.
         if (static_cast<QMouseEvent*>(event)->button() == Qt::RightButton) return true;

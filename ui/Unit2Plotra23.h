@@ -90,6 +90,7 @@ private:
 
     StringGridModel* gridModel_ = nullptr;
     std::unique_ptr<TForm1> form_;
+    QWidget* gridViewport_ = nullptr; // StringGrid1's viewport, whose right clicks are the menu's
     bool built_ = false;
     bool syncingSelection_ = false; // the view is being set from the form's state
 };
