@@ -1,6 +1,7 @@
 #include "form/Form1.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 
@@ -193,6 +194,7 @@ void TForm1::RunImport(const XlAttach& attach)
 {
     importing_ = true;
     currentMoved_ = false;
+    eventsRan_ = false;
     const ImportScales scales{settings_.colXsc, settings_.rowYsc, settings_.cadXsc, settings_.cadYsc, settings_.cadTsc};
     ImportResult result;
     try {
@@ -363,7 +365,17 @@ void TForm1::StepProgress()
     Refresh(kPartProgress);
 }
 
-void TForm1::ProcessEvents() { front_.ProcessEvents(); }
+void TForm1::ProcessEvents()
+{
+    // Once per row the window may repaint its status line and take the user's input; a repaint of the
+    // window costs far more than a row, so it happens at most every 25 ms (40 times a second): the
+    // window stays as responsive and a long import is not slowed by its own progress display.
+    const auto now = std::chrono::steady_clock::now();
+    if (eventsRan_ && now - lastEvents_ < std::chrono::milliseconds(25)) return;
+    eventsRan_ = true;
+    lastEvents_ = now;
+    front_.ProcessEvents();
+}
 
 void TForm1::ShowMessage(std::u16string_view text)
 {

@@ -1,5 +1,6 @@
 #pragma once
 #include <array>
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -238,6 +239,8 @@ private:
     bool gridRedrawOff_ = false;
     unsigned heldParts_ = 0; // grid parts changed while the grid's redrawing was off
     bool currentMoved_ = false; // the import made a cell current
+    bool eventsRan_ = false;    // window messages ran during this import
+    std::chrono::steady_clock::time_point lastEvents_;
     bool closePending_ = false, applyPending_ = false, summaryPending_ = false;
 };
 

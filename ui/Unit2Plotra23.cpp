@@ -13,6 +13,9 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
@@ -53,6 +56,16 @@ void Show(QLineEdit* edit, std::u16string_view text)
 
 } // namespace
 
+bool LoadQtJapaneseTexts()
+{
+    static QTranslator texts; // lives as long as the application
+    if (!texts.isEmpty()) return true;
+    if (!texts.load(QLocale(QLocale::Japanese, QLocale::Japan), QStringLiteral("qtbase"), QStringLiteral("_"),
+                    QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        return false;
+    return QCoreApplication::installTranslator(&texts);
+}
+
 Form1View::Form1View(FormPlatform platform, QWidget* parent) : QMainWindow(parent)
 {
     // The form first: the widgets show its state from the start.
@@ -87,7 +100,15 @@ Form1View::Form1View(FormPlatform platform, QWidget* parent) : QMainWindow(paren
     Refresh(~0u);
 }
 
-Form1View::~Form1View() = default;
+Form1View::~Form1View()
+{
+    // The widgets read the form while they go: they go first.
+    built_ = false;
+    delete takeCentralWidget();
+    delete PopupMenu1;
+    delete Form3;
+    delete gridModel_;
+}
 
 void Form1View::BuildFirstPage(QWidget* page)
 {
@@ -215,7 +236,8 @@ void Form1View::BuildFirstPage(QWidget* page)
     StringGrid1->verticalHeader()->setSectionResizeMode(QHeaderView::Interactive);
     StringGrid1->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
     StringGrid1->setContextMenuPolicy(Qt::CustomContextMenu);
-    StringGrid1->viewport()->installEventFilter(this);
+    gridViewport_ = StringGrid1->viewport();
+    gridViewport_->installEventFilter(this);
     // Fixed cells in the active-caption colour and in the grid's own font.
     for (QHeaderView* header : {StringGrid1->horizontalHeader(), StringGrid1->verticalHeader()}) {
         header->setFont(Tahoma(10));
@@ -265,17 +287,25 @@ void Form1View::BuildSecondPage(QWidget* page)
 {
     auto* layout = new QHBoxLayout(page);
     layout->setSizeConstraint(QLayout::SetNoConstraint); // the page never makes the window grow
+    layout->setContentsMargins(4, 4, 4, 4);
     auto* left = new QVBoxLayout;
+    left->setSpacing(2);
     auto number = [&](const char* name) {
         auto* e = new QLineEdit(page);
         e->setObjectName(QString::fromLatin1(name));
         e->setAlignment(Qt::AlignRight);
-        e->setFixedWidth(64);
+        e->setFixedSize(64, 19);
         return e;
+    };
+    auto compact = [](QGridLayout* grid) {
+        grid->setContentsMargins(6, 2, 6, 2);
+        grid->setVerticalSpacing(1);
+        grid->setHorizontalSpacing(4);
     };
     auto* display = new QGroupBox(QStringLiteral("表示"), page);
     display->setObjectName(QStringLiteral("GroupBox1"));
     auto* dl = new QGridLayout(display);
+    compact(dl);
     Edit4 = number("Edit4");
     Edit5 = number("Edit5");
     dl->addWidget(new QLabel(QStringLiteral("X 尺度")), 0, 0);
@@ -287,6 +317,7 @@ void Form1View::BuildSecondPage(QWidget* page)
     auto* cad = new QGroupBox(QStringLiteral("CAD, DXF"), page);
     cad->setObjectName(QStringLiteral("GroupBox2"));
     auto* cl = new QGridLayout(cad);
+    compact(cl);
     Edit6 = number("Edit6");
     Edit7 = number("Edit7");
     Edit8 = number("Edit8");
@@ -312,7 +343,13 @@ void Form1View::BuildSecondPage(QWidget* page)
     cl->addWidget(Edit10, 6, 1);
     left->addWidget(cad);
     left->addStretch(1);
-    layout->addLayout(left);
+    // The settings column keeps its natural size: in a window too low for it, its bottom is cut, never
+    // squeezed together.
+    auto* column = new QWidget(page);
+    left->setContentsMargins(0, 0, 0, 0);
+    column->setLayout(left);
+    column->setMinimumSize(column->sizeHint());
+    layout->addWidget(column, 0, Qt::AlignTop);
 
     auto* right = new QVBoxLayout;
     StringGrid2 = new QTableWidget(5, 2, page);
@@ -406,11 +443,15 @@ QMessageBox::Icon ToQt(MessageIcon icon)
     return QMessageBox::NoIcon;
 }
 
-// A box wide enough that its caption is read in full.
+// A box wide enough that its caption is read in full: a spacer under its contents as wide as the caption
+// and the title bar's buttons need.
 void FitCaption(QMessageBox& box, const QString& caption)
 {
-    const int width = QFontMetrics(box.font()).horizontalAdvance(caption) + 120;
-    box.setStyleSheet(QStringLiteral("QLabel#qt_msgbox_label { min-width: %1px; }").arg(std::min(width, 480)));
+    auto* grid = qobject_cast<QGridLayout*>(box.layout());
+    if (!grid) return;
+    const int width = std::min(QFontMetrics(box.font()).horizontalAdvance(caption) + 160, 480);
+    grid->addItem(new QSpacerItem(width, 0, QSizePolicy::Minimum, QSizePolicy::Fixed), grid->rowCount(), 0, 1,
+                  grid->columnCount());
 }
 
 } // namespace
@@ -579,6 +620,7 @@ void Form1View::dropEvent(QDropEvent* event)
 
 bool Form1View::eventFilter(QObject* watched, QEvent* event)
 {
+    if (!built_) return QMainWindow::eventFilter(watched, event);
     if (event->type() == QEvent::KeyPress) {
         const auto* key = static_cast<QKeyEvent*>(event);
         if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
@@ -592,7 +634,7 @@ bool Form1View::eventFilter(QObject* watched, QEvent* event)
             const int p = Edit1->hasSelectedText() ? Edit1->selectionStart() : Edit1->cursorPosition();
             form_->Edit1KeyUp(static_cast<std::size_t>(std::max(p, 0)));
         }
-    } else if (watched == StringGrid1->viewport() && (event->type() == QEvent::MouseButtonPress ||
+    } else if (watched == gridViewport_ && (event->type() == QEvent::MouseButtonPress ||
                                                       event->type() == QEvent::MouseButtonDblClick)) {
         // The right click only opens the menu: the current cell and the selection stay as they are.
         if (static_cast<QMouseEvent*>(event)->button() == Qt::RightButton) return true;

@@ -21,6 +21,10 @@ namespace gridvane {
 class StringGridModel;
 class TForm3;
 
+/// Loads Qt's own Japanese texts (standard buttons, the file dialog) into the application; false when
+/// they are not installed.
+bool LoadQtJapaneseTexts();
+
 /// The main window on Linux: the widgets of TForm1, laid out, painted and wired to the form's handlers.
 /// It decides nothing; what a click or a key does is the form's.
 class Form1View : public QMainWindow, public FormFrontEnd {
@@ -86,6 +90,7 @@ private:
 
     StringGridModel* gridModel_ = nullptr;
     std::unique_ptr<TForm1> form_;
+    QWidget* gridViewport_ = nullptr; // StringGrid1's viewport, whose right clicks are the menu's
     bool built_ = false;
     bool syncingSelection_ = false; // the view is being set from the form's state
 };

@@ -191,7 +191,7 @@ TEST(Form1, ImportStatesAndWhatTheWindowShows)
     };
     h.front.answers = {false}; // the apply question that follows the import
     h.Import();
-    ASSERT_EQ(buttonsDuringImport.size(), 3u);
+    ASSERT_GE(buttonsDuringImport.size(), 1u); // at the first row, then at most 40 times a second
     for (const auto& [b3, b4] : buttonsDuringImport) {
         EXPECT_FALSE(b3);
         EXPECT_FALSE(b4);
@@ -502,8 +502,11 @@ TEST(Form1, DrawingAndItsFailuresReachTheErrorBox)
     EXPECT_EQ(h.inserted[0], h.dir / "Gridvane23.dxf");
 
     // A size that overflows: the box names the cell as the grid names it, and the old file stays.
-    std::ifstream in(h.dir / "Gridvane23.dxf", std::ios::binary);
-    const std::string before((std::istreambuf_iterator<char>(in)), {});
+    auto read = [&] {
+        std::ifstream in(h.dir / "Gridvane23.dxf", std::ios::binary); // closed again: Windows cannot replace an open file
+        return std::string((std::istreambuf_iterator<char>(in)), {});
+    };
+    const std::string before = read();
     h.f().StringGrid1SelectCell(2, 3, false);
     h.front.answers = {true};
     h.f().Edit12KeyPress(u"1e308");
@@ -515,8 +518,7 @@ TEST(Form1, DrawingAndItsFailuresReachTheErrorBox)
     ASSERT_EQ(h.front.boxes.size(), 1u);
     EXPECT_EQ(h.front.boxes[0].text, u"B4: 図面の座標が有限の数ではありません");
     EXPECT_EQ(h.front.boxes[0].icon, MessageIcon::Error);
-    std::ifstream again(h.dir / "Gridvane23.dxf", std::ios::binary);
-    EXPECT_EQ(std::string((std::istreambuf_iterator<char>(again)), {}), before);
+    EXPECT_EQ(read(), before);
 
     // A failing CAD hand-over is shown, not thrown into the toolkit.
     h.front.answers = {true};

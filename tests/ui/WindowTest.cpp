@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTabWidget>
@@ -401,6 +402,14 @@ TEST(Window, GridEditing)
     f.show();
     QApplication::processEvents();
     f.grab().save(QString::fromStdString(std::string(GRIDVANE_BINARY_DIR) + "/window-grid.png"));
+}
+
+TEST(Window, StandardButtonsSpeakJapanese)
+{
+    ASSERT_TRUE(LoadQtJapaneseTexts());
+    QMessageBox box(QMessageBox::Question, QStringLiteral("確認"), QStringLiteral("?"), QMessageBox::Yes | QMessageBox::No);
+    EXPECT_TRUE(box.button(QMessageBox::Yes)->text().startsWith(QStringLiteral("はい"))) << box.button(QMessageBox::Yes)->text().toStdString();
+    EXPECT_TRUE(box.button(QMessageBox::No)->text().startsWith(QStringLiteral("いいえ"))) << box.button(QMessageBox::No)->text().toStdString();
 }
 
 TEST(Window, DrawingWithoutTableWritesNothing)
