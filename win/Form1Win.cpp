@@ -377,13 +377,27 @@ HWND TForm1Win::Owner(MessageOwner owner) const
     return hwnd_;
 }
 
+void TForm1Win::ShowDeferred()
+{
+    if (deferred_ == 0) return;
+    const unsigned parts = deferred_;
+    deferred_ = 0;
+    if (parts & kPartLabel4) SetWindowTextIfChanged(label4_, form_->State().label4);
+    if (parts & kPartProgress) {
+        SendMessageW(progress_, PBM_SETRANGE32, 0, std::max(1, form_->State().progressMax));
+        SendMessageW(progress_, PBM_SETPOS, static_cast<WPARAM>(form_->State().progressPosition), 0);
+    }
+}
+
 void TForm1Win::Message(std::u16string_view text, std::u16string_view caption, MessageIcon icon, MessageOwner owner)
 {
+    ShowDeferred();
     MessageBoxW(Owner(owner), W(text).c_str(), W(caption).c_str(), MB_OK | IconFlag(icon));
 }
 
 bool TForm1Win::AskYesNo(std::u16string_view text, std::u16string_view caption, MessageOwner owner)
 {
+    ShowDeferred();
     return MessageBoxW(Owner(owner), W(text).c_str(), W(caption).c_str(), MB_YESNO) == IDYES;
 }
 
@@ -399,6 +413,7 @@ bool TForm1Win::ShowReplaceDialog(std::u16string& search, std::u16string& replac
 
 void TForm1Win::ProcessEvents()
 {
+    ShowDeferred();
     MSG msg;
     while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
         if (msg.message == WM_QUIT) {
@@ -418,6 +433,17 @@ void TForm1Win::CloseWindow()
 void TForm1Win::Refresh(unsigned parts)
 {
     if (hwnd_ == nullptr || grid1_ == nullptr) return; // the window shows the whole state once it exists
+    // During an import the status line and the progress bar change with every row, and each change would
+    // repaint at once: they are shown when window messages run (the form lets them run every few
+    // milliseconds), before a message box, and when the import has ended.
+    constexpr unsigned kRowParts = kPartLabel4 | kPartProgress;
+    if (form_->Importing() && (parts & kRowParts)) {
+        deferred_ |= parts & kRowParts;
+        parts &= ~kRowParts;
+    } else {
+        parts |= deferred_;
+        deferred_ = 0;
+    }
     const TForm1State& s = form_->State();
     filling_ = true;
     if (parts & kPartCaption) SetWindowTextIfChanged(hwnd_, s.caption);
@@ -673,6 +699,7 @@ LRESULT TForm1Win::Handle(UINT message, WPARAM wParam, LPARAM lParam)
             return 0;
         }
         if (lParam != 0) Command(LOWORD(wParam), HIWORD(wParam), reinterpret_cast<HWND>(lParam));
+        if (!form_->Importing()) ShowDeferred(); // an import has ended
         return 0;
     case WM_NOTIFY: {
         const auto* header = reinterpret_cast<const NMHDR*>(lParam);

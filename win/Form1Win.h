@@ -87,6 +87,7 @@ private:
     void PaintSummary(HDC dc);
     void SelectPage(int index);
     HWND Owner(MessageOwner owner) const;
+    void ShowDeferred();
 
     std::optional<TForm1> form_;
     std::unique_ptr<StringGridWin> grid1_;
@@ -105,6 +106,7 @@ private:
     UINT dpi_ = 96;
     bool filling_ = false; // the form fills a control: its change notification is not the user's
     int summarySelectedRow_ = 0;
+    unsigned deferred_ = 0; // parts changed during an import and not shown yet
 };
 
 } // namespace gridvane::win
