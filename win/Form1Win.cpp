@@ -203,6 +203,7 @@ void TForm1Win::CreateControls()
     progress_ = CreateChild(page1_, PROGRESS_CLASSW, L"ProgressBar1", 0, kIdProgressBar1);
     for (HWND e : {edit1_, edit11_, edit12_, edit13_})
         SetWindowSubclass(e, KeySubclass, kKeySubclass, reinterpret_cast<DWORD_PTR>(this));
+    for (HWND b : speed_) SetWindowSubclass(b, HoverSubclass, kKeySubclass, reinterpret_cast<DWORD_PTR>(this));
 
     // The second page.
     group1_ = CreateChild(page2_, WC_BUTTONW, L"表示", BS_GROUPBOX, kIdGroupBox1);
@@ -525,14 +526,21 @@ void TForm1Win::DrawSpeedButton(const DRAWITEMSTRUCT& item)
     const int index = static_cast<int>(item.CtlID) - kIdSpeedButton1;
     const bool raised = index >= 0 && index < 3 && form_->State().speedRaised[static_cast<std::size_t>(index)];
     RECT rc = item.rcItem;
-    FillRect(item.hDC, &rc, GetSysColorBrush(COLOR_BTNFACE));
-    if (item.itemState & ODS_SELECTED) DrawEdge(item.hDC, &rc, BDR_SUNKENOUTER, BF_RECT);
-    else if (raised) DrawEdge(item.hDC, &rc, BDR_RAISEDINNER, BF_RECT);
+    const bool pressed = (item.itemState & ODS_SELECTED) != 0;
+    if (raised) {
+        // Not flat: an ordinary button's face.
+        DrawFrameControl(item.hDC, &rc, DFC_BUTTON, DFCS_BUTTONPUSH | (pressed ? DFCS_PUSHED : 0u));
+    } else {
+        // Flat: no frame until the mouse is over it.
+        FillRect(item.hDC, &rc, GetSysColorBrush(COLOR_BTNFACE));
+        if (pressed) DrawEdge(item.hDC, &rc, BDR_SUNKENOUTER, BF_RECT);
+        else if (item.hwndItem == hotSpeed_) DrawEdge(item.hDC, &rc, BDR_RAISEDINNER, BF_RECT);
+    }
     wchar_t text[8] = {};
     GetWindowTextW(item.hwndItem, text, 8);
     SetBkMode(item.hDC, TRANSPARENT);
     SetTextColor(item.hDC, GetSysColor((item.itemState & ODS_DISABLED) ? COLOR_GRAYTEXT : COLOR_BTNTEXT));
-    if (item.itemState & ODS_SELECTED) OffsetRect(&rc, 1, 1);
+    if (pressed) OffsetRect(&rc, 1, 1);
     DrawTextW(item.hDC, text, -1, &rc, DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
 }
 
@@ -651,6 +659,27 @@ LRESULT CALLBACK TForm1Win::KeySubclass(HWND hwnd, UINT message, WPARAM wParam, 
         return 0;
     }
     if (message == WM_NCDESTROY) RemoveWindowSubclass(hwnd, KeySubclass, kKeySubclass);
+    return DefSubclassProc(hwnd, message, wParam, lParam);
+}
+
+// The flat speed buttons show a frame while the mouse is over them.
+LRESULT CALLBACK TForm1Win::HoverSubclass(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR data)
+{
+    auto* self = reinterpret_cast<TForm1Win*>(data);
+    if (message == WM_MOUSEMOVE && self->hotSpeed_ != hwnd) {
+        HWND previous = self->hotSpeed_;
+        self->hotSpeed_ = hwnd;
+        if (previous != nullptr) InvalidateRect(previous, nullptr, FALSE);
+        InvalidateRect(hwnd, nullptr, FALSE);
+        TRACKMOUSEEVENT track{sizeof track, TME_LEAVE, hwnd, 0};
+        TrackMouseEvent(&track);
+    } else if (message == WM_MOUSELEAVE && self->hotSpeed_ == hwnd) {
+        self->hotSpeed_ = nullptr;
+        InvalidateRect(hwnd, nullptr, FALSE);
+    } else if (message == WM_NCDESTROY) {
+        if (self->hotSpeed_ == hwnd) self->hotSpeed_ = nullptr;
+        RemoveWindowSubclass(hwnd, HoverSubclass, kKeySubclass);
+    }
     return DefSubclassProc(hwnd, message, wParam, lParam);
 }
 

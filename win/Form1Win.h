@@ -75,6 +75,7 @@ private:
     static LRESULT CALLBACK WndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
     static LRESULT CALLBACK PageProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
     static LRESULT CALLBACK SummaryProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+    static LRESULT CALLBACK HoverSubclass(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id, DWORD_PTR data);
     static LRESULT CALLBACK KeySubclass(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id, DWORD_PTR data);
     LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
     void CreateControls();
@@ -106,6 +107,7 @@ private:
     UINT dpi_ = 96;
     bool filling_ = false; // the form fills a control: its change notification is not the user's
     int summarySelectedRow_ = 0;
+    HWND hotSpeed_ = nullptr; // the speed button under the mouse
     unsigned deferred_ = 0; // parts changed during an import and not shown yet
 };
 

@@ -620,6 +620,17 @@ LRESULT StringGridWin::Handle(UINT message, WPARAM wParam, LPARAM lParam)
         } else if (drag_ == Drag::Select) {
             RECT rc;
             GetClientRect(hwnd_, &rc);
+            // Dragged past an edge: the grid scrolls on by a cell, so a range can grow beyond the view.
+            const std::int32_t top = topRow_, left = leftCol_;
+            if (y >= rc.bottom) ++topRow_;
+            else if (y < RowHeight(0) && topRow_ > 1) --topRow_;
+            if (x >= rc.right) ++leftCol_;
+            else if (x < ColWidth(0) && leftCol_ > 1) --leftCol_;
+            ClampScroll();
+            if (top != topRow_ || left != leftCol_) {
+                UpdateScrollBars();
+                InvalidateRect(hwnd_, nullptr, FALSE);
+            }
             const Hit hit = HitTest(std::clamp<int>(x, 0, rc.right - 1), std::clamp<int>(y, 0, rc.bottom - 1));
             const std::int32_t c = std::max<std::int32_t>(1, hit.c), r = std::max<std::int32_t>(1, hit.r);
             if ((c != dragC_ || r != dragR_) && hit.c >= 0 && hit.r >= 0) {

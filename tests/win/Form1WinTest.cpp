@@ -914,6 +914,19 @@ TEST_F(Form1WinImportTest, SixtyThousandRowsJumpScrollAndPaintInView)
     EXPECT_LT(millis(start), 2000) << "20 paints";
     SendMessageW(g.Handle(), WM_VSCROLL, MAKEWPARAM(SB_TOP, 0), 0);
     EXPECT_EQ(g.TopRow(), 1);
+
+    // A range dragged past the bottom edge scrolls on with each move.
+    RECT client;
+    GetClientRect(g.Handle(), &client);
+    std::int32_t inView = 1; // rows of the first view
+    for (RECT r = g.CellRect(1, 2); !IsRectEmpty(&r); r = g.CellRect(1, inView + 1)) ++inView;
+    const POINT first = CentreOf(g.CellRect(1, 1));
+    SendMessageW(g.Handle(), WM_LBUTTONDOWN, MK_LBUTTON, At(first));
+    for (int i = 0; i < 5; ++i) SendMessageW(g.Handle(), WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(first.x, client.bottom + 4));
+    SendMessageW(g.Handle(), WM_LBUTTONUP, 0, MAKELPARAM(first.x, client.bottom + 4));
+    EXPECT_GT(g.TopRow(), 5);
+    EXPECT_EQ(Form().Grid().selection.top, 1);
+    EXPECT_GT(Form().Grid().selection.bottom, inView + 4);
 }
 
 // The window after an import held on the screen for the build script's screenshots, only when
