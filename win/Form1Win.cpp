@@ -22,7 +22,6 @@ constexpr int kBandHeight = 99;     // the command band above StringGrid1
 constexpr int kProgressHeight = 9;
 constexpr int kSummaryRowHeight = 19;
 constexpr int kSummaryLabelWidth = 80, kSummaryValueWidth = 380;
-constexpr UINT kClosePosted = WM_APP + 1;
 constexpr UINT_PTR kKeySubclass = 1;
 constexpr UINT_PTR kButton4AreaTool = 1; // the tooltip tool over Button4's place on the first page
 
@@ -427,8 +426,9 @@ void TForm1Win::ProcessEvents()
 
 void TForm1Win::CloseWindow()
 {
-    // Posted: the form may still be inside the handler that asked for it.
-    if (hwnd_ != nullptr) PostMessageW(hwnd_, kClosePosted, 0, 0);
+    // Posted: the form may still be inside the handler that asked for it. The close request runs as the
+    // close box's does, so the settings are saved.
+    if (hwnd_ != nullptr) PostMessageW(hwnd_, WM_CLOSE, 0, 0);
 }
 
 void TForm1Win::Refresh(unsigned parts)
@@ -752,14 +752,16 @@ LRESULT TForm1Win::Handle(UINT message, WPARAM wParam, LPARAM lParam)
             return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_WINDOW));
         }
         break;
+    case WM_SYSCOLORCHANGE:
+    case WM_THEMECHANGED:
+        RedrawWindow(hwnd_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+        return 0;
     case WM_CLOSE:
+        // Held back while an import runs; the form closes the window when it has ended.
         if (form_->FormCloseQuery()) DestroyWindow(hwnd_);
         return 0;
     case WM_QUERYENDSESSION:
         return form_->FormCloseQuery() ? TRUE : FALSE;
-    case kClosePosted:
-        DestroyWindow(hwnd_);
-        return 0;
     case WM_DESTROY:
         PostQuitMessage(0);
         return 0;

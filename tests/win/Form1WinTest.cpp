@@ -846,6 +846,20 @@ TEST_F(Form1WinImportTest, ImportsTheSelectionDrawsItAndHandsItToTheCad)
     EXPECT_EQ(cad.Commands().size(), 1u);
 }
 
+// A close request while an import runs waits for its end; then the window closes and saves.
+TEST_F(Form1WinImportTest, ACloseDuringAnImportWaitsForItsEnd)
+{
+    test::SpreadsheetStandIn spreadsheet(PartsSheet());
+    PostMessageW(Main(), WM_CLOSE, 0, 0); // runs with the import's first window messages
+    HWND main = Main();
+    Import(spreadsheet);
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, u" 取得しました.");
+    Pump();
+    EXPECT_FALSE(IsWindow(main));
+    EXPECT_TRUE(fs::exists(dir_ / "Gridvane23.ini"));
+}
+
 // A grid of 60,000 rows costs the rows in view: a jump to the end, a header click and a paint.
 TEST_F(Form1WinImportTest, SixtyThousandRowsJumpScrollAndPaintInView)
 {
