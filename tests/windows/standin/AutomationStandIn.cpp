@@ -61,6 +61,8 @@ void Spend(long long microseconds)
 HRESULT Admit(Server& server, LCID locale)
 {
     Spend(server.delayMicroseconds);
+    if (server.busyAfterCalls > 0 && --server.busyAfterCalls == 0)
+        server.busyUntil = GetTickCount64() + static_cast<ULONGLONG>(server.busyAfterMs);
     if (server.Busy())
         return server.busyCode;
     if (server.englishOnly && locale != 1033)
@@ -423,6 +425,8 @@ bool Server::Control(const std::wstring& command, std::wstring& answer)
         in >> n;
         busyForever = n < 0;
         busyUntil = n > 0 ? GetTickCount64() + static_cast<ULONGLONG>(n) : 0;
+    } else if (verb == L"busy-after") {
+        in >> busyAfterCalls >> busyAfterMs;
     } else if (verb == L"busy-code") {
         std::wstring code;
         in >> code;

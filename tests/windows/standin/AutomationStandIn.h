@@ -71,6 +71,8 @@ struct Server {
     bool busyForever = false;
     HRESULT busyCode = RPC_E_CALL_REJECTED;
     bool englishOnly = false;        // refuse locales other than 1033 with TYPE_E_INVDATAREAD
+    long busyAfterCalls = 0;         // > 0: after this many more admitted calls, busy for busyAfterMs
+    long long busyAfterMs = 0;
     std::map<std::wstring, long> lookups;     // "Kind.Member" -> GetIDsOfNames calls
     std::map<std::wstring, long> invocations; // "Kind.Member" -> Invoke calls
     long liveObjects = 0;
@@ -78,7 +80,8 @@ struct Server {
     bool Busy() const { return busyForever || GetTickCount64() < busyUntil; }
     /// The counts as text, one "lookups Kind.Member N" or "invokes Kind.Member N" a line.
     std::wstring CountsText() const;
-    /// Handles a control command common to both stand-ins: "busy MS" (-1 for good, 0 off),
+    /// Handles a control command common to both stand-ins: "busy MS" (-1 for good, 0 off), "busy-after N MS"
+    /// (busy for MS after N more calls), "busy-code rejected|retrylater",
     /// "delay-us N", "english-only 0|1", "counts", "reset", "live"; false when the command is not one of these.
     bool Control(const std::wstring& command, std::wstring& answer);
 };
