@@ -125,6 +125,25 @@ if [ -f "$standin/test_windows_standin.exe" ] && [ -f "$windows_convert" ]; then
     fi
   done
   standin_unregister "$standin"
+
+  echo "== gridvane-convert on Windows: --excel with no spreadsheet installed, a workbook argument"
+  rc=0
+  err=$(wine "$windows_convert" --excel -o "$out/none.dxf" 2>&1 >/dev/null | tr -d '\r') || rc=$?
+  expected=$'gridvane-convert: クラス名: Excel.Application は無効です.\ngridvane-convert: 取得に失敗しました.'
+  if [ "$rc" = 1 ] && [ "$err" = "$expected" ]; then
+    echo "as the window: the class message, then the failure; exit 1"
+  else
+    printf 'unexpected (exit %s):\n%s\n' "$rc" "$err" >&2
+    status=1
+  fi
+  rc=0
+  err=$(wine "$windows_convert" -o "$out/none.dxf" "$out/standin.xlsx" 2>&1 >/dev/null | tr -d '\r') || rc=$?
+  if [ "$rc" = 1 ] && [[ "$err" == *"running spreadsheet"*"--excel"* ]]; then
+    echo "a workbook names --excel; exit 1"
+  else
+    printf 'unexpected (exit %s):\n%s\n' "$rc" "$err" >&2
+    status=1
+  fi
 fi
 
 exit $status

@@ -22,7 +22,20 @@ constexpr GUID kIidWorksheet{0x000208D8, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00
 constexpr GUID kIidRange{0x00020846, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
 
 int liveObjects = 0;
-int lookups = 0; // GetIDsOfNames calls
+int lookups = 0;      // GetIDsOfNames calls
+int rejectNext = 0;   // calls still to be rejected as busy
+bool englishOnly = false; // refuse other locales than 1033 as the spreadsheet does for some languages
+
+HRESULT Refusal(LCID locale)
+{
+    if (rejectNext > 0) {
+        --rejectNext;
+        return RPC_E_CALL_REJECTED;
+    }
+    if (englishOnly && locale != 1033)
+        return TYPE_E_INVDATAREAD;
+    return S_OK;
+}
 std::vector<LCID> locales; // the locale of every call
 
 // A member: fills the result from the arguments (given in call order) or fails.
@@ -69,9 +82,11 @@ public:
     HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
     // Every object of the program's kinds answers a name with the same identifier, as the spreadsheet's
     // objects of one kind do (the import keeps them per kind).
-    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT, LCID, DISPID* id) override
+    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT, LCID locale, DISPID* id) override
     {
         ++lookups;
+        if (const HRESULT refused = Refusal(locale); FAILED(refused))
+            return refused;
         for (std::size_t i = 0; i < names_.size(); ++i) {
             if (names_[i] == names[0]) {
                 *id = IdOf(names_[i]);
@@ -84,6 +99,8 @@ public:
                                      EXCEPINFO*, UINT*) override
     {
         locales.push_back(locale);
+        if (const HRESULT refused = Refusal(locale); FAILED(refused))
+            return refused;
         std::vector<VARIANT> args(params->rgvarg, params->rgvarg + params->cArgs);
         std::reverse(args.begin(), args.end());
         if (result != nullptr)
@@ -229,6 +246,8 @@ protected:
     {
         liveObjects = 0;
         locales.clear();
+        rejectNext = 0;
+        englishOnly = false;
     }
     void TearDown() override { EXPECT_EQ(liveObjects, 0) << "objects left behind"; }
 };
@@ -276,6 +295,27 @@ TEST_F(ExcelComWin, ReadsTheSelectionAndItsCells)
     ASSERT_FALSE(locales.empty());
     for (const LCID locale : locales)
         EXPECT_EQ(locale, GetUserDefaultLCID());
+}
+
+TEST_F(ExcelComWin, RetriesBusyCallsAndRepeatsARefusedLocaleWith1033)
+{
+    Excel excel;
+    const ExcelComApplication app{DispatchObject(excel.Application())};
+    rejectNext = 3; // the look-up and two attempts of the call
+    app.SetScreenUpdating(false);
+    EXPECT_EQ(excel.screenUpdating, std::vector<bool>{false});
+    EXPECT_EQ(rejectNext, 0);
+
+    englishOnly = true;
+    EXPECT_EQ(app.ActiveWorkbookName(), u"Book1.xlsx");
+    ASSERT_FALSE(locales.empty());
+    EXPECT_EQ(locales.back(), 1033u);
+    EXPECT_EQ(app.Session()->locale, 1033u) << "kept for the session";
+
+    app.Session()->retryFor = std::chrono::milliseconds(300);
+    rejectNext = 1000000;
+    EXPECT_THROW(app.SetScreenUpdating(true), ServerBusyError);
+    rejectNext = 0;
 }
 
 TEST_F(ExcelComWin, RefusesObjectsOfTheWrongKind)
