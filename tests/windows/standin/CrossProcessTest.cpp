@@ -19,6 +19,7 @@
 #include "excel/DispatchWin.h"
 #include "excel/ExcelAutomationWin.h"
 #include "excel/ExcelImport.h"
+#include "layout/TableLayout.h"
 
 namespace gridvane {
 namespace {
@@ -186,6 +187,47 @@ TEST_F(CrossProcess, ImportsTheSelectionOfTheStandInWithOneLookUpPerMemberAndKin
     EXPECT_GE(lookups, 20);
     EXPECT_EQ(cellReads, 30);
     EXPECT_EQ(excel.Ask(L"live"), L"1") << "objects left behind (the application stays)";
+}
+
+std::string Contents(const std::filesystem::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream out;
+    out << in.rdbuf();
+    return out.str();
+}
+
+// The window's road (Button3Click's import, then Button4Click's layout of the grid texts and the save) and
+// gridvane-convert --excel give the same drawing file.
+TEST_F(CrossProcess, TheConverterWritesTheDrawingTheWindowWrites)
+{
+    StandIn excel(kExcelStandIn, kExcel, L"");
+    ASSERT_TRUE(excel.Ok());
+    const Import i = RunImport();
+    ASSERT_TRUE(i.result.ok) << ToUtf8(i.result.detail);
+    const std::filesystem::path here = std::filesystem::path(Beside(L""));
+    const std::filesystem::path window = here / "window.dxf";
+    const std::filesystem::path converter = here / "converter.dxf";
+    SaveDxfLineList(LayoutTable(i.table, i.view.texts, LayoutOptions{}), window);
+
+    std::wstring command = L"\"" + Beside(L"..\\..\\..\\app\\gridvane-convert.exe") + L"\" --excel -o \"" +
+                           converter.native() + L"\"";
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    ASSERT_TRUE(CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
+    // The converter calls into this process's neighbour while we wait; nothing here needs to answer it.
+    ASSERT_EQ(WaitForSingleObject(pi.hProcess, 60000), WAIT_OBJECT_0);
+    DWORD code = 99;
+    GetExitCodeProcess(pi.hProcess, &code);
+    CloseHandle(pi.hProcess);
+    CloseHandle(pi.hThread);
+    EXPECT_EQ(code, 0u);
+    const std::string a = Contents(window), b = Contents(converter);
+    EXPECT_FALSE(a.empty());
+    EXPECT_TRUE(a == b) << "the drawings differ";
+    std::filesystem::remove(window);
+    std::filesystem::remove(converter);
 }
 
 TEST_F(CrossProcess, BusyForTwoSecondsTheImportStillSucceeds)
