@@ -304,3 +304,20 @@ TEST_F(CrossProcess, TheInsertionReachesTheDocumentWithTheExactCommandAndRestore
 
 } // namespace
 } // namespace gridvane
+
+namespace gridvane {
+namespace {
+
+TEST_F(CrossProcess, ABusyCadStillTakesTheCommandOnceItIsFree)
+{
+    StandIn cad(L"gridvane-cad-standin.exe", L"BricscadApp.AcadApplication", L"--busy-ms 2500");
+    ASSERT_TRUE(cad.Ok());
+    const std::filesystem::path drawing = std::filesystem::path(Beside(L"")) / "busy.dxf";
+    std::ofstream(drawing) << "0\r\nEOF\r\n";
+    EXPECT_NO_THROW(InsertIntoRunningCad(drawing));
+    EXPECT_EQ(cad.Ask(L"commands"), L"1");
+    std::filesystem::remove(drawing);
+}
+
+} // namespace
+} // namespace gridvane
