@@ -153,6 +153,8 @@ bool TForm1::FormCloseQuery()
         closePending_ = true;
         return false;
     }
+    // A spreadsheet whose screen updating the last import could not switch on again gets another try.
+    if (screenUpdatingLeftOff_ && platform_.attachRunning) screenUpdatingLeftOff_ = !RestoreScreenUpdating(platform_.attachRunning);
     // The settings first: when they cannot be written the window stays open and the table is kept.
     settings_.cellLineDraw = state_.checkBox1;
     try {
@@ -205,6 +207,7 @@ void TForm1::RunImport(const XlAttach& attach)
         throw;
     }
     importing_ = false;
+    screenUpdatingLeftOff_ = result.screenUpdatingLeftOff;
     if (currentMoved_) {
         // The grid starts again at its first data cell; the edit boxes show that cell, never an old text
         // that the next keystroke would write into it.

@@ -239,6 +239,7 @@ private:
     bool gridRedrawOff_ = false;
     unsigned heldParts_ = 0; // grid parts changed while the grid's redrawing was off
     bool currentMoved_ = false; // the import made a cell current
+    bool screenUpdatingLeftOff_ = false; // the last import could not switch the spreadsheet's screen on
     bool eventsRan_ = false;    // window messages ran during this import
     std::chrono::steady_clock::time_point lastEvents_;
     bool closePending_ = false, applyPending_ = false, summaryPending_ = false;

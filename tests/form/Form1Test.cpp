@@ -492,6 +492,20 @@ TEST(Form1, CloseWritesTheSettingsOrKeepsEverything)
     EXPECT_NE(ini.find("cellLineDraw=0\r\n"), std::string::npos);
 }
 
+TEST(Form1, ASpreadsheetLeftFrozenIsToldAndTriedAgainAtTheClose)
+{
+    Harness h("frozen");
+    h.book.failScreenOn = 2; // at the end of the import and at its retry
+    h.Import();
+    EXPECT_EQ(h.front.Texts(), (std::vector<std::u16string>{std::u16string(kExcelScreenUpdatingLeftOff), u"取得に失敗しました."}));
+    ASSERT_FALSE(h.book.screenUpdating.empty());
+    EXPECT_TRUE(h.book.screenUpdating.back()); // asked for, but refused
+    const std::size_t writes = h.book.screenUpdating.size();
+    EXPECT_TRUE(h.f().FormCloseQuery());
+    ASSERT_EQ(h.book.screenUpdating.size(), writes + 1);
+    EXPECT_TRUE(h.book.screenUpdating.back());
+}
+
 TEST(Form1, DrawingAndItsFailuresReachTheErrorBox)
 {
     Harness h("draw");
