@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "textconv/DrawingTextCheck.h"
+
 namespace gridvane {
 
 namespace {
@@ -66,7 +68,12 @@ void DrawingPreviewSink::Text(std::u16string_view text, const TAcadPoint& first,
     e.horizontal = static_cast<std::int8_t>(horizontal);
     e.vertical = static_cast<std::int8_t>(vertical);
     e.height = height;
+    // The text as the drawing file holds it: what its code page cannot carry is the default character.
     e.text = text;
+    for (const UnrepresentableChar& u : UnrepresentableDrawingChars(text)) {
+        for (std::size_t at = e.text.find(u.character); at != std::u16string::npos; at = e.text.find(u.character, at + u.substitute.size()))
+            e.text.replace(at, u.character.size(), u.substitute);
+    }
 }
 
 DrawingPreview PreviewTable(const CellTable& table, const std::vector<std::u16string>& texts, const LayoutOptions& options)

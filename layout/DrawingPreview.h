@@ -25,7 +25,7 @@ struct PreviewEntity {
     std::int8_t vertical = 0;    // texts: group 73, 1 bottom, 2 middle, 3 top (0 baseline)
     std::uint32_t first = 0, count = 0;
     double height = 0;           // texts, drawing units
-    std::u16string text;         // texts, one line
+    std::u16string text;         // texts, one line, as the file holds it (see UnrepresentableDrawingChars)
 };
 
 /// The entities in the drawing file's order, and the rectangle that holds every point.

@@ -2,6 +2,7 @@
 // The entities of drawing files as read by a real DXF reader (ezdxf), and of a DrawingPreview, in one text
 // form per entity, so that a test compares the two entity for entity.
 #include <cstdio>
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -115,6 +116,16 @@ for path in sys.argv[1:]:
         else if (!result.empty()) result.back().push_back(line);
     }
     return result;
+}
+
+// Empty when a and b are equal; otherwise where they first differ, for a readable failure.
+inline std::string FirstDifference(const std::vector<std::string>& a, const std::vector<std::string>& b)
+{
+    for (std::size_t i = 0; i < std::max(a.size(), b.size()); ++i) {
+        const std::string x = i < a.size() ? a[i] : "(none)", y = i < b.size() ? b[i] : "(none)";
+        if (x != y) return "entity " + std::to_string(i) + ": " + x + " <> " + y;
+    }
+    return {};
 }
 
 } // namespace gridvane::testing
