@@ -744,9 +744,14 @@ void TForm1::UpdatePreview()
     }
     if (!table_.Empty()) {
         // What the drawing file will hold in place of each character its code page cannot carry.
+        std::size_t more = 0;
         for (std::int32_t r = 1; r <= table_.GridRowCount; ++r) {
             for (std::int32_t c = 1; c <= table_.GridColCount; ++c) {
                 if (!CodePageMark(c, r)) continue;
+                if (preview_.codePageLines.size() == kCodePageLinesShown) {
+                    ++more;
+                    continue;
+                }
                 std::u16string characters, substitutes;
                 for (const UnrepresentableChar& u : UnrepresentableDrawingChars(grid_.Text(c, r))) {
                     characters += u.character;
@@ -758,7 +763,9 @@ void TForm1::UpdatePreview()
                                                  substitutes + u"\"");
             }
         }
+        if (more > 0) preview_.codePageLines.push_back(u"ほかに " + Decimal(static_cast<std::int64_t>(more)) + u" 個のセル");
     }
+    ++preview_.generation;
     if (preview_.view.fitted) preview_.view.Fit(preview_.drawing);
 }
 

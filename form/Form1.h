@@ -107,9 +107,12 @@ struct TStringGridState {
 struct TPreviewState {
     DrawingPreview drawing;
     PreviewViewport view;
-    std::vector<std::u16string> codePageLines; // "図面で表せない文字: B3 "é" → "?"", one per cell, row by row
+    std::vector<std::u16string> codePageLines; // "図面で表せない文字: B3 "é" → "?"", one per cell, row by row,
+                                                // at most kCodePageLinesShown, then one line with the rest's count
     std::u16string error;                       // why there is no drawing, or empty
+    std::uint64_t generation = 0;               // counts the recomputations, so a front end knows what is new
 };
+inline constexpr std::size_t kCodePageLinesShown = 1000;
 
 /// The state of TForm1's controls, as the program defines them.
 struct TForm1State {
