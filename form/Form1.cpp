@@ -647,10 +647,8 @@ void TForm1::PageControl1Change(int index)
 {
     state_.activePage = index;
     if (index == kPageSettings) showWhSizeGrid2();
-    if (index == kPageDrawing) {
-        UpdatePreview();
-        Refresh(kPartPreview);
-    }
+    // The layout runs at the page's first look (Preview()), so a front end can show that it is busy.
+    if (index == kPageDrawing) Refresh(kPartPreview);
 }
 
 void TForm1::SettingsEditChange(int index, std::u16string text)

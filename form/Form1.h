@@ -207,6 +207,8 @@ public:
     /// The drawing page's state, brought up to date first when the table, its texts or the settings changed
     /// since (a layout run: call it when the page is shown or painted, not per keystroke).
     const TPreviewState& Preview();
+    /// True when the next Preview() lays the table out again (a front end may show a busy cursor).
+    bool PreviewStale() const { return previewStale_; }
     /// The page's drawing area has this size in pixels.
     void PreviewResize(double width, double height);
     /// The mouse wheel turned by angleDelta (120 a notch, positive away from the user) over pixel (x, y).

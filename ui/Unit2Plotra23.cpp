@@ -381,7 +381,11 @@ void Form1View::ShowPreview()
 {
     previewQueued_ = false;
     if (PageControl1->currentIndex() != kPageDrawing) return;
+    // Laying out a big table takes a moment: the busy cursor says so.
+    const bool busy = form_->PreviewStale();
+    if (busy) QApplication::setOverrideCursor(Qt::WaitCursor);
     const TPreviewState& p = form_->Preview();
+    if (busy) QApplication::restoreOverrideCursor();
     if (p.generation != previewShown_) {
         previewShown_ = p.generation;
         CodePageList->clear();
