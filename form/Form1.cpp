@@ -214,6 +214,10 @@ void TForm1::RunImport(const XlAttach& attach)
         throw;
     }
     importing_ = false;
+    // The merged areas are found after the last row has been shown: the grid's colours follow them now.
+    Refresh(kPartGridTexts);
+    // A new table is shown whole on the drawing page.
+    preview_.view.fitted = true;
     InvalidatePreview();
     if (currentMoved_) {
         // The grid starts again at its first data cell; the edit boxes show that cell, never an old text

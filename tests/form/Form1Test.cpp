@@ -62,7 +62,12 @@ struct RecordingFrontEnd : FormFrontEnd {
         replaceResults.pop_front();
         return r;
     }
-    void Refresh(unsigned parts) override { refreshed |= parts; }
+    std::function<void(unsigned)> onRefresh;
+    void Refresh(unsigned parts) override
+    {
+        refreshed |= parts;
+        if (onRefresh) onRefresh(parts);
+    }
     void ProcessEvents() override
     {
         ++processEvents;
@@ -664,6 +669,22 @@ TEST(Form1, ShowingTheDrawingPageChangesNothingAndIsShownAgainAfterChanges)
     EXPECT_EQ(h.f().Preview().error, u"B4: 図面の座標が有限の数ではありません");
     EXPECT_TRUE(h.f().Preview().drawing.entities.empty());
     EXPECT_TRUE(h.front.boxes.empty());
+}
+
+TEST(Form1, TheGridIsShownAgainOnceTheImportHasFoundTheMergedAreas)
+{
+    // The grid's last repaint of an import must know the merged title (its colour, its drawing).
+    Harness h("merge-colours");
+    bool lastGridRefreshKnewTheMerge = false;
+    h.front.onRefresh = [&](unsigned parts) {
+        if (parts & (kPartGrid | kPartGridTexts)) {
+            lastGridRefreshKnewTheMerge = !h.f().Table().Empty() && h.f().Table().CellGrid[0].drawMW > 0;
+        }
+    };
+    h.Import();
+    EXPECT_TRUE(lastGridRefreshKnewTheMerge);
+    h.Import(); // again, over a shown table
+    EXPECT_TRUE(lastGridRefreshKnewTheMerge);
 }
 
 TEST(Form1, CodePageMarksFollowImportsEditsAndCommands)
