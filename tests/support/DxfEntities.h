@@ -59,6 +59,7 @@ inline std::vector<std::string> PreviewEntityLines(const DrawingPreview& preview
     return out;
 }
 
+#ifndef _WIN32
 // ezdxf's reading of each file: its audit error count first ("errors N"), then one line per entity of the
 // model space in file order. The texts are decoded from code page 932.
 inline std::vector<std::vector<std::string>> ReadDxfEntityLines(const std::vector<std::filesystem::path>& files,
@@ -117,6 +118,7 @@ for path in sys.argv[1:]:
     }
     return result;
 }
+#endif
 
 // Empty when a and b are equal; otherwise where they first differ, for a readable failure.
 inline std::string FirstDifference(const std::vector<std::string>& a, const std::vector<std::string>& b)
