@@ -10,7 +10,10 @@
 #include "base/Platform.h"
 #include "base/Utf.h"
 #include "excel/ExcelImport.h"
-#ifndef _WIN32
+#ifdef _WIN32
+#include "excel/DispatchWin.h"
+#include "excel/ExcelAutomationWin.h"
+#else
 #include "excel/xlsx/XlsxWorkbook.h"
 #endif
 #include "model/TableFile.h"
@@ -55,10 +58,12 @@ private:
 InputTable ReadWorkbookInput(const ConvertOptions& options, const TSettings& settings, char16_t separator)
 {
 #ifdef _WIN32
-    // Windows reads workbooks through the running spreadsheet, in the window.
+    // Windows reads workbooks through the running spreadsheet.
     (void)settings;
     (void)separator;
-    throw Error(PathToUtf8(options.input) + ": on Windows, workbooks are imported from the running spreadsheet in the window");
+    throw Error(PathToUtf8(options.input) +
+                ": on Windows, workbooks are read from the running spreadsheet: select the cells in Excel and "
+                "run gridvane-convert --excel");
 #else
     WorkbookChoice choice;
     if (options.sheet)
@@ -87,10 +92,46 @@ InputTable ReadWorkbookInput(const ConvertOptions& options, const TSettings& set
 #endif
 }
 
+// The running spreadsheet's selection, imported as the window imports it: the window's messages go to
+// standard error in the order the window shows them, the last of a failed import as the error.
+InputTable ReadExcelInput(const TSettings& settings, char16_t separator)
+{
+#ifdef _WIN32
+    const ComApartment apartment; // the window's thread has one; the converter's main thread needs its own
+    ConsoleView view(StandardErrorIsTerminal());
+    InputTable input;
+    const ImportScales scales{settings.colXsc, settings.rowYsc, settings.cadXsc, settings.cadYsc, settings.cadTsc};
+    const ImportResult result = ImportSelection(&AttachRunningExcel, view, input.table, scales, separator);
+    if (StandardErrorIsTerminal())
+        std::cerr << "\r";
+    const std::size_t shown = result.ok || view.messages.empty() ? view.messages.size() : view.messages.size() - 1;
+    for (std::size_t i = 0; i < shown; ++i)
+        std::cerr << "gridvane-convert: " << ToUtf8(view.messages[i]) << "\n";
+    if (!result.ok) {
+        std::string message = view.messages.empty() ? std::string("取得に失敗しました.") : ToUtf8(view.messages.back());
+        bool told = false;
+        for (const std::u16string& m : view.messages)
+            told = told || m == result.detail;
+        if (!told && !result.detail.empty())
+            message += " (" + ToUtf8(result.detail) + ")";
+        throw Error(message);
+    }
+    input.texts = std::move(view.texts);
+    input.description = "selection of the running spreadsheet";
+    return input;
+#else
+    (void)settings;
+    (void)separator;
+    throw Error("--excel reads the running spreadsheet on Windows only; here, give the workbook file as INPUT");
+#endif
+}
+
 } // namespace
 
 InputTable ReadInput(const ConvertOptions& options, const TSettings& settings, char16_t decimalSeparator)
 {
+    if (options.excel)
+        return ReadExcelInput(settings, decimalSeparator);
     const std::string ext = LowerExtension(options.input);
     if (ext == ".xlsx" || ext == ".xlsm")
         return ReadWorkbookInput(options, settings, decimalSeparator);

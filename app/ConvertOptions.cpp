@@ -18,14 +18,19 @@ std::string PathToUtf8(const std::filesystem::path& path)
 std::string ConvertUsage()
 {
     return "Usage: gridvane-convert [options] INPUT\n"
+           "       gridvane-convert [options] --excel\n"
            "Draws the table in INPUT as an ASCII DXF R12 drawing. INPUT is a workbook (.xlsx, .xlsm),\n"
            "whose saved selection on its active sheet is imported as the window imports it, or a table\n"
-           "file (.json).\n"
+           "file (.json). On Windows, --excel imports the selection of the running spreadsheet instead,\n"
+           "as the window's \"Excel から取得\" does (same messages on standard error, exit status 1 when\n"
+           "the import fails); workbook files are read on Linux only.\n"
            "\n"
            "Options:\n"
            "  -o, --output FILE     the drawing to write (default: INPUT with the extension .dxf)\n"
            "      --sheet NAME      import from this sheet instead of the active one (workbooks)\n"
            "      --range A1:D10    import this range instead of the saved selection (workbooks)\n"
+           "      --excel           import the running spreadsheet's selection (Windows); the drawing\n"
+           "                        is written to selection.dxf unless -o is given\n"
            "      --no-cell-lines   leave out the cell grid lines and merged-area outlines\n"
            "      --settings FILE   scale factors, text inset and cell lines from a settings file\n"
            "                        of the window's format (its [PlotraTlsx] section)\n"
@@ -100,6 +105,9 @@ ConvertOptions ParseConvertOptions(const std::vector<std::string>& args)
             if (v.empty())
                 throw UsageError("option --range needs a range such as A1:D10");
             options.range = v;
+        } else if (name == "--excel") {
+            flag();
+            options.excel = true;
         } else if (name == "--no-cell-lines") {
             flag();
             options.noCellLines = true;
@@ -116,6 +124,17 @@ ConvertOptions ParseConvertOptions(const std::vector<std::string>& args)
 
     if (options.help || options.version)
         return options;
+    if (options.excel) {
+        if (!inputs.empty())
+            throw UsageError("--excel reads the running spreadsheet and takes no INPUT");
+        if (options.sheet || options.range)
+            throw UsageError("--sheet and --range apply to workbook files, not to --excel");
+        // The input's name in messages.
+        options.input = PathFromUtf8(kExcelInputName);
+        if (options.output.empty())
+            options.output = PathFromUtf8("selection.dxf");
+        return options;
+    }
     if (inputs.empty())
         throw UsageError("no INPUT given");
     if (inputs.size() > 1)

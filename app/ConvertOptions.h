@@ -15,10 +15,14 @@ struct ConvertOptions {
     std::optional<std::filesystem::path> settings;   // a settings file of the window's format
     std::optional<std::string> sheet;                // workbooks: the sheet to import
     std::optional<std::string> range;                // workbooks: the range to import
+    bool excel = false;                              // --excel: the running spreadsheet's selection (Windows)
     bool noCellLines = false;
     bool help = false;
     bool version = false;
 };
+
+/// What messages call the input of --excel.
+inline constexpr const char* kExcelInputName = "Excel.Application";
 
 /// A command line that cannot be understood; the converter exits 2 with this message.
 class UsageError : public std::runtime_error {

@@ -62,8 +62,10 @@ std::u16string Int(int v)
 }
 
 
+} // namespace
+
 // Two-letter codes: vertical from the first letter, horizontal from the second; one letter: horizontal.
-void DecodeJustification(std::u16string_view code, int& horizontal, int& vertical)
+void DecodeDxfJustification(std::u16string_view code, int& horizontal, int& vertical)
 {
     auto h3 = [](char16_t c, int& h) {
         switch (c) {
@@ -91,8 +93,6 @@ void DecodeJustification(std::u16string_view code, int& horizontal, int& vertica
         vertical = 0;
     }
 }
-
-} // namespace
 
 void DxfLineList::Clear()
 {
@@ -216,7 +216,7 @@ void DxfText(DxfLineList& list, std::u16string_view text, const TAcadPoint& firs
              double height, double widthFactor, double rotation, int horizontal, int vertical,
              std::u16string_view justification, std::u16string_view layer, int color)
 {
-    DecodeJustification(justification, horizontal, vertical);
+    DecodeDxfJustification(justification, horizontal, vertical);
     const std::u16string v[] = {FormatDxfReal(first.x),  FormatDxfReal(first.y),  FormatDxfReal(first.z),
                                 FormatDxfReal(second.x), FormatDxfReal(second.y), FormatDxfReal(second.z),
                                 FormatDxfReal(height),   FormatDxfReal(widthFactor), FormatDxfReal(rotation)};

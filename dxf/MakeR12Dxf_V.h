@@ -50,6 +50,9 @@ void DxfPolyline(DxfLineList& list, std::vector<TAcadPoint> vertices, bool close
 void DxfText(DxfLineList& list, std::u16string_view text, const TAcadPoint& first, const TAcadPoint& second,
              double height, double widthFactor, double rotation, int horizontal, int vertical,
              std::u16string_view justification, std::u16string_view layer, int color);
+/// The group 72 (horizontal) and 73 (vertical) values DxfText writes for a justification code, starting from
+/// the passed defaults: "MC" gives 1 and 2, "L" gives 0 and 0, an empty or unknown code leaves the defaults.
+void DecodeDxfJustification(std::u16string_view justification, int& horizontal, int& vertical);
 /// Closes ENTITIES and appends EOF.
 void DxfEnd(DxfLineList& list);
 

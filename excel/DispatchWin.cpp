@@ -83,18 +83,87 @@ private:
     std::vector<VARIANT> values_;
 };
 
-// Calls member name of dispatch; throws Error with the server's description of a failure, or the system's.
-void Invoke(void* dispatch, std::u16string_view name, WORD flags, Arguments& args, VARIANT* result)
+constexpr LCID kEnglishLocale = 1033;
+constexpr DWORD kRetryPauseMs = 100;
+
+bool Rejected(HRESULT code)
 {
-    if (dispatch == nullptr)
-        Fail(name, "オブジェクトがありません");
-    const LCID locale = GetUserDefaultLCID();
+    return code == RPC_E_CALL_REJECTED || code == RPC_E_SERVERCALL_RETRYLATER;
+}
+
+// Lets window messages run for up to ms milliseconds, so that the window repaints while the server is busy.
+void PauseWithMessages(DWORD ms)
+{
+    const ULONGLONG end = GetTickCount64() + ms;
+    for (;;) {
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+        const ULONGLONG now = GetTickCount64();
+        if (now >= end)
+            return;
+        MsgWaitForMultipleObjectsEx(0, nullptr, static_cast<DWORD>(end - now), QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+    }
+}
+
+// Runs call(locale) until the server takes it: a rejected call (busy) again every 100 ms until the
+// session's retry time has passed (the message filter does the same where the system asks it), a call
+// refused for the locale's language once more with 1033, which the session keeps from then on.
+template <typename Call>
+HRESULT Retrying(DispatchSession& session, Call call)
+{
+    const ULONGLONG start = GetTickCount64();
+    for (;;) {
+        const HRESULT code = call(static_cast<LCID>(session.locale));
+        if (code == TYPE_E_INVDATAREAD && session.locale != kEnglishLocale) {
+            session.locale = kEnglishLocale;
+            continue;
+        }
+        if (Rejected(code) && GetTickCount64() - start < static_cast<ULONGLONG>(session.retryFor.count())) {
+            PauseWithMessages(kRetryPauseMs);
+            continue;
+        }
+        return code;
+    }
+}
+
+[[noreturn]] void FailCall(std::u16string_view name, HRESULT code, const std::string& description)
+{
+    if (Rejected(code))
+        throw ServerBusyError(ToUtf8(name) + ": " + (description.empty() ? SystemErrorText(code) : description));
+    Fail(name, description.empty() ? SystemErrorText(code) : description);
+}
+
+// The identifier of member name on objects of kind, looked up once per session.
+DISPID FindId(DispatchSession& session, void* dispatch, const std::u16string& kind, std::u16string_view name)
+{
+    std::u16string key = kind;
+    key += u'.';
+    key += name;
+    if (const auto it = session.ids.find(key); it != session.ids.end())
+        return static_cast<DISPID>(it->second);
     std::wstring member = Wide(name);
     LPOLESTR names[] = {member.data()};
     DISPID id = 0;
-    const HRESULT found = Ptr(dispatch)->GetIDsOfNames(IID_NULL, names, 1, locale, &id);
+    const HRESULT found = Retrying(session, [&](LCID locale) {
+        ++session.nameLookups;
+        return Ptr(dispatch)->GetIDsOfNames(IID_NULL, names, 1, locale, &id);
+    });
     if (FAILED(found))
-        Fail(name, SystemErrorText(found));
+        FailCall(name, found, {});
+    session.ids.emplace(std::move(key), static_cast<long>(id));
+    return id;
+}
+
+// Calls member name of dispatch; throws Error with the server's description of a failure, or the system's.
+void Invoke(DispatchSession& session, void* dispatch, const std::u16string& kind, std::u16string_view name,
+            WORD flags, Arguments& args, VARIANT* result)
+{
+    if (dispatch == nullptr)
+        Fail(name, "オブジェクトがありません");
+    const DISPID id = FindId(session, dispatch, kind, name);
 
     DISPID putId = DISPID_PROPERTYPUT;
     DISPPARAMS params{args.Data(), nullptr, args.Count(), 0};
@@ -102,29 +171,41 @@ void Invoke(void* dispatch, std::u16string_view name, WORD flags, Arguments& arg
         params.rgdispidNamedArgs = &putId;
         params.cNamedArgs = 1;
     }
-    EXCEPINFO exception{};
-    UINT argError = 0;
-    const HRESULT called = Ptr(dispatch)->Invoke(id, IID_NULL, locale, flags, &params, result, &exception, &argError);
     std::string description;
-    if (called == DISP_E_EXCEPTION) {
-        if (exception.pfnDeferredFillIn != nullptr)
-            exception.pfnDeferredFillIn(&exception);
-        if (exception.bstrDescription != nullptr && SysStringLen(exception.bstrDescription) > 0)
-            description = ToUtf8(FromBstr(exception.bstrDescription));
-        else if (exception.scode != 0)
-            description = SystemErrorText(exception.scode);
-    }
-    SysFreeString(exception.bstrSource);
-    SysFreeString(exception.bstrDescription);
-    SysFreeString(exception.bstrHelpFile);
+    const HRESULT called = Retrying(session, [&](LCID locale) {
+        ++session.invocations;
+        EXCEPINFO exception{};
+        UINT argError = 0;
+        if (result != nullptr)
+            VariantClear(result);
+        const HRESULT code = Ptr(dispatch)->Invoke(id, IID_NULL, locale, flags, &params, result, &exception, &argError);
+        description.clear();
+        if (code == DISP_E_EXCEPTION) {
+            if (exception.pfnDeferredFillIn != nullptr)
+                exception.pfnDeferredFillIn(&exception);
+            if (exception.bstrDescription != nullptr && SysStringLen(exception.bstrDescription) > 0)
+                description = ToUtf8(FromBstr(exception.bstrDescription));
+            else if (exception.scode != 0)
+                description = SystemErrorText(exception.scode);
+        }
+        SysFreeString(exception.bstrSource);
+        SysFreeString(exception.bstrDescription);
+        SysFreeString(exception.bstrHelpFile);
+        // A server that raises its busy state as an exception is busy all the same.
+        return code == DISP_E_EXCEPTION && Rejected(exception.scode) ? exception.scode : code;
+    });
     if (FAILED(called))
-        Fail(name, description.empty() ? SystemErrorText(called) : description);
+        FailCall(name, called, description);
 }
 
-void GetProperty(void* dispatch, std::u16string_view name, std::initializer_list<DispatchArg> args, Variant& result)
+void GetProperty(const DispatchObject& object, std::u16string_view name, std::initializer_list<DispatchArg> args,
+                 Variant& result)
 {
+    if (object.Get() == nullptr)
+        Fail(name, "オブジェクトがありません");
     Arguments arguments(args);
-    Invoke(dispatch, name, DISPATCH_PROPERTYGET | DISPATCH_METHOD, arguments, &result.value);
+    Invoke(*object.Session(), object.Get(), object.Kind(), name, DISPATCH_PROPERTYGET | DISPATCH_METHOD, arguments,
+           &result.value);
 }
 
 // Null and error values cannot be converted.
@@ -148,6 +229,50 @@ double ToNumber(std::u16string_view name, const VARIANT& value)
     return number.value.dblVal;
 }
 
+// Retries calls rejected with SERVERCALL_RETRYLATER until the retry time has passed; handles everything
+// else as the default filter would.
+class Filter final : public IMessageFilter {
+public:
+    explicit Filter(DWORD retryForMs) : retryForMs_(retryForMs) {}
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override
+    {
+        if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IMessageFilter)) {
+            *out = static_cast<IMessageFilter*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *out = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return InterlockedIncrement(&refs_); }
+    ULONG STDMETHODCALLTYPE Release() override
+    {
+        const LONG left = InterlockedDecrement(&refs_);
+        if (left == 0)
+            delete this;
+        return static_cast<ULONG>(left);
+    }
+    DWORD STDMETHODCALLTYPE HandleInComingCall(DWORD, HTASK, DWORD, LPINTERFACEINFO) override
+    {
+        return SERVERCALL_ISHANDLED;
+    }
+    DWORD STDMETHODCALLTYPE RetryRejectedCall(HTASK, DWORD elapsedMs, DWORD rejectType) override
+    {
+        // SERVERCALL_REJECTED is final; RETRYLATER means the server is in a modal state (a cell being
+        // edited, a dialog): ask again after a pause, for a bounded time.
+        if (rejectType == SERVERCALL_RETRYLATER && elapsedMs < retryForMs_)
+            return kRetryPauseMs;
+        return static_cast<DWORD>(-1);
+    }
+    DWORD STDMETHODCALLTYPE MessagePending(HTASK, DWORD, DWORD) override { return PENDINGMSG_WAITDEFPROCESS; }
+
+private:
+    ~Filter() = default;
+    LONG refs_ = 1;
+    DWORD retryForMs_;
+};
+
 } // namespace
 
 ComApartment::ComApartment()
@@ -162,6 +287,45 @@ ComApartment::~ComApartment()
         CoUninitialize();
 }
 
+RetryMessageFilter::RetryMessageFilter(std::chrono::milliseconds retryFor)
+{
+    auto* filter = new Filter(static_cast<DWORD>(retryFor.count()));
+    IMessageFilter* previous = nullptr;
+    if (SUCCEEDED(CoRegisterMessageFilter(filter, &previous))) {
+        filter_ = filter;
+        previous_ = previous;
+    } else {
+        filter->Release(); // no single-threaded apartment here: COM never asks a filter
+    }
+}
+
+RetryMessageFilter::~RetryMessageFilter()
+{
+    if (filter_ == nullptr)
+        return;
+    IMessageFilter* ours = nullptr;
+    CoRegisterMessageFilter(static_cast<IMessageFilter*>(previous_), &ours);
+    if (ours != nullptr)
+        ours->Release();
+    if (previous_ != nullptr)
+        static_cast<IMessageFilter*>(previous_)->Release();
+    static_cast<IMessageFilter*>(filter_)->Release();
+}
+
+DispatchSession::DispatchSession() : locale(static_cast<std::uint32_t>(GetUserDefaultLCID())) {}
+
+DispatchObject::DispatchObject(void* dispatch, std::shared_ptr<DispatchSession> session, std::u16string kind)
+    : dispatch_(dispatch), session_(session ? std::move(session) : std::make_shared<DispatchSession>()),
+      kind_(std::move(kind))
+{
+}
+
+DispatchObject::DispatchObject(DispatchObject&& other) noexcept
+    : dispatch_(other.dispatch_), session_(std::move(other.session_)), kind_(std::move(other.kind_))
+{
+    other.dispatch_ = nullptr;
+}
+
 DispatchObject& DispatchObject::operator=(DispatchObject&& other) noexcept
 {
     if (this != &other) {
@@ -169,6 +333,8 @@ DispatchObject& DispatchObject::operator=(DispatchObject&& other) noexcept
             Ptr(dispatch_)->Release();
         dispatch_ = other.dispatch_;
         other.dispatch_ = nullptr;
+        session_ = std::move(other.session_);
+        kind_ = std::move(other.kind_);
     }
     return *this;
 }
@@ -179,54 +345,74 @@ DispatchObject::~DispatchObject()
         Ptr(dispatch_)->Release();
 }
 
-DispatchObject DispatchObject::AttachRunning(std::u16string_view progId)
+DispatchObject DispatchObject::AttachRunning(std::u16string_view progId, std::u16string kind,
+                                             std::u16string_view windowClass)
 {
     const std::wstring id = Wide(progId);
+    const std::string name = ToUtf8(progId);
     CLSID clsid{};
     HRESULT code = CLSIDFromProgID(id.c_str(), &clsid);
     if (FAILED(code))
-        Fail(progId, SystemErrorText(code));
+        throw AttachError(AttachFailure::NotInstalled, name + ": " + SystemErrorText(code));
     IUnknown* unknown = nullptr;
     code = GetActiveObject(clsid, nullptr, &unknown);
-    if (FAILED(code) || unknown == nullptr)
-        Fail(progId, SystemErrorText(FAILED(code) ? code : E_POINTER));
+    if (FAILED(code) || unknown == nullptr) {
+        // A server that runs with higher rights keeps its entry out of our running-object table, but its
+        // main window is still there to be found.
+        const std::wstring wclass = Wide(windowClass);
+        const bool windowExists = !wclass.empty() && FindWindowW(wclass.c_str(), nullptr) != nullptr;
+        const bool unavailable = code == MK_E_UNAVAILABLE || code == S_OK;
+        throw AttachError(windowExists || !unavailable ? AttachFailure::Unreachable : AttachFailure::NotRunning,
+                          name + ": " + SystemErrorText(FAILED(code) ? code : E_POINTER));
+    }
     void* dispatch = nullptr;
     code = unknown->QueryInterface(IID_IDispatch, &dispatch);
     unknown->Release();
     if (FAILED(code) || dispatch == nullptr)
-        Fail(progId, SystemErrorText(FAILED(code) ? code : E_NOINTERFACE));
-    return DispatchObject(dispatch);
+        throw AttachError(AttachFailure::Unreachable, name + ": " + SystemErrorText(FAILED(code) ? code : E_NOINTERFACE));
+    return DispatchObject(dispatch, nullptr, std::move(kind));
 }
 
-DispatchObject DispatchObject::Object(std::u16string_view name, std::initializer_list<DispatchArg> args) const
+void DispatchObject::Prepare(std::u16string_view name) const
+{
+    if (dispatch_ == nullptr)
+        Fail(name, "オブジェクトがありません");
+    FindId(*session_, dispatch_, kind_, name);
+}
+
+DispatchObject DispatchObject::Object(std::u16string_view name, std::initializer_list<DispatchArg> args,
+                                      std::u16string_view kind) const
 {
     Variant result;
-    GetProperty(dispatch_, name, args, result);
-    IUnknown* unknown = nullptr;
-    if (result.value.vt == VT_DISPATCH)
-        unknown = result.value.pdispVal;
-    else if (result.value.vt == VT_UNKNOWN)
-        unknown = result.value.punkVal;
-    if (unknown == nullptr)
+    GetProperty(*this, name, args, result);
+    IDispatch* dispatch = nullptr;
+    if (result.value.vt == VT_DISPATCH) {
+        // Already the automation interface: taken over as it is, no further call into the server.
+        dispatch = result.value.pdispVal;
+        result.value.vt = VT_EMPTY;
+    } else if (result.value.vt == VT_UNKNOWN && result.value.punkVal != nullptr) {
+        void* found = nullptr;
+        const HRESULT code = result.value.punkVal->QueryInterface(IID_IDispatch, &found);
+        if (FAILED(code) || found == nullptr)
+            Fail(name, SystemErrorText(FAILED(code) ? code : E_NOINTERFACE));
+        dispatch = static_cast<IDispatch*>(found);
+    }
+    if (dispatch == nullptr)
         Fail(name, "オブジェクトではありません");
-    void* dispatch = nullptr;
-    const HRESULT code = unknown->QueryInterface(IID_IDispatch, &dispatch);
-    if (FAILED(code) || dispatch == nullptr)
-        Fail(name, SystemErrorText(FAILED(code) ? code : E_NOINTERFACE));
-    return DispatchObject(dispatch);
+    return DispatchObject(dispatch, session_, std::u16string(kind.empty() ? name : kind));
 }
 
 double DispatchObject::Number(std::u16string_view name, std::initializer_list<DispatchArg> args) const
 {
     Variant result;
-    GetProperty(dispatch_, name, args, result);
+    GetProperty(*this, name, args, result);
     return ToNumber(name, result.value);
 }
 
 std::u16string DispatchObject::Text(std::u16string_view name, std::initializer_list<DispatchArg> args) const
 {
     Variant result;
-    GetProperty(dispatch_, name, args, result);
+    GetProperty(*this, name, args, result);
     if (result.value.vt == VT_EMPTY)
         return {};
     RejectNullAndError(name, result.value);
@@ -242,14 +428,14 @@ std::u16string DispatchObject::Text(std::u16string_view name, std::initializer_l
 bool DispatchObject::Boolean(std::u16string_view name, std::initializer_list<DispatchArg> args) const
 {
     Variant result;
-    GetProperty(dispatch_, name, args, result);
+    GetProperty(*this, name, args, result);
     return result.value.vt == VT_BOOL && result.value.boolVal != VARIANT_FALSE;
 }
 
 DispatchValue DispatchObject::Value(std::u16string_view name, std::initializer_list<DispatchArg> args) const
 {
     Variant result;
-    GetProperty(dispatch_, name, args, result);
+    GetProperty(*this, name, args, result);
     switch (result.value.vt) {
     case VT_EMPTY:
         return std::monostate{};
@@ -278,7 +464,18 @@ void DispatchObject::Put(std::u16string_view name, bool value, std::initializer_
     v.vt = VT_BOOL;
     v.boolVal = value ? VARIANT_TRUE : VARIANT_FALSE;
     arguments.PrependValue(v);
-    Invoke(dispatch_, name, DISPATCH_PROPERTYPUT, arguments, nullptr);
+    if (dispatch_ == nullptr)
+        Fail(name, "オブジェクトがありません");
+    Invoke(*session_, dispatch_, kind_, name, DISPATCH_PROPERTYPUT, arguments, nullptr);
+}
+
+void DispatchObject::Call(std::u16string_view name, std::initializer_list<DispatchArg> args) const
+{
+    if (dispatch_ == nullptr)
+        Fail(name, "オブジェクトがありません");
+    Arguments arguments(args);
+    Variant result;
+    Invoke(*session_, dispatch_, kind_, name, DISPATCH_METHOD, arguments, &result.value);
 }
 
 } // namespace gridvane

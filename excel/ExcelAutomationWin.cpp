@@ -18,24 +18,41 @@ XlValue FromDispatch(const DispatchValue& v)
     return XlValue::Empty();
 }
 
+// call(), with a spreadsheet that stayed busy reported in the words the user reads.
+template <typename Call>
+auto Busy(Call call) -> decltype(call())
+{
+    try {
+        return call();
+    } catch (const ServerBusyError&) {
+        throw XlUserMessage(ToUtf8(kExcelBusy));
+    }
+}
+
 class ComRange : public XlRange {
 public:
     explicit ComRange(ExcelComRange range) : range_(std::move(range)) {}
-    XlValue Row() override { return XlValue::Of(range_.Row()); }
-    XlValue Column() override { return XlValue::Of(range_.Column()); }
-    XlValue RowsCount() override { return XlValue::Of(range_.RowsCount()); }
-    XlValue ColumnsCount() override { return XlValue::Of(range_.ColumnsCount()); }
-    XlValue ColumnWidth() override { return XlValue::Of(range_.ColumnWidth()); }
-    XlValue RowHeight() override { return XlValue::Of(range_.RowHeight()); }
-    XlValue HorizontalAlignment() override { return XlValue::Of(range_.HorizontalAlignment()); }
-    XlValue FontSize() override { return XlValue::Of(range_.FontSize()); }
-    std::u16string Text() override { return range_.Text(); }
-    XlValue Value2() override { return FromDispatch(range_.Value2()); }
-    XlValue BorderLineStyle(int index) override { return XlValue::Of(range_.BorderLineStyle(index)); }
-    XlValue MergeCells() override { return XlValue::OfBool(range_.MergeCells()); }
-    std::unique_ptr<XlRange> MergeArea() override { return std::make_unique<ComRange>(range_.MergeArea()); }
-    XlValue Left() override { return XlValue::Of(range_.Left()); }
-    XlValue Top() override { return XlValue::Of(range_.Top()); }
+    XlValue Row() override { return Busy([&] { return XlValue::Of(range_.Row()); }); }
+    XlValue Column() override { return Busy([&] { return XlValue::Of(range_.Column()); }); }
+    XlValue RowsCount() override { return Busy([&] { return XlValue::Of(range_.RowsCount()); }); }
+    XlValue ColumnsCount() override { return Busy([&] { return XlValue::Of(range_.ColumnsCount()); }); }
+    XlValue ColumnWidth() override { return Busy([&] { return XlValue::Of(range_.ColumnWidth()); }); }
+    XlValue RowHeight() override { return Busy([&] { return XlValue::Of(range_.RowHeight()); }); }
+    XlValue HorizontalAlignment() override { return Busy([&] { return XlValue::Of(range_.HorizontalAlignment()); }); }
+    XlValue FontSize() override { return Busy([&] { return XlValue::Of(range_.FontSize()); }); }
+    std::u16string Text() override { return Busy([&] { return range_.Text(); }); }
+    XlValue Value2() override { return Busy([&] { return FromDispatch(range_.Value2()); }); }
+    XlValue BorderLineStyle(int index) override
+    {
+        return Busy([&] { return XlValue::Of(range_.BorderLineStyle(index)); });
+    }
+    XlValue MergeCells() override { return Busy([&] { return XlValue::OfBool(range_.MergeCells()); }); }
+    std::unique_ptr<XlRange> MergeArea() override
+    {
+        return Busy([&] { return std::make_unique<ComRange>(range_.MergeArea()); });
+    }
+    XlValue Left() override { return Busy([&] { return XlValue::Of(range_.Left()); }); }
+    XlValue Top() override { return Busy([&] { return XlValue::Of(range_.Top()); }); }
 
 private:
     ExcelComRange range_;
@@ -44,10 +61,10 @@ private:
 class ComWorksheet : public XlWorksheet {
 public:
     explicit ComWorksheet(ExcelComWorksheet sheet) : sheet_(std::move(sheet)) {}
-    std::u16string Name() override { return sheet_.Name(); }
+    std::u16string Name() override { return Busy([&] { return sheet_.Name(); }); }
     std::unique_ptr<XlRange> Range(std::u16string_view address) override
     {
-        return std::make_unique<ComRange>(sheet_.Range(address));
+        return Busy([&] { return std::make_unique<ComRange>(sheet_.Range(address)); });
     }
 
 private:
@@ -56,13 +73,35 @@ private:
 
 class ComApplication : public XlApplication {
 public:
-    explicit ComApplication(ExcelComApplication app) : app_(std::move(app)) {}
-    void SetScreenUpdating(bool on) override { app_.SetScreenUpdating(on); }
-    std::unique_ptr<XlWorksheet> ActiveSheet() override { return std::make_unique<ComWorksheet>(app_.ActiveSheet()); }
-    std::u16string ActiveWorkbookName() override { return app_.ActiveWorkbookName(); }
-    std::unique_ptr<XlRange> Selection() override { return std::make_unique<ComRange>(app_.Selection()); }
+    ComApplication() : filter_(std::make_unique<RetryMessageFilter>()), app_(Attach()) {}
+    void SetScreenUpdating(bool on) override { Busy([&] { app_.SetScreenUpdating(on); }); }
+    std::unique_ptr<XlWorksheet> ActiveSheet() override
+    {
+        return Busy([&] { return std::make_unique<ComWorksheet>(app_.ActiveSheet()); });
+    }
+    std::u16string ActiveWorkbookName() override { return Busy([&] { return app_.ActiveWorkbookName(); }); }
+    std::unique_ptr<XlRange> Selection() override
+    {
+        return Busy([&] { return std::make_unique<ComRange>(app_.Selection()); });
+    }
+    const DispatchSession& Session() const { return *app_.Session(); }
 
 private:
+    static ExcelComApplication Attach()
+    {
+        try {
+            ExcelComApplication app = ExcelComApplication::AttachRunning();
+            Busy([&] { app.Prepare(); });
+            return app;
+        } catch (const AttachError& e) {
+            if (e.failure == AttachFailure::Unreachable)
+                throw Error(ToUtf8(kExcelUnreachable));
+            throw Error(ToUtf8(kExcelClassInvalid));
+        }
+    }
+
+    // Declared first: registered before the first call, revoked after the last reference is released.
+    std::unique_ptr<RetryMessageFilter> filter_;
     ExcelComApplication app_;
 };
 
@@ -70,11 +109,14 @@ private:
 
 std::unique_ptr<XlApplication> AttachRunningExcel()
 {
-    try {
-        return std::make_unique<ComApplication>(ExcelComApplication::AttachRunning());
-    } catch (const Error&) {
-        throw Error(ToUtf8(kExcelClassInvalid));
-    }
+    return std::make_unique<ComApplication>();
+}
+
+XlCallCounts ExcelCallCounts(const XlApplication& application)
+{
+    if (const auto* com = dynamic_cast<const ComApplication*>(&application))
+        return {com->Session().nameLookups, com->Session().invocations};
+    return {};
 }
 
 } // namespace gridvane

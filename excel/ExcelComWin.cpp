@@ -13,6 +13,7 @@ namespace {
 
 // The dual interfaces of the spreadsheet's Worksheet and Range objects.
 constexpr GUID kIidWorksheet{0x000208D8, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+constexpr std::u16string_view kRange = u"Range";
 constexpr GUID kIidRange{0x00020846, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
 
 // object, after checking that it offers the interface iid; throws Error naming member otherwise.
@@ -48,12 +49,12 @@ std::int32_t ExcelComRange::Column() const
 
 std::int32_t ExcelComRange::RowsCount() const
 {
-    return Integer(range_.Object(u"Rows").Number(u"Count"), u"Rows.Count");
+    return Integer(range_.Object(u"Rows", {}, kRange).Number(u"Count"), u"Rows.Count");
 }
 
 std::int32_t ExcelComRange::ColumnsCount() const
 {
-    return Integer(range_.Object(u"Columns").Number(u"Count"), u"Columns.Count");
+    return Integer(range_.Object(u"Columns", {}, kRange).Number(u"Count"), u"Columns.Count");
 }
 
 double ExcelComRange::ColumnWidth() const
@@ -73,7 +74,7 @@ std::int32_t ExcelComRange::HorizontalAlignment() const
 
 double ExcelComRange::FontSize() const
 {
-    return range_.Object(u"Font").Number(u"Size");
+    return range_.Object(u"Font", {}, u"Font").Number(u"Size");
 }
 
 std::u16string ExcelComRange::Text() const
@@ -88,7 +89,10 @@ DispatchValue ExcelComRange::Value2() const
 
 std::int32_t ExcelComRange::BorderLineStyle(std::int32_t index) const
 {
-    return Integer(range_.Object(u"Borders", {index}).Number(u"LineStyle"), u"Borders.LineStyle");
+    // The documented form: the Borders collection, its Item(index), that Border's LineStyle.
+    if (!borders_)
+        borders_ = range_.Object(u"Borders", {}, u"Borders");
+    return Integer(borders_.Object(u"Item", {index}, u"Border").Number(u"LineStyle"), u"Borders.Item.LineStyle");
 }
 
 bool ExcelComRange::MergeCells() const
@@ -98,7 +102,9 @@ bool ExcelComRange::MergeCells() const
 
 ExcelComRange ExcelComRange::MergeArea() const
 {
-    return ExcelComRange(Require(range_.Object(u"MergeArea"), kIidRange, u"MergeArea", "セル範囲"));
+    // Per cell, no check of the kind: the object model gives a Range here, and a wrong object fails at
+    // its first member anyway. The checks stay where the user's choice decides (sheet, selection).
+    return ExcelComRange(range_.Object(u"MergeArea", {}, kRange));
 }
 
 double ExcelComRange::Left() const
@@ -118,13 +124,17 @@ std::u16string ExcelComWorksheet::Name() const
 
 ExcelComRange ExcelComWorksheet::Range(std::u16string_view address) const
 {
-    return ExcelComRange(
-        Require(sheet_.Object(u"Range", {std::u16string(address)}), kIidRange, u"Range", "セル範囲"));
+    return ExcelComRange(sheet_.Object(u"Range", {std::u16string(address)}, kRange));
 }
 
 ExcelComApplication ExcelComApplication::AttachRunning()
 {
-    return ExcelComApplication(DispatchObject::AttachRunning(kExcelProgId));
+    return ExcelComApplication(DispatchObject::AttachRunning(kExcelProgId, u"Application", kExcelWindowClass));
+}
+
+void ExcelComApplication::Prepare() const
+{
+    application_.Prepare(u"ScreenUpdating");
 }
 
 void ExcelComApplication::SetScreenUpdating(bool on) const
@@ -134,17 +144,18 @@ void ExcelComApplication::SetScreenUpdating(bool on) const
 
 ExcelComWorksheet ExcelComApplication::ActiveSheet() const
 {
-    return ExcelComWorksheet(Require(application_.Object(u"ActiveSheet"), kIidWorksheet, u"ActiveSheet", "ワークシート"));
+    return ExcelComWorksheet(
+        Require(application_.Object(u"ActiveSheet", {}, u"Worksheet"), kIidWorksheet, u"ActiveSheet", "ワークシート"));
 }
 
 std::u16string ExcelComApplication::ActiveWorkbookName() const
 {
-    return application_.Object(u"ActiveWorkbook").Text(u"Name");
+    return application_.Object(u"ActiveWorkbook", {}, u"Workbook").Text(u"Name");
 }
 
 ExcelComRange ExcelComApplication::Selection() const
 {
-    return ExcelComRange(Require(application_.Object(u"Selection"), kIidRange, u"Selection", "セル範囲"));
+    return ExcelComRange(Require(application_.Object(u"Selection", {}, kRange), kIidRange, u"Selection", "セル範囲"));
 }
 
 } // namespace gridvane

@@ -13,7 +13,11 @@ namespace gridvane {
 /// The ProgID the spreadsheet registers its running application under.
 inline constexpr std::u16string_view kExcelProgId = u"Excel.Application";
 
-/// A range of cells: the selection, one cell, or a merged area.
+/// The window class of the spreadsheet's main window.
+inline constexpr std::u16string_view kExcelWindowClass = u"XLMAIN";
+
+/// A range of cells: the selection, one cell, or a merged area. Members of each kind of object
+/// (Application, Workbook, Worksheet, Range, Font, Borders, Border) are looked up once per session.
 class ExcelComRange {
 public:
     explicit ExcelComRange(DispatchObject range) : range_(std::move(range)) {}
@@ -38,7 +42,7 @@ public:
     std::u16string Text() const;
     /// Value2: empty, number, text or Boolean; throws for an error value.
     DispatchValue Value2() const;
-    /// Borders(index).LineStyle; -4142 is no line.
+    /// Borders.Item(index).LineStyle; -4142 is no line. The Borders collection is fetched once per range.
     std::int32_t BorderLineStyle(std::int32_t index) const;
     /// MergeCells: true when the spreadsheet reports true.
     bool MergeCells() const;
@@ -51,6 +55,7 @@ public:
 
 private:
     DispatchObject range_;
+    mutable DispatchObject borders_;
 };
 
 /// A worksheet.
@@ -70,13 +75,18 @@ private:
 /// The running spreadsheet application.
 class ExcelComApplication {
 public:
-    /// Attaches to the running application; never starts one. Throws Error when none is running or
-    /// its class is not registered.
+    /// Attaches to the running application; never starts one. Throws AttachError when none is running,
+    /// its class is not registered, or it runs but cannot be reached.
     static ExcelComApplication AttachRunning();
     explicit ExcelComApplication(DispatchObject application) : application_(std::move(application)) {}
 
     /// Writes ScreenUpdating.
     void SetScreenUpdating(bool on) const;
+    /// Looks up the member the import calls first (ScreenUpdating): fails, after the retry time, when the
+    /// spreadsheet rejects calls as busy.
+    void Prepare() const;
+    /// The session of this application's objects (identifiers kept, calls counted).
+    const std::shared_ptr<DispatchSession>& Session() const { return application_.Session(); }
     /// ActiveSheet, which must be a worksheet.
     ExcelComWorksheet ActiveSheet() const;
     /// ActiveWorkbook.Name.

@@ -104,13 +104,18 @@ public:
             result.ok = true;
         } catch (const std::exception& e) {
             result.detail = FromUtf8(e.what());
+            // A failure in the user's own words (the spreadsheet busy) is shown before the failure message.
+            if (dynamic_cast<const XlUserMessage*>(&e) != nullptr) view_.ShowMessage(result.detail);
         }
         if (redrawOff_) view_.SetGridRedraw(true);
         if (screenUpdatingOff_) {
             try {
                 app->SetScreenUpdating(true);
             } catch (const std::exception&) {
-                // The import's own outcome is what the user needs to hear about.
+                // The spreadsheet must not stay frozen unnoticed: the user hears of it, and the next import
+                // and the close try again.
+                result.screenUpdatingLeftOff = true;
+                view_.ShowMessage(kExcelScreenUpdatingLeftOff);
             }
         }
         if (result.ok) {
@@ -276,6 +281,18 @@ ImportResult ImportSelection(const XlAttach& attach, ImportView& view, CellTable
 {
     Importer importer(view, table, scales, decimalSeparator);
     return importer.Run(attach);
+}
+
+bool RestoreScreenUpdating(const XlAttach& attach)
+{
+    try {
+        std::unique_ptr<XlApplication> app = attach ? attach() : nullptr;
+        if (!app) return false;
+        app->SetScreenUpdating(true);
+        return true;
+    } catch (const std::exception&) {
+        return false;
+    }
 }
 
 } // namespace gridvane

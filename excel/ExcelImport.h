@@ -24,11 +24,16 @@ inline constexpr std::int64_t kMaxImportCells = 1000000;
 struct ImportResult {
     bool ok = false;
     std::u16string detail;
+    bool screenUpdatingLeftOff = false; // switching it on again failed: try RestoreScreenUpdating later
 };
 
 /// Reads the selection of the active worksheet of the spreadsheet that attach finds into table and view,
 /// then computes the drawing sizes. Reports success and failure through the view; never throws.
 ImportResult ImportSelection(const XlAttach& attach, ImportView& view, CellTable& table, const ImportScales& scales,
                              char16_t decimalSeparator);
+
+/// Switches the spreadsheet's screen updating on again after an import that left it off (at the close of
+/// the window); true when that worked. Never throws.
+bool RestoreScreenUpdating(const XlAttach& attach);
 
 } // namespace gridvane

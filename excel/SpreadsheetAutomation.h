@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "base/Error.h"
+
 // The running spreadsheet as the import sees it: the operations it performs on the application, the
 // active worksheet and its ranges, and nothing more. On Windows they are automation calls into the
 // running spreadsheet; on Linux a workbook file stands in for it (excel/xlsx/).
@@ -78,11 +80,27 @@ public:
     virtual std::unique_ptr<XlRange> Selection() = 0;
 };
 
+/// A failure whose message is for the user as it stands: the import shows it before its own failure
+/// message (the spreadsheet busy with a cell being edited or a dialog).
+class XlUserMessage : public Error {
+public:
+    using Error::Error;
+};
+
 /// Finds the running spreadsheet; throws Error with the text to show when it cannot attach.
 using XlAttach = std::function<std::unique_ptr<XlApplication>()>;
 
 /// The message shown when no running spreadsheet can be attached.
 inline constexpr std::u16string_view kExcelClassInvalid = u"クラス名: Excel.Application は無効です.";
+
+/// The message shown when the spreadsheet rejected calls as busy for the whole retry time.
+inline constexpr std::u16string_view kExcelBusy = u"Excel でセルを編集中か、ダイアログが開いています。";
+/// The message shown when the spreadsheet runs but cannot be reached.
+inline constexpr std::u16string_view kExcelUnreachable =
+    u"Excel は起動していますが、接続できません。Excel が管理者として実行されている場合は、Gridvane も同じ権限で起動してください。";
+/// The message shown when screen updating could not be switched on again.
+inline constexpr std::u16string_view kExcelScreenUpdatingLeftOff =
+    u"Excel の画面更新を元に戻せませんでした。次の取得と終了のときにもう一度試みます。";
 
 /// Line-style constant of a missing border.
 inline constexpr int kXlLineStyleNone = -4142;

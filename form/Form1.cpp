@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 
@@ -12,6 +13,7 @@
 #include "model/CellAddress.h"
 #include "settings/NumberText.h"
 #include "settings/SizeSummary.h"
+#include "textconv/DrawingTextCheck.h"
 
 namespace gridvane {
 
@@ -87,15 +89,20 @@ template <class F> void TForm1::Guarded(F&& handler)
     try {
         handler();
     } catch (const LayoutCellError& e) {
-        // The cell as the grid names it: the worksheet's column letters and row number.
-        std::u16string place = grid_.Text(e.col + 1, 0) + grid_.Text(0, e.row + 1);
-        if (place.empty()) place = ColNoToLetters(e.col + 1) + Decimal(e.row + 1);
-        ShowError(place + u": 図面の座標が有限の数ではありません");
+        ShowError(LayoutErrorText(e));
     } catch (const std::exception& e) {
         ShowError(WindowText(e));
     } catch (...) {
         ShowError(u"不明なエラーが発生しました。");
     }
+}
+
+std::u16string TForm1::LayoutErrorText(const LayoutCellError& e) const
+{
+    // The cell as the grid names it: the worksheet's column letters and row number.
+    std::u16string place = grid_.Text(e.col + 1, 0) + grid_.Text(0, e.row + 1);
+    if (place.empty()) place = ColNoToLetters(e.col + 1) + Decimal(e.row + 1);
+    return place + u": 図面の座標が有限の数ではありません";
 }
 
 void TForm1::ShowError(std::u16string_view text)
@@ -153,6 +160,8 @@ bool TForm1::FormCloseQuery()
         closePending_ = true;
         return false;
     }
+    // A spreadsheet whose screen updating the last import could not switch on again gets another try.
+    if (screenUpdatingLeftOff_ && platform_.attachRunning) screenUpdatingLeftOff_ = !RestoreScreenUpdating(platform_.attachRunning);
     // The settings first: when they cannot be written the window stays open and the table is kept.
     settings_.cellLineDraw = state_.checkBox1;
     try {
@@ -162,6 +171,7 @@ bool TForm1::FormCloseQuery()
         return false;
     }
     table_ = CellTable{};
+    InvalidatePreview();
     return true;
 }
 
@@ -202,9 +212,16 @@ void TForm1::RunImport(const XlAttach& attach)
     } catch (...) {
         importing_ = false;
         if (gridRedrawOff_) SetGridRedraw(true);
+        InvalidatePreview();
         throw;
     }
     importing_ = false;
+    screenUpdatingLeftOff_ = result.screenUpdatingLeftOff;
+    // The merged areas are found after the last row has been shown: the grid's colours follow them now.
+    Refresh(kPartGridTexts);
+    // A new table is shown whole on the drawing page.
+    preview_.view.fitted = true;
+    InvalidatePreview();
     if (currentMoved_) {
         // The grid starts again at its first data cell; the edit boxes show that cell, never an old text
         // that the next keystroke would write into it.
@@ -294,6 +311,8 @@ void TForm1::ResizeGrid(std::int32_t cols, std::int32_t rows)
         grid_.rowCount = rows;
         grid_.colWidths.resize(static_cast<std::size_t>(cols), kDefaultColumnWidth);
         grid_.rowHeights.resize(static_cast<std::size_t>(rows), kDefaultRowHeight);
+        CheckCodePageAll();
+        InvalidatePreview();
     }
     // The current cell and the selection stay inside the data cells.
     const std::int32_t lastCol = std::max(cols - 1, 1), lastRow = std::max(rows - 1, 1);
@@ -338,6 +357,8 @@ void TForm1::SetCellText(std::int32_t c, std::int32_t r, std::u16string_view tex
 {
     if (c < 0 || r < 0 || c >= grid_.colCount || r >= grid_.rowCount) return;
     grid_.cells[static_cast<std::size_t>(r) * static_cast<std::size_t>(grid_.colCount) + static_cast<std::size_t>(c)] = text;
+    CheckCodePage(c, r);
+    InvalidatePreview();
     Refresh(kPartGridTexts);
 }
 
@@ -409,6 +430,7 @@ void TForm1::Button4Click()
 void TForm1::CheckBox1Click(bool checked)
 {
     state_.checkBox1 = checked;
+    InvalidatePreview();
     Refresh(kPartCheckBox);
 }
 
@@ -519,6 +541,8 @@ void TForm1::Edit1Change(std::u16string text)
         if (!grid_.IsDataCell(grid_.col, grid_.row)) return;
         grid_.cells[static_cast<std::size_t>(grid_.row) * static_cast<std::size_t>(grid_.colCount) + static_cast<std::size_t>(grid_.col)] =
             state_.edit1;
+        CheckCodePage(grid_.col, grid_.row);
+        InvalidatePreview();
         Refresh(kPartGridTexts);
     });
 }
@@ -560,6 +584,7 @@ void TForm1::SizeEdit(std::u16string text, int which)
                 }
             }
             if (which != 2) SumMergeDrawSize(table_);
+            InvalidatePreview();
             ShowWHSize();
             box = FormatFixed3(x, sep);
         } else if (const TXlsxCellAttr* cell = ModelCell(grid_.col, grid_.row)) {
@@ -578,6 +603,7 @@ void TForm1::SpeedButton1Click(int align)
                 for (std::int32_t c = s.left; c <= s.right; ++c)
                     if (const TXlsxCellAttr* cell = ModelCell(c, r))
                         const_cast<TXlsxCellAttr*>(cell)->txtAlign = static_cast<std::uint8_t>(align);
+            InvalidatePreview();
         }
         Refresh(kPartGridTexts);
     });
@@ -598,6 +624,8 @@ void TForm1::SetText(std::int32_t col, std::int32_t row, std::u16string text)
     if (!grid_.IsDataCell(col, row)) return;
     grid_.cells[static_cast<std::size_t>(row) * static_cast<std::size_t>(grid_.colCount) + static_cast<std::size_t>(col)] =
         std::move(text);
+    CheckCodePage(col, row);
+    InvalidatePreview();
     Refresh(kPartGridTexts);
 }
 
@@ -625,7 +653,9 @@ void TForm1::N4Click()
 void TForm1::PageControl1Change(int index)
 {
     state_.activePage = index;
-    if (index == 1) showWhSizeGrid2();
+    if (index == kPageSettings) showWhSizeGrid2();
+    // The layout runs at the page's first look (Preview()), so a front end can show that it is busy.
+    if (index == kPageDrawing) Refresh(kPartPreview);
 }
 
 void TForm1::SettingsEditChange(int index, std::u16string text)
@@ -653,6 +683,7 @@ void TForm1::Button1Click()
         settings_.cadTof = number(5, TSettingsFallbacks::cadTof);
         settings_.cellLineColor = ParseInteger(state_.settingsEdits[6]).value_or(TSettingsFallbacks::cellLineColor);
         CalcDrawSize(table_, settings_.cadXsc, settings_.cadYsc, settings_.cadTsc);
+        InvalidatePreview();
         showWhSizeGrid2();
         Refresh(kPartGridTexts);
     });
@@ -671,6 +702,109 @@ void TForm1::showWhSizeGrid2()
         for (std::size_t r = 0; r < 5; ++r) state_.summary[r][1] = texts[r];
         Refresh(kPartSummary);
     });
+}
+
+// ---- the drawing page ------------------------------------------------------------------------------
+
+bool TForm1::CodePageMark(std::int32_t c, std::int32_t r) const
+{
+    if (table_.Empty() || c < 1 || r < 1 || c > table_.GridColCount || r > table_.GridRowCount || !grid_.IsDataCell(c, r))
+        return false;
+    return codePageMarks_[static_cast<std::size_t>(r) * static_cast<std::size_t>(grid_.colCount) + static_cast<std::size_t>(c)] != 0;
+}
+
+void TForm1::CheckCodePage(std::int32_t c, std::int32_t r)
+{
+    const std::size_t i = static_cast<std::size_t>(r) * static_cast<std::size_t>(grid_.colCount) + static_cast<std::size_t>(c);
+    codePageMarks_[i] = HasUnrepresentableDrawingChars(grid_.cells[i]) ? 1 : 0;
+}
+
+void TForm1::CheckCodePageAll()
+{
+    codePageMarks_.assign(grid_.cells.size(), 0);
+    for (std::int32_t r = 1; r < grid_.rowCount; ++r)
+        for (std::int32_t c = 1; c < grid_.colCount; ++c) CheckCodePage(c, r);
+}
+
+void TForm1::InvalidatePreview()
+{
+    previewStale_ = true;
+    // Shown at once when the page is in front; never for each cell of a running import (shown at its end).
+    if (state_.activePage == kPageDrawing && !importing_) Refresh(kPartPreview);
+}
+
+void TForm1::UpdatePreview()
+{
+    if (!previewStale_ || importing_) return;
+    previewStale_ = false;
+    preview_.drawing = DrawingPreview{};
+    preview_.error.clear();
+    preview_.codePageLines.clear();
+    try {
+        preview_.drawing = PreviewTable(table_, DrawingTexts(), LayoutOptions{state_.checkBox1, settings_.cadTof});
+    } catch (const LayoutCellError& e) {
+        preview_.error = LayoutErrorText(e);
+    } catch (const std::exception& e) {
+        preview_.error = WindowText(e);
+    }
+    if (!table_.Empty()) {
+        // What the drawing file will hold in place of each character its code page cannot carry.
+        std::size_t more = 0;
+        for (std::int32_t r = 1; r <= table_.GridRowCount; ++r) {
+            for (std::int32_t c = 1; c <= table_.GridColCount; ++c) {
+                if (!CodePageMark(c, r)) continue;
+                if (preview_.codePageLines.size() == kCodePageLinesShown) {
+                    ++more;
+                    continue;
+                }
+                std::u16string characters, substitutes;
+                for (const UnrepresentableChar& u : UnrepresentableDrawingChars(grid_.Text(c, r))) {
+                    characters += u.character;
+                    substitutes += u.substitute;
+                }
+                std::u16string place = grid_.Text(c, 0) + grid_.Text(0, r);
+                if (place.empty()) place = ColNoToLetters(c) + Decimal(r);
+                preview_.codePageLines.push_back(u"図面で表せない文字: " + place + u" \"" + characters + u"\" → \"" +
+                                                 substitutes + u"\"");
+            }
+        }
+        if (more > 0) preview_.codePageLines.push_back(u"ほかに " + Decimal(static_cast<std::int64_t>(more)) + u" 個のセル");
+    }
+    ++preview_.generation;
+    if (preview_.view.fitted) preview_.view.Fit(preview_.drawing);
+}
+
+const TPreviewState& TForm1::Preview()
+{
+    UpdatePreview();
+    return preview_;
+}
+
+void TForm1::PreviewResize(double width, double height)
+{
+    preview_.view.width = std::max(width, 0.0);
+    preview_.view.height = std::max(height, 0.0);
+    if (preview_.view.fitted) preview_.view.Fit(preview_.drawing);
+    Refresh(kPartPreview);
+}
+
+void TForm1::PreviewWheel(double x, double y, int angleDelta)
+{
+    if (angleDelta == 0) return;
+    preview_.view.ZoomAt(preview_.drawing, x, y, std::pow(1.2, angleDelta / 120.0));
+    Refresh(kPartPreview);
+}
+
+void TForm1::PreviewDrag(double dx, double dy)
+{
+    preview_.view.Pan(dx, dy);
+    Refresh(kPartPreview);
+}
+
+void TForm1::PreviewFit()
+{
+    preview_.view.Fit(preview_.drawing);
+    Refresh(kPartPreview);
 }
 
 } // namespace gridvane

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "excel/ExcelImport.h"
+#include "layout/DrawingPreview.h"
 #include "model/CellTable.h"
 #include "settings/Settings.h"
 #include "textconv/TextCommands.h"
@@ -38,7 +39,11 @@ enum FormPart : unsigned {
     kPartSettingsEdits = 1u << 13, // Edit4 .. Edit10
     kPartSummary = 1u << 14,      // StringGrid2
     kPartGridScrollHome = 1u << 15, // StringGrid1 scrolls back to its top-left corner
+    kPartPreview = 1u << 16,      // the drawing page: TForm1::Preview() (drawing, view, list) is to be shown anew
 };
+
+/// The pages of PageControl1.
+inline constexpr int kPageTable = 0, kPageSettings = 1, kPageDrawing = 2;
 
 /// The icon of a message box.
 enum class MessageIcon { None, Information, Warning, Error, Question };
@@ -96,6 +101,18 @@ struct TStringGridState {
     const std::u16string& Text(std::int32_t c, std::int32_t r) const;
     bool IsDataCell(std::int32_t c, std::int32_t r) const { return c >= 1 && r >= 1 && c < colCount && r < rowCount; }
 };
+
+/// The drawing page: the drawing "Plotra へ挿入" would write for the table as it stands, where it lies in the
+/// page, and the cells whose texts hold characters the drawing's code page cannot carry.
+struct TPreviewState {
+    DrawingPreview drawing;
+    PreviewViewport view;
+    std::vector<std::u16string> codePageLines; // "図面で表せない文字: B3 "é" → "?"", one per cell, row by row,
+                                                // at most kCodePageLinesShown, then one line with the rest's count
+    std::u16string error;                       // why there is no drawing, or empty
+    std::uint64_t generation = 0;               // counts the recomputations, so a front end knows what is new
+};
+inline constexpr std::size_t kCodePageLinesShown = 1000;
 
 /// The state of TForm1's controls, as the program defines them.
 struct TForm1State {
@@ -182,8 +199,27 @@ public:
     /// The overall size in Label4.
     void ShowWHSize();
 
+    /// True when the grid text of data cell (c, r) of the table holds a character the drawing's code page
+    /// cannot carry (StringGrid1 marks such cells).
+    bool CodePageMark(std::int32_t c, std::int32_t r) const;
+
+    // ---- the drawing page
+    /// The drawing page's state, brought up to date first when the table, its texts or the settings changed
+    /// since (a layout run: call it when the page is shown or painted, not per keystroke).
+    const TPreviewState& Preview();
+    /// True when the next Preview() lays the table out again (a front end may show a busy cursor).
+    bool PreviewStale() const { return previewStale_; }
+    /// The page's drawing area has this size in pixels.
+    void PreviewResize(double width, double height);
+    /// The mouse wheel turned by angleDelta (120 a notch, positive away from the user) over pixel (x, y).
+    void PreviewWheel(double x, double y, int angleDelta);
+    /// The user dragged the drawing by (dx, dy) pixels.
+    void PreviewDrag(double dx, double dy);
+    /// The whole drawing fitted to the area again (a double click).
+    void PreviewFit();
+
     // ---- the second page
-    /// The active page became index (0 the first, 1 the settings page).
+    /// The active page became index (kPageTable, kPageSettings, kPageDrawing).
     void PageControl1Change(int index);
     /// The user typed into Edit4 .. Edit10 (index 0 .. 6).
     void SettingsEditChange(int index, std::u16string text);
@@ -226,6 +262,11 @@ private:
     void SetCurrentAndShow(std::int32_t c, std::int32_t r, const GridSelection& selection);
     void FollowCurrentText();
     void ResizeGrid(std::int32_t cols, std::int32_t rows);
+    std::u16string LayoutErrorText(const LayoutCellError& e) const;
+    void CheckCodePage(std::int32_t c, std::int32_t r);
+    void CheckCodePageAll();
+    void InvalidatePreview();
+    void UpdatePreview();
 
     FormPlatform platform_;
     FormFrontEnd& front_;
@@ -239,9 +280,13 @@ private:
     bool gridRedrawOff_ = false;
     unsigned heldParts_ = 0; // grid parts changed while the grid's redrawing was off
     bool currentMoved_ = false; // the import made a cell current
+    bool screenUpdatingLeftOff_ = false; // the last import could not switch the spreadsheet's screen on
     bool eventsRan_ = false;    // window messages ran during this import
     std::chrono::steady_clock::time_point lastEvents_;
     bool closePending_ = false, applyPending_ = false, summaryPending_ = false;
+    std::vector<std::uint8_t> codePageMarks_ = std::vector<std::uint8_t>(25); // by grid cell, as grid_.cells
+    TPreviewState preview_;
+    bool previewStale_ = true;
 };
 
 } // namespace gridvane

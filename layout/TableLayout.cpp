@@ -8,6 +8,7 @@
 
 #include "base/Error.h"
 #include "base/Utf.h"
+#include "dxf/DxfEntitySink.h"
 #include "model/CellAddress.h"
 
 namespace gridvane {
@@ -184,10 +185,10 @@ struct Layout {
     double W() const { return colLeft[static_cast<std::size_t>(cols)]; }
     double H() const { return -rowTop[static_cast<std::size_t>(rows)]; }
 
-    void GridLines(DxfLineList& list) const
+    void GridLines(DxfEntitySink& sink) const
     {
         auto line = [&](double x1, double y1, double x2, double y2) {
-            DxfLine(list, {x1, y1, 0}, {x2, y2, 0}, kLayerCellLine, kByLayer, kColorByLayer);
+            sink.Line({x1, y1, 0}, {x2, y2, 0}, kLayerCellLine, kByLayer, kColorByLayer);
         };
         for (std::int32_t r = 0; r < rows; ++r) {
             const double y = rowTop[static_cast<std::size_t>(r)];
@@ -227,7 +228,7 @@ struct Layout {
         line(W(), 0, W(), -H());
     }
 
-    void Cells(DxfLineList& list) const
+    void Cells(DxfEntitySink& sink) const
     {
         for (std::int32_t r = 0; r < rows; ++r) {
             const double yTop = rowTop[static_cast<std::size_t>(r)];
@@ -241,30 +242,30 @@ struct Layout {
                     const double coords[8] = {x, yTop, x + w, yTop, x + w, yTop - h, x, yTop - h};
                     std::vector<TAcadPoint> corners(4);
                     VarToAcadPoints2D(coords, corners);
-                    if (options.cellLineDraw) DxfPolyline(list, corners, true, kLayerCellLine, kByLayer, kColorByLayer);
+                    if (options.cellLineDraw) sink.Polyline(corners, true, kLayerCellLine, kByLayer, kColorByLayer);
                     if (cell.lineBits & kDiagonalDown) {
-                        DxfLine(list, corners[0], corners[2], kLayerBorderLine, kByLayer, kColorByLayer);
+                        sink.Line(corners[0], corners[2], kLayerBorderLine, kByLayer, kColorByLayer);
                     } else if (cell.lineBits & kDiagonalUp) {
-                        DxfLine(list, corners[3], corners[1], kLayerBorderLine, kByLayer, kColorByLayer);
+                        sink.Line(corners[3], corners[1], kLayerBorderLine, kByLayer, kColorByLayer);
                     }
                 } else {
                     w = cell.drawW, h = cell.drawH;
                     if (!cell.mark) {
                         if (cell.lineBits & kDiagonalDown) {
-                            DxfLine(list, {x, yBot + h, 0}, {x + w, yBot, 0}, kLayerBorderLine, kByLayer, kColorByLayer);
+                            sink.Line({x, yBot + h, 0}, {x + w, yBot, 0}, kLayerBorderLine, kByLayer, kColorByLayer);
                         } else if (cell.lineBits & kDiagonalUp) {
-                            DxfLine(list, {x, yBot, 0}, {x + w, yBot + h, 0}, kLayerBorderLine, kByLayer, kColorByLayer);
+                            sink.Line({x, yBot, 0}, {x + w, yBot + h, 0}, kLayerBorderLine, kByLayer, kColorByLayer);
                         }
                     }
                 }
                 const std::size_t index = static_cast<std::size_t>(r) * cols + c;
-                if (index < texts.size() && !texts[index].empty()) Text(list, CleanText(texts[index]), cell, x, yTop, w, h);
+                if (index < texts.size() && !texts[index].empty()) Text(sink, CleanText(texts[index]), cell, x, yTop, w, h);
                 x += cell.drawW;
             }
         }
     }
 
-    void Text(DxfLineList& list, const std::u16string& text, const TXlsxCellAttr& cell, double x, double yTop, double w,
+    void Text(DxfEntitySink& sink, const std::u16string& text, const TXlsxCellAttr& cell, double x, double yTop, double w,
               double h) const
     {
         if (text.empty()) return;
@@ -287,7 +288,7 @@ struct Layout {
             const std::u16string_view piece = std::u16string_view(text).substr(start, end == std::u16string::npos ? std::u16string::npos : end - start);
             if (!piece.empty()) {
                 const TAcadPoint p{px, py, 0};
-                DxfText(list, piece, p, p, cell.drawTH, 1.0, 0.0, 0, 0, code, kLayerCellText, kColorByLayer);
+                sink.Text(piece, p, p, cell.drawTH, 1.0, 0.0, 0, 0, code, kLayerCellText, kColorByLayer);
             }
             py -= cell.drawTH;
             if (end == std::u16string::npos) break;
@@ -317,6 +318,13 @@ struct Layout {
 
 } // namespace
 
+std::span<const DrawingLayer> DrawingLayers()
+{
+    static constexpr DrawingLayer kLayers[] = {
+        {u"0", 7}, {kLayerCellLine, 252}, {kLayerCellText, 7}, {kLayerBorderLine, 7}};
+    return kLayers;
+}
+
 bool NearlyEqual(double a, double b, double tolerance)
 {
     return std::fabs(a - b) <= tolerance;
@@ -331,15 +339,14 @@ void DxfLayerTable(DxfLineList& list)
     pair(u"  0", u"TABLE");
     pair(u"  2", u"LAYER");
     pair(u" 70", u"     4");
-    struct Layer {
-        std::u16string_view name, color;
-    };
-    for (const Layer& l : {Layer{u"0", u"     7"}, Layer{kLayerCellLine, u"   252"}, Layer{kLayerCellText, u"     7"},
-                           Layer{kLayerBorderLine, u"     7"}}) {
+    for (const DrawingLayer& l : DrawingLayers()) {
+        const std::string number = std::to_string(l.color);
+        const std::u16string color = std::u16string(6 - std::min<std::size_t>(number.size(), 6), u' ') +
+                                     std::u16string(number.begin(), number.end());
         pair(u"  0", u"LAYER");
         pair(u"  2", l.name);
         pair(u" 70", u"     0");
-        pair(u" 62", l.color);
+        pair(u" 62", color);
         pair(u"  6", u"CONTINUOUS");
     }
     pair(u"  0", u"ENDTAB");
@@ -357,13 +364,13 @@ LayoutCellError::LayoutCellError(std::int32_t r, std::int32_t c)
 {
 }
 
-DxfLineList LayoutTable(const CellTable& table, const std::vector<std::u16string>& texts, const LayoutOptions& options)
+bool LayoutEntities(const CellTable& table, const std::vector<std::u16string>& texts, const LayoutOptions& options,
+                    DxfEntitySink& sink, const std::function<void()>& beforeEntities)
 {
-    DxfLineList list;
     const std::int32_t cols = table.GridColCount, rows = table.GridRowCount;
     if (table.Empty() || cols <= 0 || rows <= 0 ||
         table.CellGrid.size() < static_cast<std::size_t>(cols) * static_cast<std::size_t>(rows)) {
-        return list;
+        return false;
     }
     Layout layout{table, texts, options, cols, rows, {}, {}};
     layout.rowTop.resize(static_cast<std::size_t>(rows) + 1, 0);
@@ -384,23 +391,33 @@ DxfLineList LayoutTable(const CellTable& table, const std::vector<std::u16string
         }
     }
 
-    // Room for a text record and a share of the lines per cell, so the buffers rarely move.
-    const std::size_t cells = table.CellGrid.size();
-    list.Reserve(cells * 48 + 1024, cells * 260 + 16384);
-    DxfStart(list);
-    DxfLtypeTable(list);
-    DxfLayerTable(list);
-    DxfStartEntities(list);
-    if (options.cellLineDraw) layout.GridLines(list);
-    layout.Cells(list);
+    if (beforeEntities) beforeEntities();
+    if (options.cellLineDraw) layout.GridLines(sink);
+    layout.Cells(sink);
 
     std::vector<TXlsxKeisen> keisenV, keisenH;
     layout.Borders(keisenV, keisenH);
     MergeKeisen(keisenV, keisenH);
     for (const auto* segments : {&keisenV, &keisenH})
         for (const TXlsxKeisen& k : *segments)
-            if (!k.mark) DxfLine(list, k.stpt, k.edpt, kLayerBorderLine, kByLayer, kColorByLayer);
-    DxfEnd(list);
+            if (!k.mark) sink.Line(k.stpt, k.edpt, kLayerBorderLine, kByLayer, kColorByLayer);
+    return true;
+}
+
+DxfLineList LayoutTable(const CellTable& table, const std::vector<std::u16string>& texts, const LayoutOptions& options)
+{
+    DxfLineList list;
+    DxfLineListSink sink(list);
+    const bool drawn = LayoutEntities(table, texts, options, sink, [&] {
+        // Room for a text record and a share of the lines per cell, so the buffers rarely move.
+        const std::size_t cells = table.CellGrid.size();
+        list.Reserve(cells * 48 + 1024, cells * 260 + 16384);
+        DxfStart(list);
+        DxfLtypeTable(list);
+        DxfLayerTable(list);
+        DxfStartEntities(list);
+    });
+    if (drawn) DxfEnd(list);
     return list;
 }
 

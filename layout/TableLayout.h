@@ -1,9 +1,12 @@
 #pragma once
 #include <filesystem>
+#include <functional>
+#include <span>
 #include <string>
 #include <vector>
 
 #include "base/Error.h"
+#include "dxf/DxfEntitySink.h"
 #include "dxf/MakeR12Dxf_V.h"
 #include "model/CellTable.h"
 
@@ -18,6 +21,14 @@ struct TXlsxKeisen {
 
 /// Tolerance of every segment comparison.
 inline constexpr double kKeisenTolerance = 0.000001;
+
+/// A layer of the drawing and its colour number in the layer table.
+struct DrawingLayer {
+    std::u16string_view name;
+    int color; // the CAD's colour index: 7 black on a white ground (white on black), 252 a grey
+};
+/// The drawing's layers in the order of the layer table: "0", "XLSCellLine", "XLSCellText", "XLSBordLine".
+std::span<const DrawingLayer> DrawingLayers();
 
 /// |a - b| <= tolerance.
 bool NearlyEqual(double a, double b, double tolerance);
@@ -38,6 +49,12 @@ public:
     LayoutCellError(std::int32_t row, std::int32_t col);
     std::int32_t row, col;
 };
+
+/// The entities of the drawing of a table, in the drawing file's order, into sink; texts as for LayoutTable.
+/// beforeEntities, when set, runs once the table has been checked and before the first entity. Returns false
+/// (and calls nothing) for an empty table. Throws LayoutCellError as LayoutTable does, before any call.
+bool LayoutEntities(const CellTable& table, const std::vector<std::u16string>& texts, const LayoutOptions& options,
+                    DxfEntitySink& sink, const std::function<void()>& beforeEntities = {});
 
 /// The whole drawing of a table: texts[r * GridColCount + c] is the grid text of cell (r, c).
 /// Returns an empty list (Count() == 0) for an empty table. Throws LayoutCellError naming the first cell

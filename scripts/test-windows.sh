@@ -46,6 +46,14 @@ for name in ja_JP de_DE; do
 done
 export LOCPATH=$out/locale
 { export LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8; } 2>/dev/null # the shell itself may not know the locale
+# Windows of the stand-ins (a CAD window to restore, the spreadsheet's main window) need a display.
+if [ -z "${DISPLAY:-}" ] && command -v Xvfb >/dev/null; then
+  display=:$((90 + $$ % 100))
+  Xvfb "$display" -screen 0 1024x768x24 >/dev/null 2>&1 &
+  xvfb=$!
+  export DISPLAY=$display
+  sleep 1
+fi
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
   echo "== Wine prefix"
   wineboot -i >/dev/null 2>&1
@@ -57,6 +65,7 @@ wineserver -p
 xvfb_pid=
 cleanup() {
   wineserver -k 2>/dev/null || true
+  [ -z "${xvfb:-}" ] || kill "$xvfb" 2>/dev/null || true
   if [ -n "$xvfb_pid" ]; then kill "$xvfb_pid" 2>/dev/null || true; wait "$xvfb_pid" 2>/dev/null || true; fi
 }
 trap cleanup EXIT
@@ -90,6 +99,58 @@ if [ -f "$sample" ] && [ -f "$windows_convert" ]; then
     echo "identical ($(wc -c <"$out/sample-linux.dxf") bytes)"
   else
     echo "the drawings differ" >&2
+    status=1
+  fi
+fi
+
+# Across processes: the stand-in spreadsheet and CAD, registered in the prefix for this part only (the
+# in-process tests above must not find them). The import from the stand-in must give the same table and
+# drawing as the Linux import of the same sheet written as a workbook by openpyxl.
+standin=$out/core/tests/windows/standin
+if [ -f "$standin/test_windows_standin.exe" ] && [ -f "$windows_convert" ]; then
+  echo "== Across processes: the stand-in spreadsheet and CAD"
+  . tests/windows/standin/standin.sh
+  standin_register "$standin"
+  wine "$standin/test_windows_standin.exe" || status=1
+
+  echo "== Stand-in spreadsheet under Windows and its workbook under Linux: table and drawing"
+  linux=$out/linux
+  cmake -S . -B "$linux" -G Ninja -DCMAKE_BUILD_TYPE=Release -DGRIDVANE_BUILD_GUI=OFF \
+    -DGRIDVANE_BUILD_TESTS=OFF "${launcher[@]}" >/dev/null
+  cmake --build "$linux" -j "$jobs" --target gridvane-convert
+  /usr/bin/python3 tests/windows/standin/write-workbook.py tests/windows/standin/selection.sheet "$out/standin.xlsx"
+  "$linux/app/gridvane-convert" --dump-model "$out/standin-linux.table.json" -o "$out/standin-linux.dxf" \
+    "$out/standin.xlsx"
+  standin_start_excel "$standin"
+  wine "$windows_convert" --excel --dump-model "$out/standin-windows.table.json" -o "$out/standin-windows.dxf" ||
+    status=1
+  standin_stop "$standin"
+  for kind in table.json dxf; do
+    if cmp "$out/standin-linux.$kind" "$out/standin-windows.$kind"; then
+      echo "$kind identical ($(wc -c <"$out/standin-linux.$kind") bytes)"
+    else
+      echo "the ${kind} files differ" >&2
+      status=1
+    fi
+  done
+  standin_unregister "$standin"
+
+  echo "== gridvane-convert on Windows: --excel with no spreadsheet installed, a workbook argument"
+  rc=0
+  err=$(wine "$windows_convert" --excel -o "$out/none.dxf" 2>&1 >/dev/null | tr -d '\r') || rc=$?
+  expected=$'gridvane-convert: クラス名: Excel.Application は無効です.\ngridvane-convert: 取得に失敗しました.'
+  if [ "$rc" = 1 ] && [ "$err" = "$expected" ]; then
+    echo "as the window: the class message, then the failure; exit 1"
+  else
+    printf 'unexpected (exit %s):\n%s\n' "$rc" "$err" >&2
+    status=1
+  fi
+  rc=0
+  err=$(wine "$windows_convert" -o "$out/none.dxf" "$out/standin.xlsx" 2>&1 >/dev/null | tr -d '\r') || rc=$?
+  if [ "$rc" = 1 ] && [[ "$err" == *"running spreadsheet"*"--excel"* ]]; then
+    echo "a workbook names --excel; exit 1"
+  else
+    printf 'unexpected (exit %s):\n%s\n' "$rc" "$err" >&2
     status=1
   fi
 fi

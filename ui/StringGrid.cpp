@@ -2,6 +2,8 @@
 
 #include <QPainter>
 
+#include <algorithm>
+
 namespace gridvane {
 
 namespace {
@@ -100,6 +102,17 @@ void StringGridDelegate::paint(QPainter* painter, const QStyleOptionViewItem& op
     text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
     painter->drawText(textRect, static_cast<int>(align | Qt::AlignTop), text);
+    if (form_.CodePageMark(index.column() + 1, index.row() + 1)) {
+        // A character the drawing cannot carry: a small red corner, over the cell's own colours.
+        const QRect r = option.rect;
+        const int side = std::max(4, std::min({7, r.width() / 3, r.height() / 3}));
+        const QPointF corner[] = {QPointF(r.right() + 1 - side, r.top()), QPointF(r.right() + 1, r.top()),
+                                  QPointF(r.right() + 1, r.top() + side)};
+        painter->setPen(Qt::NoPen);
+        painter->setBrush(QColor(255, 0, 0));
+        painter->setRenderHint(QPainter::Antialiasing, false);
+        painter->drawPolygon(corner, 3);
+    }
     painter->restore();
 }
 

@@ -17,6 +17,7 @@
 #include <QLocale>
 #include <QTranslator>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMenu>
 #include <QMessageBox>
 #include <QMimeData>
@@ -27,9 +28,11 @@
 #include <QTabWidget>
 #include <QTableView>
 #include <QTableWidget>
+#include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include "ui/DrawingPage.h"
 #include "ui/StringGrid.h"
 #include "ui/Unit3.h"
 
@@ -82,13 +85,18 @@ Form1View::Form1View(FormPlatform platform, QWidget* parent) : QMainWindow(paren
     page2->setObjectName(QStringLiteral("TabSheet2"));
     // The pages never ask for more room than the window has: what does not fit is cut, and the window
     // keeps the size it starts with or the user gives it.
+    auto* page3 = new QWidget;
+    page3->setObjectName(QStringLiteral("TabSheet3"));
     page1->setMinimumSize(1, 1);
     page2->setMinimumSize(1, 1);
+    page3->setMinimumSize(1, 1);
     PageControl1->addTab(page1, QStringLiteral(" 取得、描画"));
     PageControl1->addTab(page2, QStringLiteral(" 設定、確認"));
+    PageControl1->addTab(page3, QStringLiteral(" 図面"));
     setCentralWidget(PageControl1);
     BuildFirstPage(page1);
     BuildSecondPage(page2);
+    BuildDrawingPage(page3);
     BuildPopupMenu();
     Form3 = new TForm3(this);
     connect(PageControl1, &QTabWidget::currentChanged, this, [this](int index) { form_->PageControl1Change(index); });
@@ -389,6 +397,45 @@ void Form1View::BuildSecondPage(QWidget* page)
     }
 }
 
+void Form1View::BuildDrawingPage(QWidget* page)
+{
+    auto* layout = new QVBoxLayout(page);
+    layout->setSizeConstraint(QLayout::SetNoConstraint);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(2);
+    DrawingView1 = new DrawingView(*form_, page);
+    DrawingView1->setToolTip(QStringLiteral("ホイール: 拡大・縮小　ドラッグ: 移動　ダブルクリック: 全体表示"));
+    CodePageList = new QListWidget(page);
+    CodePageList->setObjectName(QStringLiteral("CodePageList"));
+    CodePageList->setFont(Tahoma(10));
+    CodePageList->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+    CodePageList->hide();
+    layout->addWidget(DrawingView1, 1);
+    layout->addWidget(CodePageList);
+}
+
+void Form1View::ShowPreview()
+{
+    previewQueued_ = false;
+    if (PageControl1->currentIndex() != kPageDrawing) return;
+    // Laying out a big table takes a moment: the busy cursor says so.
+    const bool busy = form_->PreviewStale();
+    if (busy) QApplication::setOverrideCursor(Qt::WaitCursor);
+    const TPreviewState& p = form_->Preview();
+    if (busy) QApplication::restoreOverrideCursor();
+    if (p.generation != previewShown_) {
+        previewShown_ = p.generation;
+        CodePageList->clear();
+        for (const std::u16string& line : p.codePageLines) CodePageList->addItem(Q(line));
+        // Up to four lines in view; more scroll.
+        const int rows = static_cast<int>(std::min<std::size_t>(p.codePageLines.size(), 4));
+        const int rowHeight = std::max(CodePageList->sizeHintForRow(0), QFontMetrics(CodePageList->font()).height());
+        CodePageList->setFixedHeight(rows * rowHeight + 2 * CodePageList->frameWidth() + 4);
+        CodePageList->setVisible(rows > 0);
+    }
+    DrawingView1->update();
+}
+
 void Form1View::BuildPopupMenu()
 {
     PopupMenu1 = new QMenu(this);
@@ -546,6 +593,11 @@ void Form1View::Refresh(unsigned parts)
     else if (parts & kPartGridTexts) gridModel_->TextsChanged();
     if (parts & (kPartGrid | kPartGridSelection)) ShowGridSelection();
     if (parts & kPartGridScrollHome) StringGrid1->scrollToTop(), StringGrid1->horizontalScrollBar()->setValue(0);
+    if ((parts & kPartPreview) && !previewQueued_) {
+        // Laid out once the handler that changed the table has ended, not within it.
+        previewQueued_ = true;
+        QTimer::singleShot(0, this, [this] { ShowPreview(); });
+    }
 }
 
 void Form1View::ShowGridShape()

@@ -7,6 +7,7 @@
 class QCheckBox;
 class QLabel;
 class QLineEdit;
+class QListWidget;
 class QMenu;
 class QProgressBar;
 class QPushButton;
@@ -18,6 +19,7 @@ class QAction;
 
 namespace gridvane {
 
+class DrawingView;
 class StringGridModel;
 class TForm3;
 
@@ -62,6 +64,8 @@ public:
     QLineEdit *Edit4, *Edit5, *Edit6, *Edit7, *Edit8, *Edit9, *Edit10;
     QTableWidget* StringGrid2;
     QPushButton* Button1;
+    DrawingView* DrawingView1;   // the drawing page: the drawing
+    QListWidget* CodePageList;   // the drawing page: cells with characters the drawing cannot carry
     TForm3* Form3;
 
     // FormFrontEnd: the real boxes and dialogs (tests answer them by overriding these).
@@ -82,7 +86,9 @@ protected:
 private:
     void BuildFirstPage(QWidget* page);
     void BuildSecondPage(QWidget* page);
+    void BuildDrawingPage(QWidget* page);
     void BuildPopupMenu();
+    void ShowPreview();
     void ShowGridShape();
     void ShowGridSelection();
     void OnGridSelectionChanged();
@@ -93,6 +99,8 @@ private:
     QWidget* gridViewport_ = nullptr; // StringGrid1's viewport, whose right clicks are the menu's
     bool built_ = false;
     bool syncingSelection_ = false; // the view is being set from the form's state
+    bool previewQueued_ = false;    // ShowPreview runs once the current handler has ended
+    std::uint64_t previewShown_ = 0; // the preview's generation on the page
 };
 
 } // namespace gridvane

@@ -5,6 +5,7 @@
 
 #include <filesystem>
 
+#include "layout/DrawingPreview.h"
 #include "layout/TableLayout.h"
 
 namespace {
@@ -62,5 +63,18 @@ void BM_LayoutAndSave(benchmark::State& state)
     std::filesystem::remove(path);
 }
 BENCHMARK(BM_LayoutAndSave)->Args({1000, 100})->Args({2000, 200})->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// The drawing page's list of the same run: what showing the page costs.
+void BM_Preview(benchmark::State& state)
+{
+    const Input in = MakeTable(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
+    std::size_t entities = 0;
+    for (auto _ : state) {
+        const DrawingPreview preview = PreviewTable(in.table, in.texts, LayoutOptions{true, 0.8});
+        entities = preview.entities.size();
+    }
+    state.counters["entities"] = static_cast<double>(entities);
+}
+BENCHMARK(BM_Preview)->Args({60000, 15})->Unit(benchmark::kMillisecond)->Iterations(3);
 
 } // namespace

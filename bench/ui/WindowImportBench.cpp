@@ -12,6 +12,7 @@
 #include "app/FormPlatform.h"
 #include "excel/ExcelImport.h"
 #include "excel/xlsx/XlsxWorkbook.h"
+#include "ui/DrawingPage.h"
 #include "ui/Unit2Plotra23.h"
 
 namespace {
@@ -96,5 +97,32 @@ void BM_ImportIntoVisibleWindow(benchmark::State& state)
     }
 }
 BENCHMARK(BM_ImportIntoVisibleWindow)->Unit(benchmark::kMillisecond)->MinTime(3);
+
+// The drawing page for the imported sheet: laid out again after a change (セルを描画 toggled) and painted,
+// and a repaint alone at the fitted view and zoomed in.
+void BM_DrawingPage(benchmark::State& state)
+{
+    const fs::path& book = Workbook();
+    App();
+    const fs::path dir = fs::temp_directory_path() / "gridvane-bench-window";
+    FormPlatform platform = MakeFormPlatform(dir / "Gridvane23");
+    platform.openWorkbook = [](const fs::path& path) { return Attach(path); };
+    QuietWindow window(std::move(platform));
+    window.resize(800, 600);
+    window.show();
+    window.Form().ImportWorkbookFile(book);
+    window.PageControl1->setCurrentIndex(2);
+    QApplication::processEvents();
+    const int mode = static_cast<int>(state.range(0));
+    if (mode == 2) window.Form().PreviewWheel(400, 300, 120 * 12);
+    bool on = true;
+    for (auto _ : state) {
+        if (mode == 0) window.Form().CheckBox1Click(on = !on);
+        QApplication::processEvents();
+        window.DrawingView1->repaint();
+    }
+    state.counters["entities"] = static_cast<double>(window.Form().Preview().drawing.entities.size());
+}
+BENCHMARK(BM_DrawingPage)->Arg(0)->Arg(1)->Arg(2)->ArgName("relayout_fitted_zoomed")->Unit(benchmark::kMillisecond)->Iterations(5);
 
 } // namespace

@@ -29,7 +29,8 @@ GUID ToGuid(const Guid& g)
     return out;
 }
 
-// An automation object with the CAD's HWND property and command-line member.
+// An automation object with the CAD's HWND property and ActiveDocument, which is the same object here
+// and carries the command-line member.
 class CadServer final : public IDispatch {
 public:
     bool offersApplication = true;
@@ -65,6 +66,8 @@ public:
             *ids = 1;
         else if (lstrcmpiW(names[0], L"SendCommand") == 0)
             *ids = 2;
+        else if (lstrcmpiW(names[0], L"ActiveDocument") == 0)
+            *ids = 3;
         else
             return DISP_E_UNKNOWNNAME;
         return S_OK;
@@ -77,6 +80,12 @@ public:
                 return Fail(*hwndError, exception);
             result->vt = VT_I4;
             result->lVal = 0x00012345;
+            return S_OK;
+        }
+        if (id == 3 && (flags & DISPATCH_PROPERTYGET)) {
+            AddRef();
+            result->vt = VT_DISPATCH;
+            result->pdispVal = this;
             return S_OK;
         }
         if (id == 2 && (flags & DISPATCH_METHOD)) {

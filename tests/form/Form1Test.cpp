@@ -9,6 +9,9 @@
 #include <functional>
 
 #include "base/Utf.h"
+#include "excel/xlsx/XlsxWorkbook.h"
+#include "textconv/DrawingCodePage.h"
+#include "tests/support/DxfEntities.h"
 #include "tests/support/FakeSpreadsheet.h"
 
 namespace gridvane {
@@ -59,7 +62,12 @@ struct RecordingFrontEnd : FormFrontEnd {
         replaceResults.pop_front();
         return r;
     }
-    void Refresh(unsigned parts) override { refreshed |= parts; }
+    std::function<void(unsigned)> onRefresh;
+    void Refresh(unsigned parts) override
+    {
+        refreshed |= parts;
+        if (onRefresh) onRefresh(parts);
+    }
     void ProcessEvents() override
     {
         ++processEvents;
@@ -492,6 +500,20 @@ TEST(Form1, CloseWritesTheSettingsOrKeepsEverything)
     EXPECT_NE(ini.find("cellLineDraw=0\r\n"), std::string::npos);
 }
 
+TEST(Form1, ASpreadsheetLeftFrozenIsToldAndTriedAgainAtTheClose)
+{
+    Harness h("frozen");
+    h.book.failScreenOn = 2; // at the end of the import and at its retry
+    h.Import();
+    EXPECT_EQ(h.front.Texts(), (std::vector<std::u16string>{std::u16string(kExcelScreenUpdatingLeftOff), u"取得に失敗しました."}));
+    ASSERT_FALSE(h.book.screenUpdating.empty());
+    EXPECT_TRUE(h.book.screenUpdating.back()); // asked for, but refused
+    const std::size_t writes = h.book.screenUpdating.size();
+    EXPECT_TRUE(h.f().FormCloseQuery());
+    ASSERT_EQ(h.book.screenUpdating.size(), writes + 1);
+    EXPECT_TRUE(h.book.screenUpdating.back());
+}
+
 TEST(Form1, DrawingAndItsFailuresReachTheErrorBox)
 {
     Harness h("draw");
@@ -534,5 +556,206 @@ TEST(Form1, DrawingAndItsFailuresReachTheErrorBox)
     EXPECT_EQ(h.front.boxes[0].caption, u"Gridvane23");
 }
 
+// ---- the drawing page -------------------------------------------------------------------------------
+
+TEST(Form1, PreviewOfTheSampleEqualsTheDrawingFileAfterEveryKindOfChange)
+{
+#ifdef _WIN32
+    GTEST_SKIP() << "the DXF reader runs on the build machine";
+#else
+    const fs::path dir = TestDir("preview-sample");
+    RecordingFrontEnd front;
+    FormPlatform p;
+    p.iniPath = dir / "Gridvane23.ini";
+    p.dxfPath = dir / "Gridvane23.dxf";
+    p.applicationTitle = u"Gridvane23";
+    p.openWorkbook = [](const fs::path& path) -> XlAttach { return [path] { return OpenWorkbookAsApplication(path); }; };
+    TForm1 form(p, front);
+    form.ImportWorkbookFile(fs::path(GRIDVANE_SOURCE_DIR) / "samples" / "parts-list.xlsx");
+    ASSERT_FALSE(form.Table().Empty());
+    ASSERT_TRUE(front.boxes.size() == 1 && front.boxes[0].text == u" 取得しました.");
+
+    // Each step changes what the drawing holds; after each, the page's list and the saved file agree.
+    std::vector<std::vector<std::string>> previews;
+    std::vector<fs::path> files;
+    auto compare = [&] {
+        form.PageControl1Change(kPageDrawing);
+        previews.push_back(testing::PreviewEntityLines(form.Preview().drawing));
+        EXPECT_TRUE(form.Preview().error.empty());
+        form.PageControl1Change(kPageTable);
+        form.Button4Click();
+        files.push_back(dir / ("step" + std::to_string(files.size()) + ".dxf"));
+        fs::rename(p.dxfPath, files.back());
+    };
+    compare();
+    // The sample's yen signs (U+00A5) are not in code page 932: the file holds "?" for them.
+    form.PageControl1Change(kPageDrawing);
+    EXPECT_EQ(form.Preview().codePageLines, (std::vector<std::u16string>{u"図面で表せない文字: F8 \"¥\" → \"?\""}));
+    form.PageControl1Change(kPageTable);
+    form.CheckBox1Click(false); // セルを描画 off
+    compare();
+    form.CheckBox1Click(true);
+    form.StringGrid1SelectCell(2, 3, false);
+    form.Edit1Change(u"六角ボルト\nM8×20"); // a text with a line break
+    form.StringGrid1FixedCellClick(4, 0);  // a whole column right-aligned
+    form.SpeedButton1Click(kAlignRight);
+    compare();
+    front.answers = {true, true};
+    form.Edit11KeyPress(u"31.5"); // the column's width
+    form.StringGrid1SelectCell(1, 1, false);
+    form.Edit12KeyPress(u"4"); // the title row's height, inside a merged area
+    compare();
+    form.SettingsEditChange(5, u"0.3"); // the text inset, applied
+    form.SettingsEditChange(2, u"2.5");
+    front.answers = {true};
+    form.Button1Click();
+    compare();
+    ASSERT_TRUE(front.answers.empty());
+
+    const auto read = testing::ReadDxfEntityLines(files, dir);
+    ASSERT_EQ(read.size(), files.size());
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        ASSERT_FALSE(read[i].empty());
+        EXPECT_EQ(read[i][0], "errors 0");
+        EXPECT_EQ(testing::FirstDifference(previews[i], std::vector<std::string>(read[i].begin() + 1, read[i].end())), "")
+            << "step " << i;
+        EXPECT_GT(previews[i].size(), 50u);
+    }
+    EXPECT_NE(previews[0], previews[1]);
+    EXPECT_NE(previews[2], previews[3]);
+    EXPECT_NE(previews[3], previews[4]);
+#endif
+}
+
+TEST(Form1, ShowingTheDrawingPageChangesNothingAndIsShownAgainAfterChanges)
+{
+    Harness h("preview-page");
+    h.Import();
+    h.front.boxes.clear();
+    const CellTable table = h.f().Table();
+    const auto cells = h.f().Grid().cells;
+    h.front.refreshed = 0;
+    h.f().PageControl1Change(kPageDrawing);
+    EXPECT_TRUE(h.front.refreshed & kPartPreview);
+    const TPreviewState& preview = h.f().Preview();
+    EXPECT_FALSE(preview.drawing.entities.empty());
+    EXPECT_EQ(h.f().Table().CellGrid, table.CellGrid);
+    EXPECT_EQ(h.f().Grid().cells, cells);
+    EXPECT_FALSE(fs::exists(h.dir / "Gridvane23.dxf"));
+    EXPECT_TRUE(h.front.boxes.empty());
+
+    // While the page is in front, a change asks for it to be shown anew; the next look has the change.
+    h.front.refreshed = 0;
+    h.f().CheckBox1Click(false);
+    EXPECT_TRUE(h.front.refreshed & kPartPreview);
+    for (const PreviewEntity& e : h.f().Preview().drawing.entities) EXPECT_NE(DrawingLayers()[e.layer].name, u"XLSCellLine");
+    // Behind another page nothing is laid out or shown until the page comes back.
+    h.f().PageControl1Change(kPageTable);
+    h.front.refreshed = 0;
+    h.f().CheckBox1Click(true);
+    EXPECT_FALSE(h.front.refreshed & kPartPreview);
+    h.f().PageControl1Change(kPageDrawing);
+    EXPECT_TRUE(h.front.refreshed & kPartPreview);
+    bool cellLines = false;
+    for (const PreviewEntity& e : h.f().Preview().drawing.entities) cellLines |= DrawingLayers()[e.layer].name == u"XLSCellLine";
+    EXPECT_TRUE(cellLines);
+
+    // The view: fitted to the area, zoomed about the pointer, moved by a drag, fitted again by a double click.
+    h.f().PreviewResize(600, 400);
+    const PreviewViewport fitted = h.f().Preview().view;
+    EXPECT_TRUE(fitted.fitted);
+    h.f().PreviewWheel(300, 200, 120);
+    EXPECT_NEAR(h.f().Preview().view.scale, fitted.scale * 1.2, 1e-9);
+    h.f().PreviewDrag(10, -5);
+    EXPECT_FALSE(h.f().Preview().view.fitted);
+    h.f().PreviewFit();
+    EXPECT_DOUBLE_EQ(h.f().Preview().view.scale, fitted.scale);
+
+    // A size that cannot be drawn: the page says why, no box interrupts, the table stays as it is.
+    h.f().PageControl1Change(kPageTable);
+    h.front.answers = {true, true};
+    h.f().StringGrid1SelectCell(2, 3, false);
+    h.f().Edit12KeyPress(u"1e308");
+    h.f().StringGrid1SelectCell(2, 2, false);
+    h.f().Edit12KeyPress(u"1e308");
+    h.front.boxes.clear();
+    h.f().PageControl1Change(kPageDrawing);
+    EXPECT_EQ(h.f().Preview().error, u"B4: 図面の座標が有限の数ではありません");
+    EXPECT_TRUE(h.f().Preview().drawing.entities.empty());
+    EXPECT_TRUE(h.front.boxes.empty());
+}
+
+TEST(Form1, TheGridIsShownAgainOnceTheImportHasFoundTheMergedAreas)
+{
+    // The grid's last repaint of an import must know the merged title (its colour, its drawing).
+    Harness h("merge-colours");
+    bool lastGridRefreshKnewTheMerge = false;
+    h.front.onRefresh = [&](unsigned parts) {
+        if (parts & (kPartGrid | kPartGridTexts)) {
+            lastGridRefreshKnewTheMerge = !h.f().Table().Empty() && h.f().Table().CellGrid[0].drawMW > 0;
+        }
+    };
+    h.Import();
+    EXPECT_TRUE(lastGridRefreshKnewTheMerge);
+    h.Import(); // again, over a shown table
+    EXPECT_TRUE(lastGridRefreshKnewTheMerge);
+}
+
+TEST(Form1, CodePageMarksFollowImportsEditsAndCommands)
+{
+    Harness h("codepage");
+    h.book.cells[{3, 2}].text = u"Ø25 😀"; // B3, imported
+    h.Import();
+    auto lines = [&] {
+        h.f().PageControl1Change(kPageDrawing);
+        auto l = h.f().Preview().codePageLines;
+        h.f().PageControl1Change(kPageTable);
+        return l;
+    };
+    EXPECT_TRUE(h.f().CodePageMark(1, 2));
+    EXPECT_FALSE(h.f().CodePageMark(1, 1));
+    EXPECT_EQ(lines(), (std::vector<std::u16string>{u"図面で表せない文字: B3 \"Ø😀\" → \"??\""}));
+
+    // Typing into Edit1 and into the grid itself.
+    h.f().StringGrid1SelectCell(3, 1, false);
+    h.f().Edit1Change(u"café ①"); // ① is in the code page, é is not
+    EXPECT_TRUE(h.f().CodePageMark(3, 1));
+    h.f().StringGrid1SetEditText(1, 2, u"Φ25"); // Greek capital phi is in the code page
+    EXPECT_FALSE(h.f().CodePageMark(1, 2));
+    EXPECT_EQ(lines(), (std::vector<std::u16string>{u"図面で表せない文字: D2 \"é\" → \"?\""}));
+
+    // The popup's replace over a selection marks and unmarks.
+    h.f().StringGrid1FixedCellClick(0, 0);
+    h.front.typeIntoReplaceDialog = true;
+    h.front.typeSearch = u"r";
+    h.front.typeReplacement = u"ř";
+    h.front.replaceResults = {true};
+    h.f().N4Click();
+    EXPECT_TRUE(h.f().CodePageMark(4, 3));
+    EXPECT_EQ(lines().size(), 10u); // the nine cells that held "r", and D2
+    h.front.typeIntoReplaceDialog = true;
+    h.front.typeSearch = u"ř";
+    h.front.typeReplacement = u"r";
+    h.front.replaceResults = {true};
+    h.f().N4Click();
+    EXPECT_FALSE(h.f().CodePageMark(4, 3));
+    // A width command: full-width to half-width keeps é (no change), half-width to full-width too.
+    h.f().N1Click();
+    EXPECT_TRUE(h.f().CodePageMark(3, 1));
+    EXPECT_FALSE(h.f().CodePageMark(4, 3));
+    EXPECT_EQ(lines().size(), 1u);
+
+    // Nothing blocks the drawing: it is written, with the substitute in place of the character.
+    h.front.boxes.clear();
+    h.f().Button4Click();
+    EXPECT_TRUE(h.front.boxes.empty());
+    std::ifstream in(h.dir / "Gridvane23.dxf", std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(in)), {});
+    const std::string cafe = EncodeDrawingText(h.Cell(3, 1));
+    EXPECT_NE(cafe.find('?'), std::string::npos);
+    EXPECT_NE(bytes.find(cafe), std::string::npos);
+}
+
 } // namespace
 } // namespace gridvane
+

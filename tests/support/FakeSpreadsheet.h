@@ -37,6 +37,7 @@ struct FakeBook {
     std::vector<bool> screenUpdating;              // every write
     int rangeCalls = 0;
     std::optional<std::pair<int, int>> failCell; // Range(address) of this cell fails
+    int failScreenOn = 0;                        // this many ScreenUpdating = true writes fail
 
     void MaybeFail(const std::string& op) const
     {
@@ -114,6 +115,10 @@ public:
     {
         book_.screenUpdating.push_back(on);
         if (!on) book_.MaybeFail("ScreenUpdating");
+        if (on && book_.failScreenOn > 0) {
+            --book_.failScreenOn;
+            throw Error("ScreenUpdating refused");
+        }
     }
     std::unique_ptr<XlWorksheet> ActiveSheet() override
     {

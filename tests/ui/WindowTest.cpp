@@ -7,10 +7,12 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMenu>
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTableView>
 #include <QTableWidget>
@@ -24,6 +26,7 @@
 #include <optional>
 
 #include "app/FormPlatform.h"
+#include "ui/DrawingPage.h"
 #include "ui/StringGrid.h"
 #include "ui/Unit2Plotra23.h"
 #include "ui/Unit3.h"
@@ -100,6 +103,8 @@ TEST(Window, StartUpState)
     EXPECT_FALSE(f.Button4->isEnabled());
     EXPECT_EQ(f.PageControl1->tabText(0), QStringLiteral(" 取得、描画"));
     EXPECT_EQ(f.PageControl1->tabText(1), QStringLiteral(" 設定、確認"));
+    EXPECT_EQ(f.PageControl1->tabText(2), QStringLiteral(" 図面"));
+    EXPECT_EQ(f.PageControl1->count(), 3);
     EXPECT_EQ(f.CheckBox1->text(), QStringLiteral("セルを描画"));
     EXPECT_FALSE(f.CheckBox1->isChecked());
     EXPECT_EQ(f.Edit7->text(), QStringLiteral("0.43")); // not a number in the file: the default
@@ -410,6 +415,113 @@ TEST(Window, StandardButtonsSpeakJapanese)
     QMessageBox box(QMessageBox::Question, QStringLiteral("確認"), QStringLiteral("?"), QMessageBox::Yes | QMessageBox::No);
     EXPECT_TRUE(box.button(QMessageBox::Yes)->text().startsWith(QStringLiteral("はい"))) << box.button(QMessageBox::Yes)->text().toStdString();
     EXPECT_TRUE(box.button(QMessageBox::No)->text().startsWith(QStringLiteral("いいえ"))) << box.button(QMessageBox::No)->text().toStdString();
+}
+
+// Pixels of an image by kind: the white ground, the grey of the cell lines (colour 252), dark ink.
+struct Ink {
+    int white = 0, grey = 0, dark = 0;
+    QRect bounds; // of everything that is not white
+};
+
+Ink CountInk(const QImage& image)
+{
+    Ink ink;
+    const QColor grey(132, 132, 132);
+    for (int y = 0; y < image.height(); ++y) {
+        int greyRun = 0;
+        for (int x = 0; x < image.width(); ++x) {
+            const QColor c = image.pixelColor(x, y);
+            // Grey in runs of 20 pixels or more: a cell line, not the smoothed edge of a text.
+            greyRun = c == grey ? greyRun + 1 : 0;
+            if (greyRun == 20) ink.grey += 20;
+            else if (greyRun > 20) ++ink.grey;
+            if (c.red() > 250 && c.green() > 250 && c.blue() > 250) {
+                ++ink.white;
+                continue;
+            }
+            ink.bounds = ink.bounds.united(QRect(x, y, 1, 1));
+            if (c.red() < 60 && c.green() < 60 && c.blue() < 60) ++ink.dark;
+        }
+    }
+    return ink;
+}
+
+TEST(Window, DrawingPageAndCodePageMarks)
+{
+    Window w("drawing-page");
+    ScriptedWindow& f = w.f();
+    w.ImportSample();
+    f.resize(900, 600);
+    f.show();
+    QApplication::processEvents();
+
+    // F8 holds a yen sign, which the drawing's code page lacks: a red corner on the cell, its colour kept.
+    const QModelIndex f8 = f.GridModel()->index(7, 4);
+    f.StringGrid1->scrollTo(f8);
+    QApplication::processEvents();
+    const QRect cell = f.StringGrid1->visualRect(f8);
+    const QImage grid = f.StringGrid1->viewport()->grab().toImage();
+    EXPECT_EQ(grid.pixelColor(cell.right() - 1, cell.top() + 1), QColor(255, 0, 0));
+    EXPECT_NE(grid.pixelColor(cell.left() + 1, cell.bottom() - 1), QColor(255, 0, 0));
+    const QRect e8 = f.StringGrid1->visualRect(f.GridModel()->index(7, 3));
+    EXPECT_NE(grid.pixelColor(e8.right() - 1, e8.top() + 1), QColor(255, 0, 0));
+
+    // A real click on the third tab shows the drawing, fitted, and the list under it.
+    QTabBar* tabs = f.PageControl1->tabBar();
+    QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(2).center());
+    QApplication::processEvents();
+    ASSERT_EQ(f.PageControl1->currentIndex(), kPageDrawing);
+    ASSERT_TRUE(f.CodePageList->isVisible());
+    ASSERT_EQ(f.CodePageList->count(), 1);
+    EXPECT_EQ(f.CodePageList->item(0)->text(), QStringLiteral("図面で表せない文字: F8 \"¥\" → \"?\""));
+    const QImage drawn = f.DrawingView1->grab().toImage();
+    const Ink ink = CountInk(drawn);
+    EXPECT_GT(ink.white, drawn.width() * drawn.height() / 2);
+    EXPECT_GT(ink.grey, 200);  // the cell lines where no border covers them
+    EXPECT_GT(ink.dark, 500);  // borders and texts
+    // Fitted: the drawing spans the area less the margins one way, and lies in its middle.
+    EXPECT_TRUE(ink.bounds.width() >= drawn.width() - 30 || ink.bounds.height() >= drawn.height() - 30)
+        << ink.bounds.width() << " x " << ink.bounds.height();
+    EXPECT_LE(std::abs(ink.bounds.center().x() - drawn.width() / 2), 4);
+    f.grab().save(QString::fromStdString(std::string(GRIDVANE_BINARY_DIR) + "/window-drawing.png"));
+    EXPECT_FALSE(fs::exists(w.dir / "Gridvane23.dxf")); // showing the page writes nothing
+
+    // The wheel zooms about the pointer, a drag moves, a double click fits again.
+    const double fitted = f.Form().Preview().view.scale;
+    const QPointF middle(f.DrawingView1->width() / 2.0, f.DrawingView1->height() / 2.0);
+    QWheelEvent wheel(middle, f.DrawingView1->mapToGlobal(middle), {}, QPoint(0, 240), Qt::NoButton, Qt::NoModifier,
+                      Qt::NoScrollPhase, false);
+    QApplication::sendEvent(f.DrawingView1, &wheel);
+    EXPECT_NEAR(f.Form().Preview().view.scale, fitted * 1.44, 1e-9);
+    const double originX = f.Form().Preview().view.originX;
+    QTest::mousePress(f.DrawingView1, Qt::LeftButton, {}, QPoint(100, 100));
+    QTest::mouseMove(f.DrawingView1, QPoint(140, 90));
+    QTest::mouseRelease(f.DrawingView1, Qt::LeftButton, {}, QPoint(140, 90));
+    EXPECT_DOUBLE_EQ(f.Form().Preview().view.originX, originX + 40);
+    QTest::mouseDClick(f.DrawingView1, Qt::LeftButton, {}, QPoint(10, 10));
+    EXPECT_DOUBLE_EQ(f.Form().Preview().view.scale, fitted);
+
+    // Without セルを描画 the drawing has no cell lines; a corrected text loses its mark and its list line.
+    f.PageControl1->setCurrentIndex(kPageTable);
+    f.CheckBox1->click();
+    f.Form().StringGrid1SelectCell(5, 8, false);
+    f.Edit1->selectAll();
+    Type(f.Edit1, QStringLiteral("￥16,268"));
+    f.PageControl1->setCurrentIndex(kPageDrawing);
+    QApplication::processEvents();
+    EXPECT_FALSE(f.CodePageList->isVisible());
+    const QImage plainImage = f.DrawingView1->grab().toImage();
+    plainImage.save(QString::fromStdString(std::string(GRIDVANE_BINARY_DIR) + "/window-drawing-plain.png"));
+    const Ink plain = CountInk(plainImage);
+    EXPECT_EQ(plain.grey, 0);
+    EXPECT_GT(plain.dark, 500);
+    f.PageControl1->setCurrentIndex(kPageTable);
+    QApplication::processEvents();
+    const QImage after = f.StringGrid1->viewport()->grab().toImage();
+    EXPECT_NE(after.pixelColor(cell.right() - 1, cell.top() + 1), QColor(255, 0, 0));
+    // The first two pages are as they were.
+    EXPECT_EQ(f.PageControl1->widget(0)->objectName(), QStringLiteral("TabSheet1"));
+    EXPECT_EQ(f.PageControl1->widget(1)->objectName(), QStringLiteral("TabSheet2"));
 }
 
 TEST(Window, DrawingWithoutTableWritesNothing)

@@ -22,6 +22,20 @@ constexpr GUID kIidWorksheet{0x000208D8, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00
 constexpr GUID kIidRange{0x00020846, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
 
 int liveObjects = 0;
+int lookups = 0;      // GetIDsOfNames calls
+int rejectNext = 0;   // calls still to be rejected as busy
+bool englishOnly = false; // refuse other locales than 1033 as the spreadsheet does for some languages
+
+HRESULT Refusal(LCID locale)
+{
+    if (rejectNext > 0) {
+        --rejectNext;
+        return RPC_E_CALL_REJECTED;
+    }
+    if (englishOnly && locale != 1033)
+        return TYPE_E_INVDATAREAD;
+    return S_OK;
+}
 std::vector<LCID> locales; // the locale of every call
 
 // A member: fills the result from the arguments (given in call order) or fails.
@@ -66,11 +80,16 @@ public:
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT, LCID, DISPID* id) override
+    // Every object of the program's kinds answers a name with the same identifier, as the spreadsheet's
+    // objects of one kind do (the import keeps them per kind).
+    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT, LCID locale, DISPID* id) override
     {
+        ++lookups;
+        if (const HRESULT refused = Refusal(locale); FAILED(refused))
+            return refused;
         for (std::size_t i = 0; i < names_.size(); ++i) {
             if (names_[i] == names[0]) {
-                *id = static_cast<DISPID>(i + 1);
+                *id = IdOf(names_[i]);
                 return S_OK;
             }
         }
@@ -80,11 +99,22 @@ public:
                                      EXCEPINFO*, UINT*) override
     {
         locales.push_back(locale);
+        if (const HRESULT refused = Refusal(locale); FAILED(refused))
+            return refused;
         std::vector<VARIANT> args(params->rgvarg, params->rgvarg + params->cArgs);
         std::reverse(args.begin(), args.end());
         if (result != nullptr)
             VariantInit(result);
-        return members_.at(static_cast<std::size_t>(id - 1))(args, result);
+        for (std::size_t i = 0; i < names_.size(); ++i)
+            if (IdOf(names_[i]) == id)
+                return members_[i](args, result);
+        return DISP_E_MEMBERNOTFOUND;
+    }
+
+    static DISPID IdOf(const std::wstring& name)
+    {
+        static std::map<std::wstring, DISPID> ids;
+        return ids.emplace(name, static_cast<DISPID>(ids.size() + 1)).first->second;
     }
 
 private:
@@ -153,10 +183,12 @@ FakeObject* Cell(bool merged, std::vector<std::wstring>* borderLog)
         ->Add(L"Font", Object([](const auto&) { return (new FakeObject)->Add(L"Size", Number(11)); }))
         ->Add(L"Text", Text(L"品名\n型番"))
         ->Add(L"Value2", Number(12.5))
-        ->Add(L"Borders", Object([borderLog](const std::vector<VARIANT>& args) {
-                  const LONG index = args.at(0).lVal;
-                  borderLog->push_back(std::to_wstring(index));
-                  return (new FakeObject)->Add(L"LineStyle", Number(index == 8 ? 1 : -4142));
+        ->Add(L"Borders", Object([borderLog](const std::vector<VARIANT>&) {
+                  return (new FakeObject)->Add(L"Item", Object([borderLog](const std::vector<VARIANT>& args) {
+                      const LONG index = args.at(0).lVal;
+                      borderLog->push_back(std::to_wstring(index));
+                      return (new FakeObject)->Add(L"LineStyle", Number(index == 8 ? 1 : -4142));
+                  }));
               }))
         ->Add(L"MergeCells", merged ? Kind(VT_BOOL) : Kind(VT_EMPTY))
         ->Add(L"MergeArea", Object([](const auto&) {
@@ -214,6 +246,8 @@ protected:
     {
         liveObjects = 0;
         locales.clear();
+        rejectNext = 0;
+        englishOnly = false;
     }
     void TearDown() override { EXPECT_EQ(liveObjects, 0) << "objects left behind"; }
 };
@@ -244,6 +278,10 @@ TEST_F(ExcelComWin, ReadsTheSelectionAndItsCells)
             EXPECT_EQ(cell.BorderLineStyle(index), index == 8 ? 1 : -4142) << index;
         EXPECT_TRUE(cell.MergeCells());
         EXPECT_FALSE(sheet.Range(u"C1").MergeCells());
+        // Members are looked up once per kind of object, not for every object.
+        const int before = lookups;
+        EXPECT_EQ(sheet.Range(u"C1").ColumnWidth(), 8.43);
+        EXPECT_EQ(lookups, before);
         const ExcelComRange area = cell.MergeArea();
         EXPECT_EQ(area.RowsCount(), 2);
         EXPECT_EQ(area.ColumnsCount(), 3);
@@ -252,11 +290,32 @@ TEST_F(ExcelComWin, ReadsTheSelectionAndItsCells)
         app.SetScreenUpdating(true);
     }
     EXPECT_EQ(excel.screenUpdating, (std::vector<bool>{false, true}));
-    EXPECT_EQ(excel.addresses, (std::vector<std::wstring>{L"B1", L"C1"}));
+    EXPECT_EQ(excel.addresses, (std::vector<std::wstring>{L"B1", L"C1", L"C1"}));
     EXPECT_EQ(excel.borders, (std::vector<std::wstring>{L"8", L"9", L"7", L"10", L"5", L"6"}));
     ASSERT_FALSE(locales.empty());
     for (const LCID locale : locales)
         EXPECT_EQ(locale, GetUserDefaultLCID());
+}
+
+TEST_F(ExcelComWin, RetriesBusyCallsAndRepeatsARefusedLocaleWith1033)
+{
+    Excel excel;
+    const ExcelComApplication app{DispatchObject(excel.Application())};
+    rejectNext = 3; // the look-up and two attempts of the call
+    app.SetScreenUpdating(false);
+    EXPECT_EQ(excel.screenUpdating, std::vector<bool>{false});
+    EXPECT_EQ(rejectNext, 0);
+
+    englishOnly = true;
+    EXPECT_EQ(app.ActiveWorkbookName(), u"Book1.xlsx");
+    ASSERT_FALSE(locales.empty());
+    EXPECT_EQ(locales.back(), 1033u);
+    EXPECT_EQ(app.Session()->locale, 1033u) << "kept for the session";
+
+    app.Session()->retryFor = std::chrono::milliseconds(300);
+    rejectNext = 1000000;
+    EXPECT_THROW(app.SetScreenUpdating(true), ServerBusyError);
+    rejectNext = 0;
 }
 
 TEST_F(ExcelComWin, RefusesObjectsOfTheWrongKind)

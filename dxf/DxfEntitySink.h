@@ -1,0 +1,42 @@
+#pragma once
+#include <span>
+#include <string_view>
+
+#include "dxf/MakeR12Dxf_V.h"
+
+namespace gridvane {
+
+/// Where a drawing's entities go, one call per LINE, POLYLINE or TEXT, with the writer's own arguments.
+/// The drawing file's line list is one destination (DxfLineListSink); a preview of the drawing is another.
+class DxfEntitySink {
+public:
+    virtual ~DxfEntitySink() = default;
+    /// One LINE from start to end.
+    virtual void Line(const TAcadPoint& start, const TAcadPoint& end, std::u16string_view layer,
+                      std::u16string_view lineType, int color) = 0;
+    /// One POLYLINE through vertices (their z is not kept).
+    virtual void Polyline(std::span<const TAcadPoint> vertices, bool closed, std::u16string_view layer,
+                          std::u16string_view lineType, int color) = 0;
+    /// One single-line TEXT; justification is a code such as "ML", decoded as DxfText decodes it.
+    virtual void Text(std::u16string_view text, const TAcadPoint& first, const TAcadPoint& second, double height,
+                      double widthFactor, double rotation, int horizontal, int vertical,
+                      std::u16string_view justification, std::u16string_view layer, int color) = 0;
+};
+
+/// Appends each entity to a DxfLineList through DxfLine, DxfPolyline and DxfText.
+class DxfLineListSink final : public DxfEntitySink {
+public:
+    explicit DxfLineListSink(DxfLineList& list) : list_(list) {}
+    void Line(const TAcadPoint& start, const TAcadPoint& end, std::u16string_view layer, std::u16string_view lineType,
+              int color) override;
+    void Polyline(std::span<const TAcadPoint> vertices, bool closed, std::u16string_view layer,
+                  std::u16string_view lineType, int color) override;
+    void Text(std::u16string_view text, const TAcadPoint& first, const TAcadPoint& second, double height,
+              double widthFactor, double rotation, int horizontal, int vertical, std::u16string_view justification,
+              std::u16string_view layer, int color) override;
+
+private:
+    DxfLineList& list_;
+};
+
+} // namespace gridvane

@@ -1,0 +1,323 @@
+// The import and the insertion across processes, against the stand-in spreadsheet and CAD (separate
+// programs registered in the Wine prefix by scripts/test-windows.sh): proxies, type-checked calls, a
+// server that is busy for a while or for good, one that runs but cannot be reached, one that refuses
+// the user's locale, and a minimised CAD window.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <oleauto.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "base/Utf.h"
+#include "cad/CadInsertion.h"
+#include "excel/DispatchWin.h"
+#include "excel/ExcelAutomationWin.h"
+#include "excel/ExcelImport.h"
+#include "layout/TableLayout.h"
+
+namespace gridvane {
+namespace {
+
+std::wstring Beside(const wchar_t* name)
+{
+    wchar_t path[MAX_PATH];
+    const DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
+    std::wstring p(path, n);
+    return p.substr(0, p.find_last_of(L"\\/") + 1) + name;
+}
+
+IDispatch* AttachRaw(const wchar_t* progId)
+{
+    CLSID clsid{};
+    if (FAILED(CLSIDFromProgID(progId, &clsid)))
+        return nullptr;
+    IUnknown* unknown = nullptr;
+    if (FAILED(GetActiveObject(clsid, nullptr, &unknown)) || unknown == nullptr)
+        return nullptr;
+    IDispatch* d = nullptr;
+    unknown->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(&d));
+    unknown->Release();
+    return d;
+}
+
+// Application.GvControl(command) of the running stand-in.
+std::wstring Control(const wchar_t* progId, const std::wstring& command)
+{
+    IDispatch* app = AttachRaw(progId);
+    if (app == nullptr)
+        return L"(not running)";
+    LPOLESTR names[] = {const_cast<LPOLESTR>(L"GvControl")};
+    DISPID id = 0;
+    std::wstring answer;
+    if (SUCCEEDED(app->GetIDsOfNames(IID_NULL, names, 1, 1033, &id))) {
+        VARIANT arg, result;
+        VariantInit(&arg);
+        VariantInit(&result);
+        arg.vt = VT_BSTR;
+        arg.bstrVal = SysAllocStringLen(command.data(), static_cast<UINT>(command.size()));
+        DISPPARAMS params{&arg, nullptr, 1, 0};
+        if (SUCCEEDED(app->Invoke(id, IID_NULL, 1033, DISPATCH_METHOD, &params, &result, nullptr, nullptr)) &&
+            result.vt == VT_BSTR)
+            answer.assign(result.bstrVal, SysStringLen(result.bstrVal));
+        VariantClear(&arg);
+        VariantClear(&result);
+    }
+    app->Release();
+    return answer;
+}
+
+// One stand-in process for the life of the object; it is asked to quit at the end.
+class StandIn {
+public:
+    StandIn(const wchar_t* exe, const wchar_t* progId, const std::wstring& args, bool waitForRot = true)
+        : progId_(progId), inRot_(waitForRot)
+    {
+        std::wstring command = L"\"" + Beside(exe) + L"\" " + args;
+        STARTUPINFOW si{};
+        si.cb = sizeof si;
+        ok_ = CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &process_);
+        const ULONGLONG end = GetTickCount64() + 20000;
+        while (ok_ && GetTickCount64() < end) {
+            if (waitForRot) {
+                if (IDispatch* d = AttachRaw(progId)) {
+                    d->Release();
+                    return;
+                }
+            } else if (FindWindowW(L"XLMAIN", nullptr) != nullptr) {
+                return;
+            }
+            if (WaitForSingleObject(process_.hProcess, 100) == WAIT_OBJECT_0)
+                break;
+        }
+        ok_ = false;
+    }
+    ~StandIn()
+    {
+        if (process_.hProcess == nullptr)
+            return;
+        if (inRot_)
+            Control(progId_, L"quit");
+        if (WaitForSingleObject(process_.hProcess, inRot_ ? 10000 : 0) != WAIT_OBJECT_0) {
+            if (HWND w = FindWindowW(L"XLMAIN", nullptr))
+                PostMessageW(w, WM_CLOSE, 0, 0);
+            if (WaitForSingleObject(process_.hProcess, 5000) != WAIT_OBJECT_0)
+                TerminateProcess(process_.hProcess, 1);
+        }
+        CloseHandle(process_.hProcess);
+        CloseHandle(process_.hThread);
+    }
+    bool Ok() const { return ok_; }
+    std::wstring Ask(const std::wstring& command) const { return Control(progId_, command); }
+
+private:
+    const wchar_t* progId_;
+    bool inRot_;
+    PROCESS_INFORMATION process_{};
+    bool ok_ = false;
+};
+
+constexpr const wchar_t* kExcel = L"Excel.Application";
+constexpr const wchar_t* kExcelStandIn = L"gridvane-excel-standin.exe";
+
+struct Recorder : HeadlessImportView {
+    std::vector<std::u16string> messages;
+    void ShowMessage(std::u16string_view t) override { messages.emplace_back(t); }
+};
+
+struct Import {
+    ImportResult result;
+    Recorder view;
+    CellTable table;
+    ULONGLONG ms = 0;
+};
+
+Import RunImport()
+{
+    Import i;
+    const ULONGLONG start = GetTickCount64();
+    i.result = ImportSelection(&AttachRunningExcel, i.view, i.table, ImportScales{}, u'.');
+    i.ms = GetTickCount64() - start;
+    return i;
+}
+
+class CrossProcess : public ::testing::Test {
+protected:
+    ComApartment apartment;
+    void SetUp() override
+    {
+        CLSID clsid{};
+        if (FAILED(CLSIDFromProgID(kExcel, &clsid)))
+            GTEST_SKIP() << "the stand-ins are not registered (scripts/test-windows.sh registers them)";
+    }
+};
+
+TEST_F(CrossProcess, ImportsTheSelectionOfTheStandInWithOneLookUpPerMemberAndKind)
+{
+    StandIn excel(kExcelStandIn, kExcel, L"");
+    ASSERT_TRUE(excel.Ok());
+    const Import i = RunImport();
+    ASSERT_TRUE(i.result.ok) << ToUtf8(i.result.detail);
+    EXPECT_EQ(i.view.messages, std::vector<std::u16string>{u" 取得しました."});
+    EXPECT_EQ(i.table.GridColCount, 5);
+    EXPECT_EQ(i.table.GridRowCount, 6);
+    EXPECT_EQ(i.view.texts.at(5), u"番号");
+    EXPECT_EQ(i.view.texts.at(11), u"六角ボルト\nM8×20");
+    EXPECT_EQ(excel.Ask(L"screen-updating-writes"), L"off on ");
+
+    // Every member of every kind of object was looked up exactly once, however many cells were read.
+    std::wistringstream counts(excel.Ask(L"counts"));
+    std::wstring what, member;
+    long n = 0;
+    int lookups = 0;
+    long cellReads = 0;
+    while (counts >> what >> member >> n) {
+        if (what == L"lookups") {
+            ++lookups;
+            EXPECT_EQ(n, 1) << ToUtf8(std::u16string(member.begin(), member.end()));
+        } else if (member == L"Worksheet.Range") {
+            cellReads = n;
+        }
+    }
+    EXPECT_GE(lookups, 20);
+    EXPECT_EQ(cellReads, 30);
+    EXPECT_EQ(excel.Ask(L"live"), L"1") << "objects left behind (the application stays)";
+}
+
+std::string Contents(const std::filesystem::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream out;
+    out << in.rdbuf();
+    return out.str();
+}
+
+// The window's road (Button3Click's import, then Button4Click's layout of the grid texts and the save) and
+// gridvane-convert --excel give the same drawing file.
+TEST_F(CrossProcess, TheConverterWritesTheDrawingTheWindowWrites)
+{
+    StandIn excel(kExcelStandIn, kExcel, L"");
+    ASSERT_TRUE(excel.Ok());
+    const Import i = RunImport();
+    ASSERT_TRUE(i.result.ok) << ToUtf8(i.result.detail);
+    const std::filesystem::path here = std::filesystem::path(Beside(L""));
+    const std::filesystem::path window = here / "window.dxf";
+    const std::filesystem::path converter = here / "converter.dxf";
+    SaveDxfLineList(LayoutTable(i.table, i.view.texts, LayoutOptions{}), window);
+
+    std::wstring command = L"\"" + Beside(L"..\\..\\..\\app\\gridvane-convert.exe") + L"\" --excel -o \"" +
+                           converter.native() + L"\"";
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    ASSERT_TRUE(CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
+    // The converter calls into this process's neighbour while we wait; nothing here needs to answer it.
+    ASSERT_EQ(WaitForSingleObject(pi.hProcess, 60000), WAIT_OBJECT_0);
+    DWORD code = 99;
+    GetExitCodeProcess(pi.hProcess, &code);
+    CloseHandle(pi.hProcess);
+    CloseHandle(pi.hThread);
+    EXPECT_EQ(code, 0u);
+    const std::string a = Contents(window), b = Contents(converter);
+    EXPECT_FALSE(a.empty());
+    EXPECT_TRUE(a == b) << "the drawings differ";
+    std::filesystem::remove(window);
+    std::filesystem::remove(converter);
+}
+
+TEST_F(CrossProcess, BusyForTwoSecondsTheImportStillSucceeds)
+{
+    StandIn excel(kExcelStandIn, kExcel, L"--busy-ms 2500");
+    ASSERT_TRUE(excel.Ok());
+    const Import i = RunImport();
+    EXPECT_TRUE(i.result.ok) << ToUtf8(i.result.detail);
+    EXPECT_EQ(i.view.messages, std::vector<std::u16string>{u" 取得しました."});
+    EXPECT_EQ(excel.Ask(L"screen-updating"), L"on");
+}
+
+TEST_F(CrossProcess, BusyForGoodTheImportFailsWithTheBusyMessageAndScreenUpdatingStaysOn)
+{
+    StandIn excel(kExcelStandIn, kExcel, L"--busy-forever --busy-code retrylater");
+    ASSERT_TRUE(excel.Ok());
+    const Import i = RunImport();
+    EXPECT_FALSE(i.result.ok);
+    EXPECT_EQ(i.view.messages, (std::vector<std::u16string>{std::u16string(kExcelBusy), u"取得に失敗しました."}));
+    EXPECT_GE(i.ms, 9000u) << "retried for about 10 s";
+    EXPECT_LE(i.ms, 15000u);
+    excel.Ask(L"busy 0");
+    EXPECT_EQ(excel.Ask(L"screen-updating"), L"on");
+}
+
+TEST_F(CrossProcess, BusyWhileCellsAreReadScreenUpdatingIsRestoredThroughTheRetry)
+{
+    StandIn excel(kExcelStandIn, kExcel, L"");
+    ASSERT_TRUE(excel.Ok());
+    // Busy in the middle of the cells for longer than a call is retried, but not for as long again.
+    excel.Ask(L"busy-after 200 12500");
+    const Import i = RunImport();
+    EXPECT_FALSE(i.result.ok);
+    EXPECT_EQ(i.view.messages, (std::vector<std::u16string>{std::u16string(kExcelBusy), u"取得に失敗しました."}));
+    EXPECT_FALSE(i.result.screenUpdatingLeftOff);
+    EXPECT_EQ(excel.Ask(L"screen-updating"), L"on");
+    EXPECT_EQ(excel.Ask(L"screen-updating-writes"), L"off on ");
+}
+
+TEST_F(CrossProcess, ALocaleTheSpreadsheetRefusesIsRepeatedWith1033)
+{
+    StandIn excel(kExcelStandIn, kExcel, L"--english-only");
+    ASSERT_TRUE(excel.Ok());
+    const Import i = RunImport();
+    EXPECT_TRUE(i.result.ok) << ToUtf8(i.result.detail);
+}
+
+TEST_F(CrossProcess, ASpreadsheetThatRunsButCannotBeReachedIsToldApart)
+{
+    StandIn excel(kExcelStandIn, kExcel, L"--no-rot", false);
+    ASSERT_TRUE(excel.Ok());
+    const Import i = RunImport();
+    EXPECT_FALSE(i.result.ok);
+    EXPECT_EQ(i.view.messages, (std::vector<std::u16string>{std::u16string(kExcelUnreachable), u"取得に失敗しました."}));
+}
+
+TEST_F(CrossProcess, TheInsertionReachesTheDocumentWithTheExactCommandAndRestoresTheWindow)
+{
+    StandIn cad(L"gridvane-cad-standin.exe", L"BricscadApp.AcadApplication", L"--minimized");
+    ASSERT_TRUE(cad.Ok());
+    EXPECT_EQ(cad.Ask(L"iconic"), L"1");
+    const std::filesystem::path drawing = std::filesystem::path(Beside(L"")) / "挿入 テスト.dxf";
+    std::ofstream(drawing) << "0\r\nEOF\r\n";
+    EXPECT_NO_THROW(InsertIntoRunningCad(drawing));
+    const std::wstring native = drawing.native();
+    const std::u16string path(native.begin(), native.end());
+    const std::wstring sent = cad.Ask(L"last-command");
+    EXPECT_EQ(std::u16string(sent.begin(), sent.end()), MakeInsertCommand(path));
+    EXPECT_EQ(cad.Ask(L"commands"), L"1");
+    EXPECT_EQ(cad.Ask(L"iconic"), L"0") << "the minimised window was restored";
+    EXPECT_EQ(cad.Ask(L"live"), L"1") << "objects left behind (the application stays)";
+    std::filesystem::remove(drawing);
+}
+
+} // namespace
+} // namespace gridvane
+
+namespace gridvane {
+namespace {
+
+TEST_F(CrossProcess, ABusyCadStillTakesTheCommandOnceItIsFree)
+{
+    StandIn cad(L"gridvane-cad-standin.exe", L"BricscadApp.AcadApplication", L"--busy-ms 2500");
+    ASSERT_TRUE(cad.Ok());
+    const std::filesystem::path drawing = std::filesystem::path(Beside(L"")) / "busy.dxf";
+    std::ofstream(drawing) << "0\r\nEOF\r\n";
+    EXPECT_NO_THROW(InsertIntoRunningCad(drawing));
+    EXPECT_EQ(cad.Ask(L"commands"), L"1");
+    std::filesystem::remove(drawing);
+}
+
+} // namespace
+} // namespace gridvane

@@ -1,0 +1,566 @@
+// gridvane-excel-standin: an out-of-process stand-in for the running spreadsheet ("Excel.Application"),
+// serving one sheet described in a text file (see selection.sheet) through automation objects built from
+// a type library of the spreadsheet's member names and parameters.
+//
+//   gridvane-excel-standin --register | --unregister
+//   gridvane-excel-standin [--sheet FILE] [--delay-us N] [--busy-ms N | --busy-forever] [--english-only]
+//                          [--no-rot] [--mixed-font CELL] [--error CELL]
+//
+// While it runs, its Application is in the running-object table under Excel's class, and a top-level
+// window of class XLMAIN exists (--no-rot: only the window, as a spreadsheet running with higher rights
+// looks to us). Application.GvControl(command) changes the switches while it runs (see Server::Control).
+#include "AutomationStandIn.h"
+
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <set>
+#include <sstream>
+#include <string>
+
+namespace gridvane::standin {
+namespace {
+
+// Excel's class, as registered by the real application.
+constexpr GUID kClsidExcel{0x00024500, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+constexpr GUID kLibId{0x6a1f1c52, 0x4b1e, 0x4e0b, {0x9d, 0x6e, 0x47, 0x72, 0x69, 0x64, 0x76, 0x01}};
+constexpr GUID kIidApplication{0x000208D5, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+constexpr GUID kIidWorkbook{0x000208DA, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+constexpr GUID kIidWorksheet{0x000208D8, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+constexpr GUID kIidRange{0x00020846, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+constexpr GUID kIidFont{0x0002084D, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+constexpr GUID kIidBorders{0x00020855, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+constexpr GUID kIidBorder{0x00020854, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+
+// The members the import uses, with the spreadsheet's own DISPIDs.
+std::vector<KindDef> ExcelKinds()
+{
+    return {
+        {L"Application", kIidApplication,
+         {{L"ScreenUpdating", Shape::Get, 0x17E},
+          {L"ScreenUpdating", Shape::PutBool, 0x17E},
+          {L"ActiveSheet", Shape::Get, 0x133},
+          {L"ActiveWorkbook", Shape::Get, 0x134},
+          {L"Selection", Shape::Get, 0x93},
+          {L"Hwnd", Shape::Get, 0x7C4},
+          {L"GvControl", Shape::CallTextGet, 0x6000, L"Command"}}},
+        {L"Workbook", kIidWorkbook, {{L"Name", Shape::Get, 0x6E}}},
+        {L"Worksheet", kIidWorksheet, {{L"Name", Shape::Get, 0x6E}, {L"Range", Shape::GetCells, 0xC5, L"Cell1", L"Cell2"}}},
+        {L"Range", kIidRange,
+         {{L"Row", Shape::Get, 0x101},
+          {L"Column", Shape::Get, 0xF0},
+          {L"Rows", Shape::Get, 0x102},
+          {L"Columns", Shape::Get, 0xF1},
+          {L"Count", Shape::Get, 0x76},
+          {L"ColumnWidth", Shape::Get, 0xF2},
+          {L"RowHeight", Shape::Get, 0x110},
+          {L"HorizontalAlignment", Shape::Get, 0x88},
+          {L"Font", Shape::Get, 0x92},
+          {L"Text", Shape::Get, 0x8A},
+          {L"Value2", Shape::Get, 0x56C},
+          {L"Borders", Shape::Get, 0x1B3},
+          {L"MergeCells", Shape::Get, 0xD0},
+          {L"MergeArea", Shape::Get, 0x2A9},
+          {L"Left", Shape::Get, 0x7F},
+          {L"Top", Shape::Get, 0x7E}}},
+        {L"Font", kIidFont, {{L"Size", Shape::Get, 0x68}}},
+        {L"Borders", kIidBorders, {{L"Item", Shape::GetIndex, 0xAA, L"Index"}, {L"Count", Shape::Get, 0x76}}},
+        {L"Border", kIidBorder, {{L"LineStyle", Shape::Get, 0x77}}},
+    };
+}
+
+constexpr LONG kLineNone = -4142;
+
+struct Rect {
+    int r1 = 1, c1 = 1, r2 = 1, c2 = 1;
+    bool Holds(int r, int c) const { return r >= r1 && r <= r2 && c >= c1 && c <= c2; }
+};
+
+struct CellData {
+    enum class Kind { Empty, Text, Number, Boolean, Error } kind = Kind::Empty;
+    std::wstring text;     // as displayed
+    std::wstring string;   // Text values
+    double number = 0;
+    bool boolean = false;
+    LONG align = 1;        // xlGeneral
+    double size = -1;      // -1: the sheet's font size; NaN: mixed (null)
+    LONG borders[11] = {kLineNone, kLineNone, kLineNone, kLineNone, kLineNone, kLineNone,
+                        kLineNone, kLineNone, kLineNone, kLineNone, kLineNone}; // by Borders index
+};
+
+struct Sheet {
+    std::wstring workbook = L"Book1.xlsx";
+    std::wstring name = L"Sheet1";
+    Rect selection;
+    double fontSize = 11;
+    std::map<int, double> widths;  // ColumnWidth, characters
+    std::map<int, double> heights; // points
+    std::vector<Rect> merges;
+    std::map<std::pair<int, int>, CellData> cells;
+
+    double Width(int c) const
+    {
+        const auto it = widths.find(c);
+        return it != widths.end() ? it->second : 8.43;
+    }
+    double Height(int r) const
+    {
+        const auto it = heights.find(r);
+        return it != heights.end() ? it->second : 15;
+    }
+    // Excel's column pixels for a width in characters of the default font (7 pixels a digit, 5 of padding).
+    static double Pixels(double width) { return width > 0 ? std::trunc(width * 7 + 5 + 0.5) : 0; }
+    double Left(int c) const
+    {
+        double px = 0;
+        for (int i = 1; i < c; ++i)
+            px += Pixels(Width(i));
+        return px * 0.75;
+    }
+    double Top(int r) const
+    {
+        double pt = 0;
+        for (int i = 1; i < r; ++i)
+            pt += Height(i);
+        return pt;
+    }
+    Rect MergeOf(int r, int c, bool& merged) const
+    {
+        for (const Rect& m : merges)
+            if (m.Holds(r, c)) {
+                merged = true;
+                return m;
+            }
+        merged = false;
+        return {r, c, r, c};
+    }
+};
+
+std::wstring FromUtf8(const std::string& s)
+{
+    if (s.empty())
+        return {};
+    const int n = MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), nullptr, 0);
+    std::wstring w(static_cast<std::size_t>(n), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), w.data(), n);
+    return w;
+}
+
+std::wstring Unescape(const std::wstring& s)
+{
+    std::wstring out;
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        if (s[i] == L'\\' && i + 1 < s.size()) {
+            const wchar_t n = s[++i];
+            out += n == L'n' ? L'\n' : n == L't' ? L'\t' : n;
+        } else {
+            out += s[i];
+        }
+    }
+    return out;
+}
+
+// "B12" -> row 12, column 2.
+bool ParseCell(const std::wstring& a, int& r, int& c)
+{
+    std::size_t i = 0;
+    c = 0;
+    while (i < a.size() && iswalpha(a[i]))
+        c = c * 26 + (towupper(a[i++]) - L'A' + 1);
+    if (c == 0 || i == a.size())
+        return false;
+    r = _wtoi(a.c_str() + i);
+    return r > 0;
+}
+
+bool ParseRect(const std::wstring& a, Rect& rect)
+{
+    const auto colon = a.find(L':');
+    if (!ParseCell(a.substr(0, colon), rect.r1, rect.c1))
+        return false;
+    if (colon == std::wstring::npos) {
+        rect.r2 = rect.r1;
+        rect.c2 = rect.c1;
+        return true;
+    }
+    return ParseCell(a.substr(colon + 1), rect.r2, rect.c2);
+}
+
+int ColumnOf(const std::wstring& letters)
+{
+    int c = 0;
+    for (wchar_t ch : letters)
+        c = c * 26 + (towupper(ch) - L'A' + 1);
+    return c;
+}
+
+LONG LineStyle(const std::wstring& style)
+{
+    if (style == L"thin" || style == L"medium" || style == L"thick" || style == L"hair") return 1; // xlContinuous
+    if (style == L"dashed" || style == L"mediumDashed") return -4115;                              // xlDash
+    if (style == L"dotted") return -4118;                                                          // xlDot
+    if (style == L"double") return -4119;                                                          // xlDouble
+    return kLineNone;
+}
+
+std::vector<std::wstring> Fields(const std::wstring& line)
+{
+    std::vector<std::wstring> out;
+    std::size_t start = 0;
+    for (;;) {
+        const auto tab = line.find(L'\t', start);
+        out.push_back(line.substr(start, tab == std::wstring::npos ? std::wstring::npos : tab - start));
+        if (tab == std::wstring::npos)
+            return out;
+        start = tab + 1;
+    }
+}
+
+bool LoadSheet(const std::wstring& path, Sheet& sheet)
+{
+    std::ifstream in(std::filesystem::path(path), std::ios::binary);
+    if (!in)
+        return false;
+    std::string raw;
+    while (std::getline(in, raw)) {
+        if (!raw.empty() && raw.back() == '\r')
+            raw.pop_back();
+        const std::wstring line = FromUtf8(raw);
+        if (line.empty() || line[0] == L'#')
+            continue;
+        const std::vector<std::wstring> f = Fields(line);
+        const std::wstring& what = f[0];
+        if (what == L"workbook" && f.size() > 1) {
+            sheet.workbook = Unescape(f[1]);
+        } else if (what == L"sheet" && f.size() > 1) {
+            sheet.name = Unescape(f[1]);
+        } else if (what == L"selection" && f.size() > 1) {
+            ParseRect(f[1], sheet.selection);
+        } else if (what == L"font" && f.size() > 1) {
+            sheet.fontSize = _wtof(f[1].c_str());
+        } else if (what == L"columns" || what == L"rows") {
+            for (std::size_t i = 1; i < f.size(); ++i) {
+                const auto colon = f[i].find(L':');
+                if (colon == std::wstring::npos)
+                    continue;
+                const double v = _wtof(f[i].c_str() + colon + 1);
+                if (what == L"columns")
+                    sheet.widths[ColumnOf(f[i].substr(0, colon))] = v;
+                else
+                    sheet.heights[_wtoi(f[i].c_str())] = v;
+            }
+        } else if (what == L"merge" && f.size() > 1) {
+            Rect m;
+            if (ParseRect(f[1], m))
+                sheet.merges.push_back(m);
+        } else if (what == L"cell" && f.size() > 1) {
+            int r = 0, c = 0;
+            if (!ParseCell(f[1], r, c))
+                continue;
+            CellData& cell = sheet.cells[{r, c}];
+            for (std::size_t i = 2; i < f.size(); ++i) {
+                const std::wstring& field = f[i];
+                if (field.rfind(L"s:", 0) == 0) {
+                    cell.kind = CellData::Kind::Text;
+                    cell.string = cell.text = Unescape(field.substr(2));
+                } else if (field.rfind(L"n:", 0) == 0) {
+                    cell.kind = CellData::Kind::Number;
+                    cell.number = _wtof(field.c_str() + 2);
+                    if (cell.text.empty())
+                        cell.text = field.substr(2);
+                } else if (field.rfind(L"b:", 0) == 0) {
+                    cell.kind = CellData::Kind::Boolean;
+                    cell.boolean = field.substr(2) == L"TRUE";
+                    cell.text = cell.boolean ? L"TRUE" : L"FALSE";
+                } else if (field.rfind(L"e:", 0) == 0) {
+                    cell.kind = CellData::Kind::Error;
+                    cell.text = field.substr(2);
+                } else if (field.rfind(L"text=", 0) == 0) {
+                    cell.text = Unescape(field.substr(5));
+                } else if (field.rfind(L"align=", 0) == 0) {
+                    const std::wstring a = field.substr(6);
+                    cell.align = a == L"left" ? -4131 : a == L"center" ? -4108 : a == L"right" ? -4152 : 1;
+                } else if (field.rfind(L"size=", 0) == 0) {
+                    cell.size = field.substr(5) == L"mixed" ? NAN : _wtof(field.c_str() + 5);
+                } else {
+                    const auto eq = field.find(L'=');
+                    if (eq == std::wstring::npos)
+                        continue;
+                    const std::wstring edge = field.substr(0, eq);
+                    const LONG style = LineStyle(field.substr(eq + 1));
+                    const int index = edge == L"top" ? 8 : edge == L"bottom" ? 9 : edge == L"left" ? 7
+                                    : edge == L"right" ? 10 : edge == L"down" ? 5 : edge == L"up" ? 6 : 0;
+                    if (index != 0)
+                        cell.borders[index] = style;
+                }
+            }
+        }
+    }
+    return true;
+}
+
+Server server;
+Sheet sheet;
+HWND mainWindow = nullptr;
+bool screenUpdating = true;
+std::vector<bool> screenUpdatingWrites;
+
+HRESULT I4(LONG v, VARIANT* result)
+{
+    result->vt = VT_I4;
+    result->lVal = v;
+    return S_OK;
+}
+
+HRESULT R8(double v, VARIANT* result)
+{
+    result->vt = VT_R8;
+    result->dblVal = v;
+    return S_OK;
+}
+
+HRESULT Str(const std::wstring& v, VARIANT* result)
+{
+    result->vt = VT_BSTR;
+    result->bstrVal = SysAllocStringLen(v.data(), static_cast<UINT>(v.size()));
+    return S_OK;
+}
+
+HRESULT Bool(bool v, VARIANT* result)
+{
+    result->vt = VT_BOOL;
+    result->boolVal = v ? VARIANT_TRUE : VARIANT_FALSE;
+    return S_OK;
+}
+
+const CellData& CellAt(int r, int c)
+{
+    static const CellData empty;
+    const auto it = sheet.cells.find({r, c});
+    return it != sheet.cells.end() ? it->second : empty;
+}
+
+class BorderObject : public Behaviour {
+public:
+    BorderObject(int r, int c, LONG index) : r_(r), c_(c), index_(index) {}
+    HRESULT Answer(const std::wstring&, const CallArgs&, VARIANT* result) override
+    {
+        return I4(CellAt(r_, c_).borders[index_], result);
+    }
+
+private:
+    int r_, c_;
+    LONG index_;
+};
+
+class BordersObject : public Behaviour {
+public:
+    BordersObject(int r, int c) : r_(r), c_(c) {}
+    HRESULT Answer(const std::wstring& member, const CallArgs& args, VARIANT* result) override
+    {
+        if (member == L"Count")
+            return I4(6, result);
+        // XlBordersIndex: 5 to 12; the import asks 5 to 10.
+        if (args.index < 5 || args.index > 10)
+            return DISP_E_BADINDEX;
+        return ObjectResult(server, L"Border", std::make_unique<BorderObject>(r_, c_, args.index), result);
+    }
+
+private:
+    int r_, c_;
+};
+
+class FontObject : public Behaviour {
+public:
+    FontObject(int r, int c) : r_(r), c_(c) {}
+    HRESULT Answer(const std::wstring&, const CallArgs&, VARIANT* result) override
+    {
+        const double size = CellAt(r_, c_).size;
+        if (std::isnan(size)) {
+            result->vt = VT_NULL; // characters of different sizes
+            return S_OK;
+        }
+        return R8(size < 0 ? sheet.fontSize : size, result);
+    }
+
+private:
+    int r_, c_;
+};
+
+class RangeObject : public Behaviour {
+public:
+    explicit RangeObject(Rect rect) : rect_(rect) {}
+    HRESULT Answer(const std::wstring& m, const CallArgs&, VARIANT* result) override
+    {
+        const int r = rect_.r1, c = rect_.c1;
+        if (m == L"Row") return I4(r, result);
+        if (m == L"Column") return I4(c, result);
+        if (m == L"Rows" || m == L"Columns") {
+            auto lines = std::make_unique<RangeObject>(rect_);
+            lines->count_ = m == L"Rows" ? rect_.r2 - rect_.r1 + 1 : rect_.c2 - rect_.c1 + 1;
+            return ObjectResult(server, L"Range", std::move(lines), result);
+        }
+        if (m == L"Count")
+            return I4(count_ > 0 ? count_ : (rect_.r2 - rect_.r1 + 1) * (rect_.c2 - rect_.c1 + 1), result);
+        if (m == L"ColumnWidth") return R8(sheet.Width(c), result);
+        if (m == L"RowHeight") return R8(sheet.Height(r), result);
+        if (m == L"HorizontalAlignment") return I4(CellAt(r, c).align, result);
+        if (m == L"Font") return ObjectResult(server, L"Font", std::make_unique<FontObject>(r, c), result);
+        if (m == L"Text") return Str(CellAt(r, c).text, result);
+        if (m == L"Value2") {
+            const CellData& cell = CellAt(r, c);
+            switch (cell.kind) {
+            case CellData::Kind::Empty: return S_OK; // VT_EMPTY, as covered cells of a merged area are
+            case CellData::Kind::Text: return Str(cell.string, result);
+            case CellData::Kind::Number: return R8(cell.number, result);
+            case CellData::Kind::Boolean: return Bool(cell.boolean, result);
+            case CellData::Kind::Error:
+                result->vt = VT_ERROR;
+                result->scode = static_cast<SCODE>(0x800A07D7); // xlErrDiv0
+                return S_OK;
+            }
+        }
+        if (m == L"Borders") return ObjectResult(server, L"Borders", std::make_unique<BordersObject>(r, c), result);
+        if (m == L"MergeCells") {
+            bool merged = false;
+            sheet.MergeOf(r, c, merged);
+            return Bool(merged, result);
+        }
+        if (m == L"MergeArea") {
+            bool merged = false;
+            return ObjectResult(server, L"Range", std::make_unique<RangeObject>(sheet.MergeOf(r, c, merged)), result);
+        }
+        if (m == L"Left") return R8(sheet.Left(c), result);
+        if (m == L"Top") return R8(sheet.Top(r), result);
+        return DISP_E_MEMBERNOTFOUND;
+    }
+
+private:
+    Rect rect_;
+    int count_ = 0;
+};
+
+class WorkbookObject : public Behaviour {
+public:
+    HRESULT Answer(const std::wstring&, const CallArgs&, VARIANT* result) override { return Str(sheet.workbook, result); }
+};
+
+class WorksheetObject : public Behaviour {
+public:
+    HRESULT Answer(const std::wstring& m, const CallArgs& args, VARIANT* result) override
+    {
+        if (m == L"Name")
+            return Str(sheet.name, result);
+        // Range(Cell1, [Cell2]): the import gives one A1 address and leaves the second corner out.
+        if (args.cell1 == nullptr || args.cell1->vt != VT_BSTR)
+            return DISP_E_TYPEMISMATCH;
+        if (args.cell2 != nullptr && !(args.cell2->vt == VT_ERROR && args.cell2->scode == DISP_E_PARAMNOTFOUND))
+            return E_INVALIDARG; // not what the import sends
+        Rect rect;
+        if (!ParseRect(std::wstring(args.cell1->bstrVal, SysStringLen(args.cell1->bstrVal)), rect))
+            return DISP_E_EXCEPTION;
+        return ObjectResult(server, L"Range", std::make_unique<RangeObject>(rect), result);
+    }
+};
+
+class ApplicationObject : public Behaviour {
+public:
+    HRESULT Answer(const std::wstring& m, const CallArgs& args, VARIANT* result) override
+    {
+        if (m == L"ScreenUpdating") {
+            if (result == nullptr) { // the write
+                screenUpdating = args.flag;
+                screenUpdatingWrites.push_back(args.flag);
+                return S_OK;
+            }
+            return Bool(screenUpdating, result);
+        }
+        if (m == L"ActiveSheet") return ObjectResult(server, L"Worksheet", std::make_unique<WorksheetObject>(), result);
+        if (m == L"ActiveWorkbook") return ObjectResult(server, L"Workbook", std::make_unique<WorkbookObject>(), result);
+        if (m == L"Selection") return ObjectResult(server, L"Range", std::make_unique<RangeObject>(sheet.selection), result);
+        if (m == L"Hwnd") return I4(static_cast<LONG>(reinterpret_cast<LONG_PTR>(mainWindow)), result);
+        if (m == L"GvControl") {
+            std::wstring answer;
+            if (args.text == L"screen-updating") {
+                answer = screenUpdating ? L"on" : L"off";
+            } else if (args.text == L"screen-updating-writes") {
+                for (bool w : screenUpdatingWrites)
+                    answer += w ? L"on " : L"off ";
+            } else if (!server.Control(args.text, answer)) {
+                return E_INVALIDARG;
+            }
+            return Str(answer, result);
+        }
+        return DISP_E_MEMBERNOTFOUND;
+    }
+};
+
+LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM w, LPARAM l)
+{
+    if (message == WM_DESTROY) {
+        PostQuitMessage(0);
+        return 0;
+    }
+    return DefWindowProcW(window, message, w, l);
+}
+
+} // namespace
+} // namespace gridvane::standin
+
+int wmain(int argc, wchar_t** argv)
+{
+    using namespace gridvane::standin;
+    server.typeLibName = L"GridvaneExcelStandIn";
+    server.libId = kLibId;
+    server.kinds = ExcelKinds();
+
+    std::wstring sheetPath = BesideExecutable(L".sheet");
+    bool rot = true;
+    for (int i = 1; i < argc; ++i) {
+        const std::wstring a = argv[i];
+        const bool more = i + 1 < argc;
+        if (a == L"--register") return Register(server, L"Excel.Application", kClsidExcel);
+        if (a == L"--unregister") return Unregister(server, L"Excel.Application", kClsidExcel);
+        if (a == L"--sheet" && more) sheetPath = argv[++i];
+        else if (a == L"--delay-us" && more) server.delayMicroseconds = _wtoi64(argv[++i]);
+        else if (a == L"--busy-ms" && more) server.busyUntil = GetTickCount64() + static_cast<ULONGLONG>(_wtoi(argv[++i]));
+        else if (a == L"--busy-forever") server.busyForever = true;
+        else if (a == L"--busy-code" && more) server.busyCode = std::wstring(argv[++i]) == L"retrylater" ? RPC_E_SERVERCALL_RETRYLATER : RPC_E_CALL_REJECTED;
+        else if (a == L"--english-only") server.englishOnly = true;
+        else if (a == L"--no-rot") rot = false;
+        else {
+            fwprintf(stderr, L"unknown argument %ls\n", argv[i]);
+            return 2;
+        }
+    }
+    if (!LoadSheet(sheetPath, sheet)) {
+        fwprintf(stderr, L"%ls: cannot be read\n", sheetPath.c_str());
+        return 1;
+    }
+    if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)))
+        return 1;
+    if (!LoadTypeLibrary(server))
+        return 1;
+
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = WindowProc;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = L"XLMAIN"; // the spreadsheet's main window class
+    RegisterClassW(&wc);
+    mainWindow = CreateWindowExW(0, L"XLMAIN", (L"Microsoft Excel - " + sheet.workbook).c_str(), WS_OVERLAPPEDWINDOW,
+                                 CW_USEDEFAULT, CW_USEDEFAULT, 640, 480, nullptr, nullptr, wc.hInstance, nullptr);
+
+    IDispatch* app = NewObject(server, L"Application", std::make_unique<ApplicationObject>());
+    if (app == nullptr) {
+        fwprintf(stderr, L"the application object cannot be made\n");
+        return 1;
+    }
+    const int code = Serve(app, kClsidExcel, rot);
+    app->Release();
+    if (mainWindow != nullptr && IsWindow(mainWindow))
+        DestroyWindow(mainWindow);
+    CoUninitialize();
+    return code;
+}
