@@ -7,6 +7,7 @@
 #include <functional>
 #include <map>
 #include <stdexcept>
+#include <cwctype>
 
 #include "cad/CadAutomation.h"
 #include "excel/ExcelComWin.h"
@@ -32,6 +33,17 @@ std::wstring GuidText(const GUID& g)
 
 // A member of an automation object: reads its arguments (in call order) and fills the result.
 using Member = std::function<HRESULT(const std::vector<VARIANT>& args, VARIANT* result)>;
+
+// The dispatch identifier of a member name, the same on every object, as an interface's are: a client
+// may look a name up once and call it on every object of that kind.
+DISPID IdOf(const std::wstring& name)
+{
+    static std::map<std::wstring, DISPID> ids;
+    std::wstring key = name;
+    for (wchar_t& ch : key) ch = static_cast<wchar_t>(towlower(ch));
+    const auto [it, added] = ids.emplace(key, static_cast<DISPID>(ids.size() + 1));
+    return it->second;
+}
 
 // An automation object that answers by name, as the real applications' objects do to late binding.
 class NamedObject final : public IDispatch {
@@ -83,7 +95,7 @@ public:
     {
         for (std::size_t i = 0; i < names_.size(); ++i) {
             if (lstrcmpiW(names_[i].c_str(), names[0]) == 0) {
-                *id = static_cast<DISPID>(i + 1);
+                *id = IdOf(names_[i]);
                 return S_OK;
             }
         }
@@ -92,8 +104,10 @@ public:
     HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
                                      EXCEPINFO*, UINT*) override
     {
-        if (id < 1 || static_cast<std::size_t>(id) > names_.size()) return DISP_E_MEMBERNOTFOUND;
-        const std::size_t index = static_cast<std::size_t>(id - 1);
+        std::size_t index = names_.size();
+        for (std::size_t i = 0; i < names_.size(); ++i)
+            if (IdOf(names_[i]) == id) index = i;
+        if (index == names_.size()) return DISP_E_MEMBERNOTFOUND;
         if (flags & DISPATCH_PROPERTYPUT) {
             if (!puts_[index] || params->cArgs < 1) return DISP_E_MEMBERNOTFOUND;
             puts_[index](params->rgvarg[0]);
@@ -223,14 +237,17 @@ struct SpreadsheetStandIn::State {
                 if (text.empty()) return S_OK; // empty
                 return Text(text)(args, result);
             })
-            ->Get(L"Borders", Object([this, cell](const std::vector<VARIANT>& args) -> NamedObject* {
-                if (args.size() != 1 || args[0].vt != VT_I4) return nullptr;
-                static const std::map<LONG, std::uint8_t> kBits{{8, kEdgeTop}, {9, kEdgeBottom}, {7, kEdgeLeft},
-                                                                {10, kEdgeRight}, {5, kDiagonalDown}, {6, kDiagonalUp}};
-                const auto bit = kBits.find(args[0].lVal);
-                if (bit == kBits.end()) return nullptr;
-                const double style = (cell->lineBits & bit->second) ? 1 : -4142; // continuous or none
-                return (new NamedObject({}, live))->Get(L"LineStyle", Number(style));
+            ->Get(L"Borders", Object([this, cell](const std::vector<VARIANT>&) {
+                // The collection; Item(index) is one edge's border.
+                return (new NamedObject({}, live))->Get(L"Item", Object([this, cell](const std::vector<VARIANT>& args) -> NamedObject* {
+                    if (args.size() != 1 || args[0].vt != VT_I4) return nullptr;
+                    static const std::map<LONG, std::uint8_t> kBits{{8, kEdgeTop}, {9, kEdgeBottom}, {7, kEdgeLeft},
+                                                                    {10, kEdgeRight}, {5, kDiagonalDown}, {6, kDiagonalUp}};
+                    const auto bit = kBits.find(args[0].lVal);
+                    if (bit == kBits.end()) return nullptr;
+                    const double style = (cell->lineBits & bit->second) ? 1 : -4142; // continuous or none
+                    return (new NamedObject({}, live))->Get(L"LineStyle", Number(style));
+                }));
             }))
             ->Get(L"MergeCells", Boolean(cell->cellMerge))
             ->Get(L"MergeArea", Object([this, cell](const std::vector<VARIANT>&) {
@@ -321,56 +338,92 @@ bool SpreadsheetStandIn::ScreenUpdating() const { return state_->screenUpdating;
 int SpreadsheetStandIn::ScreenUpdatingWrites() const { return state_->screenUpdatingWrites; }
 int SpreadsheetStandIn::LiveObjects() const { return state_->live; }
 
-class CadStandIn::Server final : public IDispatch {
+// A minimal automation object: IUnknown and IDispatch without type information; owned by its maker.
+class PlainDispatch : public IDispatch {
 public:
-    explicit Server(HWND window) : window_(window) {}
-    std::vector<std::u16string> commands;
-
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override
     {
         *out = nullptr;
-        if (!IsEqualIID(iid, IID_IUnknown) && !IsEqualIID(iid, IID_IDispatch) && !IsEqualIID(iid, kIidCadAppInterface))
-            return E_NOINTERFACE;
+        if (!IsEqualIID(iid, IID_IUnknown) && !IsEqualIID(iid, IID_IDispatch) && !Offers(iid)) return E_NOINTERFACE;
         *out = static_cast<IDispatch*>(this);
         AddRef();
         return S_OK;
     }
     ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
-    ULONG STDMETHODCALLTYPE Release() override { return --refs_; } // owned by CadStandIn
+    ULONG STDMETHODCALLTYPE Release() override { return --refs_; }
     HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override
     {
         *count = 0;
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+
+protected:
+    virtual bool Offers(REFIID) const { return false; }
+
+private:
+    ULONG refs_ = 1;
+};
+
+// The CAD's document: its command line.
+class CadDocument final : public PlainDispatch {
+public:
+    std::vector<std::u16string> commands;
+
+    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) override
+    {
+        if (count != 1 || lstrcmpiW(names[0], L"SendCommand") != 0) return DISP_E_UNKNOWNNAME;
+        *ids = 1;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT*, EXCEPINFO*,
+                                     UINT*) override
+    {
+        if (id != 1 || !(flags & DISPATCH_METHOD)) return DISP_E_MEMBERNOTFOUND;
+        if (params->cArgs != 1 || params->rgvarg[0].vt != VT_BSTR) return DISP_E_TYPEMISMATCH;
+        const BSTR text = params->rgvarg[0].bstrVal;
+        commands.emplace_back(reinterpret_cast<const char16_t*>(text), SysStringLen(text));
+        return S_OK;
+    }
+};
+
+// The CAD's application: the handle of its main window and the active document.
+class CadStandIn::Server final : public PlainDispatch {
+public:
+    explicit Server(HWND window) : window_(window) {}
+    CadDocument document;
+
     HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) override
     {
         if (count != 1) return E_INVALIDARG;
         if (lstrcmpiW(names[0], L"HWND") == 0) *ids = 1;
-        else if (lstrcmpiW(names[0], L"SendCommand") == 0) *ids = 2;
+        else if (lstrcmpiW(names[0], L"ActiveDocument") == 0) *ids = 2;
         else return DISP_E_UNKNOWNNAME;
         return S_OK;
     }
-    HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
-                                     EXCEPINFO*, UINT*) override
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS*, VARIANT* result, EXCEPINFO*,
+                                     UINT*) override
     {
-        if (id == 1 && (flags & DISPATCH_PROPERTYGET)) {
+        if (!(flags & DISPATCH_PROPERTYGET) || result == nullptr) return DISP_E_MEMBERNOTFOUND;
+        if (id == 1) {
             result->vt = VT_I4;
             result->lVal = static_cast<LONG>(reinterpret_cast<INT_PTR>(window_));
             return S_OK;
         }
-        if (id == 2 && (flags & DISPATCH_METHOD)) {
-            if (params->cArgs != 1 || params->rgvarg[0].vt != VT_BSTR) return DISP_E_TYPEMISMATCH;
-            const BSTR text = params->rgvarg[0].bstrVal;
-            commands.emplace_back(reinterpret_cast<const char16_t*>(text), SysStringLen(text));
+        if (id == 2) {
+            document.AddRef();
+            result->vt = VT_DISPATCH;
+            result->pdispVal = &document;
             return S_OK;
         }
         return DISP_E_MEMBERNOTFOUND;
     }
 
+protected:
+    bool Offers(REFIID iid) const override { return IsEqualIID(iid, kIidCadAppInterface); }
+
 private:
     HWND window_;
-    ULONG refs_ = 1;
 };
 
 CadStandIn::CadStandIn(HWND window) : server_(new Server(window))
@@ -387,6 +440,6 @@ CadStandIn::~CadStandIn()
     delete server_;
 }
 
-const std::vector<std::u16string>& CadStandIn::Commands() const { return server_->commands; }
+const std::vector<std::u16string>& CadStandIn::Commands() const { return server_->document.commands; }
 
 } // namespace gridvane::test
