@@ -23,6 +23,8 @@ constexpr int kProgressHeight = 9;
 constexpr int kSummaryRowHeight = 19;
 constexpr int kSummaryLabelWidth = 80, kSummaryValueWidth = 380;
 constexpr UINT_PTR kKeySubclass = 1;
+constexpr UINT kShowPreview = WM_APP + 2; // the drawing page, once the handler that changed it has ended
+constexpr int kCodePageRows = 4;          // lines of the list under the drawing in view
 constexpr UINT_PTR kButton4AreaTool = 1; // the tooltip tool over Button4's place on the first page
 
 HWND CreateChild(HWND parent, const wchar_t* cls, const wchar_t* text, DWORD style, int id, DWORD exStyle = 0)
@@ -79,6 +81,7 @@ void TForm1Win::RegisterClasses(HINSTANCE instance)
     RegisterClassExW(&summary);
 
     StringGridWin::RegisterClass(instance);
+    DrawingViewWin::RegisterClass(instance);
 }
 
 TForm1Win::TForm1Win(FormPlatform platform)
@@ -174,13 +177,16 @@ void TForm1Win::CreateControls()
     SendMessageW(tab_, TCM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item));
     item.pszText = const_cast<wchar_t*>(L" 設定、確認");
     SendMessageW(tab_, TCM_INSERTITEMW, 1, reinterpret_cast<LPARAM>(&item));
+    item.pszText = const_cast<wchar_t*>(L" 図面");
+    SendMessageW(tab_, TCM_INSERTITEMW, 2, reinterpret_cast<LPARAM>(&item));
 
     page1_ = CreateChild(hwnd_, kPageClass, L"TabSheet1", WS_CLIPCHILDREN, kIdTabSheet1, WS_EX_CONTROLPARENT);
     // Not clipping its children: the group boxes leave their inside to the page to paint.
     page2_ = CreateChild(hwnd_, kPageClass, L"TabSheet2", 0, kIdTabSheet2, WS_EX_CONTROLPARENT);
+    page3_ = CreateChild(hwnd_, kPageClass, L"TabSheet3", WS_CLIPCHILDREN, kIdTabSheet3, WS_EX_CONTROLPARENT);
     ShowWindow(page2_, SW_HIDE);
-    SetWindowPos(page1_, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
-    SetWindowPos(page2_, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+    ShowWindow(page3_, SW_HIDE);
+    for (HWND page : {page1_, page2_, page3_}) SetWindowPos(page, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
 
     // The first page, in tab order.
     label1_ = CreateChild(page1_, WC_STATICW, L"対象セル：", SS_LEFTNOWORDWRAP, kIdLabel1);
@@ -222,6 +228,12 @@ void TForm1Win::CreateControls()
     SetWindowLongPtrW(grid2_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     button1_ = CreateChild(page2_, WC_BUTTONW, L"変更を反映", WS_TABSTOP | BS_PUSHBUTTON, kIdButton1);
 
+    // The drawing page: the drawing, and under it the cells with characters the drawing cannot carry.
+    drawing_ = std::make_unique<DrawingViewWin>(page3_, kIdDrawingView1, *form_);
+    codePageList_ = CreateChild(page3_, WC_LISTBOXW, L"", WS_VSCROLL | WS_TABSTOP | LBS_NOINTEGRALHEIGHT | LBS_NOSEL,
+                                kIdCodePageList, WS_EX_CLIENTEDGE);
+    ShowWindow(codePageList_, SW_HIDE);
+
     tooltip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
                                CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr,
                                GetModuleHandleW(nullptr), nullptr);
@@ -244,6 +256,7 @@ void TForm1Win::CreateControls()
     AddTooltip(edit11_, L"列幅 [Enter]で更新");
     AddTooltip(edit12_, L"行高さ [Enter]で更新");
     AddTooltip(edit1_, L"赤文字の時：改行コードが含まれている");
+    AddTooltip(drawing_->Handle(), L"ホイール: 拡大・縮小　ドラッグ: 移動　ダブルクリック: 全体表示");
     AddTooltip(grid1_->Handle(), L"範囲選択=固定部クリック or [Shit]+矢印キー. 右クリックで選択範囲の文字変換メニュー");
 }
 
@@ -251,6 +264,7 @@ HWND TForm1Win::Control(int id) const
 {
     if (HWND w = GetDlgItem(page1_, id)) return w;
     if (HWND w = GetDlgItem(page2_, id)) return w;
+    if (HWND w = GetDlgItem(page3_, id)) return w;
     return GetDlgItem(hwnd_, id);
 }
 
@@ -265,7 +279,7 @@ void TForm1Win::ApplyDpi(UINT dpi)
     for (HWND w : settingsLabels_) setFont(w, font8);
     for (HWND w : settingsEdits_) setFont(w, font8);
     // The grid and the boxes of the cell text and the addresses use the larger font.
-    for (HWND w : {edit1_, edit2_, edit3_}) setFont(w, font10);
+    for (HWND w : {edit1_, edit2_, edit3_, codePageList_}) setFont(w, font10);
     grid1_->SetFontAndDpi(font10, dpi_);
     if (font8_ != nullptr) DeleteObject(font8_);
     if (font10_ != nullptr) DeleteObject(font10_);
@@ -277,13 +291,13 @@ void TForm1Win::ApplyDpi(UINT dpi)
 
 void TForm1Win::Layout()
 {
-    if (tab_ == nullptr) return;
+    if (tab_ == nullptr || drawing_ == nullptr) return; // still being built
     RECT client;
     GetClientRect(hwnd_, &client);
     MoveWindow(tab_, 0, 0, client.right, client.bottom, TRUE);
     RECT display = client;
     SendMessageW(tab_, TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&display));
-    for (HWND page : {page1_, page2_})
+    for (HWND page : {page1_, page2_, page3_})
         MoveWindow(page, display.left, display.top, display.right - display.left, display.bottom - display.top, TRUE);
     // Page coordinates at 96 dots per inch; controls on the right keep their distance from the right edge.
     const int pw = Unscale(display.right - display.left, dpi_), ph = Unscale(display.bottom - display.top, dpi_);
@@ -347,6 +361,14 @@ void TForm1Win::Layout()
     place(settingsEdits_[6], 102, 230, 48, 21);
     place(grid2_, 166, 8, pw - 166 - 6, 5 * kSummaryRowHeight + 5);
     place(button1_, 166, 8 + 5 * kSummaryRowHeight + 12, 92, 25);
+
+    // The drawing page: the list, when it has lines, takes up to four of them along the bottom.
+    const int lines = static_cast<int>(std::min<LRESULT>(SendMessageW(codePageList_, LB_GETCOUNT, 0, 0), kCodePageRows));
+    const int listHeight = lines > 0 ? static_cast<int>(SendMessageW(codePageList_, LB_GETITEMHEIGHT, 0, 0)) * lines + Scale(6, dpi_) : 0;
+    const int pageWidth = display.right - display.left, pageHeight = display.bottom - display.top;
+    MoveWindow(drawing_->Handle(), 0, 0, pageWidth, std::max(1, pageHeight - listHeight - (lines > 0 ? Scale(2, dpi_) : 0)), TRUE);
+    MoveWindow(codePageList_, 0, pageHeight - listHeight, pageWidth, listHeight, TRUE);
+    ShowWindow(codePageList_, lines > 0 ? SW_SHOWNA : SW_HIDE);
 }
 
 void TForm1Win::Show(int showCommand)
@@ -479,6 +501,12 @@ void TForm1Win::Refresh(unsigned parts)
     if (parts & kPartSummary) InvalidateRect(grid2_, nullptr, FALSE);
     filling_ = false;
     grid1_->Refresh(parts);
+    if ((parts & kPartPreview) && !previewQueued_ &&
+        static_cast<int>(SendMessageW(tab_, TCM_GETCURSEL, 0, 0)) == kPageDrawing) {
+        // Laid out once the handler that changed the table has ended, not within it.
+        previewQueued_ = true;
+        PostMessageW(hwnd_, kShowPreview, 0, 0);
+    }
     if (parts == ~0u && static_cast<int>(SendMessageW(tab_, TCM_GETCURSEL, 0, 0)) != s.activePage) {
         SendMessageW(tab_, TCM_SETCURSEL, static_cast<WPARAM>(s.activePage), 0);
         SelectPage(s.activePage);
@@ -489,8 +517,28 @@ void TForm1Win::Refresh(unsigned parts)
 
 void TForm1Win::SelectPage(int index)
 {
-    ShowWindow(index == 0 ? page1_ : page2_, SW_SHOW);
-    ShowWindow(index == 0 ? page2_ : page1_, SW_HIDE);
+    const HWND pages[] = {page1_, page2_, page3_};
+    for (int i = 0; i < 3; ++i) ShowWindow(pages[i], i == index ? SW_SHOW : SW_HIDE);
+}
+
+void TForm1Win::ShowPreview()
+{
+    previewQueued_ = false;
+    if (static_cast<int>(SendMessageW(tab_, TCM_GETCURSEL, 0, 0)) != kPageDrawing) return;
+    // Laying out a big table takes a moment: the busy cursor says so.
+    HCURSOR previous = form_->PreviewStale() ? SetCursor(LoadCursorW(nullptr, IDC_WAIT)) : nullptr;
+    const TPreviewState& p = form_->Preview();
+    if (previous != nullptr) SetCursor(previous);
+    if (p.generation != previewShown_) {
+        previewShown_ = p.generation;
+        SendMessageW(codePageList_, WM_SETREDRAW, FALSE, 0);
+        SendMessageW(codePageList_, LB_RESETCONTENT, 0, 0);
+        for (const std::u16string& line : p.codePageLines)
+            SendMessageW(codePageList_, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(W(line).c_str()));
+        SendMessageW(codePageList_, WM_SETREDRAW, TRUE, 0);
+        Layout();
+    }
+    InvalidateRect(drawing_->Handle(), nullptr, FALSE);
 }
 
 void TForm1Win::Command(int id, int code, HWND control)
@@ -755,6 +803,9 @@ LRESULT TForm1Win::Handle(UINT message, WPARAM wParam, LPARAM lParam)
     case WM_SYSCOLORCHANGE:
     case WM_THEMECHANGED:
         RedrawWindow(hwnd_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+        return 0;
+    case kShowPreview:
+        ShowPreview();
         return 0;
     case WM_CLOSE:
         // Held back while an import runs; the form closes the window when it has ended.

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "form/Form1.h"
+#include "win/DrawingViewWin.h"
 #include "win/StringGridWin.h"
 #include "win/Unit3Win.h"
 
@@ -17,7 +18,7 @@ namespace gridvane::win {
 /// Control identifiers, for GetDlgItem on the page windows and for WM_COMMAND.
 enum ControlId : int {
     kIdPageControl1 = 1000,
-    kIdTabSheet1 = 1001, kIdTabSheet2 = 1002,
+    kIdTabSheet1 = 1001, kIdTabSheet2 = 1002, kIdTabSheet3 = 1003,
     kIdButton1 = 1011, kIdButton3 = 1013, kIdButton4 = 1014,
     kIdEdit1 = 1101, kIdEdit2 = 1102, kIdEdit3 = 1103,
     kIdEdit4 = 1104, // .. kIdEdit4 + 6 is Edit10
@@ -29,6 +30,7 @@ enum ControlId : int {
     kIdProgressBar1 = 1601,
     kIdGroupBox1 = 1701, kIdGroupBox2 = 1702,
     kIdSettingsLabel = 1800, // labels of the settings page
+    kIdDrawingView1 = 1901, kIdCodePageList = 1902,
 };
 
 /// Command identifiers of PopupMenu1's items, N1 .. N12.
@@ -55,6 +57,7 @@ public:
     HWND Handle() const { return hwnd_; }
     TForm1& Form() { return *form_; }
     StringGridWin& StringGrid1() { return *grid1_; }
+    DrawingViewWin& DrawingView1() { return *drawing_; }
     HWND StringGrid2() const { return grid2_; }
     HWND Tooltip() const { return tooltip_; }
     TForm3& Form3() { return *form3_; }
@@ -87,14 +90,19 @@ private:
     void DrawSpeedButton(const DRAWITEMSTRUCT& item);
     void PaintSummary(HDC dc);
     void SelectPage(int index);
+    void ShowPreview();
     HWND Owner(MessageOwner owner) const;
     void ShowDeferred();
 
     std::optional<TForm1> form_;
     std::unique_ptr<StringGridWin> grid1_;
     std::unique_ptr<TForm3> form3_;
+    std::unique_ptr<DrawingViewWin> drawing_;
     HWND hwnd_ = nullptr;
-    HWND tab_ = nullptr, page1_ = nullptr, page2_ = nullptr, tooltip_ = nullptr;
+    HWND tab_ = nullptr, page1_ = nullptr, page2_ = nullptr, page3_ = nullptr, tooltip_ = nullptr;
+    HWND codePageList_ = nullptr;
+    bool previewQueued_ = false;
+    std::uint64_t previewShown_ = ~std::uint64_t{0}; // the preview's generation the list shows
     HWND button1_ = nullptr, button3_ = nullptr, button4_ = nullptr;
     HWND label1_ = nullptr, label2_ = nullptr, label4_ = nullptr, label13_ = nullptr;
     HWND edit1_ = nullptr, edit2_ = nullptr, edit3_ = nullptr, edit11_ = nullptr, edit12_ = nullptr, edit13_ = nullptr;

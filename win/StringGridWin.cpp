@@ -279,6 +279,18 @@ void StringGridWin::DrawCell(HDC dc, std::int32_t c, std::int32_t r, RECT rect)
         DrawTextW(dc, w.c_str(), static_cast<int>(w.size()), &inner, align | DT_TOP | DT_NOPREFIX | DT_EXPANDTABS);
         SetBkMode(dc, OPAQUE);
     }
+    if (!fixed && form_.CodePageMark(c, r)) {
+        // A character the drawing cannot carry: a small red corner, over the cell's own colours.
+        const int side = std::max(Scale(4, dpi_), std::min<int>({Scale(7, dpi_), (rect.right - rect.left) / 3, (rect.bottom - rect.top) / 3}));
+        const POINT corner[] = {{rect.right - side, rect.top}, {rect.right, rect.top}, {rect.right, rect.top + side}};
+        HBRUSH red = CreateSolidBrush(RGB(255, 0, 0));
+        HGDIOBJ oldBrush = SelectObject(dc, red);
+        HGDIOBJ oldPen = SelectObject(dc, GetStockObject(NULL_PEN));
+        Polygon(dc, corner, 3);
+        SelectObject(dc, oldPen);
+        SelectObject(dc, oldBrush);
+        DeleteObject(red);
+    }
     if (current && !fixed && GetFocus() == hwnd_ && editor_ == nullptr) DrawFocusRect(dc, &rect);
 }
 

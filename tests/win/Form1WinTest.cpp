@@ -350,17 +350,18 @@ TEST_F(Form1WinTest, StartsWithTheControlsAndStatesOfTheProgram)
     EXPECT_NEAR((frame.left + frame.right) / 2, (work.left + work.right) / 2, 1);
     EXPECT_NEAR((frame.top + frame.bottom) / 2, (work.top + work.bottom) / 2, 1);
 
-    // The two pages, leading spaces kept; the first in front.
+    // The pages, leading spaces kept; the first in front.
     HWND tab = Ctl(kIdPageControl1);
-    ASSERT_EQ(SendMessageW(tab, TCM_GETITEMCOUNT, 0, 0), 2);
-    for (int i = 0; i < 2; ++i) {
+    ASSERT_EQ(SendMessageW(tab, TCM_GETITEMCOUNT, 0, 0), 3);
+    const char16_t* pages[] = {u" 取得、描画", u" 設定、確認", u" 図面"};
+    for (int i = 0; i < 3; ++i) {
         wchar_t text[32] = {};
         TCITEMW item{};
         item.mask = TCIF_TEXT;
         item.pszText = text;
         item.cchTextMax = 32;
         SendMessageW(tab, TCM_GETITEMW, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&item));
-        EXPECT_EQ(U(text), i == 0 ? u" 取得、描画" : u" 設定、確認");
+        EXPECT_EQ(U(text), pages[i]);
     }
     EXPECT_EQ(SendMessageW(tab, TCM_GETCURSEL, 0, 0), 0);
     EXPECT_TRUE(IsWindowVisible(Ctl(kIdTabSheet1)));
@@ -840,6 +841,75 @@ TEST_F(Form1WinImportTest, ImportsTheSelectionDrawsItAndHandsItToTheCad)
     EXPECT_FALSE(IsWindowVisible(Ctl(kIdTabSheet1)));
     EXPECT_EQ(Form().State().summary[0][0], u"全幅");
     EXPECT_FALSE(Form().State().summary[0][1].empty());
+
+    // The drawing page: the drawing painted in the layers' colours on white; a character the drawing
+    // cannot carry is listed under it and marked in the grid.
+    auto showPage = [&](int index) {
+        SendMessageW(tab, TCM_SETCURSEL, static_cast<WPARAM>(index), 0);
+        NMHDR note{tab, static_cast<UINT_PTR>(kIdPageControl1), static_cast<UINT>(TCN_SELCHANGE)};
+        SendMessageW(Main(), WM_NOTIFY, kIdPageControl1, reinterpret_cast<LPARAM>(&note));
+        Pump();
+    };
+    showPage(kPageDrawing);
+    EXPECT_TRUE(IsWindowVisible(Ctl(kIdTabSheet3)));
+    EXPECT_FALSE(IsWindowVisible(Ctl(kIdCodePageList)));
+    auto inkOfDrawing = [&] {
+        HWND view = window_->DrawingView1().Handle();
+        RECT rc;
+        GetClientRect(view, &rc);
+        HDC screen = GetDC(view);
+        HDC dc = CreateCompatibleDC(screen);
+        HBITMAP bitmap = CreateCompatibleBitmap(screen, rc.right, rc.bottom);
+        HGDIOBJ old = SelectObject(dc, bitmap);
+        SendMessageW(view, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT);
+        int ink = 0;
+        for (int y = 0; y < rc.bottom; y += 2)
+            for (int x = 0; x < rc.right; x += 2) ink += GetPixel(dc, x, y) != RGB(255, 255, 255);
+        SelectObject(dc, old);
+        DeleteObject(bitmap);
+        DeleteDC(dc);
+        ReleaseDC(view, screen);
+        return ink;
+    };
+    const int fitted = inkOfDrawing();
+    EXPECT_GT(fitted, 50);
+    // The wheel zooms in about the pointer: more of the area is covered by the drawing's lines and texts.
+    RECT viewRect;
+    GetWindowRect(window_->DrawingView1().Handle(), &viewRect);
+    const POINT middle = CentreOf(viewRect);
+    for (int i = 0; i < 3; ++i)
+        SendMessageW(window_->DrawingView1().Handle(), WM_MOUSEWHEEL, MAKEWPARAM(0, WHEEL_DELTA), MAKELPARAM(middle.x, middle.y));
+    Pump();
+    EXPECT_GT(Form().Preview().view.scale, 1.5 * Form().Preview().view.FitScale(Form().Preview().drawing));
+    SendMessageW(window_->DrawingView1().Handle(), WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(5, 5));
+    Pump();
+    EXPECT_TRUE(Form().Preview().view.fitted);
+    showPage(kPageTable);
+    ClickCell(g, 4, 5);
+    SendMessageW(g.Handle(), WM_CHAR, L'é', 0);
+    SendMessageW(g.Editor(), WM_KEYDOWN, VK_RETURN, 0);
+    Pump();
+    const RECT marked = g.CellRect(4, 5);
+    {
+        RECT rc;
+        GetClientRect(g.Handle(), &rc);
+        HDC screen = GetDC(g.Handle());
+        HDC dc = CreateCompatibleDC(screen);
+        HBITMAP bitmap = CreateCompatibleBitmap(screen, rc.right, rc.bottom);
+        HGDIOBJ old = SelectObject(dc, bitmap);
+        SendMessageW(g.Handle(), WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT);
+        EXPECT_EQ(GetPixel(dc, marked.right - 2, marked.top + 1), RGB(255, 0, 0));
+        SelectObject(dc, old);
+        DeleteObject(bitmap);
+        DeleteDC(dc);
+        ReleaseDC(g.Handle(), screen);
+    }
+    showPage(kPageDrawing);
+    EXPECT_TRUE(IsWindowVisible(Ctl(kIdCodePageList)));
+    ASSERT_EQ(SendMessageW(Ctl(kIdCodePageList), LB_GETCOUNT, 0, 0), 1);
+    wchar_t line[256] = {};
+    SendMessageW(Ctl(kIdCodePageList), LB_GETTEXT, 0, reinterpret_cast<LPARAM>(line));
+    EXPECT_EQ(U(line).rfind(u"図面で表せない文字: E6", 0), 0u) << Narrow(U(line));
 
     // A drawing that cannot be written: the error box, with its icon and the application's title.
     fs::remove(dxf);
