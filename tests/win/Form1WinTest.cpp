@@ -192,16 +192,29 @@ void Key(HWND w, UINT key, bool shift = false, bool control = false)
 POINT CentreOf(const RECT& r) { return POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2}; }
 LPARAM At(POINT p) { return MAKELPARAM(p.x, p.y); }
 
+// A cell out of view is brought into it by scrolling back to the top-left corner first.
+RECT VisibleCell(StringGridWin& grid, std::int32_t c, std::int32_t r)
+{
+    RECT cell = grid.CellRect(c, r);
+    if (IsRectEmpty(&cell)) {
+        SendMessageW(grid.Handle(), WM_VSCROLL, MAKEWPARAM(SB_TOP, 0), 0);
+        SendMessageW(grid.Handle(), WM_HSCROLL, MAKEWPARAM(SB_TOP, 0), 0);
+        cell = grid.CellRect(c, r);
+    }
+    EXPECT_FALSE(IsRectEmpty(&cell)) << "cell " << c << ", " << r << " out of view";
+    return cell;
+}
+
 void ClickCell(StringGridWin& grid, std::int32_t c, std::int32_t r, UINT keys = 0)
 {
-    const POINT p = CentreOf(grid.CellRect(c, r));
+    const POINT p = CentreOf(VisibleCell(grid, c, r));
     SendMessageW(grid.Handle(), WM_LBUTTONDOWN, MK_LBUTTON | keys, At(p));
     SendMessageW(grid.Handle(), WM_LBUTTONUP, keys, At(p));
 }
 
 void RightClickCell(StringGridWin& grid, std::int32_t c, std::int32_t r)
 {
-    const POINT p = CentreOf(grid.CellRect(c, r));
+    const POINT p = CentreOf(VisibleCell(grid, c, r));
     SetTimer(nullptr, 0, 50, ReadOpenMenu);
     SendMessageW(grid.Handle(), WM_RBUTTONDOWN, MK_RBUTTON, At(p));
     SendMessageW(grid.Handle(), WM_RBUTTONUP, 0, At(p)); // the system turns it into WM_CONTEXTMENU
@@ -246,7 +259,7 @@ test::StandInSheet PartsSheet()
     t.GridColCount = 4;
     t.GridRowCount = 5;
     t.CellGrid.resize(20);
-    const std::uint16_t widths[4] = {4, 9, 6, 3}, heights[5] = {8, 6, 10, 6, 6};
+    const std::uint16_t widths[4] = {4, 9, 6, 3}, heights[5] = {16, 12, 20, 12, 12};
     const char16_t* texts[5][4] = {
         {u"部品表（試作）", u"", u"", u""},
         {u"番号", u"品名", u"材質", u"数"},
@@ -767,7 +780,7 @@ TEST_F(Form1WinImportTest, ImportsTheSelectionDrawsItAndHandsItToTheCad)
     EXPECT_EQ(grid.Text(0, 1), u"2");
     EXPECT_EQ(grid.Text(2, 3), u"六角ボルト\nM8×20");
     EXPECT_EQ(grid.colWidths[2], 9 * 20);
-    EXPECT_EQ(grid.rowHeights[3], 10 * 3);
+    EXPECT_EQ(grid.rowHeights[3], 20 * 3);
     EXPECT_EQ(grid.col, 1);
     EXPECT_EQ(grid.row, 1);
     EXPECT_EQ(WindowText(Ctl(kIdEdit1)), u"部品表（試作）");
@@ -885,7 +898,10 @@ TEST_F(Form1WinImportTest, ImportsTheSelectionDrawsItAndHandsItToTheCad)
     Pump();
     EXPECT_TRUE(Form().Preview().view.fitted);
     showPage(kPageTable);
-    ClickCell(g, 4, 5);
+    SetFocus(g.Handle());
+    Key(g.Handle(), VK_END, false, true); // the last cell, E6, scrolled into view
+    ASSERT_EQ(Form().Grid().col, 4);
+    ASSERT_EQ(Form().Grid().row, 5);
     SendMessageW(g.Handle(), WM_CHAR, L'é', 0);
     SendMessageW(g.Editor(), WM_KEYDOWN, VK_RETURN, 0);
     Pump();
@@ -1024,7 +1040,7 @@ TEST_F(Form1WinImportTest, SixtyThousandRowsJumpScrollAndPaintInView)
 // The window after an import held on the screen for the build script's screenshots, only when
 // GRIDVANE_WIN_SHOT names a folder: for each view the client area's place on the screen is written to
 // "<name>.ready" ("WxH+X+Y"), and "<name>.done" is awaited. The views: the window at its start size, the
-// settings page, and the size of the Linux window's screenshot with a range selected.
+// settings page, the drawing page, and the size of the Linux window's screenshot with a range selected.
 TEST_F(Form1WinImportTest, HoldsTheWindowForScreenshots)
 {
     const char* folder = std::getenv("GRIDVANE_WIN_SHOT");
@@ -1058,6 +1074,9 @@ TEST_F(Form1WinImportTest, HoldsTheWindowForScreenshots)
     NMHDR change{tab, static_cast<UINT_PTR>(kIdPageControl1), static_cast<UINT>(TCN_SELCHANGE)};
     SendMessageW(Main(), WM_NOTIFY, kIdPageControl1, reinterpret_cast<LPARAM>(&change));
     hold("settings");
+    SendMessageW(tab, TCM_SETCURSEL, kPageDrawing, 0);
+    SendMessageW(Main(), WM_NOTIFY, kIdPageControl1, reinterpret_cast<LPARAM>(&change));
+    hold("drawing");
     SendMessageW(tab, TCM_SETCURSEL, 0, 0);
     SendMessageW(Main(), WM_NOTIFY, kIdPageControl1, reinterpret_cast<LPARAM>(&change));
     RECT frame{0, 0, S(640), S(420)};
