@@ -16,6 +16,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <iterator>
 #include <set>
 #include <sstream>
 #include <thread>
@@ -952,6 +953,31 @@ TEST_F(Form1WinImportTest, ACloseDuringAnImportWaitsForItsEnd)
     Pump();
     EXPECT_FALSE(IsWindow(main));
     EXPECT_TRUE(fs::exists(dir_ / "Gridvane23.ini"));
+}
+
+// The running spreadsheet in a process of its own (the out-of-process stand-in, started by the build
+// script, which names in GRIDVANE_WIN_STANDIN_DXF the Linux converter's drawing of the same sheet read
+// from a workbook): the window's import through COM and its drawing equal that one, byte for byte.
+TEST_F(Form1WinImportTest, ImportsFromASpreadsheetInAnotherProcess)
+{
+    const char* expected = std::getenv("GRIDVANE_WIN_STANDIN_DXF");
+    if (expected == nullptr) GTEST_SKIP() << "no spreadsheet stand-in running";
+    Click(FindByCaption(Main(), u"Excel から取得", u"Button"));
+    ASSERT_EQ(boxes.size(), 1u) << Narrow(boxes[0].text);
+    EXPECT_EQ(boxes[0].text, u" 取得しました.");
+    EXPECT_EQ(WindowText(Main()), u"見積書.xlsx [見積]");
+    EXPECT_EQ(WindowText(Ctl(kIdEdit2)), u"B2");
+    EXPECT_EQ(WindowText(Ctl(kIdEdit3)), u"F7");
+    EXPECT_EQ(Form().Grid().colCount, 6);
+    EXPECT_EQ(Form().Grid().rowCount, 7);
+    Click(FindByCaption(Main(), u"Plotra へ挿入", u"Button"));
+    auto bytes = [](const fs::path& path) {
+        std::ifstream in(path, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    };
+    const std::string drawn = bytes(dir_ / "Gridvane23.dxf"), linux = bytes(expected);
+    ASSERT_FALSE(linux.empty());
+    EXPECT_TRUE(drawn == linux) << drawn.size() << " bytes against " << linux.size();
 }
 
 // A grid of 60,000 rows costs the rows in view: a jump to the end, a header click and a paint.
