@@ -25,6 +25,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using ::testing::HasSubstr;
+using ::testing::Not;
 
 struct Result {
     int exitCode = -1;
@@ -312,6 +313,35 @@ write('merge-bomb', {sheet: sheet_with('<sheetData/><mergeCells>' + ''.join(
     }
 }
 #endif
+
+// Table files the JSON library cannot take, or larger than any import: a message naming the place, exit 1,
+// and the drawing and the dump already on disk left as they were.
+TEST_F(Convert, HostileTableFilesEndWithAMessageAndKeepTheOldOutputs)
+{
+    std::string many = R"({"format": "gridvane-table", "version": 1, "cols": 1, "rows": 1000001, "cells": [{})";
+    for (int i = 0; i < 1000000; ++i)
+        many += ",{}";
+    many += "]}";
+    const struct {
+        const char* name;
+        std::string content;
+        const char* message;
+    } cases[] = {
+        {"overflow", TableJson(1, 1, {R"("rowH": 1e999)"}), "cells[0].rowH: the number is too large"},
+        {"too many", many, "cells: more than 1000000 cells"},
+    };
+    for (const auto& c : cases) {
+        const fs::path input = Write("in.json", c.content);
+        const fs::path output = Write("old.dxf", "the drawing of yesterday");
+        const fs::path dump = Write("old.json", "the dump of yesterday");
+        const Result r = Run({"-o", output.string(), "--dump-model", dump.string(), input.string()});
+        EXPECT_EQ(r.exitCode, 1) << c.name;
+        EXPECT_THAT(r.err, HasSubstr(input.string() + ": " + c.message)) << c.name;
+        EXPECT_THAT(r.err, Not(HasSubstr("json.exception"))) << c.name;
+        EXPECT_EQ(ReadAll(output), "the drawing of yesterday") << c.name;
+        EXPECT_EQ(ReadAll(dump), "the dump of yesterday") << c.name;
+    }
+}
 
 TEST_F(Convert, RefusesBadInputAndWritesNothing)
 {
