@@ -288,6 +288,12 @@ write('broken-xml', {sheet: parts[sheet][:len(parts[sheet]) // 2]})
 write('absurd-dimensions', {sheet: sheet_with('<sheetViews><sheetView><selection sqref="A1:XFD1048576"/></sheetView></sheetViews><sheetData/>')})
 write('bad-row', {sheet: sheet_with('<sheetData><row r="99999999"><c r="A99999999"><v>1</v></c></row></sheetData>')})
 write('style-out-of-range', {sheet: sheet_with('<sheetData><row r="1"><c r="A1" s="99999"><v>1</v></c></row></sheetData>')})
+write('style-negative', {sheet: sheet_with('<sheetData><row r="1"><c r="B1" s="-1"><v>1</v></c></row></sheetData>')})
+write('shared-negative', {sheet: sheet_with('<sheetData><row r="1"><c r="A1" t="s"><v>-1</v></c></row></sheetData>')})
+write('doctype', {sheet: b'<?xml version="1.0"?><!DOCTYPE worksheet [<!ENTITY x SYSTEM "file:///etc/passwd">]>'
+                  + sheet_with('<sheetData><row r="1"><c r="A1" t="str"><v>&x;</v></c></row></sheetData>')})
+write('col-beyond', {sheet: sheet_with('<cols><col min="1" max="20000" width="3"/></cols><sheetData/>')})
+write('number-tail', {sheet: sheet_with('<sheetData><row r="1"><c r="C1"><v>12abc</v></c></row></sheetData>')})
 write('merge-bomb', {sheet: sheet_with('<sheetData/><mergeCells>' + ''.join(
     '<mergeCell ref="A%d:XFD%d"/>' % (r, r) for r in range(1, 3000)) + '</mergeCells>')})
 )");
@@ -303,6 +309,11 @@ write('merge-bomb', {sheet: sheet_with('<sheetData/><mergeCells>' + ''.join(
         {"bad-row", "invalid number \"99999999\""},
         {"style-out-of-range", "cell A1 refers to the cell format 99999"},
         {"merge-bomb", "more merged cells than can be read"},
+        {"style-negative", "cell B1 refers to the cell format -1, which the workbook does not define"},
+        {"shared-negative", "cell A1 refers to the shared string -1"},
+        {"doctype", "has a document type declaration"},
+        {"col-beyond", "the column element 1 spans the columns 1 to 20000"},
+        {"number-tail", "cell C1 has an invalid number \"12abc\""},
     };
     for (const auto& c : cases) {
         const fs::path output = Write("old.dxf", "the drawing of yesterday");
@@ -310,6 +321,15 @@ write('merge-bomb', {sheet: sheet_with('<sheetData/><mergeCells>' + ''.join(
         EXPECT_EQ(r.exitCode, 1) << c.name << ": " << r.err;
         EXPECT_THAT(r.err, HasSubstr(c.message)) << c.name;
         EXPECT_TRUE(ReadAll(output) == "the drawing of yesterday") << c.name;
+        EXPECT_THAT(r.err, HasSubstr(std::string(c.name) + ".xlsx")) << c.name;
+    }
+    // A range with one corner cut short names no area.
+    for (const char* range : {"B2:D", "B2:5"}) {
+        const fs::path output = Write("old.dxf", "the drawing of yesterday");
+        const Result r = Run({"--range", range, "-o", output.string(), sample.string()});
+        EXPECT_EQ(r.exitCode, 1) << range;
+        EXPECT_THAT(r.err, HasSubstr("\"" + std::string(range) + "\" is not a range")) << range;
+        EXPECT_EQ(ReadAll(output), "the drawing of yesterday") << range;
     }
 }
 #endif
