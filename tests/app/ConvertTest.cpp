@@ -253,7 +253,7 @@ TEST_F(Convert, ImportsTheSampleWorkbookAsTheWindowDoes)
         {{"--sheet", "無い", sample.string()}, "there is no sheet named \"無い\""},
         {{"--range", "B2:", sample.string()}, "is not a range"},
         {{(dir_ / "none.xlsx").string()}, "does not exist"},
-        {{"--range", "A1:XFD1048576", sample.string()}, "選択範囲が大きすぎます"},
+        {{"--range", "A1:XFD1048576", sample.string()}, "the selection is too large (1048576 rows x 16384 columns"},
     };
     for (const Case& c : cases) {
         const Result bad = Run(c.args);
@@ -293,6 +293,8 @@ write('shared-negative', {sheet: sheet_with('<sheetData><row r="1"><c r="A1" t="
 write('doctype', {sheet: b'<?xml version="1.0"?><!DOCTYPE worksheet [<!ENTITY x SYSTEM "file:///etc/passwd">]>'
                   + sheet_with('<sheetData><row r="1"><c r="A1" t="str"><v>&x;</v></c></row></sheetData>')})
 write('col-beyond', {sheet: sheet_with('<cols><col min="1" max="20000" width="3"/></cols><sheetData/>')})
+write('error-cell', {sheet: sheet_with('<sheetViews><sheetView><selection sqref="B37:C38"/></sheetView></sheetViews>'
+                     '<sheetData><row r="38"><c r="C38" t="e"><v>#N/A</v></c></row></sheetData>')})
 write('number-tail', {sheet: sheet_with('<sheetData><row r="1"><c r="C1"><v>12abc</v></c></row></sheetData>')})
 write('merge-bomb', {sheet: sheet_with('<sheetData/><mergeCells>' + ''.join(
     '<mergeCell ref="A%d:XFD%d"/>' % (r, r) for r in range(1, 3000)) + '</mergeCells>')})
@@ -305,7 +307,7 @@ write('merge-bomb', {sheet: sheet_with('<sheetData/><mergeCells>' + ''.join(
         {"zip-bomb", "200:1"},
         {"truncated", "truncated.xlsx"},
         {"broken-xml", "xl/worksheets/sheet"},
-        {"absurd-dimensions", "選択範囲が大きすぎます"},
+        {"absurd-dimensions", "the selection is too large"},
         {"bad-row", "invalid number \"99999999\""},
         {"style-out-of-range", "cell A1 refers to the cell format 99999"},
         {"merge-bomb", "more merged cells than can be read"},
@@ -314,6 +316,7 @@ write('merge-bomb', {sheet: sheet_with('<sheetData/><mergeCells>' + ''.join(
         {"doctype", "has a document type declaration"},
         {"col-beyond", "the column element 1 spans the columns 1 to 20000"},
         {"number-tail", "cell C1 has an invalid number \"12abc\""},
+        {"error-cell", "error-cell.xlsx: C38: error value #N/A"},
     };
     for (const auto& c : cases) {
         const fs::path output = Write("old.dxf", "the drawing of yesterday");

@@ -575,7 +575,10 @@ ws.sheet_view.selection[0].sqref = 'B1:C2'
     // The error cell makes the import fail there.
     const XlAttach errorSheet = [&] { return OpenWorkbookAsApplication(path, WorkbookChoice{std::nullopt, u"A1:A3"}); };
     TextView failed;
-    EXPECT_FALSE(ImportSelection(errorSheet, failed, table, ImportScales{}, u'.').ok);
+    const ImportResult failure = ImportSelection(errorSheet, failed, table, ImportScales{}, u'.');
+    EXPECT_FALSE(failure.ok);
+    EXPECT_EQ(failure.detail, u"A3: エラー値 #DIV/0!");
+    EXPECT_EQ(failure.reason, "A3: error value #DIV/0!");
     EXPECT_EQ(failed.messages, std::vector<std::u16string>{u"取得に失敗しました."});
     EXPECT_FALSE(failed.button4);
 
