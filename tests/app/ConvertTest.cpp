@@ -11,6 +11,7 @@
 #include <fstream>
 #include <map>
 #include <random>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -127,6 +128,15 @@ protected:
     Result Run(const std::vector<std::string>& args, const std::vector<std::string>& env = {})
     {
         return Spawn(dir_, GRIDVANE_CONVERT, args, env);
+    }
+    // The files of the test's folder but the converter's standard output and error.
+    std::set<fs::path> Entries() const
+    {
+        std::set<fs::path> names;
+        for (const auto& e : fs::directory_iterator(dir_))
+            if (e.path().filename() != "stdout.txt" && e.path().filename() != "stderr.txt")
+                names.insert(e.path().filename());
+        return names;
     }
     fs::path Write(const std::string& name, const std::string& bytes)
     {
@@ -364,6 +374,40 @@ TEST_F(Convert, HostileTableFilesEndWithAMessageAndKeepTheOldOutputs)
         EXPECT_EQ(ReadAll(output), "the drawing of yesterday") << c.name;
         EXPECT_EQ(ReadAll(dump), "the dump of yesterday") << c.name;
     }
+}
+
+// The drawing and the model dump replace their files together or not at all: when either cannot be
+// written, both old files stay as they were and no temporary file is left beside them.
+TEST_F(Convert, DrawingAndDumpArePutInPlaceOnlyTogether)
+{
+    const fs::path input = Write("t.json", SmallTable());
+    const fs::path missing = dir_ / "no-such-folder";
+    const struct {
+        const char* name;
+        fs::path drawing, dump;
+        const char* message;
+    } cases[] = {
+        {"dump cannot be written", dir_ / "old.dxf", missing / "m.json", "m.json: cannot write the file"},
+        {"drawing cannot be written", missing / "x.dxf", dir_ / "old.json", "を作成できません"},
+        {"dump is a folder", dir_ / "old.dxf", dir_ / "folder", "folder: cannot write the file"},
+    };
+    for (const auto& c : cases) {
+        Write("old.dxf", "the drawing of yesterday");
+        Write("old.json", "the dump of yesterday");
+        fs::create_directories(dir_ / "folder");
+        const std::set<fs::path> entries = Entries();
+        const Result r = Run({"-o", c.drawing.string(), "--dump-model", c.dump.string(), input.string()});
+        EXPECT_EQ(r.exitCode, 1) << c.name;
+        EXPECT_THAT(r.err, HasSubstr(c.message)) << c.name;
+        EXPECT_EQ(ReadAll(dir_ / "old.dxf"), "the drawing of yesterday") << c.name;
+        EXPECT_EQ(ReadAll(dir_ / "old.json"), "the dump of yesterday") << c.name;
+        EXPECT_EQ(Entries(), entries) << c.name;
+    }
+    // Both writable: both replaced.
+    const Result ok = Run({"-o", (dir_ / "old.dxf").string(), "--dump-model", (dir_ / "old.json").string(), input.string()});
+    ASSERT_EQ(ok.exitCode, 0) << ok.err;
+    EXPECT_EQ(ReadAll(dir_ / "old.dxf"), Reference(input, 3, 0.43, 0.27, {true, 0.8}));
+    EXPECT_THAT(ReadAll(dir_ / "old.json"), HasSubstr("\"format\": \"gridvane-table\""));
 }
 
 TEST_F(Convert, RefusesBadInputAndWritesNothing)
