@@ -246,6 +246,8 @@ TEST_F(Convert, ImportsTheSampleWorkbookAsTheWindowDoes)
     EXPECT_THAT(drawing.at("text"), HasSubstr("12.50"));
     EXPECT_THAT(drawing.at("text"), HasSubstr("2024年4月1日"));
     EXPECT_THAT(drawing.at("text"), HasSubstr("1,850.00"));
+    // The total formatted with the yen sign: 0x5C in code page 932, which Japanese CAD fonts draw as ¥.
+    EXPECT_THAT(ReadAll(output), HasSubstr("\r\n  1\r\n\\16,268\r\n"));
     // The table it imported, drawn again from its dump, gives the same bytes.
     const fs::path again = dir_ / "again.dxf";
     ASSERT_EQ(Run({"-o", again.string(), dump.string()}).exitCode, 0);
