@@ -261,6 +261,28 @@ TEST(XlsxWorkbook, ZipBombAndDeepXmlAreRefused)
 }
 
 
+// Writers store some codes as the spreadsheet's built-in ids without the code itself; the cell then
+// shows the spreadsheet's own code of that id.
+TEST(XlsxWorkbook, BuiltInFormatIdsShowTheSpreadsheetsCodes)
+{
+    const fs::path path = MakeWorkbook("builtin-ids", R"PY(
+ws['A1'] = 1234.5
+ws['A1'].number_format = '#,##0.00_);(#,##0.00)'
+ws['A2'] = -1234.5
+ws['A2'].number_format = '#,##0.00_);(#,##0.00)'
+ws['A3'] = 1234
+ws['A3'].number_format = '#,##0_);[Red](#,##0)'
+ws['A4'] = 0.0123456
+ws['A4'].number_format = 'mmss.0'
+)PY");
+    auto app = OpenWorkbookAsApplication(path);
+    auto sheet = app->ActiveSheet();
+    EXPECT_EQ(ToUtf8(sheet->Range(u"A1")->Text()), "1,234.50 "); // id 39
+    EXPECT_EQ(ToUtf8(sheet->Range(u"A2")->Text()), "(1,234.50)");
+    EXPECT_EQ(ToUtf8(sheet->Range(u"A3")->Text()), "1,234 ");    // id 38
+    EXPECT_EQ(ToUtf8(sheet->Range(u"A4")->Text()), "17:46.7");   // id 47, which the spreadsheet shows as mm:ss.0
+}
+
 // A view that keeps only what the checks below read: the grid texts, headers included, by (c, r).
 struct TextView : HeadlessImportView {
     std::vector<std::u16string> messages;
