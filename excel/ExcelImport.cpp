@@ -142,7 +142,7 @@ std::int32_t ToInt32(const XlValue& value, const Place& at, const Item& item)
 std::u16string ValueText(const XlValue& value, const Place& at, char16_t sep)
 {
     if (value.kind == XlValue::Kind::Error) Fail(at, u"エラー値 " + value.text, "error value " + ToUtf8(value.text));
-    if (value.kind == XlValue::Kind::Null) Fail(at, u"値が一つに決まりません (Null)", "the value has no single value (null)");
+    if (value.kind == XlValue::Kind::Null) Fail(at, u"値が一つに決まりません (Null)", "no single value (null)");
     return XlTextForm(value, sep);
 }
 
