@@ -252,7 +252,7 @@ void SaveSettings(const std::filesystem::path& iniPath, const TSettings& setting
     }
 
     // Saved whole or not at all: a failed write never leaves half a file.
-    SaveFileAtomically(iniPath, out, [&](const std::string&) { return fail().what(); });
+    SaveFileAtomically(iniPath, out, [&](const std::string&) -> std::string { return fail().what(); });
 }
 
 } // namespace gridvane
