@@ -8,6 +8,7 @@
 #include <limits>
 #include <numeric>
 #include <map>
+#include <type_traits>
 #include <unordered_map>
 #include <vector>
 
@@ -81,6 +82,18 @@ std::string Shown(std::string_view value)
     return "\"" + std::string(value.substr(0, 40)) + (value.size() > 40 ? "...\"" : "\"");
 }
 
+// A description given as a text, or as a function that makes it only when a message needs it (a sheet
+// may have millions of cells, and each would otherwise build its name).
+template <class What>
+std::string Describe(const What& what)
+{
+    if constexpr (std::is_invocable_v<const What&>) {
+        return what();
+    } else {
+        return std::string(what);
+    }
+}
+
 // Reads the attributes of one part, with messages naming the file, the part and the element.
 class PartReader {
 public:
@@ -90,33 +103,37 @@ public:
     [[noreturn]] void Fail(const std::string& problem) const { throw Error(where_ + ": " + problem); }
 
     // A number; fallback when the attribute is missing.
-    double Number(pugi::xml_attribute a, double fallback, const std::string& what) const
+    template <class What>
+    double Number(pugi::xml_attribute a, double fallback, const What& what) const
     {
         if (!a) return fallback;
         if (const auto v = XmlDouble(a.value())) return *v;
-        Fail(what + " has an invalid " + a.name() + " " + Shown(a.value()) + " (not a number)");
+        Fail(Describe(what) + " has an invalid " + a.name() + " " + Shown(a.value()) + " (not a number)");
     }
     // A whole number; fallback when the attribute is missing.
-    std::int64_t Integer(pugi::xml_attribute a, std::int64_t fallback, const std::string& what) const
+    template <class What>
+    std::int64_t Integer(pugi::xml_attribute a, std::int64_t fallback, const What& what) const
     {
         if (!a) return fallback;
         if (const auto v = XmlInteger(a.value())) return *v;
-        Fail(what + " has an invalid " + a.name() + " " + Shown(a.value()) + " (not a whole number)");
+        Fail(Describe(what) + " has an invalid " + a.name() + " " + Shown(a.value()) + " (not a whole number)");
     }
     // An index into a list of the workbook (kind names the list: "the cell format", "the font"); 0 when the
     // attribute is missing. Negative, fractional and out-of-range indexes are refused.
-    std::uint32_t Index(pugi::xml_attribute a, std::size_t count, const std::string& what, const std::string& kind) const
+    template <class What>
+    std::uint32_t Index(pugi::xml_attribute a, std::size_t count, const What& what, const char* kind) const
     {
         if (!a) return 0;
-        return Index(a.value(), count, what, kind);
+        return Index(std::string_view(a.value()), count, what, kind);
     }
-    std::uint32_t Index(std::string_view text, std::size_t count, const std::string& what, const std::string& kind) const
+    template <class What>
+    std::uint32_t Index(std::string_view text, std::size_t count, const What& what, const char* kind) const
     {
         const auto v = XmlInteger(text);
-        if (!v) Fail(what + " refers to " + kind + " " + Shown(text) + ", which is not an index");
+        if (!v) Fail(Describe(what) + " refers to " + kind + " " + Shown(text) + ", which is not an index");
         // Index 0 stands for the defaults also where a workbook leaves a list out.
         if (*v < 0 || (*v != 0 && static_cast<std::uint64_t>(*v) >= count)) {
-            Fail(what + " refers to " + kind + " " + std::to_string(*v) + ", which the workbook does not define");
+            Fail(Describe(what) + " refers to " + kind + " " + std::to_string(*v) + ", which the workbook does not define");
         }
         return static_cast<std::uint32_t>(*v);
     }
@@ -613,7 +630,8 @@ private:
     std::unique_ptr<NumberFormatter> formatter_;
 };
 
-RichString ReadRich(pugi::xml_node si, const PartReader& reader, const std::string& what)
+template <class What>
+RichString ReadRich(pugi::xml_node si, const PartReader& reader, const What& what)
 {
     RichString s;
     if (pugi::xml_node t = si.child("t")) s.text = DecodeEscapes(U16(t.text().get()));
@@ -622,7 +640,7 @@ RichString ReadRich(pugi::xml_node si, const PartReader& reader, const std::stri
         s.text += DecodeEscapes(U16(r.child("t").text().get()));
         pugi::xml_node sz = r.child("rPr").child("sz");
         if (sz) {
-            s.runSizes.push_back(reader.Number(sz.attribute("val"), 11, what + ": a run's font size"));
+            s.runSizes.push_back(reader.Number(sz.attribute("val"), 11, [&] { return Describe(what) + ": a run's font size"; }));
         } else {
             s.runWithoutSize = true;
         }
@@ -733,7 +751,8 @@ void Workbook::ReadSharedStrings(const std::string& part)
     const pugi::xml_document& doc = xml.doc;
     const PartReader reader(package_.DisplayName() + ": " + part);
     for (pugi::xml_node si : doc.child("sst").children("si")) {
-        shared_.push_back(ReadRich(si, reader, "the shared string " + std::to_string(shared_.size())));
+        const std::size_t index = shared_.size();
+        shared_.push_back(ReadRich(si, reader, [index] { return "the shared string " + std::to_string(index); }));
     }
 }
 
@@ -820,7 +839,7 @@ Sheet::Sheet(const Workbook& book, const XlsxPackage& package, const std::string
             if (ri.row > kMaxRow) reader.Fail("the sheet has more rows than " + std::to_string(kMaxRow));
         }
         lastRow = ri.row;
-        const std::string rowWhat = "row " + std::to_string(ri.row);
+        const auto rowWhat = [&ri] { return "row " + std::to_string(ri.row); };
         const bool hidden = row.attribute("hidden").as_bool(false);
         if (hidden || row.attribute("ht")) {
             ri.hasHeight = true;
@@ -842,7 +861,7 @@ Sheet::Sheet(const Workbook& book, const XlsxPackage& package, const std::string
             }
             if (col > kMaxCol) throw Error(where + ": row " + std::to_string(ri.row) + " has too many cells");
             lastCol = col;
-            const std::string what = "cell " + CellName(r, col);
+            const auto what = [&r, &col] { return "cell " + CellName(r, col); };
             Cell cell;
             cell.style = reader.Index(c.attribute("s"), book_.XfCount(), what, "the cell format");
             const std::string t = c.attribute("t").as_string("n");
@@ -853,7 +872,7 @@ Sheet::Sheet(const Workbook& book, const XlsxPackage& package, const std::string
                     cell.kind = CellKind::Shared;
                     cell.index = reader.Index(text, book_.SharedCount(), what, "the shared string");
                     if (book_.SharedCount() == 0) {
-                        reader.Fail(what + " refers to the shared string " + std::to_string(cell.index) +
+                        reader.Fail(what() + " refers to the shared string " + std::to_string(cell.index) +
                                     ", which the workbook does not define");
                     }
                 }
@@ -865,7 +884,7 @@ Sheet::Sheet(const Workbook& book, const XlsxPackage& package, const std::string
                 if (v) {
                     const std::string_view b = TrimXmlSpace(text);
                     if (b != "0" && b != "1" && b != "true" && b != "false") {
-                        reader.Fail(what + " has an invalid Boolean value " + Shown(text));
+                        reader.Fail(what() + " has an invalid Boolean value " + Shown(text));
                     }
                     cell.kind = CellKind::Boolean, cell.number = b == "1" || b == "true";
                 }
@@ -880,17 +899,17 @@ Sheet::Sheet(const Workbook& book, const XlsxPackage& package, const std::string
                 // cell's format, like any date it has typed in.
                 if (v && !TrimXmlSpace(text).empty()) {
                     const auto serial = IsoDateSerial(text, book_.Date1904());
-                    if (!serial) reader.Fail(what + " has an invalid date " + Shown(text) + " (or one before 1900)");
+                    if (!serial) reader.Fail(what() + " has an invalid date " + Shown(text) + " (or one before 1900)");
                     cell.kind = CellKind::Number, cell.number = *serial;
                 }
             } else if (t == "n") {
                 if (v && !TrimXmlSpace(text).empty()) {
                     const auto number = XmlDouble(text);
-                    if (!number) reader.Fail(what + " has an invalid number " + Shown(text));
+                    if (!number) reader.Fail(what() + " has an invalid number " + Shown(text));
                     cell.kind = CellKind::Number, cell.number = *number;
                 }
             } else {
-                reader.Fail(what + " has an unknown type t=" + Shown(t));
+                reader.Fail(what() + " has an unknown type t=" + Shown(t));
             }
             cells_[Key(r, col)] = cell;
         }

@@ -371,6 +371,9 @@ TEST(XlsxWorkbook, NumbersAndTypesAreReadWholeOrRefused)
          "cell A1 has an invalid date \"2023-02-29\""},
         {"bad-boolean", "<sheetData><row r=\"1\"><c r=\"A1\" t=\"b\"><v>yes</v></c></row></sheetData>",
          "cell A1 has an invalid Boolean value \"yes\""},
+        {"run-size", "<sheetData><row r=\"2\"><c r=\"B2\" t=\"inlineStr\"><is><r><rPr><sz val=\"big\"/></rPr><t>a</t></r>"
+                     "</is></c></row></sheetData>",
+         "cell B2: a run's font size has an invalid val \"big\""},
     };
     for (const auto& c : cases) {
         const std::string message = OpenError(MakePackage(c.name, {{"xl/worksheets/sheet1.xml", SheetXml(c.sheet)}}));
