@@ -455,7 +455,9 @@ TEST(Window, DrawingPageAndCodePageMarks)
     f.show();
     QApplication::processEvents();
 
-    // F8 holds a yen sign, which the drawing's code page lacks: a red corner on the cell, its colour kept.
+    // A check mark typed into F8, which the drawing's code page lacks: a red corner on the cell, its colour
+    // kept.
+    f.Form().StringGrid1SetEditText(5, 8, u"✓ 済");
     const QModelIndex f8 = f.GridModel()->index(7, 4);
     f.StringGrid1->scrollTo(f8);
     QApplication::processEvents();
@@ -473,7 +475,7 @@ TEST(Window, DrawingPageAndCodePageMarks)
     ASSERT_EQ(f.PageControl1->currentIndex(), kPageDrawing);
     ASSERT_TRUE(f.CodePageList->isVisible());
     ASSERT_EQ(f.CodePageList->count(), 1);
-    EXPECT_EQ(f.CodePageList->item(0)->text(), QStringLiteral("図面で表せない文字: F8 \"¥\" → \"?\""));
+    EXPECT_EQ(f.CodePageList->item(0)->text(), QStringLiteral("図面で表せない文字: F8 \"✓\" → \"?\""));
     const QImage drawn = f.DrawingView1->grab().toImage();
     const Ink ink = CountInk(drawn);
     EXPECT_GT(ink.white, drawn.width() * drawn.height() / 2);
