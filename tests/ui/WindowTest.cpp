@@ -26,6 +26,7 @@
 #include <optional>
 
 #include "app/FormPlatform.h"
+#include "tests/support/GermanLocale.h"
 #include "ui/DrawingPage.h"
 #include "ui/StringGrid.h"
 #include "ui/Unit2Plotra23.h"
@@ -407,6 +408,42 @@ TEST(Window, GridEditing)
     f.show();
     QApplication::processEvents();
     f.grab().save(QString::fromStdString(std::string(GRIDVANE_BINARY_DIR) + "/window-grid.png"));
+}
+
+// In a locale whose decimal separator is the comma, the window reads a workbook's fractional sizes in full
+// and shows its own numbers with the comma.
+TEST(Window, ACommaLocaleReadsFractionalSizesAndShowsCommas)
+{
+    const fs::path dir = TestDir("comma");
+    const fs::path book = dir / "sizes.xlsx";
+    std::ofstream(dir / "make.py") << "import openpyxl\nfrom openpyxl.styles import Font\n"
+                                      "wb = openpyxl.Workbook(); ws = wb.active\n"
+                                      "ws['A1'] = 20.25; ws['B1'] = '品名'\n"
+                                      "ws.column_dimensions['A'].width = 12.75\n"
+                                      "ws.row_dimensions[1].height = 20.75\n"
+                                      "ws['A1'].font = Font(size=11.5)\n"
+                                      "ws.sheet_view.selection[0].sqref = 'A1:B2'\n"
+                                      "wb.save(r'''" << book.string() << "''')\n";
+    ASSERT_EQ(std::system((std::string(GRIDVANE_PYTHON) + " " + (dir / "make.py").string()).c_str()), 0);
+    const GermanLocale german;
+    if (!german.Unavailable().empty()) GTEST_SKIP() << german.Unavailable();
+    setenv("LC_ALL", "de_DE.UTF-8", 1); // the user's locale, as the window reads it
+    Window w("comma-window");
+    unsetenv("LC_ALL");
+    ScriptedWindow& f = w.f();
+    ASSERT_EQ(f.Form().DecimalSeparator(), u',');
+    f.workbook = book;
+    f.Button3->click();
+    ASSERT_EQ(f.shown.back().text, QStringLiteral(" 取得しました."));
+    const TXlsxCellAttr& a1 = f.Form().Table().CellGrid[0];
+    EXPECT_EQ(a1.colW, 12);   // 12.75 characters: 89 pixels, shown as 12; read as 12 it would show as 11
+    EXPECT_EQ(a1.rowH, 21);   // 20.75 rounded, not 20
+    EXPECT_EQ(a1.txtSize, 12); // 11.5 to the even 12
+    EXPECT_EQ(a1.txtAlign, kAlignRight); // the number 20.25 right-aligned, as any number with general alignment
+    EXPECT_EQ(f.Edit11->text(), QStringLiteral("36,000"));
+    EXPECT_EQ(f.Edit12->text(), QStringLiteral("9,030"));
+    EXPECT_EQ(f.Edit4->text(), QStringLiteral("20"));
+    EXPECT_EQ(f.Edit7->text(), QStringLiteral("0,43"));
 }
 
 TEST(Window, StandardButtonsSpeakJapanese)
