@@ -83,6 +83,8 @@ auto Ask(const Place& at, const Item& item, Read&& read) -> decltype(read())
         return read();
     } catch (const ImportFailure&) {
         throw;
+    } catch (const XlUserMessage&) {
+        throw; // the spreadsheet's state in the user's words (busy): told as it is, wherever it happened
     } catch (const std::exception& e) {
         const std::string reason = Reason(e);
         Fail(at, std::u16string(item.ja) + u"を読み取れません: " + FromUtf8(reason),

@@ -292,6 +292,19 @@ TEST(ExcelImport, FailureAtACellLeavesThePartialState)
     }
 }
 
+TEST(ExcelImport, ASpreadsheetBusyAtACellIsToldInItsOwnWords)
+{
+    FakeBook book;
+    book.rows = 2, book.cols = 2;
+    book.cells[{2, 1}].value2Busy = true;
+    RecordingView view;
+    CellTable table;
+    const ImportResult result = Import(book, view, table);
+    EXPECT_FALSE(result.ok);
+    EXPECT_EQ(view.messages, (std::vector<std::u16string>{std::u16string(kExcelBusy), u"取得に失敗しました."}));
+    EXPECT_EQ(book.screenUpdating, (std::vector<bool>{false, true}));
+}
+
 TEST(ExcelImport, TooLargeSelectionIsRefusedBeforeAnythingIsResized)
 {
     struct Case {

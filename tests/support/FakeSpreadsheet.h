@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "base/Error.h"
+#include "base/Utf.h"
 #include "excel/SpreadsheetAutomation.h"
 
 namespace gridvane {
@@ -27,6 +28,7 @@ struct FakeCell {
     int areaRows = 1, areaCols = 1;
     double left = 0, top = 0;
     std::string value2Throws; // Value2 fails with this message, as an automation layer reports it
+    bool value2Busy = false;  // Value2 is refused as the spreadsheet is busy for good
 };
 
 struct FakeBook {
@@ -74,6 +76,7 @@ public:
     XlValue Value2() override
     {
         if (!cell_.value2Throws.empty()) throw Error(cell_.value2Throws);
+        if (cell_.value2Busy) throw XlUserMessage(ToUtf8(kExcelBusy));
         return cell_.value2;
     }
     XlValue BorderLineStyle(int index) override
