@@ -16,13 +16,13 @@ status=0
 
 echo "== Release build with tests and benchmarks"
 cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release \
-  -DGRIDVANE_BUILD_TESTS=ON -DGRIDVANE_BUILD_BENCH=ON "${launcher[@]}"
+  -DGRIDVANE_BUILD_TESTS=ON -DGRIDVANE_BUILD_BENCH=ON -DGRIDVANE_WERROR=ON "${launcher[@]}"
 cmake --build build/release -j "$jobs"
 ctest --test-dir build/release -j "$jobs" || status=1
 
 echo "== AddressSanitizer + UndefinedBehaviorSanitizer build"
 cmake -S . -B build/asan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DGRIDVANE_BUILD_TESTS=ON -DGRIDVANE_SANITIZE=ON "${launcher[@]}"
+  -DGRIDVANE_BUILD_TESTS=ON -DGRIDVANE_SANITIZE=ON -DGRIDVANE_WERROR=ON "${launcher[@]}"
 cmake --build build/asan -j "$jobs"
 ASAN_OPTIONS="detect_leaks=1:abort_on_error=1" \
 LSAN_OPTIONS="suppressions=$PWD/scripts/lsan.supp:print_suppressions=0" \

@@ -37,7 +37,7 @@ InputTable ReadTableFileInput(const ConvertOptions& options)
 }
 
 // The import's view without a window: the grid texts the drawing takes, progress on a terminal, and
-// the import's messages on standard error.
+// the import's messages kept (the reason it gives is printed in English).
 class ConsoleView : public HeadlessImportView {
 public:
     explicit ConsoleView(bool progress) : progress_(progress) {}
@@ -79,12 +79,9 @@ InputTable ReadWorkbookInput(const ConvertOptions& options, const TSettings& set
     if (StandardErrorIsTerminal())
         std::cerr << "\r";
     if (!result.ok) {
-        const std::string detail = ToUtf8(result.detail);
+        // The import's reason in English, where the window shows its Japanese messages.
         const std::string name = PathToUtf8(options.input);
-        std::string message = detail.find(name) == std::string::npos ? name + ": " + detail : detail;
-        if (!view.messages.empty())
-            message += " (" + ToUtf8(view.messages.back()) + ")";
-        throw Error(message);
+        throw Error(result.reason.find(name) == std::string::npos ? name + ": " + result.reason : result.reason);
     }
     input.texts = std::move(view.texts);
     input.description = "selection of the workbook";

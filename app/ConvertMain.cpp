@@ -5,7 +5,7 @@
 #include <fstream>
 #include <iostream>
 #include <map>
-#include <random>
+#include <optional>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -17,6 +17,7 @@
 
 #include "app/ConvertInput.h"
 #include "app/ConvertOptions.h"
+#include "base/AtomicSave.h"
 #include "base/Error.h"
 #include "base/Utf.h"
 #include "layout/TableLayout.h"
@@ -85,33 +86,6 @@ TSettings ReadSettings(const std::filesystem::path& path)
     if (!probe || (!probe.get(c) && probe.bad()))
         throw Error(name + ": cannot read the settings file");
     return LoadSettings(path, LocaleDecimalSeparator());
-}
-
-// Writes bytes to path through a temporary file beside it, so a failure never leaves a partial file.
-void WriteFileAtomically(const std::filesystem::path& path, const std::string& bytes)
-{
-    const std::string name = PathToUtf8(path);
-    std::filesystem::path temp = path;
-    temp += ".tmp" + std::to_string(std::random_device{}() % 1000000);
-    {
-        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-        if (!out)
-            throw Error(name + ": cannot write the file");
-        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-        out.close();
-        if (!out) {
-            std::error_code ignored;
-            std::filesystem::remove(temp, ignored);
-            throw Error(name + ": cannot write the file (disk full?)");
-        }
-    }
-    std::error_code ec;
-    std::filesystem::rename(temp, path, ec);
-    if (ec) {
-        std::error_code ignored;
-        std::filesystem::remove(temp, ignored);
-        throw Error(name + ": cannot write the file: " + ec.message());
-    }
 }
 
 bool SamePath(const std::filesystem::path& a, const std::filesystem::path& b)
@@ -189,17 +163,30 @@ int Run(const ConvertOptions& options)
 
     const bool dumpToStdout = options.dumpModel && *options.dumpModel == "-";
     std::ostream& report = dumpToStdout ? std::cerr : std::cout;
-    if (drawing.Count() != 0)
-        SaveDxfLineList(drawing, options.output);
-    if (options.dumpModel) {
-        if (dumpToStdout) {
-            std::cout << dump << std::flush;
-            if (!std::cout)
-                throw Error("the model cannot be written to standard output");
-        } else {
-            WriteFileAtomically(PathFromUtf8(*options.dumpModel), dump);
-        }
+    // Both files are written and flushed beside their targets first; only then do they replace them.
+    std::optional<AtomicFile> drawingFile, dumpFile;
+    if (drawing.Count() != 0) {
+        drawingFile = CreateDxfFile(options.output);
+        WriteDxfLineList(drawing, *drawingFile);
+        drawingFile->Finish();
     }
+    if (options.dumpModel && !dumpToStdout) {
+        const std::string name = *options.dumpModel;
+        dumpFile.emplace(PathFromUtf8(name), [name](const std::string& reason) {
+            return name + ": cannot write the file: " + reason;
+        });
+        dumpFile->Write(dump);
+        dumpFile->Finish();
+    }
+    if (dumpToStdout) {
+        std::cout << dump << std::flush;
+        if (!std::cout)
+            throw Error("the model cannot be written to standard output");
+    }
+    if (drawingFile)
+        drawingFile->Commit();
+    if (dumpFile)
+        dumpFile->Commit();
 
     if (drawing.Count() == 0) {
         report << PathToUtf8(options.input) << ": the table is empty; no drawing written\n";

@@ -1,13 +1,9 @@
 #include "dxf/MakeR12Dxf_V.h"
 
-#include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
-#include <random>
-#include <system_error>
 
 #include "base/Error.h"
 #include "base/RealText.h"
@@ -258,46 +254,34 @@ bool VarToAcadPoints2D(std::span<const double> coords, std::span<TAcadPoint> poi
     return true;
 }
 
-void SaveDxfLineList(const DxfLineList& list, const std::filesystem::path& path)
+AtomicFile CreateDxfFile(const std::filesystem::path& path)
 {
     const std::string shown = path.string();
-    auto fail = [&](const std::string& reason) {
-        return Error("ファイル \"" + shown + "\" を作成できません。" + reason);
-    };
-    // Written beside the target and renamed over it: a failed save never leaves a truncated drawing.
-    std::filesystem::path temp = path;
-    temp += ".tmp" + std::to_string(std::random_device{}() & 0xFFFFFF);
-    {
-        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-        if (!out) throw fail(std::strerror(errno));
-        std::string chunk;
-        std::u16string block;
-        const std::size_t n = list.Count();
-        for (std::size_t i = 0; i < n; ++i) {
-            block.append(list[i]);
-            block.append(u"\r\n");
-            if (block.size() >= 64 * 1024 || i + 1 == n) {
-                chunk = EncodeDrawingText(block);
-                out.write(chunk.data(), static_cast<std::streamsize>(chunk.size()));
-                block.clear();
-            }
-        }
-        out.flush();
-        if (!out) {
-            const std::string reason = std::strerror(errno);
-            out.close();
-            std::error_code ec;
-            std::filesystem::remove(temp, ec);
-            throw fail(reason);
+    return AtomicFile(path, [shown](const std::string& reason) {
+        return "ファイル \"" + shown + "\" を作成できません。" + reason;
+    });
+}
+
+void WriteDxfLineList(const DxfLineList& list, AtomicFile& file)
+{
+    // Encoded a block at a time: a large drawing never exists twice in memory.
+    std::u16string block;
+    const std::size_t n = list.Count();
+    for (std::size_t i = 0; i < n; ++i) {
+        block.append(list[i]);
+        block.append(u"\r\n");
+        if (block.size() >= 64 * 1024 || i + 1 == n) {
+            file.Write(EncodeDrawingText(block));
+            block.clear();
         }
     }
-    std::error_code ec;
-    std::filesystem::rename(temp, path, ec);
-    if (ec) {
-        std::error_code ignored;
-        std::filesystem::remove(temp, ignored);
-        throw fail(ec.message());
-    }
+}
+
+void SaveDxfLineList(const DxfLineList& list, const std::filesystem::path& path)
+{
+    AtomicFile file = CreateDxfFile(path);
+    WriteDxfLineList(list, file);
+    file.Commit();
 }
 
 } // namespace gridvane

@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "base/AtomicSave.h"
+
 namespace gridvane {
 
 /// A point in drawing units.
@@ -65,7 +67,12 @@ bool VarToAcadPoints2D(std::span<const double> coords, std::span<TAcadPoint> poi
 /// Throws Error for a value that is not finite.
 std::u16string FormatDxfReal(double value);
 
-/// Writes every line plus CR LF in CP932, no BOM, through a temporary file renamed over path.
+/// The drawing file path, not yet in place (see AtomicFile): its failures throw
+/// Error("ファイル "<path>" を作成できません。<reason>").
+AtomicFile CreateDxfFile(const std::filesystem::path& path);
+/// Writes every line of list plus CR LF in the drawing code page, no BOM, to file. Throws Error on failure.
+void WriteDxfLineList(const DxfLineList& list, AtomicFile& file);
+/// Saves list as path whole or not at all: CreateDxfFile, WriteDxfLineList, then the file replaces path.
 /// Throws Error("ファイル "<path>" を作成できません。<reason>") when the file cannot be written.
 void SaveDxfLineList(const DxfLineList& list, const std::filesystem::path& path);
 

@@ -1,5 +1,6 @@
 #include "excel/ExcelImport.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -24,25 +25,126 @@ std::u16string Decimal(std::int64_t n)
     return std::u16string(s.begin(), s.end());
 }
 
+// A failure of the import in the user's terms: Japanese for the window, English (what()) for a console.
+class ImportFailure : public Error {
+public:
+    ImportFailure(std::u16string japanese, const std::string& english) : Error(english, std::move(japanese)) {}
+};
+
+// Where a value is read, in both languages: a cell's address, or the selection.
+struct Place {
+    std::u16string ja;
+    std::string en;
+};
+
+// What is read, in both languages; never the automation interface's property names.
+struct Item {
+    const char16_t* ja;
+    const char* en;
+};
+constexpr Item kPosition{u"位置", "position"};
+constexpr Item kSize{u"大きさ", "size"};
+constexpr Item kColumnWidth{u"列幅", "column width"};
+constexpr Item kRowHeight{u"行の高さ", "row height"};
+constexpr Item kAlignment{u"横位置", "horizontal alignment"};
+constexpr Item kFontSize{u"フォントサイズ", "font size"};
+constexpr Item kText{u"表示文字列", "displayed text"};
+constexpr Item kValue{u"値", "value"};
+constexpr Item kBorders{u"罫線", "borders"};
+constexpr Item kMerge{u"結合", "merge state"};
+constexpr Item kMergeArea{u"結合範囲", "merged area"};
+constexpr Item kCell{u"セル", "cell"};
+
+[[noreturn]] void Fail(const Place& at, const std::u16string& ja, const std::string& en)
+{
+    throw ImportFailure(at.ja + u": " + ja, at.en + ": " + en);
+}
+
+// A reason from the automation layer without the leading name of the property it called ("Value2: ").
+std::string Reason(const std::exception& e)
+{
+    std::string what = e.what();
+    const auto colon = what.find(": ");
+    if (colon != std::string::npos && colon > 0 && colon < 40) {
+        const bool name = std::all_of(what.begin(), what.begin() + static_cast<std::ptrdiff_t>(colon), [](char c) {
+            return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '.' ||
+                   c == '(' || c == ')';
+        });
+        if (name) what.erase(0, colon + 2);
+    }
+    return what;
+}
+
+// Calls read, turning a failure of the automation layer into one that names the place and the item.
+template <class Read>
+auto Ask(const Place& at, const Item& item, Read&& read) -> decltype(read())
+{
+    try {
+        return read();
+    } catch (const ImportFailure&) {
+        throw;
+    } catch (const XlUserMessage&) {
+        throw; // the spreadsheet's state in the user's words (busy): told as it is, wherever it happened
+    } catch (const std::exception& e) {
+        const std::string reason = Reason(e);
+        Fail(at, std::u16string(item.ja) + u"を読み取れません: " + FromUtf8(reason),
+             std::string("cannot read the ") + item.en + ": " + reason);
+    }
+}
+
+// A numeric property: empty counts as 0, a Boolean as 0 or -1, a text that is a number as that number.
+double Number(const XlValue& value, const Place& at, const Item& item)
+{
+    const std::u16string ja = item.ja;
+    const std::string en = item.en;
+    switch (value.kind) {
+    case XlValue::Kind::Empty: return 0;
+    case XlValue::Kind::Number: return value.number;
+    case XlValue::Kind::Boolean: return value.boolean ? -1 : 0;
+    case XlValue::Kind::Text:
+        if (auto v = ParseNumber(value.text, u'.')) return *v;
+        Fail(at, ja + u"が数値ではありません (\"" + value.text + u"\")",
+             "the " + en + " is not a number (\"" + ToUtf8(value.text) + "\")");
+    case XlValue::Kind::Null:
+        if (&item == &kFontSize) Fail(at, u"文字ごとにフォントサイズが異なります", "the characters have different font sizes");
+        Fail(at, ja + u"が一つに決まりません (Null)", "the " + en + " has no single value (null)");
+    case XlValue::Kind::Error:
+        Fail(at, ja + u"がエラー値 " + value.text + u" です", "the " + en + " is the error value " + ToUtf8(value.text));
+    }
+    Fail(at, ja + u"を読み取れません", "cannot read the " + en);
+}
+
 // Round to the nearest integer, halves to the even neighbour; a value that no 64-bit integer holds fails.
-std::int64_t RoundEven(double v, std::string_view what)
+std::int64_t RoundEven(double v, const Place& at, const Item& item)
 {
     const double r = std::nearbyint(v); // default rounding mode: to nearest, ties to even
     if (!std::isfinite(r) || std::fabs(r) > 9.0e15) {
-        throw Error(std::string(what) + ": value out of range");
+        const std::u16string shown = FormatGeneral(v, u'.');
+        Fail(at, std::u16string(item.ja) + u"が範囲外です (" + shown + u")",
+             std::string("the ") + item.en + " is out of range (" + ToUtf8(shown) + ")");
     }
     return static_cast<std::int64_t>(r);
 }
 
 std::uint16_t Low16(std::int64_t v) { return static_cast<std::uint16_t>(static_cast<std::uint64_t>(v) & 0xFFFFu); }
 
-std::int32_t ToInt32(const XlValue& value, std::string_view what)
+std::int32_t ToInt32(const XlValue& value, const Place& at, const Item& item)
 {
-    const std::int64_t v = RoundEven(XlNumber(value, what), what);
+    const std::int64_t v = RoundEven(Number(value, at, item), at, item);
     if (v < std::numeric_limits<std::int32_t>::min() || v > std::numeric_limits<std::int32_t>::max()) {
-        throw Error(std::string(what) + ": value out of range");
+        const std::u16string shown = Decimal(v);
+        Fail(at, std::u16string(item.ja) + u"が範囲外です (" + shown + u")",
+             std::string("the ") + item.en + " is out of range (" + ToUtf8(shown) + ")");
     }
     return static_cast<std::int32_t>(v);
+}
+
+// The text form of the value: an error value or a null stops the import at the cell.
+std::u16string ValueText(const XlValue& value, const Place& at, char16_t sep)
+{
+    if (value.kind == XlValue::Kind::Error) Fail(at, u"エラー値 " + value.text, "error value " + ToUtf8(value.text));
+    if (value.kind == XlValue::Kind::Null) Fail(at, u"値が一つに決まりません (Null)", "no single value (null)");
+    return XlTextForm(value, sep);
 }
 
 // Grid pixels: the whole part of size × scale, kept within what a view can take.
@@ -95,6 +197,7 @@ public:
             if (!app) throw Error(ToUtf8(kExcelClassInvalid));
         } catch (const std::exception& e) {
             result.detail = FromUtf8(e.what());
+            result.reason = e.what();
             view_.ShowMessage(WindowText(e));
             Fail();
             return result;
@@ -102,8 +205,12 @@ public:
         try {
             ReadAll(*app);
             result.ok = true;
+        } catch (const ImportFailure& e) {
+            result.detail = e.Japanese();
+            result.reason = e.what();
         } catch (const std::exception& e) {
             result.detail = FromUtf8(e.what());
+            result.reason = e.what();
             // A failure in the user's own words (the spreadsheet busy) is shown before the failure message.
             if (dynamic_cast<const XlUserMessage*>(&e) != nullptr) view_.ShowMessage(result.detail);
         }
@@ -148,26 +255,29 @@ private:
 
         Selection sel{};
         {
+            const Place at{u"選択範囲", "the selection"};
             std::unique_ptr<XlRange> range = app.Selection();
-            sel.r1 = ToInt32(range->Row(), "Selection.Row");
-            sel.c1 = ToInt32(range->Column(), "Selection.Column");
-            sel.rows = ToInt32(range->RowsCount(), "Selection.Rows.Count");
-            sel.cols = ToInt32(range->ColumnsCount(), "Selection.Columns.Count");
+            sel.r1 = ToInt32(Ask(at, kPosition, [&] { return range->Row(); }), at, kPosition);
+            sel.c1 = ToInt32(Ask(at, kPosition, [&] { return range->Column(); }), at, kPosition);
+            sel.rows = ToInt32(Ask(at, kSize, [&] { return range->RowsCount(); }), at, kSize);
+            sel.cols = ToInt32(Ask(at, kSize, [&] { return range->ColumnsCount(); }), at, kSize);
         }
         const std::int64_t cells = static_cast<std::int64_t>(sel.rows) * sel.cols;
         if (cells > kMaxImportCells || sel.rows > kMaxImportCells || sel.cols > kMaxImportCells) {
             const std::u16string text =
                 u"選択範囲が大きすぎます (" + Decimal(sel.rows) + u" 行 × " + Decimal(sel.cols) + u" 列).";
             view_.ShowMessage(text);
-            throw Error(ToUtf8(text));
+            throw ImportFailure(text, "the selection is too large (" + std::to_string(sel.rows) + " rows x " +
+                                          std::to_string(sel.cols) + " columns; at most " +
+                                          std::to_string(kMaxImportCells) + " cells)");
         }
         if (sel.rows <= 0 || sel.cols <= 0 || sel.r1 <= 0 || sel.c1 <= 0) {
-            throw Error("the selection is empty");
+            throw ImportFailure(u"選択範囲が空です", "the selection is empty");
         }
         const std::int64_t r2 = static_cast<std::int64_t>(sel.r1) + sel.rows - 1;
         const std::int64_t c2 = static_cast<std::int64_t>(sel.c1) + sel.cols - 1;
         if (r2 > std::numeric_limits<std::int32_t>::max() || c2 > std::numeric_limits<std::int32_t>::max()) {
-            throw Error("the selection reaches past the last row or column");
+            throw ImportFailure(u"選択範囲が最後の行か列を越えています", "the selection reaches past the last row or column");
         }
         view_.SetEdit2(ColNoToLetters(sel.c1) + Decimal(sel.r1));
         view_.SetEdit3(ColNoToLetters(static_cast<std::int32_t>(c2)) + Decimal(r2));
@@ -208,32 +318,36 @@ private:
 
     TXlsxCellAttr ReadCell(std::int32_t x, std::int32_t y, std::int32_t c, std::int32_t r, const Selection& sel)
     {
-        std::unique_ptr<XlRange> cell = sheet_->Range(ColNoToLetters(y) + Decimal(x));
+        // Every failure here names the cell by its address, as the user sees it on the sheet.
+        const std::u16string address = ColNoToLetters(y) + Decimal(x);
+        const Place at{address, ToUtf8(address)};
+        std::unique_ptr<XlRange> cell = Ask(at, kCell, [&] { return sheet_->Range(address); });
         TXlsxCellAttr a;
-        const std::int64_t colW = RoundEven(XlNumber(cell->ColumnWidth(), "ColumnWidth"), "ColumnWidth");
+        const std::int64_t colW = RoundEven(Number(Ask(at, kColumnWidth, [&] { return cell->ColumnWidth(); }), at, kColumnWidth), at, kColumnWidth);
         a.colW = Low16(colW);
         if (x == sel.r1) {
             view_.SetColumnWidth(c, Pixels(colW, scales_.colXsc));
             view_.SetCellText(c, 0, ColNoToLetters(y));
         }
-        const std::int64_t rowH = RoundEven(XlNumber(cell->RowHeight(), "RowHeight"), "RowHeight");
+        const std::int64_t rowH = RoundEven(Number(Ask(at, kRowHeight, [&] { return cell->RowHeight(); }), at, kRowHeight), at, kRowHeight);
         a.rowH = Low16(rowH);
         if (y == sel.c1) view_.SetRowHeight(r, Pixels(rowH, scales_.rowYsc));
-        a.txtAlign = AlignmentCode(ToInt32(cell->HorizontalAlignment(), "HorizontalAlignment"));
-        a.txtSize = Low16(RoundEven(XlNumber(cell->FontSize(), "Font.Size"), "Font.Size"));
-        a.str = cell->Text();
+        a.txtAlign = AlignmentCode(ToInt32(Ask(at, kAlignment, [&] { return cell->HorizontalAlignment(); }), at, kAlignment));
+        a.txtSize = Low16(RoundEven(Number(Ask(at, kFontSize, [&] { return cell->FontSize(); }), at, kFontSize), at, kFontSize));
+        a.str = Ask(at, kText, [&] { return cell->Text(); });
         view_.SetCellText(c, r, a.str);
-        const std::u16string valueText = XlTextForm(cell->Value2(), sep_);
+        const std::u16string valueText = ValueText(Ask(at, kValue, [&] { return cell->Value2(); }), at, sep_);
         if (a.txtAlign == kAlignGeneral && !valueText.empty() && IsNumericText(valueText)) a.txtAlign = kAlignRight;
         for (const BorderBit& b : kBorderBits) {
-            if (ToInt32(cell->BorderLineStyle(b.index), "Borders.LineStyle") != kXlLineStyleNone) a.lineBits |= b.bit;
+            const XlValue style = Ask(at, kBorders, [&] { return cell->BorderLineStyle(b.index); });
+            if (ToInt32(style, at, kBorders) != kXlLineStyleNone) a.lineBits |= b.bit;
         }
-        a.cellMerge = XlNumber(cell->MergeCells(), "MergeCells") != 0;
-        std::unique_ptr<XlRange> area = cell->MergeArea();
-        a.mergerowYscount = Low16(ToInt32(area->RowsCount(), "MergeArea.Rows.Count"));
-        a.mergecolXscount = Low16(ToInt32(area->ColumnsCount(), "MergeArea.Columns.Count"));
-        a.mergeLeft = Low16(RoundEven(XlNumber(area->Left(), "MergeArea.Left"), "MergeArea.Left"));
-        a.mergeTop = Low16(RoundEven(XlNumber(area->Top(), "MergeArea.Top"), "MergeArea.Top"));
+        a.cellMerge = Number(Ask(at, kMerge, [&] { return cell->MergeCells(); }), at, kMerge) != 0;
+        std::unique_ptr<XlRange> area = Ask(at, kMergeArea, [&] { return cell->MergeArea(); });
+        a.mergerowYscount = Low16(ToInt32(Ask(at, kMergeArea, [&] { return area->RowsCount(); }), at, kMergeArea));
+        a.mergecolXscount = Low16(ToInt32(Ask(at, kMergeArea, [&] { return area->ColumnsCount(); }), at, kMergeArea));
+        a.mergeLeft = Low16(RoundEven(Number(Ask(at, kMergeArea, [&] { return area->Left(); }), at, kMergeArea), at, kMergeArea));
+        a.mergeTop = Low16(RoundEven(Number(Ask(at, kMergeArea, [&] { return area->Top(); }), at, kMergeArea), at, kMergeArea));
         return a;
     }
 

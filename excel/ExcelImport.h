@@ -20,11 +20,14 @@ struct ImportScales {
 /// Largest selection the import takes, in cells.
 inline constexpr std::int64_t kMaxImportCells = 1000000;
 
-/// How an import ended; detail says why it failed (for a console or a log; the view has been told).
+/// How an import ended. On failure, detail says why for the window ("C38: エラー値 #N/A": the cell's
+/// address, never the automation interface's names) and reason says the same in English (UTF-8) for a
+/// console ("C38: error value #N/A"); the view has shown its own messages.
 struct ImportResult {
     bool ok = false;
     std::u16string detail;
     bool screenUpdatingLeftOff = false; // switching it on again failed: try RestoreScreenUpdating later
+    std::string reason;
 };
 
 /// Reads the selection of the active worksheet of the spreadsheet that attach finds into table and view,

@@ -216,12 +216,31 @@ namespace {
 // The cells and texts arrays, taken element by element while the document is parsed, so that a large
 // table never exists as a whole JSON tree. A problem in an element is kept (the first one of each array)
 // and reported after the checks of the document's top level, when the element's row and column are known.
+// A table larger than the import may make is refused while it is read, before its cells are stored.
+struct TooManyElements {
+    std::string where;
+};
+
 class ArrayCollector {
 public:
     std::vector<TXlsxCellAttr> cells;
     std::vector<std::u16string> texts;
     std::optional<std::pair<std::size_t, std::string>> cellProblem;
     std::optional<std::pair<std::size_t, std::string>> textProblem;
+
+    // Where the parser is: "cols", "cells[12]", "cells[12].rowH", "texts[3]"; empty outside the top object.
+    std::string Place() const
+    {
+        if (!rootIsObject_ || key_.empty())
+            return {};
+        std::string place = key_;
+        if (inArray_) {
+            place += "[" + std::to_string(key_ == "cells" ? cells.size() : texts.size()) + "]";
+            if (key_ == "cells" && !cellKey_.empty())
+                place += "." + cellKey_;
+        }
+        return place;
+    }
 
     bool operator()(int depth, Json::parse_event_t event, Json& parsed)
     {
@@ -230,9 +249,14 @@ public:
             rootIsObject_ = true;
         if (!rootIsObject_)
             return true;
+        if (depth == 2 && event == Event::object_start)
+            cellKey_.clear();
+        if (depth == 3 && event == Event::key && key_ == "cells" && inArray_)
+            cellKey_ = parsed.get<std::string>();
         if (depth == 1) {
             if (event == Event::key) {
                 key_ = parsed.get<std::string>();
+                cellKey_.clear();
                 // A repeated key replaces the earlier value, as in any JSON object.
                 if (key_ == "cells")
                     cells.clear(), cellProblem.reset();
@@ -260,7 +284,10 @@ private:
     void TakeCell(const Json& element)
     {
         const std::size_t index = cells.size();
+        if (index >= kMaxTableCells)
+            throw TooManyElements{"cells"};
         cells.emplace_back();
+        cellKey_.clear();
         if (cellProblem)
             return;
         try {
@@ -272,6 +299,8 @@ private:
     void TakeText(const Json& element)
     {
         const std::size_t index = texts.size();
+        if (index >= kMaxTableCells)
+            throw TooManyElements{"texts"};
         if (element.is_string()) {
             texts.push_back(FromUtf8(element.get_ref<const std::string&>()));
             return;
@@ -284,8 +313,33 @@ private:
 
     bool rootIsObject_ = false;
     bool inArray_ = false;
-    std::string key_;
+    std::string key_;     // the top object's current key
+    std::string cellKey_; // the current key inside the cell being read
 };
+
+// The JSON library's message without its "[json.exception.parse_error.101] " tag.
+std::string LibraryMessage(const Json::exception& e)
+{
+    std::string what = e.what();
+    if (const auto pos = what.find("] "); what.starts_with("[json.exception") && pos != std::string::npos)
+        what = what.substr(pos + 2);
+    return what;
+}
+
+// What went wrong, in the table file's own words.
+std::string ProblemOf(const Json::exception& e)
+{
+    constexpr int kNumberOverflow = 406; // out_of_range.406: a number no double holds, such as 1e999
+    if (e.id == kNumberOverflow) {
+        std::string what = LibraryMessage(e);
+        const auto quote = what.find('\'');
+        const std::string number = quote == std::string::npos ? std::string() : what.substr(quote);
+        return "the number is too large" + (number.empty() ? std::string() : " (" + number + ")");
+    }
+    if (dynamic_cast<const Json::parse_error*>(&e) != nullptr)
+        return "not a JSON document: " + LibraryMessage(e);
+    return "the table file cannot be read: " + LibraryMessage(e);
+}
 
 } // namespace
 
@@ -296,11 +350,11 @@ TableFileContents ParseTableFile(std::string_view json, std::string_view source)
     Json root;
     try {
         root = Json::parse(json.begin(), json.end(), std::ref(collected));
-    } catch (const Json::parse_error& e) {
-        std::string what = e.what();
-        if (const auto pos = what.find("] "); what.starts_with("[json.exception") && pos != std::string::npos)
-            what = what.substr(pos + 2);
-        reader.Fail("", "not a JSON document: " + what);
+    } catch (const TooManyElements& e) {
+        reader.Fail(e.where, "more than " + std::to_string(kMaxTableCells) + " cells; a table holds at most " +
+                                 std::to_string(kMaxTableCells));
+    } catch (const Json::exception& e) {
+        reader.Fail(collected.Place(), ProblemOf(e));
     }
     if (!root.is_object())
         reader.Fail("", "not a table file: the document must be a JSON object, not " + std::string(TypeName(root)));
@@ -334,6 +388,10 @@ TableFileContents ParseTableFile(std::string_view json, std::string_view source)
     if (!require("cells").is_array())
         reader.Fail("", "\"cells\" must be an array, not " + std::string(TypeName(require("cells"))));
     const auto expected = static_cast<std::uint64_t>(cols) * static_cast<std::uint64_t>(rows);
+    if (expected > kMaxTableCells)
+        reader.Fail("", std::to_string(rows) + " rows x " + std::to_string(cols) + " columns are more than " +
+                            std::to_string(kMaxTableCells) + " cells; a table holds at most " +
+                            std::to_string(kMaxTableCells));
     if (collected.cells.size() != expected)
         reader.Fail("", "\"cells\" holds " + std::to_string(collected.cells.size()) + " cells, but " +
                             std::to_string(rows) + " rows x " + std::to_string(cols) + " columns need " +

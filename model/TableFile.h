@@ -15,6 +15,8 @@ struct TableFileContents {
     std::vector<std::u16string> texts;
 };
 
+/// Most cells a table file may hold, as many as the import takes.
+inline constexpr std::size_t kMaxTableCells = 1000000;
 /// Largest table file that is read.
 inline constexpr std::uintmax_t kMaxTableFileBytes = 256u * 1024u * 1024u;
 

@@ -8,7 +8,7 @@ cd "$(dirname "$0")/.."
 GRIDVANE_FUZZ=1 ./scripts/install-deps.sh
 out=build/fuzz
 cmake -S . -B "$out" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DGRIDVANE_FUZZ=ON -DGRIDVANE_BUILD_GUI=OFF \
-  -DGRIDVANE_BUILD_TESTS=OFF -DCMAKE_CXX_COMPILER=clang++ >/dev/null
+  -DGRIDVANE_BUILD_TESTS=OFF -DGRIDVANE_WERROR=ON -DCMAKE_CXX_COMPILER=clang++ >/dev/null
 cmake --build "$out" -j "$(nproc)"
 rm -rf "$out/corpus"
 ./scripts/fuzz-seeds.sh "$out/corpus"

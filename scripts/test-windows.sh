@@ -31,7 +31,7 @@ fi
 echo "== Windows cross build"
 cmake -S . -B "$out/core" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_TYPE=Release \
   -DGRIDVANE_BUILD_GUI=OFF -DGRIDVANE_BUILD_TESTS=ON -DGRIDVANE_BUILD_BENCH=OFF \
-  -DGTest_DIR="$gtest/install/lib/cmake/GTest" "${launcher[@]}" >/dev/null
+  -DGTest_DIR="$gtest/install/lib/cmake/GTest" -DGRIDVANE_WERROR=ON "${launcher[@]}" >/dev/null
 cmake --build "$out/core" -j "$jobs"
 
 # A Wine prefix of our own, and the locales the tests use compiled into the build tree (no system change).
@@ -91,7 +91,7 @@ if [ -f "$sample" ] && [ -f "$windows_convert" ]; then
   echo "== Converter: Linux and Windows drawings of the sample"
   linux=$out/linux
   cmake -S . -B "$linux" -G Ninja -DCMAKE_BUILD_TYPE=Release -DGRIDVANE_BUILD_GUI=OFF \
-    -DGRIDVANE_BUILD_TESTS=OFF "${launcher[@]}" >/dev/null
+    -DGRIDVANE_BUILD_TESTS=OFF -DGRIDVANE_WERROR=ON "${launcher[@]}" >/dev/null
   cmake --build "$linux" -j "$jobs" --target gridvane-convert
   "$linux/app/gridvane-convert" -o "$out/sample-linux.dxf" "$sample"
   wine "$windows_convert" -o "$out/sample-windows.dxf" "$sample"

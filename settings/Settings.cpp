@@ -10,11 +10,11 @@
 #include <cstring>
 #include <fstream>
 #include <optional>
-#include <random>
 #include <string>
 #include <system_error>
 #include <vector>
 
+#include "base/AtomicSave.h"
 #include "base/Error.h"
 #include "base/Utf.h"
 #include "settings/NumberText.h"
@@ -251,26 +251,8 @@ void SaveSettings(const std::filesystem::path& iniPath, const TSettings& setting
         out += eol;
     }
 
-    // A new file beside the old one, renamed over it: a failed write never leaves half a file.
-    std::filesystem::path temp = iniPath;
-    temp += ".tmp" + std::to_string(std::random_device{}() & 0xFFFFFF);
-    {
-        std::ofstream f(temp, std::ios::binary | std::ios::trunc);
-        if (!f) throw fail();
-        f.write(out.data(), static_cast<std::streamsize>(out.size()));
-        f.flush();
-        if (!f) {
-            f.close();
-            std::filesystem::remove(temp, ec);
-            throw fail();
-        }
-    }
-    std::filesystem::rename(temp, iniPath, ec);
-    if (ec) {
-        std::error_code ignored;
-        std::filesystem::remove(temp, ignored);
-        throw fail();
-    }
+    // Saved whole or not at all: a failed write never leaves half a file.
+    SaveFileAtomically(iniPath, out, [&](const std::string&) -> std::string { return fail().what(); });
 }
 
 } // namespace gridvane

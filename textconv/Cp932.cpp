@@ -1,5 +1,6 @@
 // Code page 932 through tables built once from glibc's iconv decoder, completed to Microsoft's table
-// and turned around so that each character encodes to the code Windows gives it.
+// and turned around so that each character encodes to the code Windows gives it; characters without a
+// code get the substitutes of the Windows converter (Cp932BestFit.cpp), so both write the same bytes.
 #include "textconv/Cp932.h"
 
 #include <iconv.h>
@@ -9,6 +10,7 @@
 #include <memory>
 
 #include "base/Error.h"
+#include "textconv/Cp932BestFit.h"
 
 namespace gridvane {
 namespace {
@@ -36,6 +38,7 @@ struct Tables {
     std::array<char16_t, 256> single{};       // U+FFFD for lead bytes
     std::array<char16_t, 0x10000> pair{};     // by lead << 8 | trail; U+FFFD without a mapping
     std::array<std::uint16_t, 0x10000> code{}; // by UTF-16 unit: a byte (< 0x100), a lead/trail pair or kNoCode
+    std::array<std::uint16_t, 0x10000> encode{}; // code, or the unit's substitute where it has no code
 
     Tables();
 };
@@ -120,6 +123,12 @@ Tables::Tables()
             }
         }
     }
+    encode = code;
+    for (std::size_t i = 0; i < kCp932BestFitCount; ++i) {
+        const Cp932Substitute& s = kCp932BestFit[i];
+        if (encode[s.unit] == kNoCode)
+            encode[s.unit] = s.code;
+    }
 }
 
 const Tables& GetTables()
@@ -149,7 +158,7 @@ std::string EncodeCp932(std::u16string_view text)
         const char16_t c = text[i];
         if (IsHighSurrogate(c) && i + 1 < text.size() && IsLowSurrogate(text[i + 1]))
             ++i; // a character outside the basic plane: one "?"
-        const std::uint16_t code = t.code[c]; // surrogates have no code
+        const std::uint16_t code = t.encode[c]; // surrogates have no code
         if (code == kNoCode)
             bytes += '?';
         else if (code < 0x100)

@@ -8,8 +8,9 @@ namespace gridvane {
 // ￢ U+FFE2, NEC row 13, the IBM extensions, the user-defined area as U+E000-U+E757, and the single
 // bytes 0x80, 0xA0, 0xFD-0xFF as U+0080, U+F8F0-U+F8F3.
 
-/// UTF-16 to code page 932 bytes. A character that no CP932 sequence decodes to becomes one "?" (no
-/// best-fit neighbours; a surrogate pair or a lone surrogate is one character). A character with
+/// UTF-16 to code page 932 bytes. A character that no CP932 sequence decodes to becomes the substitute
+/// the Windows converter gives it by default (kCp932BestFit: ¥ 0x5C, ¢ ￠, é "e"), otherwise one "?" (a
+/// surrogate pair or a lone surrogate is one character). A character with
 /// several codes gets Windows' choice: JIS X 0208, then NEC row 13, then the IBM extensions (0xFA-0xFC),
 /// never the NEC-selected IBM extensions (0xED-0xEE). Throws Error when the converter is unavailable.
 std::string EncodeCp932(std::u16string_view text);

@@ -1,5 +1,5 @@
-// Code page 932 through the system's converters. Best-fit substitutes are switched off so that a
-// character without its own CP932 code becomes "?", as on every other platform.
+// Code page 932 through the system's converters, with their default substitutes (best fit) for
+// characters without a CP932 code of their own; other platforms use the same list (Cp932BestFit.cpp).
 #include "textconv/Cp932.h"
 
 #include <windows.h>
@@ -64,12 +64,11 @@ std::string EncodeCp932(std::u16string_view text)
         units += L'?';
     }
     const int length = static_cast<int>(units.size());
-    const int size = WideCharToMultiByte(kCp932, WC_NO_BEST_FIT_CHARS, units.data(), length, nullptr, 0, "?", nullptr);
+    const int size = WideCharToMultiByte(kCp932, 0, units.data(), length, nullptr, 0, "?", nullptr);
     if (size <= 0)
         return std::string(units.size(), '?');
     std::string bytes(static_cast<std::size_t>(size), '\0');
-    const int written =
-        WideCharToMultiByte(kCp932, WC_NO_BEST_FIT_CHARS, units.data(), length, bytes.data(), size, "?", nullptr);
+    const int written = WideCharToMultiByte(kCp932, 0, units.data(), length, bytes.data(), size, "?", nullptr);
     bytes.resize(written > 0 ? static_cast<std::size_t>(written) : 0);
     return bytes;
 }

@@ -20,4 +20,9 @@ std::string EncodeDrawingText(std::u16string_view text)
     return EncodeCp932(text);
 }
 
+std::u16string DecodeDrawingText(std::string_view bytes)
+{
+    return DecodeCp932(bytes);
+}
+
 } // namespace gridvane

@@ -39,16 +39,33 @@ std::string EncodeDrawingText(std::u16string_view text)
             ++i;
         units += L'\uFFFD';
     }
-    // Best-fit neighbours are switched off: what the code page lacks becomes its default character.
+    // The code page's default conversion: its best-fit neighbour where it has one (¥ to 0x5C in code
+    // page 932), otherwise its default character.
     const int length = static_cast<int>(units.size());
-    const int size = WideCharToMultiByte(codePage, WC_NO_BEST_FIT_CHARS, units.data(), length, nullptr, 0, nullptr, nullptr);
+    const int size = WideCharToMultiByte(codePage, 0, units.data(), length, nullptr, 0, nullptr, nullptr);
     if (size <= 0)
         return std::string(units.size(), '?');
     std::string bytes(static_cast<std::size_t>(size), '\0');
-    const int written =
-        WideCharToMultiByte(codePage, WC_NO_BEST_FIT_CHARS, units.data(), length, bytes.data(), size, nullptr, nullptr);
+    const int written = WideCharToMultiByte(codePage, 0, units.data(), length, bytes.data(), size, nullptr, nullptr);
     bytes.resize(written > 0 ? static_cast<std::size_t>(written) : 0);
     return bytes;
+}
+
+std::u16string DecodeDrawingText(std::string_view bytes)
+{
+    if (bytes.empty())
+        return {};
+    const UINT codePage = GetACP();
+    if (codePage == CP_UTF8)
+        return FromUtf8(bytes);
+    const int length = static_cast<int>(bytes.size());
+    const int size = MultiByteToWideChar(codePage, 0, bytes.data(), length, nullptr, 0);
+    if (size <= 0)
+        return std::u16string(bytes.size(), u'?');
+    std::wstring units(static_cast<std::size_t>(size), L'\0');
+    const int written = MultiByteToWideChar(codePage, 0, bytes.data(), length, units.data(), size);
+    units.resize(written > 0 ? static_cast<std::size_t>(written) : 0);
+    return std::u16string(units.begin(), units.end());
 }
 
 } // namespace gridvane

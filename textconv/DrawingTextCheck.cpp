@@ -1,6 +1,7 @@
-// Every legacy code page the drawing file is written in has the question mark as its default character:
-// a character that encodes to "?" alone is one the code page lacks. The conversion works character by
-// character (no code page joins or splits characters of the basic plane), so a text loses exactly those.
+// A character the drawing's code page lacks comes back from the file as something else: a best-fit
+// neighbour (é as e, ¥ as the backslash byte) or the default character "?". The conversion works character
+// by character (no code page joins or splits characters of the basic plane), so a text loses exactly the
+// characters that do not come back from their own bytes.
 #include "textconv/DrawingTextCheck.h"
 
 #include <algorithm>
@@ -23,7 +24,14 @@ public:
         for (char32_t c = 0; c < 0x10000; ++c) {
             const char16_t unit = static_cast<char16_t>(c);
             if (IsSurrogate(unit)) continue;
-            carried_[c] = unit < 0x80 || unit == u'?' || EncodeDrawingText(std::u16string_view(&unit, 1)) != "?";
+            const std::u16string_view one(&unit, 1);
+            carried_[c] = unit < 0x80 || DecodeDrawingText(EncodeDrawingText(one)) == one;
+        }
+        // In code page 932 the yen sign goes to the byte 0x5C, which Japanese fonts, the CAD's among them,
+        // draw as the yen sign: the drawing shows it as the spreadsheet does.
+        if (DrawingCodePage() == 932) {
+            const char16_t yen = u'\u00A5';
+            carried_[yen] = EncodeDrawingText(std::u16string_view(&yen, 1)) == "\\";
         }
     }
     bool operator[](char16_t c) const { return carried_[c]; }
@@ -47,7 +55,7 @@ std::size_t NextCharacter(std::u16string_view text, std::size_t i, bool& lost)
         return 1;
     }
     const std::size_t n = c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF ? 2 : 1;
-    lost = EncodeDrawingText(text.substr(i, n)) == "?";
+    lost = true; // no legacy code page has characters outside the basic plane
     return n;
 }
 
@@ -79,8 +87,7 @@ std::vector<UnrepresentableChar> UnrepresentableDrawingChars(std::u16string_view
         if (!lost) continue;
         if (std::any_of(found.begin(), found.end(), [&](const UnrepresentableChar& u) { return u.character == ch; }))
             continue;
-        const std::string bytes = EncodeDrawingText(ch);
-        found.push_back({std::u16string(ch), std::u16string(bytes.begin(), bytes.end())});
+        found.push_back({std::u16string(ch), DecodeDrawingText(EncodeDrawingText(ch))});
     }
     return found;
 }

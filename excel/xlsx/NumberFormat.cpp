@@ -43,13 +43,14 @@ std::u16string BuiltinNumberFormatCode(int id)
     case 33: return u"h\"時\"mm\"分\"ss\"秒\"";
     case 34: case 52: case 55: return u"yyyy\"年\"m\"月\"";
     case 35: case 53: case 56: return u"m\"月\"d\"日\"";
-    case 37: return u"#,##0 ;(#,##0)";
-    case 38: return u"#,##0 ;[Red](#,##0)";
-    case 39: return u"#,##0.00;(#,##0.00)";
-    case 40: return u"#,##0.00;[Red](#,##0.00)";
+    // Positive numbers are padded by the width of ")" so that they line up with negatives in parentheses.
+    case 37: return u"#,##0_);(#,##0)";
+    case 38: return u"#,##0_);[Red](#,##0)";
+    case 39: return u"#,##0.00_);(#,##0.00)";
+    case 40: return u"#,##0.00_);[Red](#,##0.00)";
     case 45: return u"mm:ss";
     case 46: return u"[h]:mm:ss";
-    case 47: return u"mm:ss.0";
+    case 47: return u"mm:ss.0"; // shown with the colon, whatever some writers store as this id's code
     case 48: return u"##0.0E+0";
     case 49: return u"@";
     default: return {};

@@ -3,8 +3,12 @@
 #include <pugixml.hpp>
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
+#include <limits>
+#include <numeric>
 #include <map>
+#include <type_traits>
 #include <unordered_map>
 #include <vector>
 
@@ -38,6 +42,201 @@ constexpr int kXlDashDotDot = 5;
 constexpr int kXlSlantDashDot = 13;
 
 std::u16string U16(const char* utf8) { return FromUtf8(utf8 ? utf8 : ""); }
+
+// ---- numbers in workbook parts ------------------------------------------------------------------
+// XML Schema numbers, written with a full stop whatever the user's locale: read with from_chars (never the
+// C library's locale, which a window may have set to one with a decimal comma), and the whole text must be
+// the number, so that "12abc" is refused rather than read as 12.
+
+std::string_view TrimXmlSpace(std::string_view s)
+{
+    const auto space = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+    while (!s.empty() && space(s.front())) s.remove_prefix(1);
+    while (!s.empty() && space(s.back())) s.remove_suffix(1);
+    return s;
+}
+
+std::optional<double> XmlDouble(std::string_view text)
+{
+    text = TrimXmlSpace(text);
+    if (text.size() > 1 && text[0] == '+' && text[1] != '-') text.remove_prefix(1);
+    double v = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
+    if (text.empty() || ec != std::errc() || end != text.data() + text.size() || !std::isfinite(v)) return std::nullopt;
+    return v;
+}
+
+std::optional<std::int64_t> XmlInteger(std::string_view text)
+{
+    text = TrimXmlSpace(text);
+    if (text.size() > 1 && text[0] == '+' && text[1] != '-') text.remove_prefix(1);
+    std::int64_t v = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
+    if (text.empty() || ec != std::errc() || end != text.data() + text.size()) return std::nullopt;
+    return v;
+}
+
+// A value for a message, cut when long.
+std::string Shown(std::string_view value)
+{
+    std::string shown = "\"";
+    shown.append(value.substr(0, 40));
+    shown.append(value.size() > 40 ? "...\"" : "\"");
+    return shown;
+}
+
+// A description given as a text, or as a function that makes it only when a message needs it (a sheet
+// may have millions of cells, and each would otherwise build its name).
+template <class What>
+std::string Describe(const What& what)
+{
+    if constexpr (std::is_invocable_v<const What&>) {
+        return what();
+    } else {
+        return std::string(what);
+    }
+}
+
+// Reads the attributes of one part, with messages naming the file, the part and the element.
+class PartReader {
+public:
+    explicit PartReader(std::string where) : where_(std::move(where)) {}
+    const std::string& Where() const { return where_; }
+
+    [[noreturn]] void Fail(const std::string& problem) const { throw Error(where_ + ": " + problem); }
+
+    // A number; fallback when the attribute is missing.
+    template <class What>
+    double Number(pugi::xml_attribute a, double fallback, const What& what) const
+    {
+        if (!a) return fallback;
+        if (const auto v = XmlDouble(a.value())) return *v;
+        Fail(Describe(what) + " has an invalid " + a.name() + " " + Shown(a.value()) + " (not a number)");
+    }
+    // A whole number; fallback when the attribute is missing.
+    template <class What>
+    std::int64_t Integer(pugi::xml_attribute a, std::int64_t fallback, const What& what) const
+    {
+        if (!a) return fallback;
+        if (const auto v = XmlInteger(a.value())) return *v;
+        Fail(Describe(what) + " has an invalid " + a.name() + " " + Shown(a.value()) + " (not a whole number)");
+    }
+    // An index into a list of the workbook (kind names the list: "the cell format", "the font"); 0 when the
+    // attribute is missing. Negative, fractional and out-of-range indexes are refused.
+    template <class What>
+    std::uint32_t Index(pugi::xml_attribute a, std::size_t count, const What& what, const char* kind) const
+    {
+        if (!a) return 0;
+        return Index(std::string_view(a.value()), count, what, kind);
+    }
+    template <class What>
+    std::uint32_t Index(std::string_view text, std::size_t count, const What& what, const char* kind) const
+    {
+        const auto v = XmlInteger(text);
+        if (!v) Fail(Describe(what) + " refers to " + kind + " " + Shown(text) + ", which is not an index");
+        // Index 0 stands for the defaults also where a workbook leaves a list out.
+        if (*v < 0 || (*v != 0 && static_cast<std::uint64_t>(*v) >= count)) {
+            Fail(Describe(what) + " refers to " + kind + " " + std::to_string(*v) + ", which the workbook does not define");
+        }
+        return static_cast<std::uint32_t>(*v);
+    }
+
+private:
+    std::string where_;
+};
+
+// "A1"-style name of a cell for messages.
+std::string CellName(std::int32_t row, std::int32_t col)
+{
+    return ToUtf8(ColNoToLetters(col)) + std::to_string(row);
+}
+
+// Days from 1970-01-01 to the civil date y-m-d (proleptic Gregorian).
+std::int64_t DaysFromCivil(std::int64_t y, unsigned m, unsigned d)
+{
+    y -= m <= 2;
+    const std::int64_t era = (y >= 0 ? y : y - 399) / 400;
+    const auto yoe = static_cast<unsigned>(y - era * 400);
+    const unsigned doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+    const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    return era * 146097 + static_cast<std::int64_t>(doe) - 719468;
+}
+
+// The serial number of an ISO 8601 date and time ("2024-04-01", "2024-04-01T13:45:30.5", "13:45:00",
+// with an optional zone, which a serial number has no place for); nothing when it is not one, or lies
+// before the first day the date system counts.
+std::optional<double> IsoDateSerial(std::string_view text, bool date1904)
+{
+    text = TrimXmlSpace(text);
+    std::size_t i = 0;
+    auto digits = [&](std::size_t n, int& out) {
+        if (i + n > text.size()) return false;
+        out = 0;
+        for (std::size_t k = 0; k < n; ++k) {
+            const char c = text[i + k];
+            if (c < '0' || c > '9') return false;
+            out = out * 10 + (c - '0');
+        }
+        i += n;
+        return true;
+    };
+    auto expect = [&](char c) {
+        if (i >= text.size() || text[i] != c) return false;
+        ++i;
+        return true;
+    };
+    double serial = 0;
+    const bool hasDate = text.size() >= 10 && text[4] == '-';
+    if (hasDate) {
+        int y = 0, m = 0, d = 0;
+        if (!digits(4, y) || !expect('-') || !digits(2, m) || !expect('-') || !digits(2, d)) return std::nullopt;
+        static constexpr int kMonthDays[] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+        if (m < 1 || m > 12 || d < 1 || d > kMonthDays[m - 1]) return std::nullopt;
+        const bool leap = (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
+        if (m == 2 && d == 29 && !leap) return std::nullopt;
+        const std::int64_t days = DaysFromCivil(y, static_cast<unsigned>(m), static_cast<unsigned>(d));
+        if (date1904) {
+            serial = static_cast<double>(days - DaysFromCivil(1904, 1, 1));
+        } else if (days >= DaysFromCivil(1900, 3, 1)) {
+            serial = static_cast<double>(days - DaysFromCivil(1899, 12, 30)); // counts the 29th of February 1900
+        } else {
+            // Before March 1900; a time alone is written on the day before the first, 1899-12-30 or -31.
+            serial = std::max<double>(0, static_cast<double>(days - DaysFromCivil(1899, 12, 31)));
+            if (days < DaysFromCivil(1899, 12, 30)) return std::nullopt;
+        }
+        if (serial < 0) return std::nullopt;
+        if (i < text.size() && !expect('T')) return std::nullopt;
+    }
+    if (i < text.size() && text[i] != 'Z' && text[i] != '+' && text[i] != '-') {
+        int h = 0, mi = 0, sec = 0;
+        if (!digits(2, h) || !expect(':') || !digits(2, mi)) return std::nullopt;
+        double fraction = 0;
+        if (expect(':')) {
+            if (!digits(2, sec)) return std::nullopt;
+            if (expect('.')) {
+                double scale = 0.1;
+                std::size_t start = i;
+                while (i < text.size() && text[i] >= '0' && text[i] <= '9') fraction += (text[i++] - '0') * scale, scale /= 10;
+                if (i == start) return std::nullopt;
+            }
+        }
+        if (h > 24 || mi > 59 || sec > 59 || (h == 24 && (mi != 0 || sec != 0 || fraction != 0))) return std::nullopt;
+        serial += (h * 3600.0 + mi * 60.0 + sec + fraction) / 86400.0;
+    } else if (!hasDate) {
+        return std::nullopt;
+    }
+    if (i < text.size()) {
+        // A zone: Z, or +hh:mm / -hh:mm.
+        int zh = 0, zm = 0;
+        if (expect('Z')) {
+        } else if ((expect('+') || expect('-')) && digits(2, zh) && expect(':') && digits(2, zm)) {
+        } else {
+            return std::nullopt;
+        }
+        if (i != text.size()) return std::nullopt;
+    }
+    return serial;
+}
 
 // Text in workbook parts escapes characters XML cannot carry as _xHHHH_.
 std::u16string DecodeEscapes(std::u16string s)
@@ -126,15 +325,28 @@ XmlPart::XmlPart(const XlsxPackage& package, const std::string& name) : data(pac
                     std::to_string(tree >> 20) + " MiB once parsed; at most " + std::to_string(kMaxXmlTreeBytes >> 20) +
                     " MiB)");
     }
-    const pugi::xml_parse_result result = doc.load_buffer_inplace(data.data(), data.size(), pugi::parse_default, pugi::encoding_auto);
+    // Document type declarations are parsed (not skipped) so that a part holding one can be refused:
+    // workbook parts never have one, and its entities are a way to smuggle in content or references.
+    const pugi::xml_parse_result result =
+        doc.load_buffer_inplace(data.data(), data.size(), pugi::parse_default | pugi::parse_doctype, pugi::encoding_auto);
     if (!result) {
         throw Error(package.DisplayName() + ": the part " + name + " is not well-formed XML (" + result.description() +
                     " at offset " + std::to_string(result.offset) + ")");
     }
     struct DepthWalker : pugi::xml_tree_walker {
-        bool for_each(pugi::xml_node&) override { return depth() < kMaxXmlDepth; }
+        bool doctype = false;
+        bool for_each(pugi::xml_node& node) override
+        {
+            if (node.type() == pugi::node_doctype) doctype = true;
+            return !doctype && depth() < kMaxXmlDepth;
+        }
     } walker;
-    if (!doc.traverse(walker)) {
+    const bool walked = doc.traverse(walker);
+    if (walker.doctype) {
+        throw Error(package.DisplayName() + ": the part " + name +
+                    " has a document type declaration (<!DOCTYPE>), which workbook parts never have; refused");
+    }
+    if (!walked) {
         throw Error(package.DisplayName() + ": the part " + name + " is nested deeper than " + std::to_string(kMaxXmlDepth) +
                     " levels");
     }
@@ -190,37 +402,45 @@ struct Area {
     std::int32_t r1 = 1, c1 = 1, r2 = 1, c2 = 1;
 };
 
-// "B2:D5", "B2", "A:C" (whole columns), "3:5" (whole rows); false otherwise.
+// A column name alone ("C", "$C") or a row number alone ("5", "$5"), within the sheet.
+bool ParseColumnName(std::string_view text, std::int32_t& col)
+{
+    std::int32_t row = 0;
+    if (text.empty() || text.back() < 'A' || (text.back() > 'Z' && text.back() < 'a') || text.back() > 'z') return false;
+    return ParseCellRef(std::string(text) + "1", row, col);
+}
+
+bool ParseRowNumber(std::string_view text, std::int32_t& row)
+{
+    std::int32_t col = 0;
+    if (!text.empty() && text[0] == '$') text.remove_prefix(1);
+    if (text.empty() || text[0] < '0' || text[0] > '9') return false;
+    std::string ref = "A";
+    ref.append(text);
+    return ParseCellRef(ref, row, col);
+}
+
+// "B2:D5", "B2", "A:C" (whole columns), "3:5" (whole rows); false otherwise, and for mixtures such as
+// "B2:D" or "B2:5", which name no range.
 bool ParseArea(std::string_view text, Area& area)
 {
     const auto colon = text.find(':');
     const std::string_view a = text.substr(0, colon);
     const std::string_view b = colon == std::string_view::npos ? a : text.substr(colon + 1);
     if (ParseCellRef(a, area.r1, area.c1) && ParseCellRef(b, area.r2, area.c2)) {
-        if (area.r1 > area.r2) std::swap(area.r1, area.r2);
-        if (area.c1 > area.c2) std::swap(area.c1, area.c2);
-        return true;
+        // nothing to complete
+    } else if (colon == std::string_view::npos) {
+        return false;
+    } else if (ParseColumnName(a, area.c1) && ParseColumnName(b, area.c2)) {
+        area.r1 = 1, area.r2 = kMaxRow;
+    } else if (ParseRowNumber(a, area.r1) && ParseRowNumber(b, area.r2)) {
+        area.c1 = 1, area.c2 = kMaxCol;
+    } else {
+        return false;
     }
-    if (colon == std::string_view::npos) return false;
-    std::int32_t r, c;
-    // Whole columns or whole rows: complete the missing part and parse again.
-    std::string ca(a), cb(b);
-    ca.append("1");
-    cb.append(std::to_string(kMaxRow));
-    if (ParseCellRef(ca, r, c) && ParseCellRef(cb, area.r2, area.c2)) {
-        area.r1 = 1, area.c1 = c;
-        if (area.c1 > area.c2) std::swap(area.c1, area.c2);
-        return true;
-    }
-    std::string ra("A"), rb("XFD");
-    ra.append(a);
-    rb.append(b);
-    if (ParseCellRef(ra, area.r1, c) && ParseCellRef(rb, area.r2, area.c2)) {
-        area.c1 = 1;
-        if (area.r1 > area.r2) std::swap(area.r1, area.r2);
-        return true;
-    }
-    return false;
+    if (area.r1 > area.r2) std::swap(area.r1, area.r2);
+    if (area.c1 > area.c2) std::swap(area.c1, area.c2);
+    return true;
 }
 
 int BorderStyleConstant(const char* style)
@@ -331,7 +551,6 @@ public:
     const RichString& OwnRich(std::uint32_t i) const { return inline_[i]; }
 
 private:
-    void CheckStyle(std::uint32_t style, const std::string& where, const std::string& what) const;
 
     // Merged cells indexed one by one (about 50 bytes each), and the areas beyond that looked up by a scan.
     static constexpr std::int64_t kMergeIndexBudget = 2'000'000;
@@ -346,6 +565,7 @@ private:
     std::vector<std::pair<std::int32_t, double>> rowDeltas_; // sorted rows with their height - default
     std::vector<double> rowDeltaSums_;                       // prefix sums of the deltas
     std::vector<ColInfo> cols_;
+    std::vector<std::int32_t> colIndex_; // by column: its element in cols_, or -1
     std::vector<double> colLeftPx_; // left edge of each column in pixels
     std::vector<Area> merges_;
     std::unordered_map<std::uint64_t, long> mergeCells_; // cell -> merge, for areas of moderate size
@@ -384,6 +604,8 @@ public:
         return it != numFmts_.end() ? it->second : BuiltinNumberFormatCode(numFmtId);
     }
     const RichString* Shared(std::uint32_t i) const { return i < shared_.size() ? &shared_[i] : nullptr; }
+    std::size_t SharedCount() const { return shared_.size(); }
+    bool Date1904() const { return date1904_; }
     double MaxDigitWidth() const { return mdw_; }
     NumberFormatter& Formatter() const { return *formatter_; }
 
@@ -413,7 +635,8 @@ private:
     std::unique_ptr<NumberFormatter> formatter_;
 };
 
-RichString ReadRich(pugi::xml_node si)
+template <class What>
+RichString ReadRich(pugi::xml_node si, const PartReader& reader, const What& what)
 {
     RichString s;
     if (pugi::xml_node t = si.child("t")) s.text = DecodeEscapes(U16(t.text().get()));
@@ -422,7 +645,7 @@ RichString ReadRich(pugi::xml_node si)
         s.text += DecodeEscapes(U16(r.child("t").text().get()));
         pugi::xml_node sz = r.child("rPr").child("sz");
         if (sz) {
-            s.runSizes.push_back(sz.attribute("val").as_double(11));
+            s.runSizes.push_back(reader.Number(sz.attribute("val"), 11, [&] { return Describe(what) + ": a run's font size"; }));
         } else {
             s.runWithoutSize = true;
         }
@@ -443,7 +666,9 @@ Workbook::Workbook(const std::filesystem::path& path)
     pugi::xml_node wb = doc.child("workbook");
     if (!wb) throw Error(package_.DisplayName() + ": not a workbook (the workbook part has no workbook)");
     date1904_ = wb.child("workbookPr").attribute("date1904").as_bool(false);
-    activeTab_ = wb.child("bookViews").child("workbookView").attribute("activeTab").as_uint(0);
+    const PartReader reader(package_.DisplayName() + ": " + workbookPart);
+    const std::int64_t tab = reader.Integer(wb.child("bookViews").child("workbookView").attribute("activeTab"), 0, "the workbook view");
+    activeTab_ = tab < 0 ? 0 : static_cast<std::size_t>(tab); // past the last sheet: the first, as the spreadsheet does
 
     const auto rels = ReadRels(package_, workbookPart);
     for (pugi::xml_node s : wb.child("sheets").children("sheet")) {
@@ -472,12 +697,17 @@ void Workbook::ReadStyles(const std::string& part)
     XmlPart xml(package_, part);
     const pugi::xml_document& doc = xml.doc;
     pugi::xml_node ss = doc.child("styleSheet");
+    const PartReader reader(package_.DisplayName() + ": " + part);
     for (pugi::xml_node f : ss.child("numFmts").children("numFmt")) {
-        numFmts_[f.attribute("numFmtId").as_int(-1)] = DecodeEscapes(U16(f.attribute("formatCode").as_string()));
+        const std::int64_t id = reader.Integer(f.attribute("numFmtId"), -1, "a number format");
+        if (id < std::numeric_limits<int>::min() || id > std::numeric_limits<int>::max()) {
+            reader.Fail("a number format has an invalid numFmtId " + std::to_string(id));
+        }
+        numFmts_[static_cast<int>(id)] = DecodeEscapes(U16(f.attribute("formatCode").as_string()));
     }
     for (pugi::xml_node f : ss.child("fonts").children("font")) {
         Font font;
-        font.size = f.child("sz").attribute("val").as_double(11);
+        font.size = reader.Number(f.child("sz").attribute("val"), 11, "the font " + std::to_string(fonts_.size()));
         font.name = U16(f.child("name").attribute("val").as_string());
         fonts_.push_back(std::move(font));
     }
@@ -494,19 +724,18 @@ void Workbook::ReadStyles(const std::string& part)
     }
     for (pugi::xml_node x : ss.child("cellXfs").children("xf")) {
         Xf xf;
-        xf.numFmtId = x.attribute("numFmtId").as_int(0);
-        xf.fontId = x.attribute("fontId").as_uint(0);
-        xf.borderId = x.attribute("borderId").as_uint(0);
+        const std::string what = "the cell format " + std::to_string(xfs_.size());
+        const std::int64_t numFmtId = reader.Integer(x.attribute("numFmtId"), 0, what);
+        xf.numFmtId = numFmtId < 0 || numFmtId > std::numeric_limits<int>::max() ? -1 : static_cast<int>(numFmtId);
+        xf.fontId = reader.Index(x.attribute("fontId"), fonts_.size(), what, "the font");
+        xf.borderId = reader.Index(x.attribute("borderId"), borders_.size(), what, "the border");
         xf.horizontal = AlignmentConstant(x.child("alignment").attribute("horizontal").as_string());
         xf.formatCode = FormatCode(xf.numFmtId);
-        if ((xf.fontId != 0 && xf.fontId >= fonts_.size()) || (xf.borderId != 0 && xf.borderId >= borders_.size())) {
-            throw Error(package_.DisplayName() + ": " + part + ": the cell format " + std::to_string(xfs_.size()) +
-                        " refers to a font or border the workbook does not define");
-        }
         xfs_.push_back(xf);
     }
     // The Normal style's font sets the width of one digit, the unit of column widths.
-    std::size_t normalFont = ss.child("cellStyleXfs").child("xf").attribute("fontId").as_uint(0);
+    const std::size_t normalFont =
+        reader.Index(ss.child("cellStyleXfs").child("xf").attribute("fontId"), fonts_.size(), "the Normal style", "the font");
     const Font normal = normalFont < fonts_.size() ? fonts_[normalFont] : Font{};
     struct Known {
         const char16_t* name;
@@ -525,7 +754,11 @@ void Workbook::ReadSharedStrings(const std::string& part)
     if (!package_.Has(part)) return;
     XmlPart xml(package_, part);
     const pugi::xml_document& doc = xml.doc;
-    for (pugi::xml_node si : doc.child("sst").children("si")) shared_.push_back(ReadRich(si));
+    const PartReader reader(package_.DisplayName() + ": " + part);
+    for (pugi::xml_node si : doc.child("sst").children("si")) {
+        const std::size_t index = shared_.size();
+        shared_.push_back(ReadRich(si, reader, [index] { return "the shared string " + std::to_string(index); }));
+    }
 }
 
 std::unique_ptr<Sheet> Workbook::LoadSheet(std::size_t index) const
@@ -547,39 +780,78 @@ Sheet::Sheet(const Workbook& book, const XlsxPackage& package, const std::string
     if (!ws) throw Error(package.DisplayName() + ": the part " + part + " is not a worksheet");
     const std::string where = package.DisplayName() + ": " + part;
 
-    pugi::xml_node fmt = ws.child("sheetFormatPr");
-    defaultRowHeight_ = fmt.attribute("defaultRowHeight").as_double(15);
-    if (pugi::xml_attribute dcw = fmt.attribute("defaultColWidth")) defaultColWidth_ = dcw.as_double();
-    baseColWidth_ = fmt.attribute("baseColWidth").as_int(8);
-    if (baseColWidth_ < 0 || baseColWidth_ > 255) baseColWidth_ = 8;
+    const PartReader reader(where);
 
+    pugi::xml_node fmt = ws.child("sheetFormatPr");
+    defaultRowHeight_ = reader.Number(fmt.attribute("defaultRowHeight"), 15, "the sheet's format");
+    if (pugi::xml_attribute dcw = fmt.attribute("defaultColWidth")) defaultColWidth_ = reader.Number(dcw, 0, "the sheet's format");
+    const std::int64_t base = reader.Integer(fmt.attribute("baseColWidth"), 8, "the sheet's format");
+    baseColWidth_ = base < 0 || base > 255 ? 8 : static_cast<int>(base);
+
+    // Column elements: each a run of columns within the sheet's 16384, at most one element per column.
     for (pugi::xml_node c : ws.child("cols").children("col")) {
+        if (cols_.size() >= static_cast<std::size_t>(kMaxCol)) {
+            reader.Fail("the sheet has more column elements (<col>) than its " + std::to_string(kMaxCol) + " columns");
+        }
+        const std::string what = "the column element " + std::to_string(cols_.size() + 1);
+        const std::int64_t min = reader.Integer(c.attribute("min"), 0, what);
+        const std::int64_t max = reader.Integer(c.attribute("max"), min, what);
+        if (min < 1 || max < min || max > kMaxCol) {
+            reader.Fail(what + " spans the columns " + std::to_string(min) + " to " + std::to_string(max) +
+                        ", outside the sheet's columns 1 to " + std::to_string(kMaxCol));
+        }
         ColInfo ci;
-        ci.min = std::clamp(c.attribute("min").as_int(0), 1, kMaxCol);
-        ci.max = std::clamp(c.attribute("max").as_int(0), ci.min, kMaxCol);
+        ci.min = static_cast<std::int32_t>(min);
+        ci.max = static_cast<std::int32_t>(max);
         ci.hasWidth = static_cast<bool>(c.attribute("width"));
-        ci.width = c.attribute("width").as_double(0);
+        ci.width = reader.Number(c.attribute("width"), 0, what);
         ci.hidden = c.attribute("hidden").as_bool(false);
-        ci.style = c.attribute("style").as_uint(0);
-        CheckStyle(ci.style, where, "column " + std::to_string(ci.min));
+        ci.style = reader.Index(c.attribute("style"), book_.XfCount(), what, "the cell format");
         cols_.push_back(ci);
+    }
+    // Each column's element, the first that covers it; each column is visited once, whatever the overlaps.
+    colIndex_.assign(static_cast<std::size_t>(kMaxCol) + 1, -1);
+    {
+        std::vector<std::int32_t> nextFree(static_cast<std::size_t>(kMaxCol) + 2);
+        std::iota(nextFree.begin(), nextFree.end(), 0);
+        const auto find = [&](std::int32_t c) {
+            while (nextFree[static_cast<std::size_t>(c)] != c) {
+                auto& n = nextFree[static_cast<std::size_t>(c)];
+                n = nextFree[static_cast<std::size_t>(n)];
+                c = n;
+            }
+            return c;
+        };
+        for (std::size_t i = 0; i < cols_.size(); ++i) {
+            for (std::int32_t c = find(cols_[i].min); c <= cols_[i].max; c = find(c + 1)) {
+                colIndex_[static_cast<std::size_t>(c)] = static_cast<std::int32_t>(i);
+                nextFree[static_cast<std::size_t>(c)] = c + 1;
+            }
+        }
     }
 
     std::int32_t lastRow = 0;
     for (pugi::xml_node row : ws.child("sheetData").children("row")) {
         RowInfo ri;
-        ri.row = row.attribute("r") ? row.attribute("r").as_int(0) : lastRow + 1;
-        if (ri.row < 1 || ri.row > kMaxRow) {
-            throw Error(where + ": a row has an invalid number \"" + row.attribute("r").as_string() + "\"");
+        if (pugi::xml_attribute r = row.attribute("r")) {
+            const auto number = XmlInteger(r.value());
+            if (!number || *number < 1 || *number > kMaxRow) {
+                reader.Fail("a row has an invalid number " + Shown(r.value()));
+            }
+            ri.row = static_cast<std::int32_t>(*number);
+        } else {
+            ri.row = lastRow + 1;
+            if (ri.row > kMaxRow) reader.Fail("the sheet has more rows than " + std::to_string(kMaxRow));
         }
         lastRow = ri.row;
+        const auto rowWhat = [&ri] { return "row " + std::to_string(ri.row); };
         const bool hidden = row.attribute("hidden").as_bool(false);
         if (hidden || row.attribute("ht")) {
             ri.hasHeight = true;
-            ri.height = hidden ? 0 : row.attribute("ht").as_double(defaultRowHeight_);
+            ri.height = reader.Number(row.attribute("ht"), defaultRowHeight_, rowWhat);
+            if (hidden) ri.height = 0;
         }
-        ri.style = row.attribute("s").as_uint(0);
-        CheckStyle(ri.style, where, "row " + std::to_string(ri.row));
+        ri.style = reader.Index(row.attribute("s"), book_.XfCount(), rowWhat, "the cell format");
         ri.customFormat = row.attribute("customFormat").as_bool(false);
         rows_[ri.row] = ri;
 
@@ -594,34 +866,55 @@ Sheet::Sheet(const Workbook& book, const XlsxPackage& package, const std::string
             }
             if (col > kMaxCol) throw Error(where + ": row " + std::to_string(ri.row) + " has too many cells");
             lastCol = col;
+            const auto what = [&r, &col] { return "cell " + CellName(r, col); };
             Cell cell;
-            cell.style = c.attribute("s").as_uint(0);
-            if (cell.style != 0 && cell.style >= book_.XfCount()) {
-                CheckStyle(cell.style, where, "cell " + ToUtf8(ColNoToLetters(col)) + std::to_string(r));
-            }
+            cell.style = reader.Index(c.attribute("s"), book_.XfCount(), what, "the cell format");
             const std::string t = c.attribute("t").as_string("n");
             pugi::xml_node v = c.child("v");
+            const char* text = v.text().get();
             if (t == "s") {
-                if (v) cell.kind = CellKind::Shared, cell.index = v.text().as_uint(0xFFFFFFFFu);
+                if (v) {
+                    cell.kind = CellKind::Shared;
+                    cell.index = reader.Index(text, book_.SharedCount(), what, "the shared string");
+                    if (book_.SharedCount() == 0) {
+                        reader.Fail(what() + " refers to the shared string " + std::to_string(cell.index) +
+                                    ", which the workbook does not define");
+                    }
+                }
             } else if (t == "inlineStr") {
                 cell.kind = CellKind::Inline;
                 cell.index = static_cast<std::uint32_t>(inline_.size());
-                inline_.push_back(ReadRich(c.child("is")));
+                inline_.push_back(ReadRich(c.child("is"), reader, what));
             } else if (t == "b") {
-                if (v) cell.kind = CellKind::Boolean, cell.number = v.text().as_int(0) != 0;
+                if (v) {
+                    const std::string_view b = TrimXmlSpace(text);
+                    if (b != "0" && b != "1" && b != "true" && b != "false") {
+                        reader.Fail(what() + " has an invalid Boolean value " + Shown(text));
+                    }
+                    cell.kind = CellKind::Boolean, cell.number = b == "1" || b == "true";
+                }
             } else if (t == "e" || t == "str") {
                 if (v) {
                     cell.kind = t == "e" ? CellKind::Error : CellKind::Text;
                     cell.index = static_cast<std::uint32_t>(strings_.size());
-                    strings_.push_back(DecodeEscapes(U16(v.text().get())));
+                    strings_.push_back(DecodeEscapes(U16(text)));
                 }
-            } else if (v && *v.text().get()) {
-                const double number = v.text().as_double(std::nan(""));
-                if (!std::isfinite(number)) {
-                    throw Error(where + ": cell " + ToUtf8(ColNoToLetters(col)) + std::to_string(r) +
-                                " has an invalid number \"" + v.text().get() + "\"");
+            } else if (t == "d") {
+                // An ISO 8601 date: the spreadsheet holds it as its serial number and shows it through the
+                // cell's format, like any date it has typed in.
+                if (v && !TrimXmlSpace(text).empty()) {
+                    const auto serial = IsoDateSerial(text, book_.Date1904());
+                    if (!serial) reader.Fail(what() + " has an invalid date " + Shown(text) + " (or one before 1900)");
+                    cell.kind = CellKind::Number, cell.number = *serial;
                 }
-                cell.kind = CellKind::Number, cell.number = number;
+            } else if (t == "n") {
+                if (v && !TrimXmlSpace(text).empty()) {
+                    const auto number = XmlDouble(text);
+                    if (!number) reader.Fail(what() + " has an invalid number " + Shown(text));
+                    cell.kind = CellKind::Number, cell.number = *number;
+                }
+            } else {
+                reader.Fail(what() + " has an unknown type t=" + Shown(t));
             }
             cells_[Key(r, col)] = cell;
         }
@@ -678,9 +971,9 @@ Sheet::Sheet(const Workbook& book, const XlsxPackage& package, const std::string
 
 const ColInfo* Sheet::Col(std::int32_t col) const
 {
-    for (const ColInfo& c : cols_)
-        if (col >= c.min && col <= c.max) return &c;
-    return nullptr;
+    if (col < 1 || col > kMaxCol) return nullptr;
+    const std::int32_t i = colIndex_[static_cast<std::size_t>(col)];
+    return i < 0 ? nullptr : &cols_[static_cast<std::size_t>(i)];
 }
 
 int Sheet::ColumnPixels(std::int32_t col) const
@@ -728,16 +1021,6 @@ std::uint32_t Sheet::StyleOf(std::int32_t row, std::int32_t col, const Cell* cel
     if (it != rows_.end() && it->second.customFormat) return it->second.style;
     if (const ColInfo* c = Col(col)) return c->style;
     return 0;
-}
-
-// A style index past the workbook's cell formats: the file is damaged, and guessing a look would draw a
-// table that differs from what the spreadsheet shows.
-void Sheet::CheckStyle(std::uint32_t style, const std::string& where, const std::string& what) const
-{
-    if (style != 0 && style >= book_.XfCount()) {
-        throw Error(where + ": " + what + " refers to the cell format " + std::to_string(style) +
-                    ", which the workbook does not define");
-    }
 }
 
 long Sheet::MergeIndex(std::int32_t row, std::int32_t col) const
@@ -860,7 +1143,10 @@ private:
         if (!c) return nullptr;
         if (c->kind == CellKind::Shared) {
             const RichString* s = book_.Shared(c->index);
-            if (!s) throw Error("Value2: the shared string " + std::to_string(c->index) + " does not exist");
+            if (!s) {
+                throw Error(CellName(area_.r1, area_.c1) + ": the shared string " + std::to_string(c->index) +
+                            " does not exist");
+            }
             return s;
         }
         if (c->kind == CellKind::Inline) return &sheet_.OwnRich(c->index);

@@ -11,6 +11,7 @@
 #include <fstream>
 #include <map>
 #include <random>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -25,6 +26,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using ::testing::HasSubstr;
+using ::testing::Not;
 
 struct Result {
     int exitCode = -1;
@@ -126,6 +128,15 @@ protected:
     Result Run(const std::vector<std::string>& args, const std::vector<std::string>& env = {})
     {
         return Spawn(dir_, GRIDVANE_CONVERT, args, env);
+    }
+    // The files of the test's folder but the converter's standard output and error.
+    std::set<fs::path> Entries() const
+    {
+        std::set<fs::path> names;
+        for (const auto& e : fs::directory_iterator(dir_))
+            if (e.path().filename() != "stdout.txt" && e.path().filename() != "stderr.txt")
+                names.insert(e.path().filename());
+        return names;
     }
     fs::path Write(const std::string& name, const std::string& bytes)
     {
@@ -235,6 +246,8 @@ TEST_F(Convert, ImportsTheSampleWorkbookAsTheWindowDoes)
     EXPECT_THAT(drawing.at("text"), HasSubstr("12.50"));
     EXPECT_THAT(drawing.at("text"), HasSubstr("2024年4月1日"));
     EXPECT_THAT(drawing.at("text"), HasSubstr("1,850.00"));
+    // The total formatted with the yen sign: 0x5C in code page 932, which Japanese CAD fonts draw as ¥.
+    EXPECT_THAT(ReadAll(output), HasSubstr("\r\n  1\r\n\\16,268\r\n"));
     // The table it imported, drawn again from its dump, gives the same bytes.
     const fs::path again = dir_ / "again.dxf";
     ASSERT_EQ(Run({"-o", again.string(), dump.string()}).exitCode, 0);
@@ -252,7 +265,7 @@ TEST_F(Convert, ImportsTheSampleWorkbookAsTheWindowDoes)
         {{"--sheet", "無い", sample.string()}, "there is no sheet named \"無い\""},
         {{"--range", "B2:", sample.string()}, "is not a range"},
         {{(dir_ / "none.xlsx").string()}, "does not exist"},
-        {{"--range", "A1:XFD1048576", sample.string()}, "選択範囲が大きすぎます"},
+        {{"--range", "A1:XFD1048576", sample.string()}, "the selection is too large (1048576 rows x 16384 columns"},
     };
     for (const Case& c : cases) {
         const Result bad = Run(c.args);
@@ -287,6 +300,14 @@ write('broken-xml', {sheet: parts[sheet][:len(parts[sheet]) // 2]})
 write('absurd-dimensions', {sheet: sheet_with('<sheetViews><sheetView><selection sqref="A1:XFD1048576"/></sheetView></sheetViews><sheetData/>')})
 write('bad-row', {sheet: sheet_with('<sheetData><row r="99999999"><c r="A99999999"><v>1</v></c></row></sheetData>')})
 write('style-out-of-range', {sheet: sheet_with('<sheetData><row r="1"><c r="A1" s="99999"><v>1</v></c></row></sheetData>')})
+write('style-negative', {sheet: sheet_with('<sheetData><row r="1"><c r="B1" s="-1"><v>1</v></c></row></sheetData>')})
+write('shared-negative', {sheet: sheet_with('<sheetData><row r="1"><c r="A1" t="s"><v>-1</v></c></row></sheetData>')})
+write('doctype', {sheet: b'<?xml version="1.0"?><!DOCTYPE worksheet [<!ENTITY x SYSTEM "file:///etc/passwd">]>'
+                  + sheet_with('<sheetData><row r="1"><c r="A1" t="str"><v>&x;</v></c></row></sheetData>')})
+write('col-beyond', {sheet: sheet_with('<cols><col min="1" max="20000" width="3"/></cols><sheetData/>')})
+write('error-cell', {sheet: sheet_with('<sheetViews><sheetView><selection sqref="B37:C38"/></sheetView></sheetViews>'
+                     '<sheetData><row r="38"><c r="C38" t="e"><v>#N/A</v></c></row></sheetData>')})
+write('number-tail', {sheet: sheet_with('<sheetData><row r="1"><c r="C1"><v>12abc</v></c></row></sheetData>')})
 write('merge-bomb', {sheet: sheet_with('<sheetData/><mergeCells>' + ''.join(
     '<mergeCell ref="A%d:XFD%d"/>' % (r, r) for r in range(1, 3000)) + '</mergeCells>')})
 )");
@@ -298,10 +319,16 @@ write('merge-bomb', {sheet: sheet_with('<sheetData/><mergeCells>' + ''.join(
         {"zip-bomb", "200:1"},
         {"truncated", "truncated.xlsx"},
         {"broken-xml", "xl/worksheets/sheet"},
-        {"absurd-dimensions", "選択範囲が大きすぎます"},
+        {"absurd-dimensions", "the selection is too large"},
         {"bad-row", "invalid number \"99999999\""},
         {"style-out-of-range", "cell A1 refers to the cell format 99999"},
         {"merge-bomb", "more merged cells than can be read"},
+        {"style-negative", "cell B1 refers to the cell format -1, which the workbook does not define"},
+        {"shared-negative", "cell A1 refers to the shared string -1"},
+        {"doctype", "has a document type declaration"},
+        {"col-beyond", "the column element 1 spans the columns 1 to 20000"},
+        {"number-tail", "cell C1 has an invalid number \"12abc\""},
+        {"error-cell", "error-cell.xlsx: C38: error value #N/A"},
     };
     for (const auto& c : cases) {
         const fs::path output = Write("old.dxf", "the drawing of yesterday");
@@ -309,9 +336,81 @@ write('merge-bomb', {sheet: sheet_with('<sheetData/><mergeCells>' + ''.join(
         EXPECT_EQ(r.exitCode, 1) << c.name << ": " << r.err;
         EXPECT_THAT(r.err, HasSubstr(c.message)) << c.name;
         EXPECT_TRUE(ReadAll(output) == "the drawing of yesterday") << c.name;
+        EXPECT_THAT(r.err, HasSubstr(std::string(c.name) + ".xlsx")) << c.name;
+    }
+    // A range with one corner cut short names no area.
+    for (const char* range : {"B2:D", "B2:5"}) {
+        const fs::path output = Write("old.dxf", "the drawing of yesterday");
+        const Result r = Run({"--range", range, "-o", output.string(), sample.string()});
+        EXPECT_EQ(r.exitCode, 1) << range;
+        EXPECT_THAT(r.err, HasSubstr("\"" + std::string(range) + "\" is not a range")) << range;
+        EXPECT_EQ(ReadAll(output), "the drawing of yesterday") << range;
     }
 }
 #endif
+
+// Table files the JSON library cannot take, or larger than any import: a message naming the place, exit 1,
+// and the drawing and the dump already on disk left as they were.
+TEST_F(Convert, HostileTableFilesEndWithAMessageAndKeepTheOldOutputs)
+{
+    std::string many = R"({"format": "gridvane-table", "version": 1, "cols": 1, "rows": 1000001, "cells": [{})";
+    for (int i = 0; i < 1000000; ++i)
+        many += ",{}";
+    many += "]}";
+    const struct {
+        const char* name;
+        std::string content;
+        const char* message;
+    } cases[] = {
+        {"overflow", TableJson(1, 1, {R"("rowH": 1e999)"}), "cells[0].rowH: the number is too large"},
+        {"too many", many, "cells: more than 1000000 cells"},
+    };
+    for (const auto& c : cases) {
+        const fs::path input = Write("in.json", c.content);
+        const fs::path output = Write("old.dxf", "the drawing of yesterday");
+        const fs::path dump = Write("old.json", "the dump of yesterday");
+        const Result r = Run({"-o", output.string(), "--dump-model", dump.string(), input.string()});
+        EXPECT_EQ(r.exitCode, 1) << c.name;
+        EXPECT_THAT(r.err, HasSubstr(input.string() + ": " + c.message)) << c.name;
+        EXPECT_THAT(r.err, Not(HasSubstr("json.exception"))) << c.name;
+        EXPECT_EQ(ReadAll(output), "the drawing of yesterday") << c.name;
+        EXPECT_EQ(ReadAll(dump), "the dump of yesterday") << c.name;
+    }
+}
+
+// The drawing and the model dump replace their files together or not at all: when either cannot be
+// written, both old files stay as they were and no temporary file is left beside them.
+TEST_F(Convert, DrawingAndDumpArePutInPlaceOnlyTogether)
+{
+    const fs::path input = Write("t.json", SmallTable());
+    const fs::path missing = dir_ / "no-such-folder";
+    const struct {
+        const char* name;
+        fs::path drawing, dump;
+        const char* message;
+    } cases[] = {
+        {"dump cannot be written", dir_ / "old.dxf", missing / "m.json", "m.json: cannot write the file"},
+        {"drawing cannot be written", missing / "x.dxf", dir_ / "old.json", "を作成できません"},
+        {"dump is a folder", dir_ / "old.dxf", dir_ / "folder", "folder: cannot write the file"},
+    };
+    for (const auto& c : cases) {
+        Write("old.dxf", "the drawing of yesterday");
+        Write("old.json", "the dump of yesterday");
+        fs::create_directories(dir_ / "folder");
+        const std::set<fs::path> entries = Entries();
+        const Result r = Run({"-o", c.drawing.string(), "--dump-model", c.dump.string(), input.string()});
+        EXPECT_EQ(r.exitCode, 1) << c.name;
+        EXPECT_THAT(r.err, HasSubstr(c.message)) << c.name;
+        EXPECT_EQ(ReadAll(dir_ / "old.dxf"), "the drawing of yesterday") << c.name;
+        EXPECT_EQ(ReadAll(dir_ / "old.json"), "the dump of yesterday") << c.name;
+        EXPECT_EQ(Entries(), entries) << c.name;
+    }
+    // Both writable: both replaced.
+    const Result ok = Run({"-o", (dir_ / "old.dxf").string(), "--dump-model", (dir_ / "old.json").string(), input.string()});
+    ASSERT_EQ(ok.exitCode, 0) << ok.err;
+    EXPECT_EQ(ReadAll(dir_ / "old.dxf"), Reference(input, 3, 0.43, 0.27, {true, 0.8}));
+    EXPECT_THAT(ReadAll(dir_ / "old.json"), HasSubstr("\"format\": \"gridvane-table\""));
+}
 
 TEST_F(Convert, RefusesBadInputAndWritesNothing)
 {

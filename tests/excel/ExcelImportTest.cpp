@@ -241,15 +241,27 @@ TEST(ExcelImport, ScreenUpdatingRefusedIsNotSwitchedBackOn)
 
 TEST(ExcelImport, FailureAtACellLeavesThePartialState)
 {
+    // The messages name the cell by its address and what could not be read, never the automation
+    // interface's property; the reason says the same in English.
     struct Case {
         const char* name;
         std::function<void(FakeBook&)> arrange;
+        const char16_t* detail;
+        const char* reason;
     };
     const Case cases[] = {
-        {"error value", [](FakeBook& b) { b.cells[{1, 3}].value2 = XlValue::ErrorValue(u"#DIV/0!"); }},
-        {"mixed font sizes", [](FakeBook& b) { b.cells[{1, 3}].fontSize = XlValue::Null(); }},
-        {"range refused", [](FakeBook& b) { b.failCell = std::make_pair(1, 3); }},
-        {"width not a number", [](FakeBook& b) { b.cells[{1, 3}].columnWidth = std::nan(""); }},
+        {"error value", [](FakeBook& b) { b.cells[{1, 3}].value2 = XlValue::ErrorValue(u"#DIV/0!"); },
+         u"C1: エラー値 #DIV/0!", "C1: error value #DIV/0!"},
+        {"mixed font sizes", [](FakeBook& b) { b.cells[{1, 3}].fontSize = XlValue::Null(); },
+         u"C1: 文字ごとにフォントサイズが異なります", "C1: the characters have different font sizes"},
+        {"range refused", [](FakeBook& b) { b.failCell = std::make_pair(1, 3); },
+         u"C1: セルを読み取れません: refused by the server", "C1: cannot read the cell: refused by the server"},
+        {"width not a number", [](FakeBook& b) { b.cells[{1, 3}].columnWidth = std::nan(""); },
+         u"C1: 列幅が範囲外です (NaN)", "C1: the column width is out of range (NaN)"},
+        {"value refused", [](FakeBook& b) { b.cells[{1, 3}].value2Throws = "Value2: 値がエラー値です"; },
+         u"C1: 値を読み取れません: 値がエラー値です", "C1: cannot read the value: 値がエラー値です"},
+        {"font size a text", [](FakeBook& b) { b.cells[{1, 3}].fontSize = XlValue::Of(u"大"); },
+         u"C1: フォントサイズが数値ではありません (\"大\")", "C1: the font size is not a number (\"大\")"},
     };
     for (const Case& k : cases) {
         FakeBook book;
@@ -261,7 +273,8 @@ TEST(ExcelImport, FailureAtACellLeavesThePartialState)
         CellTable table = PreviousTable(); // 2 x 2 cells reading "old"
         const ImportResult result = Import(book, view, table);
         EXPECT_FALSE(result.ok) << k.name;
-        EXPECT_FALSE(result.detail.empty()) << k.name;
+        EXPECT_EQ(result.detail, k.detail) << k.name << ": " << ToUtf8(result.detail);
+        EXPECT_EQ(result.reason, k.reason) << k.name;
         EXPECT_EQ(view.messages, std::vector<std::u16string>{u"取得に失敗しました."}) << k.name;
         EXPECT_FALSE(view.button4) << k.name;
         EXPECT_TRUE(view.redraw) << k.name;
@@ -277,6 +290,19 @@ TEST(ExcelImport, FailureAtACellLeavesThePartialState)
         EXPECT_EQ(table.CellGrid[0].drawW, 0) << k.name;    // CalcDrawSize has not run
         EXPECT_EQ(view.label4, u"1 / 3") << k.name;
     }
+}
+
+TEST(ExcelImport, ASpreadsheetBusyAtACellIsToldInItsOwnWords)
+{
+    FakeBook book;
+    book.rows = 2, book.cols = 2;
+    book.cells[{2, 1}].value2Busy = true;
+    RecordingView view;
+    CellTable table;
+    const ImportResult result = Import(book, view, table);
+    EXPECT_FALSE(result.ok);
+    EXPECT_EQ(view.messages, (std::vector<std::u16string>{std::u16string(kExcelBusy), u"取得に失敗しました."}));
+    EXPECT_EQ(book.screenUpdating, (std::vector<bool>{false, true}));
 }
 
 TEST(ExcelImport, TooLargeSelectionIsRefusedBeforeAnythingIsResized)

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <clocale>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -11,6 +14,7 @@
 #include "excel/ExcelImport.h"
 #include "excel/xlsx/XlsxPackage.h"
 #include "excel/xlsx/XlsxWorkbook.h"
+#include "tests/support/GermanLocale.h"
 
 namespace gridvane {
 namespace {
@@ -257,6 +261,29 @@ TEST(XlsxWorkbook, ZipBombAndDeepXmlAreRefused)
     fs::remove(dense);
 }
 
+
+// Writers store some codes as the spreadsheet's built-in ids without the code itself; the cell then
+// shows the spreadsheet's own code of that id.
+TEST(XlsxWorkbook, BuiltInFormatIdsShowTheSpreadsheetsCodes)
+{
+    const fs::path path = MakeWorkbook("builtin-ids", R"PY(
+ws['A1'] = 1234.5
+ws['A1'].number_format = '#,##0.00_);(#,##0.00)'
+ws['A2'] = -1234.5
+ws['A2'].number_format = '#,##0.00_);(#,##0.00)'
+ws['A3'] = 1234
+ws['A3'].number_format = '#,##0_);[Red](#,##0)'
+ws['A4'] = 0.0123456
+ws['A4'].number_format = 'mmss.0'
+)PY");
+    auto app = OpenWorkbookAsApplication(path);
+    auto sheet = app->ActiveSheet();
+    EXPECT_EQ(ToUtf8(sheet->Range(u"A1")->Text()), "1,234.50 "); // id 39
+    EXPECT_EQ(ToUtf8(sheet->Range(u"A2")->Text()), "(1,234.50)");
+    EXPECT_EQ(ToUtf8(sheet->Range(u"A3")->Text()), "1,234 ");    // id 38
+    EXPECT_EQ(ToUtf8(sheet->Range(u"A4")->Text()), "17:46.7");   // id 47, which the spreadsheet shows as mm:ss.0
+}
+
 // A view that keeps only what the checks below read: the grid texts, headers included, by (c, r).
 struct TextView : HeadlessImportView {
     std::vector<std::u16string> messages;
@@ -270,6 +297,241 @@ struct TextView : HeadlessImportView {
     void SetCellText(std::int32_t c, std::int32_t r, std::u16string_view t) override { shown[{c, r}] = t; }
     void ShowMessage(std::u16string_view t) override { messages.emplace_back(t); }
 };
+
+// A package written part by part, for what no workbook writer produces: parts maps names to their XML.
+// The minimal parts of a one-sheet workbook are filled in where parts leaves them out.
+fs::path MakePackage(const std::string& name, std::map<std::string, std::string> parts)
+{
+    const std::string ns = "http://schemas.openxmlformats.org/";
+    parts.emplace("_rels/.rels", "<Relationships xmlns=\"" + ns + "package/2006/relationships\"><Relationship Id=\"r1\" "
+                  "Type=\"" + ns + "officeDocument/2006/relationships/officeDocument\" Target=\"xl/workbook.xml\"/></Relationships>");
+    parts.emplace("xl/workbook.xml", "<workbook xmlns=\"" + ns + "spreadsheetml/2006/main\" xmlns:r=\"" + ns +
+                  "officeDocument/2006/relationships\"><sheets><sheet name=\"S\" sheetId=\"1\" r:id=\"s1\"/></sheets></workbook>");
+    std::string rels = "<Relationships xmlns=\"" + ns + "package/2006/relationships\"><Relationship Id=\"s1\" Type=\"" + ns +
+                       "officeDocument/2006/relationships/worksheet\" Target=\"worksheets/sheet1.xml\"/>";
+    if (parts.count("xl/styles.xml"))
+        rels += "<Relationship Id=\"st\" Type=\"" + ns + "officeDocument/2006/relationships/styles\" Target=\"styles.xml\"/>";
+    if (parts.count("xl/sharedStrings.xml"))
+        rels += "<Relationship Id=\"ss\" Type=\"" + ns + "officeDocument/2006/relationships/sharedStrings\" Target=\"sharedStrings.xml\"/>";
+    parts.emplace("xl/_rels/workbook.xml.rels", rels + "</Relationships>");
+    const fs::path out = TempDir() / (name + ".xlsx");
+    const fs::path script = TempDir() / (name + ".py");
+    std::ofstream py(script);
+    py << "import zipfile\nz = zipfile.ZipFile(r'''" << out.string() << "''', 'w', zipfile.ZIP_DEFLATED)\n";
+    for (const auto& [part, xml] : parts)
+        py << "z.writestr(r'''" << part << "''', r'''" << xml << "''')\n";
+    py << "z.close()\n";
+    py.close();
+    const std::string cmd = std::string(GRIDVANE_PYTHON) + " " + script.string();
+    if (std::system(cmd.c_str()) != 0) throw std::runtime_error("zipfile failed for " + name);
+    return out;
+}
+
+std::string SheetXml(const std::string& body)
+{
+    return "<worksheet xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\">" + body + "</worksheet>";
+}
+
+// The message of opening the workbook and reading its active sheet's first cell, or "(accepted)".
+std::string OpenError(const fs::path& path)
+{
+    try {
+        auto app = OpenWorkbookAsApplication(path);
+        auto sheet = app->ActiveSheet();
+        auto cell = sheet->Range(u"A1");
+        (void)cell->Text();
+        (void)cell->ColumnWidth();
+    } catch (const Error& e) {
+        return e.what();
+    }
+    return "(accepted)";
+}
+
+// Numbers in the parts are read whole and without the C library's locale; an unknown cell type is refused.
+TEST(XlsxWorkbook, NumbersAndTypesAreReadWholeOrRefused)
+{
+    const struct {
+        const char* name;
+        std::string sheet;
+        const char* message;
+    } cases[] = {
+        {"number-tail", "<sheetData><row r=\"1\"><c r=\"B1\"><v>12abc</v></c></row></sheetData>",
+         "xl/worksheets/sheet1.xml: cell B1 has an invalid number \"12abc\""},
+        {"number-comma", "<sheetData><row r=\"1\"><c r=\"C1\" t=\"n\"><v>20,25</v></c></row></sheetData>",
+         "cell C1 has an invalid number \"20,25\""},
+        {"number-infinite", "<sheetData><row r=\"1\"><c r=\"A1\"><v>1e999</v></c></row></sheetData>",
+         "cell A1 has an invalid number \"1e999\""},
+        {"height-unit", "<sheetData><row r=\"3\" ht=\"20.5pt\"><c r=\"A3\"><v>1</v></c></row></sheetData>",
+         "sheet1.xml: row 3 has an invalid ht \"20.5pt\""},
+        {"width-text", "<cols><col min=\"1\" max=\"1\" width=\"wide\"/></cols><sheetData/>",
+         "the column element 1 has an invalid width \"wide\""},
+        {"row-number-tail", "<sheetData><row r=\"4x\"/></sheetData>", "a row has an invalid number \"4x\""},
+        {"unknown-type", "<sheetData><row r=\"1\"><c r=\"D1\" t=\"q\"><v>1</v></c></row></sheetData>",
+         "cell D1 has an unknown type t=\"q\""},
+        {"bad-date", "<sheetData><row r=\"1\"><c r=\"A1\" t=\"d\"><v>2023-02-29</v></c></row></sheetData>",
+         "cell A1 has an invalid date \"2023-02-29\""},
+        {"bad-boolean", "<sheetData><row r=\"1\"><c r=\"A1\" t=\"b\"><v>yes</v></c></row></sheetData>",
+         "cell A1 has an invalid Boolean value \"yes\""},
+        {"run-size", "<sheetData><row r=\"2\"><c r=\"B2\" t=\"inlineStr\"><is><r><rPr><sz val=\"big\"/></rPr><t>a</t></r>"
+                     "</is></c></row></sheetData>",
+         "cell B2: a run's font size has an invalid val \"big\""},
+    };
+    for (const auto& c : cases) {
+        const std::string message = OpenError(MakePackage(c.name, {{"xl/worksheets/sheet1.xml", SheetXml(c.sheet)}}));
+        EXPECT_NE(message.find(c.message), std::string::npos) << c.name << ": " << message;
+        EXPECT_NE(message.find(std::string(c.name) + ".xlsx"), std::string::npos) << c.name << ": " << message;
+    }
+}
+
+// Indexes that point nowhere, document type declarations and column elements outside the sheet: refused
+// with the file, the part and the element or cell.
+TEST(XlsxWorkbook, HostileIndexesDeclarationsAndColumnsAreRefused)
+{
+    const std::string styles =
+        "<styleSheet xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\"><fonts><font><sz val=\"11\"/>"
+        "</font></fonts><borders><border/></borders><cellXfs><xf fontId=\"0\" borderId=\"0\"/><xf FONT/></cellXfs>"
+        "</styleSheet>";
+    const auto stylesWith = [&](const std::string& xf) {
+        std::string s = styles;
+        return s.replace(s.find("FONT"), 4, xf);
+    };
+    const std::string shared = "<sst xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\"><si><t>a</t></si></sst>";
+    const std::string cellA1 = "<sheetData><row r=\"1\"><c r=\"A1\"><v>1</v></c></row></sheetData>";
+    const std::string doctype = "<?xml version=\"1.0\"?><!DOCTYPE worksheet [<!ENTITY e SYSTEM \"file:///etc/passwd\">]>";
+    std::string manyCols = "<cols>";
+    for (int i = 1; i <= 16385; ++i)
+        manyCols += "<col min=\"1\" max=\"1\" width=\"3\"/>";
+    manyCols += "</cols><sheetData/>";
+    const auto sheet = [](const std::string& body) { return std::make_pair(std::string("xl/worksheets/sheet1.xml"), SheetXml(body)); };
+
+    const struct {
+        const char* name;
+        std::map<std::string, std::string> parts;
+        const char* message;
+    } cases[] = {
+        {"style-negative", {sheet("<sheetData><row r=\"2\"><c r=\"C2\" s=\"-1\"/></row></sheetData>")},
+         "xl/worksheets/sheet1.xml: cell C2 refers to the cell format -1, which the workbook does not define"},
+        {"style-beyond", {{"xl/styles.xml", stylesWith("fontId=\"0\"")}, sheet("<sheetData><row r=\"1\"><c r=\"A1\" s=\"2\"/></row></sheetData>")},
+         "cell A1 refers to the cell format 2, which the workbook does not define"},
+        {"style-fraction", {sheet("<sheetData><row r=\"1\"><c r=\"A1\" s=\"0.5\"/></row></sheetData>")},
+         "cell A1 refers to the cell format \"0.5\", which is not an index"},
+        {"row-style", {sheet("<sheetData><row r=\"7\" s=\"-3\" customFormat=\"1\"/></sheetData>")},
+         "row 7 refers to the cell format -3"},
+        {"font-negative", {{"xl/styles.xml", stylesWith("fontId=\"-1\"")}, sheet(cellA1)},
+         "xl/styles.xml: the cell format 1 refers to the font -1, which the workbook does not define"},
+        {"font-beyond", {{"xl/styles.xml", stylesWith("fontId=\"1\"")}, sheet(cellA1)},
+         "xl/styles.xml: the cell format 1 refers to the font 1"},
+        {"border-beyond", {{"xl/styles.xml", stylesWith("borderId=\"4\"")}, sheet(cellA1)},
+         "xl/styles.xml: the cell format 1 refers to the border 4"},
+        {"shared-negative", {{"xl/sharedStrings.xml", shared}, sheet("<sheetData><row r=\"1\"><c r=\"B1\" t=\"s\"><v>-1</v></c></row></sheetData>")},
+         "cell B1 refers to the shared string -1, which the workbook does not define"},
+        {"shared-beyond", {{"xl/sharedStrings.xml", shared}, sheet("<sheetData><row r=\"1\"><c r=\"B1\" t=\"s\"><v>1</v></c></row></sheetData>")},
+         "cell B1 refers to the shared string 1"},
+        {"shared-none", {sheet("<sheetData><row r=\"1\"><c r=\"E1\" t=\"s\"><v>0</v></c></row></sheetData>")},
+         "cell E1 refers to the shared string 0"},
+        {"doctype-sheet", {{"xl/worksheets/sheet1.xml", doctype + SheetXml("<sheetData><row r=\"1\"><c r=\"A1\" t=\"str\"><v>&e;</v></c></row></sheetData>")}},
+         "doctype-sheet.xlsx: the part xl/worksheets/sheet1.xml has a document type declaration"},
+        {"doctype-styles", {{"xl/styles.xml", "<!DOCTYPE styleSheet>" + stylesWith("fontId=\"0\"")}, sheet(cellA1)},
+         "the part xl/styles.xml has a document type declaration"},
+        {"col-beyond", {sheet("<cols><col min=\"2\" max=\"16385\" width=\"3\"/></cols><sheetData/>")},
+         "sheet1.xml: the column element 1 spans the columns 2 to 16385, outside the sheet's columns 1 to 16384"},
+        {"col-zero", {sheet("<cols><col min=\"0\" max=\"3\"/></cols><sheetData/>")}, "the column element 1 spans the columns 0 to 3"},
+        {"col-reversed", {sheet("<cols><col min=\"5\" max=\"4\"/></cols><sheetData/>")}, "the column element 1 spans the columns 5 to 4"},
+        {"col-many", {sheet(manyCols)}, "the sheet has more column elements (<col>) than its 16384 columns"},
+    };
+    for (const auto& c : cases) {
+        const std::string message = OpenError(MakePackage(c.name, c.parts));
+        EXPECT_NE(message.find(c.message), std::string::npos) << c.name << ": " << message;
+        EXPECT_NE(message.find(std::string(c.name) + ".xlsx: "), std::string::npos) << c.name << ": " << message;
+    }
+
+    // Overlapping column elements: the first that covers a column gives its width, as before the index.
+    auto app = OpenWorkbookAsApplication(MakePackage("col-overlap", {sheet(
+        "<cols><col min=\"1\" max=\"3\" width=\"20\"/><col min=\"2\" max=\"5\" width=\"5\"/></cols><sheetData/>")}));
+    auto overlapped = app->ActiveSheet();
+    EXPECT_DOUBLE_EQ(Num(overlapped->Range(u"C1")->ColumnWidth()), 19.29);
+    EXPECT_DOUBLE_EQ(Num(overlapped->Range(u"D1")->ColumnWidth()), 4.29);
+    EXPECT_DOUBLE_EQ(Num(overlapped->Range(u"F1")->ColumnWidth()), 8.43);
+}
+
+TEST(XlsxWorkbook, RangesThatNameNoAreaAreRefused)
+{
+    const fs::path path = MakeWorkbook("ranges", "ws['A1'] = 1");
+    const std::pair<const char16_t*, bool> cases[] = {
+        {u"B2:D5", true}, {u"B2", true}, {u"$B$2:$D$5", true}, {u"A:C", true}, {u"3:5", true}, {u"$A:$C", true},
+        {u"B2:D", false}, {u"B2:5", false}, {u"B:5", false}, {u"2:D", false}, {u"B2:", false}, {u":D5", false},
+        {u"A1:B2:C3", false}, {u"XFE1", false}, {u"A0:B2", false}, {u"A1:A1048577", false},
+    };
+    for (const auto& [range, ok] : cases) {
+        bool opened = false;
+        std::string message;
+        try {
+            OpenWorkbookAsApplication(path, WorkbookChoice{std::nullopt, std::u16string(range)});
+            opened = true;
+        } catch (const Error& e) {
+            message = e.what();
+        }
+        EXPECT_EQ(opened, ok) << ToUtf8(range) << ": " << message;
+        if (!ok) {
+            EXPECT_NE(message.find("\"" + ToUtf8(range) + "\" is not a range"), std::string::npos) << message;
+        }
+    }
+    auto rows = OpenWorkbookAsApplication(path, WorkbookChoice{std::nullopt, u"5:3"})->Selection();
+    EXPECT_EQ(Num(rows->Row()), 3);
+    EXPECT_EQ(Num(rows->RowsCount()), 3);
+    EXPECT_EQ(Num(rows->ColumnsCount()), 16384);
+}
+
+// The window sets the user's locale; in one whose decimal separator is the comma, the workbook's fractional
+// widths, heights and numbers are still read in full (the C library's parsing read "20.75" as 20 there).
+TEST(XlsxWorkbook, ImportInACommaLocaleKeepsFractionalSizes)
+{
+    const fs::path path = MakeWorkbook("comma-locale", R"PY(
+import datetime
+wb.iso_dates = True
+ws['A1'] = 20.25
+ws['B1'] = datetime.datetime(2024, 4, 1, 13, 45, 30)
+ws['B1'].number_format = 'yyyy/m/d h:mm'
+ws['A2'] = datetime.date(2024, 4, 1)
+ws['A2'].number_format = 'yyyy"年"m"月"d"日"'
+ws['B2'] = datetime.time(6, 30)
+ws['B2'].number_format = 'h:mm'
+ws.column_dimensions['A'].width = 12.75
+ws.column_dimensions['B'].width = 30.5
+ws.row_dimensions[1].height = 20.75
+ws.row_dimensions[2].height = 33.5
+ws['A1'].font = Font(size=11.5)
+ws.sheet_view.selection[0].sqref = 'A1:B2'
+)PY");
+    const GermanLocale german;
+    if (!german.Unavailable().empty())
+        GTEST_SKIP() << german.Unavailable();
+    ASSERT_STREQ(std::localeconv()->decimal_point, ",");
+
+    TextView view;
+    CellTable table;
+    const ImportResult result =
+        ImportSelection([&] { return OpenWorkbookAsApplication(path); }, view, table, ImportScales{}, u',');
+    ASSERT_TRUE(result.ok) << ToUtf8(result.detail);
+    ASSERT_EQ(table.CellGrid.size(), 4u);
+    // 12.75 is 89 px at 7 px a digit, shown as 12 (84 px and 11.29 if it were read as 12); 30.5 shows as 30.
+    EXPECT_EQ(table.CellGrid[0].colW, 12);
+    EXPECT_EQ(table.CellGrid[1].colW, 30);
+    EXPECT_EQ(table.CellGrid[0].rowH, 21);    // 20.75 rounded, not 20
+    EXPECT_EQ(table.CellGrid[2].rowH, 34);    // 33.5 rounds to the even 34
+    EXPECT_EQ(table.CellGrid[0].txtSize, 12); // 11.5 rounds to the even 12; read as 11 it would stay 11
+    EXPECT_EQ(view.shown[std::make_pair(1, 1)], u"20.25");
+    EXPECT_EQ(table.CellGrid[0].txtAlign, kAlignRight);
+    // ISO dates are serial numbers shown through the cell's format.
+    EXPECT_EQ(view.shown[std::make_pair(2, 1)], u"2024/4/1 13:45");
+    EXPECT_EQ(view.shown[std::make_pair(1, 2)], u"2024年4月1日");
+    EXPECT_EQ(view.shown[std::make_pair(2, 2)], u"6:30");
+    auto app = OpenWorkbookAsApplication(path);
+    auto sheet = app->ActiveSheet();
+    EXPECT_NEAR(Num(sheet->Range(u"B1")->Value2()), 45383 + (13 * 3600 + 45 * 60 + 30) / 86400.0, 1e-9);
+    EXPECT_DOUBLE_EQ(Num(sheet->Range(u"A2")->Value2()), 45383);
+    EXPECT_DOUBLE_EQ(Num(sheet->Range(u"B2")->Value2()), 6.5 / 24);
+}
 
 TEST(XlsxWorkbook, ImportThroughTheStandInWithAMergeCutBySelection)
 {
@@ -305,7 +567,10 @@ ws.sheet_view.selection[0].sqref = 'B1:C2'
     // The error cell makes the import fail there.
     const XlAttach errorSheet = [&] { return OpenWorkbookAsApplication(path, WorkbookChoice{std::nullopt, u"A1:A3"}); };
     TextView failed;
-    EXPECT_FALSE(ImportSelection(errorSheet, failed, table, ImportScales{}, u'.').ok);
+    const ImportResult failure = ImportSelection(errorSheet, failed, table, ImportScales{}, u'.');
+    EXPECT_FALSE(failure.ok);
+    EXPECT_EQ(failure.detail, u"A3: エラー値 #DIV/0!");
+    EXPECT_EQ(failure.reason, "A3: error value #DIV/0!");
     EXPECT_EQ(failed.messages, std::vector<std::u16string>{u"取得に失敗しました."});
     EXPECT_FALSE(failed.button4);
 

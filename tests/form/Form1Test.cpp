@@ -588,9 +588,10 @@ TEST(Form1, PreviewOfTheSampleEqualsTheDrawingFileAfterEveryKindOfChange)
         fs::rename(p.dxfPath, files.back());
     };
     compare();
-    // The sample's yen signs (U+00A5) are not in code page 932: the file holds "?" for them.
+    // The sample's yen signs (U+00A5) go to the byte 0x5C, which Japanese fonts draw as the yen sign:
+    // nothing to list.
     form.PageControl1Change(kPageDrawing);
-    EXPECT_EQ(form.Preview().codePageLines, (std::vector<std::u16string>{u"図面で表せない文字: F8 \"¥\" → \"?\""}));
+    EXPECT_TRUE(form.Preview().codePageLines.empty());
     form.PageControl1Change(kPageTable);
     form.CheckBox1Click(false); // セルを描画 off
     compare();
@@ -612,8 +613,13 @@ TEST(Form1, PreviewOfTheSampleEqualsTheDrawingFileAfterEveryKindOfChange)
     compare();
     ASSERT_TRUE(front.answers.empty());
 
-    const auto read = testing::ReadDxfEntityLines(files, dir);
+    auto read = testing::ReadDxfEntityLines(files, dir);
     ASSERT_EQ(read.size(), files.size());
+    // The byte 0x5C of code page 932, which the reader gives as a backslash, is the yen sign that Japanese
+    // fonts draw and the preview shows.
+    for (auto& lines : read)
+        for (std::string& line : lines)
+            for (std::size_t at = line.find('\\'); at != std::string::npos; at = line.find('\\', at + 2)) line.replace(at, 1, "\xC2\xA5");
     for (std::size_t i = 0; i < files.size(); ++i) {
         ASSERT_FALSE(read[i].empty());
         EXPECT_EQ(read[i][0], "errors 0");
@@ -714,7 +720,7 @@ TEST(Form1, CodePageMarksFollowImportsEditsAndCommands)
     };
     EXPECT_TRUE(h.f().CodePageMark(1, 2));
     EXPECT_FALSE(h.f().CodePageMark(1, 1));
-    EXPECT_EQ(lines(), (std::vector<std::u16string>{u"図面で表せない文字: B3 \"Ø😀\" → \"??\""}));
+    EXPECT_EQ(lines(), (std::vector<std::u16string>{u"図面で表せない文字: B3 \"Ø😀\" → \"O?\""}));
 
     // Typing into Edit1 and into the grid itself.
     h.f().StringGrid1SelectCell(3, 1, false);
@@ -722,7 +728,7 @@ TEST(Form1, CodePageMarksFollowImportsEditsAndCommands)
     EXPECT_TRUE(h.f().CodePageMark(3, 1));
     h.f().StringGrid1SetEditText(1, 2, u"Φ25"); // Greek capital phi is in the code page
     EXPECT_FALSE(h.f().CodePageMark(1, 2));
-    EXPECT_EQ(lines(), (std::vector<std::u16string>{u"図面で表せない文字: D2 \"é\" → \"?\""}));
+    EXPECT_EQ(lines(), (std::vector<std::u16string>{u"図面で表せない文字: D2 \"é\" → \"e\""})); // its best-fit neighbour
 
     // The popup's replace over a selection marks and unmarks.
     h.f().StringGrid1FixedCellClick(0, 0);
@@ -752,7 +758,9 @@ TEST(Form1, CodePageMarksFollowImportsEditsAndCommands)
     std::ifstream in(h.dir / "Gridvane23.dxf", std::ios::binary);
     const std::string bytes((std::istreambuf_iterator<char>(in)), {});
     const std::string cafe = EncodeDrawingText(h.Cell(3, 1));
-    EXPECT_NE(cafe.find('?'), std::string::npos);
+    std::u16string shown = h.Cell(3, 1);
+    shown.replace(shown.find(u'é'), 1, u"e"); // é as its best-fit neighbour
+    EXPECT_EQ(DecodeDrawingText(cafe), shown);
     EXPECT_NE(bytes.find(cafe), std::string::npos);
 }
 

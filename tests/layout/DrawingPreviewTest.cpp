@@ -20,7 +20,7 @@ struct RandomTable {
     std::vector<std::u16string> texts;
 };
 
-RandomTable MakeRandomTable(std::mt19937& rng)
+[[maybe_unused]] RandomTable MakeRandomTable(std::mt19937& rng)
 {
     auto pick = [&](int n) { return static_cast<int>(rng() % static_cast<unsigned>(n)); };
     RandomTable t;

@@ -154,6 +154,37 @@ TEST(TableFile, RejectsBadInputNamingTheProblem)
             << "input: " << json << "\nmessage: " << ErrorOf(json) << "\nexpected: " << expected;
 }
 
+// The JSON library's own failures (a number no double holds made the fuzz target crash) come out as the
+// table file's messages naming the place, and a table larger than the import may make is refused early.
+TEST(TableFile, LibraryFailuresAndOversizedTablesAreOwnMessages)
+{
+    const std::pair<std::string, std::string> cases[] = {
+        {Wrap(R"({"rowH": 1e999})"), "t.json: cells[0].rowH: the number is too large ('1e999')"},
+        {R"({"format": "gridvane-table", "version": 1, "cols": 2, "rows": 1, "cells": [{}, {"colW": -1e400}]})",
+         "t.json: cells[1].colW: the number is too large"},
+        {R"({"format": "gridvane-table", "version": 1, "cols": 1e999, "rows": 1, "cells": [{}]})",
+         "t.json: cols: the number is too large"},
+        {Wrap(R"({"str": "x", "mergeTop": [1, 2e308]})"), "cells[0].mergeTop: the number is too large"},
+        {Wrap("{}", R"(, "texts": [1E+999])"), "texts[0]: the number is too large"},
+        {Wrap(R"({"rowH": 12,})"), "t.json: cells[0].rowH: not a JSON document: parse error at line 1"},
+        {R"({"format": "gridvane-table", "version": 1, "cols": 1001, "rows": 1000, "cells": []})",
+         "t.json: 1000 rows x 1001 columns are more than 1000000 cells"},
+    };
+    for (const auto& [json, expected] : cases) {
+        const std::string message = ErrorOf(json);
+        EXPECT_NE(message.find(expected), std::string::npos) << "input: " << json << "\nmessage: " << message;
+        EXPECT_EQ(message.find("json.exception"), std::string::npos) << message;
+    }
+
+    // One cell past the limit, before the table's size is known: refused while the cells are read.
+    std::string many = R"({"cells": [{})";
+    many.reserve(3 * kMaxTableCells + 100);
+    for (std::size_t i = 1; i <= kMaxTableCells; ++i)
+        many += ",{}";
+    many += R"(], "format": "gridvane-table", "version": 1, "cols": 1, "rows": 1000001})";
+    EXPECT_NE(ErrorOf(many).find("t.json: cells: more than 1000000 cells"), std::string::npos) << ErrorOf(many).substr(0, 200);
+}
+
 TEST(TableFile, DerivedFieldsOnInputAreIgnored)
 {
     const TableFileContents t =

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "base/Error.h"
+#include "base/Utf.h"
 #include "excel/SpreadsheetAutomation.h"
 
 namespace gridvane {
@@ -26,6 +27,8 @@ struct FakeCell {
     bool merged = false;
     int areaRows = 1, areaCols = 1;
     double left = 0, top = 0;
+    std::string value2Throws; // Value2 fails with this message, as an automation layer reports it
+    bool value2Busy = false;  // Value2 is refused as the spreadsheet is busy for good
 };
 
 struct FakeBook {
@@ -70,7 +73,12 @@ public:
     XlValue HorizontalAlignment() override { return XlValue::Of(cell_.align); }
     XlValue FontSize() override { return cell_.fontSize; }
     std::u16string Text() override { return cell_.text; }
-    XlValue Value2() override { return cell_.value2; }
+    XlValue Value2() override
+    {
+        if (!cell_.value2Throws.empty()) throw Error(cell_.value2Throws);
+        if (cell_.value2Busy) throw XlUserMessage(ToUtf8(kExcelBusy));
+        return cell_.value2;
+    }
     XlValue BorderLineStyle(int index) override
     {
         auto it = cell_.borders.find(index);
@@ -99,7 +107,7 @@ public:
     {
         ++book_.rangeCalls;
         const auto [row, col] = ParseAddress(address);
-        if (book_.failCell && *book_.failCell == std::make_pair(row, col)) throw Error("Range refused");
+        if (book_.failCell && *book_.failCell == std::make_pair(row, col)) throw Error("Range: refused by the server");
         auto it = book_.cells.find({row, col});
         return std::make_unique<FakeRange>(book_, it == book_.cells.end() ? FakeCell{} : it->second, row, col, 1, 1);
     }

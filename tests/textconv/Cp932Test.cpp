@@ -7,6 +7,7 @@
 
 #include "base/Utf.h"
 #include "textconv/Cp932.h"
+#include "textconv/Cp932BestFit.h"
 
 namespace gridvane {
 namespace {
@@ -49,7 +50,7 @@ std::vector<std::string> AllSequences()
     return all;
 }
 
-TEST(Cp932, EncodesWithMicrosoftsTableAndNoBestFit)
+TEST(Cp932, EncodesWithMicrosoftsTableAndTheSystemsSubstitutes)
 {
     const struct {
         std::u16string text;
@@ -65,7 +66,11 @@ TEST(Cp932, EncodesWithMicrosoftsTableAndNoBestFit)
         {u"ⅰ髙≒Ⅰ∵纊", "FA 40 FB FC 81 E0 87 54 81 E6 FA 5C"}, // JIS X 0208, NEC row 13, IBM; never ED/EE
         {u"\u0080\uF8F0\uF8F1\uF8F2\uF8F3", "80 A0 FD FE FF"},
         {u"\uE000\uE757", "F0 40 F9 FC"},             // user-defined area
-        {u"¥\u301C—¢£¬‖−é\u203E", "3F 3F 3F 3F 3F 3F 3F 3F 3F 3F"}, // no best-fit neighbours
+        // Without a code: the substitute the Windows converter gives by default (the yen sign as 0x5C, which
+        // Japanese fonts draw as the yen sign; ¢ £ ¬ as ￠ ￡ ￢; é as e), else "?".
+        {u"¥\u301C—¢£¬‖−é\u203E", "5C 3F 3F 81 91 81 92 81 CA 3F 3F 65 3F"},
+        {u"¥16,268", "5C 31 36 2C 32 36 38"},
+        {u"ÀÇñß\u3094", "41 43 6E 73 83 94"},
         {u"a\U0001F600b", "61 3F 62"},                // a surrogate pair is one character
         {u"\xD800x\xDC00", "3F 78 3F"},               // lone surrogates
         {u"x\xDBFF", "78 3F"},                        // high surrogate at the end
@@ -183,6 +188,16 @@ TEST(Cp932, EveryCharacterEncodesToItsPreferredCodeAndOthersToQuestionMark)
     }
     for (const auto& [c, s] : preferred)
         ASSERT_LT(Rank(s), 9) << "only a NEC-selected code: " << Hex(s);
+    std::map<char16_t, std::string> substitutes;
+    for (std::size_t i = 0; i < kCp932BestFitCount; ++i) {
+        const std::uint16_t code = kCp932BestFit[i].code;
+        substitutes[kCp932BestFit[i].unit] =
+            code < 0x100 ? std::string(1, static_cast<char>(code))
+                         : std::string{static_cast<char>(code >> 8), static_cast<char>(code & 0xFF)};
+        // A substitute is for a character without a code, and is itself a character with one.
+        EXPECT_EQ(preferred.count(kCp932BestFit[i].unit), 0u) << std::hex << kCp932BestFit[i].unit;
+        EXPECT_NE(DecodeCp932(substitutes[kCp932BestFit[i].unit]), u"\uFFFD") << std::hex << kCp932BestFit[i].unit;
+    }
 
     std::size_t represented = 0;
     for (char32_t c = 0; c <= 0x10FFFF; ++c) {
@@ -196,12 +211,34 @@ TEST(Cp932, EveryCharacterEncodesToItsPreferredCodeAndOthersToQuestionMark)
         else
             continue;
         const auto it = c < 0x10000 ? preferred.find(static_cast<char16_t>(c)) : preferred.end();
-        const std::string expected = it == preferred.end() ? "?" : it->second;
+        const auto sub = c < 0x10000 ? substitutes.find(static_cast<char16_t>(c)) : substitutes.end();
+        const std::string expected = it != preferred.end() ? it->second : sub != substitutes.end() ? sub->second : "?";
         ASSERT_EQ(Hex(EncodeCp932(text)), Hex(expected)) << std::hex << static_cast<unsigned>(c);
         ASSERT_EQ(IsCp932Representable(c), it != preferred.end()) << std::hex << static_cast<unsigned>(c);
         represented += it != preferred.end();
     }
     EXPECT_GT(represented, 7900u);
+}
+
+// Every UTF-16 unit encoded alone gives the bytes the Windows converter gave when the list of substitutes
+// was made: their checksum was taken there over its whole answer (tests/windows compares it with the
+// converter itself).
+TEST(Cp932, TheWholeEncodingIsTheWindowsConverters)
+{
+    std::uint64_t checksum = 0xcbf29ce484222325ull;
+    const auto mix = [&checksum](unsigned char b) {
+        checksum ^= b;
+        checksum *= 0x100000001b3ull;
+    };
+    for (unsigned u = 0; u <= 0xFFFF; ++u) {
+        if (u >= 0xD800 && u <= 0xDFFF)
+            continue;
+        const std::string bytes = EncodeCp932(std::u16string(1, static_cast<char16_t>(u)));
+        mix(static_cast<unsigned char>(bytes.size()));
+        for (const char b : bytes)
+            mix(static_cast<unsigned char>(b));
+    }
+    EXPECT_EQ(checksum, kCp932EncodeChecksum);
 }
 
 TEST(Cp932, LongTextRoundTrips)

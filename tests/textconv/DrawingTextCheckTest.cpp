@@ -24,9 +24,11 @@ TEST(DrawingTextCheck, CharactersTheCodePageCannotCarry)
         {u"", {}},
         {u"abc ?\t\n", {}},
         {u"部品表　（第２版）～＼①ｱ", {}}, // kanji, full-width forms, NEC row 13, half-width katakana
-        {u"café", {{u"é", u"?"}}},
-        {u"ééè", {{u"é", u"?"}, {u"è", u"?"}}}, // each once, in order
-        {u"?é?", {{u"é", u"?"}}},               // the text's own question marks are carried
+        {u"café", {{u"é", u"e"}}},               // a best-fit neighbour
+        {u"ééè", {{u"é", u"e"}, {u"è", u"e"}}}, // each once, in order
+        {u"?é?", {{u"é", u"e"}}},               // the text's own question marks are carried
+        {u"¥16,268", {}},                        // the yen sign's byte 0x5C, which Japanese fonts draw as ¥
+        {u"✓", {{u"✓", u"?"}}},
         {u"箱\U0001F600", {{u"\U0001F600", u"?"}}}, // a surrogate pair is one character
         {u"한국", {{u"한", u"?"}, {u"국", u"?"}}},
         {std::u16string(1, char16_t(0xD800)) + u"x", {{std::u16string(1, char16_t(0xD800)), u"?"}}},

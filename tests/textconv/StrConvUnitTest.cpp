@@ -4,6 +4,7 @@
 
 #include "base/Utf.h"
 #include "textconv/Cp932.h"
+#include "textconv/Cp932BestFit.h"
 #include "textconv/StrConvUnit.h"
 
 namespace gridvane {
@@ -84,11 +85,14 @@ TEST(StrConvUnit, Examples)
         EXPECT_EQ(ToUtf8(c.f(c.text)), ToUtf8(c.expected)) << c.name << ": " << ToUtf8(c.text);
 }
 
-TEST(StrConvUnit, CharactersOutsideCp932BecomeQuestionMarks)
+// What CP932 lacks comes back as the system converter's substitute (the yen sign as the byte 0x5C, é as
+// e), or as "?" where it has none (the emoji, a lone surrogate, the wave dash U+301C).
+TEST(StrConvUnit, CharactersOutsideCp932BecomeTheirSubstitutes)
 {
     const std::u16string text = u"a\U0001F600¥é\xD800〜";
     for (const Conversion f : {FullDigitsToHalf, FullAlphaToHalf, FullSymbolsToHalf, HalfKanaToFull})
-        EXPECT_EQ(ToUtf8(f(text)), "a?????");
+        EXPECT_EQ(ToUtf8(f(text)), "a?\\e??");
+    EXPECT_EQ(ToUtf8(FullSymbolsToHalf(u"¢£¬（")), "￠￡￢(");
     EXPECT_EQ(ToUtf8(HalfKanaToFull(u"ｶ\U0001F600ﾞ")), "カ?゛");
 }
 
@@ -165,7 +169,17 @@ std::u16string Reference(std::u16string (*expected)(char16_t), bool joinsMarks, 
             continue;
         }
         if (!IsCp932Representable(c)) {
-            out += u'?';
+            // The substitute of the system converter's list, else "?"; the rules then apply to it.
+            char16_t substitute = u'?';
+            for (std::size_t k = 0; k < kCp932BestFitCount; ++k) {
+                if (kCp932BestFit[k].unit == c) {
+                    const std::uint16_t code = kCp932BestFit[k].code;
+                    const std::string bytes = code < 0x100 ? std::string(1, static_cast<char>(code))
+                                                           : std::string{static_cast<char>(code >> 8), static_cast<char>(code & 0xFF)};
+                    substitute = DecodeCp932(bytes).at(0);
+                }
+            }
+            out += substitute == u'?' ? std::u16string(u"?") : expected(substitute);
             continue;
         }
         if (joinsMarks && i + 1 < text.size() && (text[i + 1] == u'ﾞ' || text[i + 1] == u'ﾟ')) {
@@ -187,7 +201,7 @@ std::u16string Reference(std::u16string (*expected)(char16_t), bool joinsMarks, 
 TEST(StrConvUnit, RandomTextsFollowTheCharacterRules)
 {
     const std::u16string pool = u"aZ09 ~\\０９ＡｚＺａ（）＋［］｜￥＼～，＠ｶｷﾊﾋﾎｳﾜｦｱﾞﾞﾟﾟ｡｢ｰ\uF8F0\u0080"
-                                u"熙槇宛萎衣漢ガパひ　、。¥é〜\U0001F600\xD800\xDC00";
+                                u"熙槇宛萎衣漢ガパひ　、。¥é¢²µ〜\U0001F600\xD800\xDC00";
     const struct {
         Conversion f;
         std::u16string (*expected)(char16_t);

@@ -26,6 +26,7 @@
 #include <optional>
 
 #include "app/FormPlatform.h"
+#include "tests/support/GermanLocale.h"
 #include "ui/DrawingPage.h"
 #include "ui/StringGrid.h"
 #include "ui/Unit2Plotra23.h"
@@ -409,6 +410,42 @@ TEST(Window, GridEditing)
     f.grab().save(QString::fromStdString(std::string(GRIDVANE_BINARY_DIR) + "/window-grid.png"));
 }
 
+// In a locale whose decimal separator is the comma, the window reads a workbook's fractional sizes in full
+// and shows its own numbers with the comma.
+TEST(Window, ACommaLocaleReadsFractionalSizesAndShowsCommas)
+{
+    const fs::path dir = TestDir("comma");
+    const fs::path book = dir / "sizes.xlsx";
+    std::ofstream(dir / "make.py") << "import openpyxl\nfrom openpyxl.styles import Font\n"
+                                      "wb = openpyxl.Workbook(); ws = wb.active\n"
+                                      "ws['A1'] = 20.25; ws['B1'] = '品名'\n"
+                                      "ws.column_dimensions['A'].width = 12.75\n"
+                                      "ws.row_dimensions[1].height = 20.75\n"
+                                      "ws['A1'].font = Font(size=11.5)\n"
+                                      "ws.sheet_view.selection[0].sqref = 'A1:B2'\n"
+                                      "wb.save(r'''" << book.string() << "''')\n";
+    ASSERT_EQ(std::system((std::string(GRIDVANE_PYTHON) + " " + (dir / "make.py").string()).c_str()), 0);
+    const GermanLocale german;
+    if (!german.Unavailable().empty()) GTEST_SKIP() << german.Unavailable();
+    setenv("LC_ALL", "de_DE.UTF-8", 1); // the user's locale, as the window reads it
+    Window w("comma-window");
+    unsetenv("LC_ALL");
+    ScriptedWindow& f = w.f();
+    ASSERT_EQ(f.Form().DecimalSeparator(), u',');
+    f.workbook = book;
+    f.Button3->click();
+    ASSERT_EQ(f.shown.back().text, QStringLiteral(" 取得しました."));
+    const TXlsxCellAttr& a1 = f.Form().Table().CellGrid[0];
+    EXPECT_EQ(a1.colW, 12);   // 12.75 characters: 89 pixels, shown as 12; read as 12 it would show as 11
+    EXPECT_EQ(a1.rowH, 21);   // 20.75 rounded, not 20
+    EXPECT_EQ(a1.txtSize, 12); // 11.5 to the even 12
+    EXPECT_EQ(a1.txtAlign, kAlignRight); // the number 20.25 right-aligned, as any number with general alignment
+    EXPECT_EQ(f.Edit11->text(), QStringLiteral("36,000"));
+    EXPECT_EQ(f.Edit12->text(), QStringLiteral("9,030"));
+    EXPECT_EQ(f.Edit4->text(), QStringLiteral("20"));
+    EXPECT_EQ(f.Edit7->text(), QStringLiteral("0,43"));
+}
+
 TEST(Window, StandardButtonsSpeakJapanese)
 {
     ASSERT_TRUE(LoadQtJapaneseTexts());
@@ -455,7 +492,9 @@ TEST(Window, DrawingPageAndCodePageMarks)
     f.show();
     QApplication::processEvents();
 
-    // F8 holds a yen sign, which the drawing's code page lacks: a red corner on the cell, its colour kept.
+    // A check mark typed into F8, which the drawing's code page lacks: a red corner on the cell, its colour
+    // kept.
+    f.Form().StringGrid1SetEditText(5, 8, u"✓ 済");
     const QModelIndex f8 = f.GridModel()->index(7, 4);
     f.StringGrid1->scrollTo(f8);
     QApplication::processEvents();
@@ -473,7 +512,7 @@ TEST(Window, DrawingPageAndCodePageMarks)
     ASSERT_EQ(f.PageControl1->currentIndex(), kPageDrawing);
     ASSERT_TRUE(f.CodePageList->isVisible());
     ASSERT_EQ(f.CodePageList->count(), 1);
-    EXPECT_EQ(f.CodePageList->item(0)->text(), QStringLiteral("図面で表せない文字: F8 \"¥\" → \"?\""));
+    EXPECT_EQ(f.CodePageList->item(0)->text(), QStringLiteral("図面で表せない文字: F8 \"✓\" → \"?\""));
     const QImage drawn = f.DrawingView1->grab().toImage();
     const Ink ink = CountInk(drawn);
     EXPECT_GT(ink.white, drawn.width() * drawn.height() / 2);

@@ -343,6 +343,38 @@ TEST(NumberFormat, DbNum)
     });
 }
 
+// Padding, minutes and fraction placeholders. Where each expected text comes from:
+//  [pad]  "_x" leaves a space as wide as x in the text: the text keeps one space for it, at its place.
+//  [min]  m and mm are minutes right after an hour or right before a second (literals between them
+//         allowed), months everywhere else.
+//  [frac] "?" in a fraction shows a digit, or a space for a digit the number does not need, on either side
+//         of the slash, so that the slashes of a column line up; a whole number shows spaces where the
+//         fraction would be.
+TEST(NumberFormat, PaddingMinutesAndFractionPlaceholders)
+{
+    const double minutes = 0.0123456; // 17 min 46.66 s
+    CheckAll({
+        {u"#,##0.00_)", 1234.5, u"1,234.50 "},        // [pad] the width of ")"
+        {u"#,##0.00_);(#,##0.00)", -1234.5, u"(1,234.50)"}, // [pad] the negative section has no padding
+        {u"_-#,##0_-", 5, u" 5 "},                     // [pad] on both sides
+        {u"0_W\"W\"", 5, u"5 W"},                     // [pad] any character; the next one is shown
+        {u"mmss.0", minutes, u"1746.7"},               // [min] mm before ss: minutes
+        {u"mm:ss.0", minutes, u"17:46.7"},             // [min]
+        {u"mmss", minutes, u"1747"},                   // [min] seconds rounded without a sub-second part
+        {u"hmm", 0.5 + 5.0 / 1440, u"1205"},           // [min] m right after h
+        {u"h \"h\" mm", 0.5 + 5.0 / 1440, u"12 h 05"}, // [min] literals between hour and minute
+        {u"mm", 45383, u"04"},                         // [min] alone: the month
+        {u"yyyy mm dd", 45383, u"2024 04 01"},         // [min] between year and day: the month
+        {u"# ?/?", 3.142857, u"3 1/7"},                // [frac]
+        {u"# ?\?/?\?", 3.142857, u"3  1/7 "},          // [frac] one space each for the unused digits
+        {u"# ?\?/?\?", 3.14159265, u"3 14/99"},        // [frac] the best denominator below 100
+        {u"# ?\?/?\?", 0.5, u"  1/2 "},                 // [frac] no whole part: a space for "#"'s place
+        {u"# ?\?/?\?", 3, u"3      "},                  // [frac] a whole number: spaces for " ??/??"
+        {u"# ?/?", 3, u"3    "},                       // [frac]
+        {u"?\?/?\?", 1.25, u" 5/4 "},                   // [frac] without a whole part, an improper fraction
+    });
+}
+
 TEST(NumberFormat, BuiltinIds)
 {
     const std::vector<std::pair<int, std::u16string_view>> codes = {
@@ -351,7 +383,8 @@ TEST(NumberFormat, BuiltinIds)
         {27, u"[$-411]ge.m.d"}, {28, u"[$-411]ggge\"年\"m\"月\"d\"日\""}, {30, u"m/d/yy"},
         {31, u"yyyy\"年\"m\"月\"d\"日\""}, {32, u"h\"時\"mm\"分\""}, {33, u"h\"時\"mm\"分\"ss\"秒\""},
         {34, u"yyyy\"年\"m\"月\""}, {35, u"m\"月\"d\"日\""}, {36, u"[$-411]ge.m.d"}, {45, u"mm:ss"},
-        {46, u"[h]:mm:ss"}, {47, u"mm:ss.0"}, {48, u"##0.0E+0"}, {49, u"@"}, {50, u"[$-411]ge.m.d"},
+        {37, u"#,##0_);(#,##0)"}, {38, u"#,##0_);[Red](#,##0)"}, {39, u"#,##0.00_);(#,##0.00)"},
+        {40, u"#,##0.00_);[Red](#,##0.00)"}, {46, u"[h]:mm:ss"}, {47, u"mm:ss.0"}, {48, u"##0.0E+0"}, {49, u"@"}, {50, u"[$-411]ge.m.d"},
         {57, u"[$-411]ge.m.d"}, {58, u"[$-411]ggge\"年\"m\"月\"d\"日\""}, {23, u""}, {-1, u""}, {200, u""},
     };
     for (const auto& [id, code] : codes)
