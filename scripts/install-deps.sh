@@ -13,7 +13,8 @@ if [ "${GRIDVANE_FUZZ_SMOKE:-0}" = "1" ] || [ "${GRIDVANE_FUZZ:-0}" = "1" ]; the
   packages+=(clang libclang-rt-14-dev)
 fi
 if [ "${GRIDVANE_WINDOWS:-0}" = "1" ]; then
-  packages+=(g++-mingw-w64-x86-64-posix wine64 wine locales googletest xvfb)
+  # The stand-ins' windows and the window itself run under Wine on a virtual display, photographed there.
+  packages+=(g++-mingw-w64-x86-64-posix wine64 wine locales googletest xvfb xdotool imagemagick)
 fi
 
 missing=()

@@ -1,7 +1,10 @@
 #!/usr/bin/env bash
-# Cross-builds the core, the converter and the core tests for 64-bit Windows with MinGW-w64, runs the
-# tests under Wine in a Japanese locale (ANSI code page 932) and compares the converter's drawing of
-# the sample with the Linux build's, byte for byte. Exits non-zero on any failure.
+# Cross-builds the core, the converter, the window (Gridvane23.exe) and the tests for 64-bit Windows with
+# MinGW-w64, runs the tests under Wine in a Japanese locale (ANSI code page 932), drives the window under
+# Wine on a virtual display of its own at 100 % and 200 %, and compares the converter's drawing of the
+# sample and the window's drawing of an import with the Linux converter's, byte for byte. Exits non-zero
+# on any failure. GRIDVANE_WIN_SCREENSHOTS=1 also leaves screenshots of the window in
+# build/windows/screenshots/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -59,12 +62,18 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
 fi
 # One Wine server for the whole run instead of one per test program.
 wineserver -p
-trap 'wineserver -k 2>/dev/null || true; [ -z "${xvfb:-}" ] || kill "$xvfb" 2>/dev/null || true' EXIT
+xvfb_pid=
+cleanup() {
+  wineserver -k 2>/dev/null || true
+  [ -z "${xvfb:-}" ] || kill "$xvfb" 2>/dev/null || true
+  if [ -n "$xvfb_pid" ]; then kill "$xvfb_pid" 2>/dev/null || true; wait "$xvfb_pid" 2>/dev/null || true; fi
+}
+trap cleanup EXIT
 acp=$(wine cmd /c "reg query HKLM\\System\\CurrentControlSet\\Control\\Nls\\CodePage /v ACP" 2>/dev/null | tr -d '\r' | awk '/ACP/ {print $3}')
 echo "Wine's ANSI code page: ${acp:-unknown}"
 
 status=0
-# The window is not cross-built (no Qt for MinGW here): at least keep Linux-only calls out of its code.
+# The Qt window is not cross-built (no Qt for MinGW here): at least keep Linux-only calls out of its code.
 linux_only='#include <(unistd\.h|sys/[a-z_]+\.h|dlfcn\.h|pwd\.h|iconv\.h|langinfo\.h|fcntl\.h)>|"/proc/|"/usr/|"/tmp/'
 if found=$(grep -rnE "$linux_only" ui app --include='*.cpp' --include='*.h' 2>/dev/null) && [ -n "$found" ]; then
   echo "== Linux-only calls in the window's code:" >&2
@@ -144,6 +153,77 @@ if [ -f "$standin/test_windows_standin.exe" ] && [ -f "$windows_convert" ]; then
     printf 'unexpected (exit %s):\n%s\n' "$rc" "$err" >&2
     status=1
   fi
+fi
+
+# The window: created for real under Wine on a virtual display started here, at 100 % and 200 %.
+win_test=$out/core/tests/win/test_win.exe
+if [ -f "$win_test" ]; then
+  echo "== The window under Wine on a virtual display"
+  display=
+  for n in $(seq 90 160); do
+    if [ ! -e "/tmp/.X$n-lock" ] && [ ! -e "/tmp/.X11-unix/X$n" ]; then display=$n; break; fi
+  done
+  Xvfb ":$display" -screen 0 2560x1600x24 -nolisten tcp >/dev/null 2>&1 &
+  xvfb_pid=$!
+  export DISPLAY=":$display"
+  for _ in $(seq 50); do xdotool getdisplaygeometry >/dev/null 2>&1 && break; sleep 0.2; done
+  # Keep the pointer off the window; Wine draws the window frames itself (there is no window manager).
+  xdotool mousemove 2550 1590 >/dev/null 2>&1 || true
+  wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
+  linux_convert=$out/linux/app/gridvane-convert
+  if [ ! -x "$linux_convert" ]; then
+    cmake -S . -B "$out/linux" -G Ninja -DCMAKE_BUILD_TYPE=Release -DGRIDVANE_BUILD_GUI=OFF \
+      -DGRIDVANE_BUILD_TESTS=OFF "${launcher[@]}" >/dev/null
+    cmake --build "$out/linux" -j "$jobs" --target gridvane-convert
+  fi
+  shots=$out/screenshots
+  for dpi in 96 192; do
+    echo "-- $((dpi * 100 / 96)) %"
+    wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$dpi" /f >/dev/null 2>&1
+    wineserver -k 2>/dev/null || true # the next program starts a server that reads the new setting
+    winout=$out/window-$dpi
+    rm -rf "$winout"
+    mkdir -p "$winout"
+    if ! GRIDVANE_WIN_OUT=$winout timeout 600 wine "$win_test" --gtest_brief=1; then
+      echo "the window's tests failed at $dpi dpi" >&2
+      status=1
+      continue
+    fi
+    # The running spreadsheet in a process of its own: the window's drawing of its selection must be the
+    # Linux converter's of the same sheet written as a workbook (made in the part above).
+    if [ -f "$standin/gridvane-excel-standin.exe" ] && [ -f "$out/standin-linux.dxf" ]; then
+      standin_register "$standin" >/dev/null 2>&1
+      standin_start_excel "$standin" >/dev/null 2>&1
+      GRIDVANE_WIN_STANDIN_DXF=$out/standin-linux.dxf timeout 300 wine "$win_test" --gtest_brief=1 \
+        --gtest_filter='*AnotherProcess*' || { echo "the window's import across processes failed" >&2; status=1; }
+      standin_stop "$standin"
+      standin_unregister "$standin" >/dev/null 2>&1
+    fi
+    "$linux_convert" -o "$winout/linux.dxf" "$winout/window-import.table.json" >/dev/null
+    if cmp "$winout/linux.dxf" "$winout/window-import.dxf"; then
+      echo "the window's drawing of the import is the Linux converter's ($(wc -c <"$winout/linux.dxf") bytes)"
+    else
+      echo "the window's drawing differs from the Linux converter's" >&2
+      status=1
+    fi
+    if [ "${GRIDVANE_WIN_SCREENSHOTS:-0}" = "1" ]; then
+      mkdir -p "$shots"
+      hold=$winout/shot
+      mkdir -p "$hold"
+      GRIDVANE_WIN_SHOT=$hold timeout 300 wine "$win_test" --gtest_filter='*Screenshots*' >"$hold/log" 2>&1 &
+      holder=$!
+      for view in start settings drawing import; do
+        for _ in $(seq 600); do [ -f "$hold/$view.ready" ] && break; sleep 0.1; done
+        sleep 1
+        if [ -f "$hold/$view.ready" ]; then
+          import -window root -crop "$(cat "$hold/$view.ready")" +repage "$shots/window-$view-$dpi.png"
+        fi
+        touch "$hold/$view.done"
+      done
+      wait "$holder" || { echo "the screenshot run failed at $dpi dpi" >&2; cat "$hold/log" >&2; status=1; }
+    fi
+  done
+  wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 96 /f >/dev/null 2>&1
 fi
 
 exit $status

@@ -1,0 +1,35 @@
+#pragma once
+// The drawing page's view on Windows: the drawing "Plotra へ挿入" would write, painted from the form's
+// preview in the layers' colours on white; the wheel zooms about the pointer, a drag moves the drawing,
+// a double click fits it again.
+#include <windows.h>
+
+#include "form/Form1.h"
+
+namespace gridvane::win {
+
+class DrawingViewWin {
+public:
+    static constexpr const wchar_t* kClassName = L"GridvaneDrawingView";
+    static void RegisterClass(HINSTANCE instance);
+
+    DrawingViewWin(HWND parent, int id, TForm1& form);
+    ~DrawingViewWin();
+    DrawingViewWin(const DrawingViewWin&) = delete;
+    DrawingViewWin& operator=(const DrawingViewWin&) = delete;
+
+    HWND Handle() const { return hwnd_; }
+    /// Paints the preview into dc (the whole client area).
+    void Paint(HDC dc);
+
+private:
+    static LRESULT CALLBACK WndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
+
+    HWND hwnd_ = nullptr;
+    TForm1& form_;
+    bool dragging_ = false;
+    POINT dragFrom_{};
+};
+
+} // namespace gridvane::win

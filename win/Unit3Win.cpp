@@ -1,0 +1,167 @@
+#include "win/Unit3Win.h"
+
+#include <commctrl.h>
+
+#include "win/WinText.h"
+
+namespace gridvane::win {
+
+namespace {
+
+constexpr const wchar_t* kClassName = L"GridvaneTForm3";
+constexpr DWORD kStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN; // fixed size: no sizing border
+constexpr DWORD kExStyle = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT;
+constexpr int kClientWidth = 218, kClientHeight = 117;
+
+} // namespace
+
+TForm3::TForm3(HWND owner) : owner_(owner)
+{
+    HINSTANCE instance = GetModuleHandleW(nullptr);
+    static bool registered = false;
+    if (!registered) {
+        WNDCLASSEXW wc{};
+        wc.cbSize = sizeof wc;
+        wc.lpfnWndProc = WndProc;
+        wc.hInstance = instance;
+        wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+        wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+        wc.lpszClassName = kClassName;
+        RegisterClassExW(&wc);
+        registered = true;
+    }
+    CreateWindowExW(kExStyle, kClassName, L"置換", kStyle, 0, 0, 100, 100, owner, nullptr, instance, this);
+    auto make = [&](const wchar_t* cls, const wchar_t* text, DWORD style, int id, DWORD ex = 0) {
+        return CreateWindowExW(ex, cls, text, WS_CHILD | WS_VISIBLE | style, 0, 0, 10, 10, hwnd_,
+                               reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, nullptr);
+    };
+    // Created in tab order.
+    label1_ = make(WC_STATICW, L"検索文字列", 0, 0);
+    edit1_ = make(WC_EDITW, L"", WS_TABSTOP | ES_AUTOHSCROLL, kEdit1, WS_EX_CLIENTEDGE);
+    label2_ = make(WC_STATICW, L"置換文字列", 0, 0);
+    edit2_ = make(WC_EDITW, L"", WS_TABSTOP | ES_AUTOHSCROLL, kEdit2, WS_EX_CLIENTEDGE);
+    button1_ = make(WC_BUTTONW, L"実行", WS_TABSTOP | BS_PUSHBUTTON, kButton1);
+    button2_ = make(WC_BUTTONW, L"中止", WS_TABSTOP | BS_PUSHBUTTON, kButton2);
+    ApplyDpi(WindowDpi(hwnd_));
+}
+
+TForm3::~TForm3()
+{
+    if (hwnd_ != nullptr) DestroyWindow(hwnd_);
+    if (font_ != nullptr) DeleteObject(font_);
+}
+
+void TForm3::ApplyDpi(UINT dpi)
+{
+    dpi_ = dpi;
+    HFONT font = CreateTahoma(8, dpi_);
+    for (HWND child : {label1_, edit1_, label2_, edit2_, button1_, button2_})
+        SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    if (font_ != nullptr) DeleteObject(font_);
+    font_ = font;
+    Layout();
+}
+
+void TForm3::Layout()
+{
+    auto place = [&](HWND w, int x, int y, int cx, int cy) {
+        MoveWindow(w, Scale(x, dpi_), Scale(y, dpi_), Scale(cx, dpi_), Scale(cy, dpi_), TRUE);
+    };
+    place(label1_, 8, 6, 200, 14);
+    place(edit1_, 8, 20, 202, 21);
+    place(label2_, 8, 46, 200, 14);
+    place(edit2_, 8, 60, 202, 21);
+    place(button1_, 56, 88, 75, 24);
+    place(button2_, 135, 88, 75, 24);
+}
+
+void TForm3::End(bool ok)
+{
+    ok_ = ok;
+    running_ = false;
+}
+
+bool TForm3::ShowModal(std::u16string& search, std::u16string& replacement)
+{
+    SetWindowTextW(edit1_, W(search).c_str());
+    SetWindowTextW(edit2_, W(replacement).c_str());
+
+    // Sized for the dots per inch of the main window's monitor and centred on the main window.
+    ApplyDpi(WindowDpi(owner_));
+    RECT frame{0, 0, Scale(kClientWidth, dpi_), Scale(kClientHeight, dpi_)};
+    AdjustWindowRectForDpi(frame, kStyle, kExStyle, dpi_);
+    const int width = frame.right - frame.left, height = frame.bottom - frame.top;
+    RECT main{};
+    GetWindowRect(owner_, &main);
+    const int x = main.left + ((main.right - main.left) - width) / 2;
+    const int y = main.top + ((main.bottom - main.top) - height) / 2;
+    SetWindowPos(hwnd_, HWND_TOP, x, y, width, height, SWP_NOACTIVATE);
+
+    EnableWindow(owner_, FALSE);
+    ShowWindow(hwnd_, SW_SHOW);
+    SetFocus(edit1_);
+    SendMessageW(edit1_, EM_SETSEL, 0, -1);
+    running_ = true;
+    ok_ = false;
+    MSG msg;
+    while (running_ && GetMessageW(&msg, nullptr, 0, 0) > 0) {
+        if (!IsDialogMessageW(hwnd_, &msg)) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+    }
+    if (running_) PostQuitMessage(static_cast<int>(msg.wParam)); // WM_QUIT arrived: pass it on
+    running_ = false;
+    EnableWindow(owner_, TRUE);
+    ShowWindow(hwnd_, SW_HIDE);
+    SetActiveWindow(owner_);
+    search = WindowText(edit1_);
+    replacement = WindowText(edit2_);
+    return ok_;
+}
+
+LRESULT CALLBACK TForm3::WndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    TForm3* self = nullptr;
+    if (message == WM_NCCREATE) {
+        self = static_cast<TForm3*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+        self->hwnd_ = hwnd;
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+    } else {
+        self = reinterpret_cast<TForm3*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    }
+    if (self == nullptr) return DefWindowProcW(hwnd, message, wParam, lParam);
+    return self->Handle(message, wParam, lParam);
+}
+
+LRESULT TForm3::Handle(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_COMMAND:
+        // IDOK and IDCANCEL (Enter and Escape through the dialog manager) are ignored: neither button is
+        // the default or the cancel button.
+        if (LOWORD(wParam) == kButton1 && HIWORD(wParam) == BN_CLICKED) End(true);
+        else if (LOWORD(wParam) == kButton2 && HIWORD(wParam) == BN_CLICKED) End(false);
+        return 0;
+    case WM_CLOSE:
+        End(false);
+        return 0;
+    case WM_DPICHANGED: {
+        ApplyDpi(HIWORD(wParam));
+        const RECT* suggested = reinterpret_cast<const RECT*>(lParam);
+        SetWindowPos(hwnd_, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
+                     suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+        return 0;
+    }
+    case WM_NCDESTROY: {
+        HWND hwnd = hwnd_;
+        hwnd_ = nullptr;
+        return DefWindowProcW(hwnd, message, wParam, lParam);
+    }
+    default:
+        break;
+    }
+    return DefWindowProcW(hwnd_, message, wParam, lParam);
+}
+
+} // namespace gridvane::win
