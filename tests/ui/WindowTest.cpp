@@ -191,6 +191,10 @@ TEST(Window, ImportDrivesButtonsGridAndSummary)
     f.PageControl1->setCurrentIndex(1);
     EXPECT_FALSE(f.StringGrid2->item(0, 1)->text().isEmpty());
     f.PageControl1->setCurrentIndex(0);
+    f.resize(640, 420);
+    f.show();
+    QApplication::processEvents();
+    f.grab().save(QString::fromStdString(std::string(GRIDVANE_BINARY_DIR) + "/window-imported.png"));
 
     // A failed import after a success disables Button4 and keeps the table; the first message is Japanese.
     const std::size_t cells = f.Form().Table().CellGrid.size();
@@ -209,10 +213,6 @@ TEST(Window, ImportDrivesButtonsGridAndSummary)
     f.Form().Button4Click();
     EXPECT_TRUE(fs::exists(w.dir / "Gridvane23.dxf"));
 
-    f.resize(640, 420);
-    f.show();
-    QApplication::processEvents();
-    f.grab().save(QString::fromStdString(std::string(GRIDVANE_BINARY_DIR) + "/window-imported.png"));
 }
 
 TEST(Window, SettingsApplyAndSizeSummary)
