@@ -240,7 +240,7 @@ struct Layout {
                 if (cell.drawMW > 0 && cell.drawMH > 0) {
                     w = cell.drawMW, h = cell.drawMH;
                     const double coords[8] = {x, yTop, x + w, yTop, x + w, yTop - h, x, yTop - h};
-                    std::vector<TAcadPoint> corners(4);
+                    std::array<TAcadPoint, 4> corners;
                     VarToAcadPoints2D(coords, corners);
                     if (options.cellLineDraw) sink.Polyline(corners, true, kLayerCellLine, kByLayer, kColorByLayer);
                     if (cell.lineBits & kDiagonalDown) {
@@ -298,6 +298,15 @@ struct Layout {
 
     void Borders(std::vector<TXlsxKeisen>& keisenV, std::vector<TXlsxKeisen>& keisenH) const
     {
+        // Counted first: the lists are allocated once, at their size.
+        std::size_t vertical = 0, horizontal = 0;
+        for (const TXlsxCellAttr& cell : table.CellGrid) {
+            const std::uint8_t bits = cell.cellMerge ? (cell.lineBits & cell.mergeBits) : cell.lineBits;
+            horizontal += ((bits & kEdgeTop) != 0) + ((bits & kEdgeBottom) != 0);
+            vertical += ((bits & kEdgeLeft) != 0) + ((bits & kEdgeRight) != 0);
+        }
+        keisenV.reserve(vertical);
+        keisenH.reserve(horizontal);
         for (std::int32_t r = 0; r < rows; ++r) {
             const double yTop = rowTop[static_cast<std::size_t>(r)];
             const double yBot = rowTop[static_cast<std::size_t>(r) + 1];
