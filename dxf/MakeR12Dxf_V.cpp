@@ -144,6 +144,7 @@ DxfLineList& DxfLineList::operator=(DxfLineList other) noexcept
     std::swap(count_, other.count_);
     decoded_.clear();
     decodedEnds_.clear();
+    decodedEnds32_.clear();
     decodedValid_ = false;
     return *this;
 }
@@ -162,6 +163,7 @@ void DxfLineList::Clear()
     count_ = 0;
     decoded_.clear();
     decodedEnds_.clear();
+    decodedEnds32_.clear();
     decodedValid_ = false;
 }
 
@@ -234,24 +236,37 @@ std::size_t DxfLineList::LineLength(std::size_t i) const
 std::u16string_view DxfLineList::operator[](std::size_t i) const
 {
     if (!decodedValid_) {
-        decoded_.clear();
-        decodedEnds_.clear();
-        decoded_.reserve(bytes_.size);
-        decodedEnds_.reserve(count_);
-        std::size_t at = 0;
+        // ASCII bytes are widened as they are; a line with other bytes is decoded from the code page.
+        decoded_.assign(bytes_.size, u'\0');
+        // Line ends in 32 bits while the text allows it (a drawing of under 4 GiB): half the memory.
+        const bool narrow = bytes_.size <= UINT32_MAX;
+        decodedEnds32_.assign(narrow ? count_ : 0, 0);
+        decodedEnds_.assign(narrow ? 0 : count_, 0);
+        char16_t* out = decoded_.data();
+        const unsigned char* at = reinterpret_cast<const unsigned char*>(bytes_.data);
         for (std::size_t j = 0; j < count_; ++j) {
-            const std::string_view line(bytes_.data + at, LineLength(j));
-            if (std::all_of(line.begin(), line.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
-                decoded_.append(line.begin(), line.end());
-            else
-                decoded_.append(DecodeDrawingText(line));
-            decodedEnds_.push_back(decoded_.size());
-            at += line.size() + 2;
+            const std::size_t n = LineLength(j);
+            unsigned high = 0;
+            for (std::size_t k = 0; k < n; ++k) high |= at[k], out[k] = at[k];
+            if (high < 0x80) {
+                out += n;
+            } else {
+                const std::u16string text = DecodeDrawingText(std::string_view(reinterpret_cast<const char*>(at), n));
+                out = std::copy(text.begin(), text.end(), out); // never longer than its bytes
+            }
+            const std::size_t end = static_cast<std::size_t>(out - decoded_.data());
+            if (narrow) decodedEnds32_[j] = static_cast<std::uint32_t>(end);
+            else decodedEnds_[j] = end;
+            at += n + 2;
         }
+        decoded_.resize(static_cast<std::size_t>(out - decoded_.data()));
         decodedValid_ = true;
     }
-    const std::size_t begin = i == 0 ? 0 : decodedEnds_[i - 1];
-    return std::u16string_view(decoded_).substr(begin, decodedEnds_[i] - begin);
+    const auto end = [this](std::size_t j) -> std::size_t {
+        return decodedEnds32_.empty() ? decodedEnds_[j] : decodedEnds32_[j];
+    };
+    const std::size_t begin = i == 0 ? 0 : end(i - 1);
+    return std::u16string_view(decoded_).substr(begin, end(i) - begin);
 }
 
 std::u16string FormatDxfReal(double value)

@@ -71,6 +71,7 @@ private:
     // What operator[] reads: the decoded lines, built on the first read after a change.
     mutable std::u16string decoded_;
     mutable std::vector<std::size_t> decodedEnds_;
+    mutable std::vector<std::uint32_t> decodedEnds32_;
     mutable bool decodedValid_ = false;
 };
 
