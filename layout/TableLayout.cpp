@@ -431,16 +431,22 @@ bool LayoutEntities(const CellTable& table, const std::vector<std::u16string>& t
         }
     }
 
+    // The border lines are joined before anything is drawn and only the joined lines are kept: the segments
+    // of every cell edge then never share memory with the whole drawing.
+    std::vector<TXlsxKeisen> borders;
+    {
+        std::vector<TXlsxKeisen> keisenV, keisenH;
+        layout.Borders(keisenV, keisenH);
+        MergeKeisen(keisenV, keisenH);
+        for (const auto* segments : {&keisenV, &keisenH})
+            for (const TXlsxKeisen& k : *segments)
+                if (!k.mark) borders.push_back(k);
+    }
+
     if (beforeEntities) beforeEntities();
     if (options.cellLineDraw) layout.GridLines(sink);
     layout.Cells(sink);
-
-    std::vector<TXlsxKeisen> keisenV, keisenH;
-    layout.Borders(keisenV, keisenH);
-    MergeKeisen(keisenV, keisenH);
-    for (const auto* segments : {&keisenV, &keisenH})
-        for (const TXlsxKeisen& k : *segments)
-            if (!k.mark) sink.Line(k.stpt, k.edpt, kLayerBorderLine, kByLayer, kColorByLayer);
+    for (const TXlsxKeisen& k : borders) sink.Line(k.stpt, k.edpt, kLayerBorderLine, kByLayer, kColorByLayer);
     return true;
 }
 
