@@ -1,5 +1,6 @@
 #include "base/RealText.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
@@ -7,45 +8,57 @@
 
 namespace gridvane {
 
-std::string FormatReal15(double value)
+std::size_t FormatReal15To(double value, char* out)
 {
-    if (value == 0 || !std::isfinite(value)) return "0";
+    if (value == 0 || !std::isfinite(value)) {
+        out[0] = '0';
+        return 1;
+    }
     // The value rounded to 15 significant digits, as d.dddddddddddddde±x.
     char buf[40];
-    const auto res = std::to_chars(buf, buf + sizeof buf - 1, std::fabs(value), std::chars_format::scientific, 14);
-    *res.ptr = '\0';
-    const char* e = std::strchr(buf, 'e');
-    std::string digits(1, buf[0]);
-    digits.append(buf + 2, static_cast<std::size_t>(e - (buf + 2)));
-    const int exponent = std::atoi(e + 1);
-    while (digits.size() > 1 && digits.back() == '0') digits.pop_back();
+    const auto res = std::to_chars(buf, buf + sizeof buf, std::fabs(value), std::chars_format::scientific, 14);
+    const char* e = std::find(buf, res.ptr, 'e');
+    char digits[16];
+    std::size_t n = 0;
+    digits[n++] = buf[0];
+    for (const char* p = buf + 2; p < e; ++p) digits[n++] = *p;
+    int exponent = 0;
+    std::from_chars(e + (e[1] == '+' ? 2 : 1), res.ptr, exponent);
+    while (n > 1 && digits[n - 1] == '0') --n;
 
-    std::string out;
-    if (value < 0) out += '-';
+    char* o = out;
+    if (value < 0) *o++ = '-';
     if (exponent >= 15 || exponent < -4) {
-        out += digits[0];
-        if (digits.size() > 1) {
-            out += '.';
-            out.append(digits, 1);
+        *o++ = digits[0];
+        if (n > 1) {
+            *o++ = '.';
+            o = std::copy(digits + 1, digits + n, o);
         }
-        out += 'E';
-        out += std::to_string(exponent);
+        *o++ = 'E';
+        o = std::to_chars(o, out + kReal15MaxChars, exponent).ptr;
     } else if (exponent < 0) {
-        out += "0.";
-        out.append(static_cast<std::size_t>(-exponent - 1), '0');
-        out += digits;
+        *o++ = '0';
+        *o++ = '.';
+        o = std::fill_n(o, -exponent - 1, '0');
+        o = std::copy(digits, digits + n, o);
     } else {
         const std::size_t intDigits = static_cast<std::size_t>(exponent) + 1;
-        if (digits.size() <= intDigits) {
-            out += digits;
-            out.append(intDigits - digits.size(), '0');
+        if (n <= intDigits) {
+            o = std::copy(digits, digits + n, o);
+            o = std::fill_n(o, intDigits - n, '0');
         } else {
-            out.append(digits, 0, intDigits);
-            out += '.';
-            out.append(digits, intDigits);
+            o = std::copy(digits, digits + intDigits, o);
+            *o++ = '.';
+            o = std::copy(digits + intDigits, digits + n, o);
         }
     }
-    return out;
+    return static_cast<std::size_t>(o - out);
+}
+
+std::string FormatReal15(double value)
+{
+    char text[kReal15MaxChars];
+    return std::string(text, FormatReal15To(value, text));
 }
 
 } // namespace gridvane

@@ -1,13 +1,14 @@
 #include "dxf/MakeR12Dxf_V.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
-#include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <new>
 
 #include "base/Error.h"
 #include "base/RealText.h"
-#include "base/Utf.h"
 #include "textconv/DrawingCodePage.h"
 
 namespace gridvane {
@@ -15,48 +16,66 @@ namespace gridvane {
 namespace {
 
 // Group-code lines: the code right-aligned in three characters.
-constexpr std::u16string_view kEntity = u"  0";
-constexpr std::u16string_view kName = u"  2";
-constexpr std::u16string_view kText = u"  1";
-constexpr std::u16string_view kTextStyle = u"  7";
-constexpr std::u16string_view kLayer = u"  8";
-constexpr std::u16string_view kLineType = u"  6";
-constexpr std::u16string_view kVariable = u"  9";
-constexpr std::u16string_view kString3 = u"  3";
-constexpr std::u16string_view kX = u" 10";
-constexpr std::u16string_view kY = u" 20";
-constexpr std::u16string_view kZ = u" 30";
-constexpr std::u16string_view kX2 = u" 11";
-constexpr std::u16string_view kY2 = u" 21";
-constexpr std::u16string_view kZ2 = u" 31";
-constexpr std::u16string_view kHeight = u" 40";
-constexpr std::u16string_view kWidthFactor = u" 41";
-constexpr std::u16string_view kLineTypeScale = u" 48";
-constexpr std::u16string_view kRotation = u" 50";
-constexpr std::u16string_view kOblique = u" 51";
-constexpr std::u16string_view kColor = u" 62";
-constexpr std::u16string_view kEntitiesFollow = u" 66";
-constexpr std::u16string_view kFlags = u" 70";
-constexpr std::u16string_view kGenerationFlags = u" 71";
-constexpr std::u16string_view kHorizontal = u" 72";
-constexpr std::u16string_view kVertical = u" 73";
+constexpr std::string_view kEntity = "  0";
+constexpr std::string_view kName = "  2";
+constexpr std::string_view kText = "  1";
+constexpr std::string_view kTextStyle = "  7";
+constexpr std::string_view kLayer = "  8";
+constexpr std::string_view kLineType = "  6";
+constexpr std::string_view kVariable = "  9";
+constexpr std::string_view kString3 = "  3";
+constexpr std::string_view kX = " 10";
+constexpr std::string_view kY = " 20";
+constexpr std::string_view kZ = " 30";
+constexpr std::string_view kX2 = " 11";
+constexpr std::string_view kY2 = " 21";
+constexpr std::string_view kZ2 = " 31";
+constexpr std::string_view kHeight = " 40";
+constexpr std::string_view kWidthFactor = " 41";
+constexpr std::string_view kLineTypeScale = " 48";
+constexpr std::string_view kRotation = " 50";
+constexpr std::string_view kOblique = " 51";
+constexpr std::string_view kColor = " 62";
+constexpr std::string_view kEntitiesFollow = " 66";
+constexpr std::string_view kFlags = " 70";
+constexpr std::string_view kGenerationFlags = " 71";
+constexpr std::string_view kHorizontal = " 72";
+constexpr std::string_view kVertical = " 73";
 
 // Fixed values.
-constexpr std::u16string_view kZeroReal = u"0.0";
-constexpr std::u16string_view kOneReal = u"1.0";
+constexpr std::string_view kZeroReal = "0.0";
+constexpr std::string_view kOneReal = "1.0";
 
-void Pair(DxfLineList& list, std::u16string_view code, std::u16string_view value)
+constexpr std::size_t kLongLine = 255;
+
+void Pair(DxfLineList& list, std::string_view code, std::string_view value)
 {
-    list.Add(code);
+    list.AddAscii(code);
+    list.AddAscii(value);
+}
+
+void Pair(DxfLineList& list, std::string_view code, std::u16string_view value)
+{
+    list.AddAscii(code);
     list.Add(value);
 }
 
-std::u16string Int(int v)
+void RealPair(DxfLineList& list, std::string_view code, double value)
 {
-    const std::string s = std::to_string(v);
-    return std::u16string(s.begin(), s.end());
+    list.AddAscii(code);
+    list.AddReal(value);
 }
 
+void IntPair(DxfLineList& list, std::string_view code, int value)
+{
+    list.AddAscii(code);
+    list.AddInt(value);
+}
+
+void CheckFinite(double value)
+{
+    if (!std::isfinite(value)) throw Error("a drawing coordinate or size is not a finite number");
+}
 
 } // namespace
 
@@ -90,122 +109,264 @@ void DecodeDxfJustification(std::u16string_view code, int& horizontal, int& vert
     }
 }
 
+void DxfLineList::Buffer::Reserve(std::size_t n)
+{
+    if (n <= capacity) return;
+    const std::size_t grown = std::max({n, capacity + capacity / 2, std::size_t{4096}});
+    void* moved = std::realloc(data, grown);
+    if (!moved) throw std::bad_alloc();
+    data = static_cast<char*>(moved);
+    capacity = grown;
+}
+
+DxfLineList::DxfLineList(const DxfLineList& other)
+    : longLines_(other.longLines_), count_(other.count_)
+{
+    for (auto [to, from] : {std::pair{&bytes_, &other.bytes_}, std::pair{&lengths_, &other.lengths_}}) {
+        to->Reserve(from->size);
+        if (from->size != 0) std::memcpy(to->data, from->data, from->size);
+        to->size = from->size;
+    }
+}
+
+DxfLineList::DxfLineList(DxfLineList&& other) noexcept
+    : bytes_(std::exchange(other.bytes_, {})), lengths_(std::exchange(other.lengths_, {})),
+      longLines_(std::move(other.longLines_)), count_(std::exchange(other.count_, 0))
+{
+    other.Clear();
+}
+
+DxfLineList& DxfLineList::operator=(DxfLineList other) noexcept
+{
+    std::swap(bytes_, other.bytes_);
+    std::swap(lengths_, other.lengths_);
+    std::swap(longLines_, other.longLines_);
+    std::swap(count_, other.count_);
+    decoded_.clear();
+    decodedEnds_.clear();
+    decodedEnds32_.clear();
+    decodedValid_ = false;
+    return *this;
+}
+
+DxfLineList::~DxfLineList()
+{
+    std::free(bytes_.data);
+    std::free(lengths_.data);
+}
+
 void DxfLineList::Clear()
 {
-    text_.clear();
-    ends_.clear();
+    bytes_.size = 0;
+    lengths_.size = 0;
+    longLines_.clear();
+    count_ = 0;
+    decoded_.clear();
+    decodedEnds_.clear();
+    decodedEnds32_.clear();
+    decodedValid_ = false;
+}
+
+// The line's bytes are at the end of bytes_; records its length and appends CR LF.
+void DxfLineList::EndLine(std::size_t length)
+{
+    char* end = bytes_.Grow(2);
+    end[0] = '\r';
+    end[1] = '\n';
+    bytes_.size += 2;
+    *lengths_.Grow(1) = static_cast<char>(static_cast<unsigned char>(std::min(length, kLongLine)));
+    ++lengths_.size;
+    if (length >= kLongLine) longLines_.emplace_back(count_, length);
+    ++count_;
+    decodedValid_ = false;
+}
+
+void DxfLineList::AddAscii(std::string_view line)
+{
+    char* out = bytes_.Grow(line.size() + 2);
+    if (!line.empty()) std::memcpy(out, line.data(), line.size());
+    bytes_.size += line.size();
+    EndLine(line.size());
 }
 
 void DxfLineList::Add(std::u16string_view line)
 {
-    text_.append(line);
-    ends_.push_back(text_.size());
+    const bool ascii = std::all_of(line.begin(), line.end(), [](char16_t c) { return c < 0x80; });
+    if (!ascii) {
+        // Every line is encoded on its own: a character never pairs across a line end.
+        AddAscii(EncodeDrawingText(line));
+        return;
+    }
+    char* out = bytes_.Grow(line.size() + 2);
+    for (const char16_t c : line) *out++ = static_cast<char>(c); // ASCII is the same in every drawing code page
+    bytes_.size += line.size();
+    EndLine(line.size());
 }
 
-void DxfLineList::Reserve(std::size_t lines, std::size_t units)
+void DxfLineList::AddReal(double value)
 {
-    ends_.reserve(lines);
-    text_.reserve(units);
+    CheckFinite(value);
+    const std::size_t n = FormatReal15To(value, bytes_.Grow(kReal15MaxChars + 2));
+    bytes_.size += n;
+    EndLine(n);
+}
+
+void DxfLineList::AddInt(int value)
+{
+    char* out = bytes_.Grow(16);
+    const std::size_t n = static_cast<std::size_t>(std::to_chars(out, out + 14, value).ptr - out);
+    bytes_.size += n;
+    EndLine(n);
+}
+
+void DxfLineList::Reserve(std::size_t lines, std::size_t bytes)
+{
+    bytes_.Reserve(bytes);
+    lengths_.Reserve(lines);
+}
+
+std::size_t DxfLineList::LineLength(std::size_t i) const
+{
+    const std::size_t n = static_cast<unsigned char>(lengths_.data[i]);
+    if (n < kLongLine) return n;
+    const auto it = std::lower_bound(longLines_.begin(), longLines_.end(), std::pair{i, std::size_t{0}});
+    return it->second;
 }
 
 std::u16string_view DxfLineList::operator[](std::size_t i) const
 {
-    const std::size_t begin = i == 0 ? 0 : ends_[i - 1];
-    return std::u16string_view(text_).substr(begin, ends_[i] - begin);
+    if (!decodedValid_) {
+        // ASCII bytes are widened as they are; a line with other bytes is decoded from the code page.
+        decoded_.assign(bytes_.size, u'\0');
+        // Line ends in 32 bits while the text allows it (a drawing of under 4 GiB): half the memory.
+        const bool narrow = bytes_.size <= UINT32_MAX;
+        decodedEnds32_.assign(narrow ? count_ : 0, 0);
+        decodedEnds_.assign(narrow ? 0 : count_, 0);
+        char16_t* out = decoded_.data();
+        const unsigned char* at = reinterpret_cast<const unsigned char*>(bytes_.data);
+        for (std::size_t j = 0; j < count_; ++j) {
+            const std::size_t n = LineLength(j);
+            unsigned high = 0;
+            for (std::size_t k = 0; k < n; ++k) high |= at[k], out[k] = at[k];
+            if (high < 0x80) {
+                out += n;
+            } else {
+                const std::u16string text = DecodeDrawingText(std::string_view(reinterpret_cast<const char*>(at), n));
+                out = std::copy(text.begin(), text.end(), out); // never longer than its bytes
+            }
+            const std::size_t end = static_cast<std::size_t>(out - decoded_.data());
+            if (narrow) decodedEnds32_[j] = static_cast<std::uint32_t>(end);
+            else decodedEnds_[j] = end;
+            at += n + 2;
+        }
+        decoded_.resize(static_cast<std::size_t>(out - decoded_.data()));
+        decodedValid_ = true;
+    }
+    const auto end = [this](std::size_t j) -> std::size_t {
+        return decodedEnds32_.empty() ? decodedEnds_[j] : decodedEnds32_[j];
+    };
+    const std::size_t begin = i == 0 ? 0 : end(i - 1);
+    return std::u16string_view(decoded_).substr(begin, end(i) - begin);
 }
 
 std::u16string FormatDxfReal(double value)
 {
-    if (!std::isfinite(value)) throw Error("a drawing coordinate or size is not a finite number");
-    const std::string text = FormatReal15(value); // always a full stop, whatever the locale
-    return std::u16string(text.begin(), text.end());
+    CheckFinite(value);
+    char text[kReal15MaxChars];
+    const std::size_t n = FormatReal15To(value, text); // always a full stop, whatever the locale
+    return std::u16string(text, text + n);
 }
 
 void DxfStart(DxfLineList& list)
 {
     list.Clear();
-    Pair(list, kEntity, u"SECTION");
-    Pair(list, kName, u"HEADER");
-    Pair(list, kVariable, u"$ACADVER");
-    Pair(list, kText, u"AC1009");
+    Pair(list, kEntity, "SECTION");
+    Pair(list, kName, "HEADER");
+    Pair(list, kVariable, "$ACADVER");
+    Pair(list, kText, "AC1009");
     // Without this, readers decode an R12 file in a Western code page and garble every Japanese text.
-    Pair(list, kVariable, u"$DWGCODEPAGE");
-    Pair(list, kString3, DrawingCodePageName());
-    Pair(list, kVariable, u"$CELTYPE");
-    Pair(list, kLineType, u"BYLAYER");
-    Pair(list, kVariable, u"$CECOLOR");
-    Pair(list, kColor, u"256");
-    Pair(list, kEntity, u"ENDSEC");
-    Pair(list, kEntity, u"SECTION");
-    Pair(list, kName, u"TABLES");
+    Pair(list, kVariable, "$DWGCODEPAGE");
+    Pair(list, kString3, std::u16string_view(DrawingCodePageName()));
+    Pair(list, kVariable, "$CELTYPE");
+    Pair(list, kLineType, "BYLAYER");
+    Pair(list, kVariable, "$CECOLOR");
+    Pair(list, kColor, "256");
+    Pair(list, kEntity, "ENDSEC");
+    Pair(list, kEntity, "SECTION");
+    Pair(list, kName, "TABLES");
 }
 
 void DxfLtypeTable(DxfLineList& list)
 {
-    Pair(list, kEntity, u"TABLE");
-    Pair(list, kName, u"LTYPE");
-    Pair(list, kFlags, u"     2"); // maximum count, as written by the program since its first release
-    Pair(list, kEntity, u"LTYPE");
-    Pair(list, kName, u"CONTINUOUS");
-    Pair(list, kFlags, u"     0");
-    Pair(list, kString3, u"Solid line");
-    Pair(list, kHorizontal, u"    65");
-    Pair(list, kVertical, u"     0");
+    Pair(list, kEntity, "TABLE");
+    Pair(list, kName, "LTYPE");
+    Pair(list, kFlags, "     2"); // maximum count, as written by the program since its first release
+    Pair(list, kEntity, "LTYPE");
+    Pair(list, kName, "CONTINUOUS");
+    Pair(list, kFlags, "     0");
+    Pair(list, kString3, "Solid line");
+    Pair(list, kHorizontal, "    65");
+    Pair(list, kVertical, "     0");
     Pair(list, kHeight, kZeroReal);
-    Pair(list, kEntity, u"ENDTAB");
+    Pair(list, kEntity, "ENDTAB");
 }
 
 void DxfStartEntities(DxfLineList& list)
 {
-    Pair(list, kEntity, u"ENDSEC");
-    Pair(list, kEntity, u"SECTION");
-    Pair(list, kName, u"ENTITIES");
+    Pair(list, kEntity, "ENDSEC");
+    Pair(list, kEntity, "SECTION");
+    Pair(list, kName, "ENTITIES");
 }
 
 void DxfLine(DxfLineList& list, const TAcadPoint& start, const TAcadPoint& end, std::u16string_view layer,
              std::u16string_view lineType, int color)
 {
-    // Format first: a coordinate that cannot be written must not leave half a record behind.
-    const std::u16string v[] = {FormatDxfReal(start.x), FormatDxfReal(start.y), FormatDxfReal(start.z),
-                                FormatDxfReal(end.x),   FormatDxfReal(end.y),   FormatDxfReal(end.z)};
-    Pair(list, kEntity, u"LINE");
+    // Checked first: a coordinate that cannot be written must not leave half a record behind.
+    for (const double v : {start.x, start.y, start.z, end.x, end.y, end.z}) CheckFinite(v);
+    Pair(list, kEntity, "LINE");
     Pair(list, kLayer, layer);
     Pair(list, kLineType, lineType);
-    Pair(list, kColor, Int(color));
+    IntPair(list, kColor, color);
     Pair(list, kLineTypeScale, kOneReal);
-    Pair(list, kX, v[0]);
-    Pair(list, kY, v[1]);
-    Pair(list, kZ, v[2]);
-    Pair(list, kX2, v[3]);
-    Pair(list, kY2, v[4]);
-    Pair(list, kZ2, v[5]);
+    RealPair(list, kX, start.x);
+    RealPair(list, kY, start.y);
+    RealPair(list, kZ, start.z);
+    RealPair(list, kX2, end.x);
+    RealPair(list, kY2, end.y);
+    RealPair(list, kZ2, end.z);
 }
 
 void DxfPolyline(DxfLineList& list, std::vector<TAcadPoint> vertices, bool closed, std::u16string_view layer,
                  std::u16string_view lineType, int color)
 {
+    DxfPolylineOf(list, vertices, closed, layer, lineType, color);
+}
+
+void DxfPolylineOf(DxfLineList& list, std::span<const TAcadPoint> vertices, bool closed, std::u16string_view layer,
+                   std::u16string_view lineType, int color)
+{
     for (const TAcadPoint& p : vertices) {
-        FormatDxfReal(p.x);
-        FormatDxfReal(p.y);
+        CheckFinite(p.x);
+        CheckFinite(p.y);
     }
-    Pair(list, kEntity, u"POLYLINE");
+    Pair(list, kEntity, "POLYLINE");
     Pair(list, kLayer, layer);
     Pair(list, kLineType, lineType);
-    Pair(list, kColor, Int(color));
+    IntPair(list, kColor, color);
     Pair(list, kLineTypeScale, kOneReal);
-    Pair(list, kEntitiesFollow, u"1");
+    Pair(list, kEntitiesFollow, "1");
     Pair(list, kX, kZeroReal);
     Pair(list, kY, kZeroReal);
     Pair(list, kZ, kZeroReal);
-    Pair(list, kFlags, closed ? u"1" : u"0");
+    Pair(list, kFlags, closed ? "1" : "0");
     for (const TAcadPoint& p : vertices) {
-        Pair(list, kEntity, u"VERTEX");
+        Pair(list, kEntity, "VERTEX");
         Pair(list, kLayer, layer);
-        Pair(list, kX, FormatDxfReal(p.x));
-        Pair(list, kY, FormatDxfReal(p.y));
+        RealPair(list, kX, p.x);
+        RealPair(list, kY, p.y);
         Pair(list, kZ, kZeroReal);
     }
-    Pair(list, kEntity, u"SEQEND");
+    Pair(list, kEntity, "SEQEND");
 }
 
 void DxfText(DxfLineList& list, std::u16string_view text, const TAcadPoint& first, const TAcadPoint& second,
@@ -213,33 +374,32 @@ void DxfText(DxfLineList& list, std::u16string_view text, const TAcadPoint& firs
              std::u16string_view justification, std::u16string_view layer, int color)
 {
     DecodeDxfJustification(justification, horizontal, vertical);
-    const std::u16string v[] = {FormatDxfReal(first.x),  FormatDxfReal(first.y),  FormatDxfReal(first.z),
-                                FormatDxfReal(second.x), FormatDxfReal(second.y), FormatDxfReal(second.z),
-                                FormatDxfReal(height),   FormatDxfReal(widthFactor), FormatDxfReal(rotation)};
-    Pair(list, kEntity, u"TEXT");
+    for (const double v : {first.x, first.y, first.z, second.x, second.y, second.z, height, widthFactor, rotation})
+        CheckFinite(v);
+    Pair(list, kEntity, "TEXT");
     Pair(list, kLayer, layer);
-    Pair(list, kTextStyle, u"STANDARD");
-    Pair(list, kColor, Int(color));
-    Pair(list, kX, v[0]);
-    Pair(list, kY, v[1]);
-    Pair(list, kZ, v[2]);
-    Pair(list, kX2, v[3]);
-    Pair(list, kY2, v[4]);
-    Pair(list, kZ2, v[5]);
+    Pair(list, kTextStyle, "STANDARD");
+    IntPair(list, kColor, color);
+    RealPair(list, kX, first.x);
+    RealPair(list, kY, first.y);
+    RealPair(list, kZ, first.z);
+    RealPair(list, kX2, second.x);
+    RealPair(list, kY2, second.y);
+    RealPair(list, kZ2, second.z);
     Pair(list, kText, text);
-    Pair(list, kHeight, v[6]);
-    Pair(list, kWidthFactor, v[7]);
-    Pair(list, kRotation, v[8]);
+    RealPair(list, kHeight, height);
+    RealPair(list, kWidthFactor, widthFactor);
+    RealPair(list, kRotation, rotation);
     Pair(list, kOblique, kZeroReal);
-    Pair(list, kGenerationFlags, u"0");
-    Pair(list, kHorizontal, Int(horizontal));
-    Pair(list, kVertical, Int(vertical));
+    Pair(list, kGenerationFlags, "0");
+    IntPair(list, kHorizontal, horizontal);
+    IntPair(list, kVertical, vertical);
 }
 
 void DxfEnd(DxfLineList& list)
 {
-    Pair(list, kEntity, u"ENDSEC");
-    Pair(list, kEntity, u"EOF");
+    Pair(list, kEntity, "ENDSEC");
+    Pair(list, kEntity, "EOF");
 }
 
 TAcadPoint VarToAcadPoint(std::span<const double, 3> coords)
@@ -264,17 +424,7 @@ AtomicFile CreateDxfFile(const std::filesystem::path& path)
 
 void WriteDxfLineList(const DxfLineList& list, AtomicFile& file)
 {
-    // Encoded a block at a time: a large drawing never exists twice in memory.
-    std::u16string block;
-    const std::size_t n = list.Count();
-    for (std::size_t i = 0; i < n; ++i) {
-        block.append(list[i]);
-        block.append(u"\r\n");
-        if (block.size() >= 64 * 1024 || i + 1 == n) {
-            file.Write(EncodeDrawingText(block));
-            block.clear();
-        }
-    }
+    file.Write(list.Bytes()); // the list holds the file's bytes
 }
 
 void SaveDxfLineList(const DxfLineList& list, const std::filesystem::path& path)

@@ -5,6 +5,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "base/AtomicSave.h"
@@ -19,21 +20,59 @@ struct TAcadPoint {
     bool operator==(const TAcadPoint&) const = default;
 };
 
-/// The lines of a drawing file, UTF-16, kept compactly (one buffer, line offsets).
+/// The lines of a drawing file as the file's bytes: every line encoded in the drawing code page once, when it
+/// is appended, and followed by CR LF, in one growing buffer that the save writes as it is.
 class DxfLineList {
 public:
+    DxfLineList() = default;
+    DxfLineList(const DxfLineList& other);
+    DxfLineList(DxfLineList&& other) noexcept;
+    DxfLineList& operator=(DxfLineList other) noexcept;
+    ~DxfLineList();
+
     void Clear();
+    /// Appends one line, encoded in the drawing code page (ASCII is copied as it is).
     void Add(std::u16string_view line);
-    /// Makes room for about the given number of lines and UTF-16 units.
-    void Reserve(std::size_t lines, std::size_t units);
-    std::size_t Count() const { return ends_.size(); }
+    /// Appends one line of ASCII characters, which every drawing code page writes as they are.
+    void AddAscii(std::string_view line);
+    /// Appends the real-number text of value (FormatDxfReal) as one line. Throws Error for a value that is not finite.
+    void AddReal(double value);
+    /// Appends the decimal text of value as one line.
+    void AddInt(int value);
+    /// Makes room for about the given number of lines and bytes.
+    void Reserve(std::size_t lines, std::size_t bytes);
+    std::size_t Count() const { return count_; }
+    /// Line i as a reader of the file sees it (decoded from the drawing code page). The view stays valid until
+    /// the list changes; the first read after a change decodes the whole list once (not for concurrent use).
     std::u16string_view operator[](std::size_t i) const;
-    /// Total UTF-16 units of all lines, without line ends.
-    std::size_t TextSize() const { return text_.size(); }
+    /// The file's bytes: every line followed by CR LF.
+    std::string_view Bytes() const { return std::string_view(bytes_.data, bytes_.size); }
 
 private:
-    std::u16string text_;
-    std::vector<std::size_t> ends_;
+    // A malloc'd buffer that grows by realloc: a large one grows by remapping its pages, not by copying them.
+    struct Buffer {
+        char* data = nullptr;
+        std::size_t size = 0;
+        std::size_t capacity = 0;
+        void Reserve(std::size_t n);
+        char* Grow(std::size_t n) // room for n more bytes at data + size
+        {
+            if (capacity - size < n) Reserve(size + n);
+            return data + size;
+        }
+    };
+    void EndLine(std::size_t length);
+    std::size_t LineLength(std::size_t i) const;
+
+    Buffer bytes_;
+    Buffer lengths_; // one byte a line: its length in bytes, 255 for a long line (then in longLines_)
+    std::vector<std::pair<std::size_t, std::size_t>> longLines_; // (line, length) in line order
+    std::size_t count_ = 0;
+    // What operator[] reads: the decoded lines, built on the first read after a change.
+    mutable std::u16string decoded_;
+    mutable std::vector<std::size_t> decodedEnds_;
+    mutable std::vector<std::uint32_t> decodedEnds32_;
+    mutable bool decodedValid_ = false;
 };
 
 /// Clears the list, appends the HEADER section and opens the TABLES section.
@@ -48,6 +87,9 @@ void DxfLine(DxfLineList& list, const TAcadPoint& start, const TAcadPoint& end, 
 /// Appends one POLYLINE with its VERTEX records and SEQEND.
 void DxfPolyline(DxfLineList& list, std::vector<TAcadPoint> vertices, bool closed, std::u16string_view layer,
                  std::u16string_view lineType, int color);
+/// DxfPolyline without a copy of the vertices.
+void DxfPolylineOf(DxfLineList& list, std::span<const TAcadPoint> vertices, bool closed, std::u16string_view layer,
+                   std::u16string_view lineType, int color);
 /// Appends one TEXT entity; justification decodes the passed group 72/73 values as documented in the .cpp.
 void DxfText(DxfLineList& list, std::u16string_view text, const TAcadPoint& first, const TAcadPoint& second,
              double height, double widthFactor, double rotation, int horizontal, int vertical,

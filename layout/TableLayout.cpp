@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <compare>
 #include <cstdint>
 #include <cstring>
 
@@ -42,9 +43,15 @@ std::u16string CleanText(std::u16string_view text)
 
 constexpr double kBucketSize = kKeisenTolerance * 10;
 
+// Ordered by y first: the segments of a table come row by row, so consecutive look-ups land near each other.
 struct BucketKey {
     std::uint64_t x, y;
-    auto operator<=>(const BucketKey&) const = default;
+    bool operator==(const BucketKey&) const = default;
+    std::strong_ordering operator<=>(const BucketKey& o) const
+    {
+        if (const auto c = y <=> o.y; c != 0) return c;
+        return x <=> o.x;
+    }
 };
 
 std::uint64_t Bits(double v)
@@ -83,7 +90,7 @@ public:
             for (double dy : {-1.0, 0.0, 1.0}) {
                 if (!wide && ((dy < 0 && fy > 0.15) || (dy > 0 && fy < 0.85))) continue;
                 const BucketKey key{Bits(cx + dx), Bits(cy + dy)};
-                for (auto p = std::upper_bound(entries_.begin(), entries_.end(), Entry{key, after});
+                for (auto p = UpperBound(Entry{key, after});
                      p != entries_.end() && p->key == key && p->index < best; ++p) {
                     if (!removed_[p->index] && match(p->index)) {
                         best = p->index;
@@ -101,8 +108,32 @@ private:
         std::size_t index;
         auto operator<=>(const Entry&) const = default;
     };
+    // std::upper_bound over entries_, searched outward from where the last search ended: consecutive look-ups
+    // lie close together, so this touches a few nearby entries instead of a path through the whole array.
+    std::vector<Entry>::const_iterator UpperBound(const Entry& target) const
+    {
+        const std::size_t n = entries_.size();
+        const auto at = [&](std::size_t i) { return entries_.begin() + static_cast<std::ptrdiff_t>(i); };
+        std::size_t lo, hi;
+        if (hint_ < n && !(target < entries_[hint_])) {
+            // entries_[lo] <= target: the answer lies in (lo, hi].
+            lo = hint_, hi = hint_ + 1;
+            for (std::size_t step = 1; hi < n && !(target < entries_[hi]); step *= 2) lo = hi, hi = lo + step;
+            const auto found = std::upper_bound(at(lo + 1), at(std::min(hi, n)), target);
+            hint_ = static_cast<std::size_t>(found - entries_.begin());
+            return found;
+        }
+        // target < entries_[hi] (or hi is the end): the answer lies in [lo, hi].
+        hi = std::min(hint_, n);
+        lo = hi == 0 ? 0 : hi - 1;
+        for (std::size_t step = 1; lo > 0 && target < entries_[lo]; step *= 2) hi = lo, lo = hi > step ? hi - step : 0;
+        const auto found = std::upper_bound(at(lo), at(hi), target);
+        hint_ = static_cast<std::size_t>(found - entries_.begin());
+        return found;
+    }
     std::vector<Entry> entries_;
     std::vector<char> removed_;
+    mutable std::size_t hint_ = 0;
 };
 
 void MergeList(std::vector<TXlsxKeisen>& list, bool vertical)
@@ -240,7 +271,7 @@ struct Layout {
                 if (cell.drawMW > 0 && cell.drawMH > 0) {
                     w = cell.drawMW, h = cell.drawMH;
                     const double coords[8] = {x, yTop, x + w, yTop, x + w, yTop - h, x, yTop - h};
-                    std::vector<TAcadPoint> corners(4);
+                    std::array<TAcadPoint, 4> corners;
                     VarToAcadPoints2D(coords, corners);
                     if (options.cellLineDraw) sink.Polyline(corners, true, kLayerCellLine, kByLayer, kColorByLayer);
                     if (cell.lineBits & kDiagonalDown) {
@@ -298,6 +329,15 @@ struct Layout {
 
     void Borders(std::vector<TXlsxKeisen>& keisenV, std::vector<TXlsxKeisen>& keisenH) const
     {
+        // Counted first: the lists are allocated once, at their size.
+        std::size_t vertical = 0, horizontal = 0;
+        for (const TXlsxCellAttr& cell : table.CellGrid) {
+            const std::uint8_t bits = cell.cellMerge ? (cell.lineBits & cell.mergeBits) : cell.lineBits;
+            horizontal += ((bits & kEdgeTop) != 0) + ((bits & kEdgeBottom) != 0);
+            vertical += ((bits & kEdgeLeft) != 0) + ((bits & kEdgeRight) != 0);
+        }
+        keisenV.reserve(vertical);
+        keisenH.reserve(horizontal);
         for (std::int32_t r = 0; r < rows; ++r) {
             const double yTop = rowTop[static_cast<std::size_t>(r)];
             const double yBot = rowTop[static_cast<std::size_t>(r) + 1];
@@ -391,16 +431,22 @@ bool LayoutEntities(const CellTable& table, const std::vector<std::u16string>& t
         }
     }
 
+    // The border lines are joined before anything is drawn and only the joined lines are kept: the segments
+    // of every cell edge then never share memory with the whole drawing.
+    std::vector<TXlsxKeisen> borders;
+    {
+        std::vector<TXlsxKeisen> keisenV, keisenH;
+        layout.Borders(keisenV, keisenH);
+        MergeKeisen(keisenV, keisenH);
+        for (const auto* segments : {&keisenV, &keisenH})
+            for (const TXlsxKeisen& k : *segments)
+                if (!k.mark) borders.push_back(k);
+    }
+
     if (beforeEntities) beforeEntities();
     if (options.cellLineDraw) layout.GridLines(sink);
     layout.Cells(sink);
-
-    std::vector<TXlsxKeisen> keisenV, keisenH;
-    layout.Borders(keisenV, keisenH);
-    MergeKeisen(keisenV, keisenH);
-    for (const auto* segments : {&keisenV, &keisenH})
-        for (const TXlsxKeisen& k : *segments)
-            if (!k.mark) sink.Line(k.stpt, k.edpt, kLayerBorderLine, kByLayer, kColorByLayer);
+    for (const TXlsxKeisen& k : borders) sink.Line(k.stpt, k.edpt, kLayerBorderLine, kByLayer, kColorByLayer);
     return true;
 }
 

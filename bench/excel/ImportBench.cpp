@@ -3,7 +3,10 @@
 #include <benchmark/benchmark.h>
 
 #include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -121,5 +124,36 @@ void BM_ImportAndDraw(benchmark::State& state)
 }
 BENCHMARK(BM_ImportAndDraw)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_OpenSheet)->Unit(benchmark::kMillisecond);
+
+#ifdef GRIDVANE_CONVERT
+// The whole converter process on the workbook: start-up, import, layout, save and exit, timed by the wall clock;
+// the child's own CPU time and peak memory come from the system's accounting of the finished child.
+void BM_ConvertProcess(benchmark::State& state)
+{
+    const fs::path& book = Workbook();
+    const std::string out = (fs::temp_directory_path() / "gridvane-bench-import" / "convert.dxf").string();
+    double cpu = 0, peak = 0;
+    for (auto _ : state) {
+        const pid_t pid = fork();
+        if (pid == 0) {
+            execl(GRIDVANE_CONVERT, GRIDVANE_CONVERT, "-o", out.c_str(), book.c_str(), static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        int status = 0;
+        rusage usage{};
+        if (pid < 0 || wait4(pid, &status, 0, &usage) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+            state.SkipWithError("the converter failed");
+            break;
+        }
+        cpu += static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+               static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+        peak = std::max(peak, static_cast<double>(usage.ru_maxrss) / 1024.0);
+    }
+    state.counters["child_cpu_s"] = benchmark::Counter(cpu, benchmark::Counter::kAvgIterations);
+    state.counters["child_peak_RSS_MB"] = peak;
+    state.counters["file_MB"] = static_cast<double>(fs::file_size(out)) / 1e6;
+}
+BENCHMARK(BM_ConvertProcess)->Unit(benchmark::kMillisecond)->UseRealTime();
+#endif
 
 } // namespace

@@ -1,0 +1,50 @@
+#pragma once
+// Cell styles of the workbook's styles part: fonts, borders, alignments and number formats of cell formats,
+// as the automation constants the spreadsheet answers with.
+#include <cstddef>
+#include <string>
+
+#include "excel/SpreadsheetAutomation.h"
+
+namespace gridvane::xlsx {
+
+// Alignment constants of HorizontalAlignment beyond left, centre and right.
+constexpr int kXlHAlignGeneral = 1;
+constexpr int kXlHAlignFill = 5;
+constexpr int kXlHAlignJustify = -4130;
+constexpr int kXlHAlignCenterAcross = 7;
+constexpr int kXlHAlignDistributed = -4117;
+
+// Line-style constants of Borders(index).LineStyle.
+constexpr int kXlContinuous = 1;
+constexpr int kXlDash = -4115;
+constexpr int kXlDot = -4118;
+constexpr int kXlDouble = -4119;
+constexpr int kXlDashDot = 4;
+constexpr int kXlDashDotDot = 5;
+constexpr int kXlSlantDashDot = 13;
+
+// The LineStyle constant of a border style name, the HorizontalAlignment constant of an alignment name.
+int BorderStyleConstant(const char* style);
+int AlignmentConstant(const char* horizontal);
+
+struct Font {
+    double size = 11;
+    std::u16string name;
+};
+
+struct Border {
+    int left = kXlLineStyleNone, right = kXlLineStyleNone, top = kXlLineStyleNone, bottom = kXlLineStyleNone;
+    int diagonal = kXlLineStyleNone;
+    bool diagonalUp = false, diagonalDown = false;
+};
+
+struct Xf {
+    int numFmtId = 0;
+    std::size_t fontId = 0;
+    std::size_t borderId = 0;
+    int horizontal = kXlHAlignGeneral;
+    std::u16string formatCode; // of numFmtId; empty for General
+};
+
+} // namespace gridvane::xlsx
