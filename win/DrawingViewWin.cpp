@@ -159,15 +159,9 @@ void DrawingViewWin::Paint(HDC target)
 
 LRESULT CALLBACK DrawingViewWin::WndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    DrawingViewWin* self = nullptr;
-    if (message == WM_NCCREATE) {
-        self = static_cast<DrawingViewWin*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
-        self->hwnd_ = hwnd;
-        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-    } else {
-        self = reinterpret_cast<DrawingViewWin*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-    }
+    DrawingViewWin* self = WindowObject<DrawingViewWin>(hwnd, message, lParam);
     if (self == nullptr) return DefWindowProcW(hwnd, message, wParam, lParam);
+    if (message == WM_NCCREATE) self->hwnd_ = hwnd;
     return self->Handle(message, wParam, lParam);
 }
 

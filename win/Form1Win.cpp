@@ -733,15 +733,9 @@ LRESULT CALLBACK TForm1Win::HoverSubclass(HWND hwnd, UINT message, WPARAM wParam
 
 LRESULT CALLBACK TForm1Win::WndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    TForm1Win* self = nullptr;
-    if (message == WM_NCCREATE) {
-        self = static_cast<TForm1Win*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
-        self->hwnd_ = hwnd;
-        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-    } else {
-        self = reinterpret_cast<TForm1Win*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-    }
+    TForm1Win* self = WindowObject<TForm1Win>(hwnd, message, lParam);
     if (self == nullptr) return DefWindowProcW(hwnd, message, wParam, lParam);
+    if (message == WM_NCCREATE) self->hwnd_ = hwnd;
     try {
         return self->Handle(message, wParam, lParam);
     } catch (const std::exception& e) {

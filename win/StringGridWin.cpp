@@ -515,15 +515,9 @@ void StringGridWin::ContextMenu(int screenX, int screenY, bool fromKeyboard)
 
 LRESULT CALLBACK StringGridWin::WndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    StringGridWin* self = nullptr;
-    if (message == WM_NCCREATE) {
-        self = static_cast<StringGridWin*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
-        self->hwnd_ = hwnd;
-        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-    } else {
-        self = reinterpret_cast<StringGridWin*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-    }
+    StringGridWin* self = WindowObject<StringGridWin>(hwnd, message, lParam);
     if (self == nullptr) return DefWindowProcW(hwnd, message, wParam, lParam);
+    if (message == WM_NCCREATE) self->hwnd_ = hwnd;
     return self->Handle(message, wParam, lParam);
 }
 

@@ -122,15 +122,9 @@ bool TForm3::ShowModal(std::u16string& search, std::u16string& replacement)
 
 LRESULT CALLBACK TForm3::WndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    TForm3* self = nullptr;
-    if (message == WM_NCCREATE) {
-        self = static_cast<TForm3*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
-        self->hwnd_ = hwnd;
-        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-    } else {
-        self = reinterpret_cast<TForm3*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-    }
+    TForm3* self = WindowObject<TForm3>(hwnd, message, lParam);
     if (self == nullptr) return DefWindowProcW(hwnd, message, wParam, lParam);
+    if (message == WM_NCCREATE) self->hwnd_ = hwnd;
     return self->Handle(message, wParam, lParam);
 }
 

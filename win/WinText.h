@@ -30,4 +30,16 @@ void AdjustWindowRectForDpi(RECT& rect, DWORD style, DWORD exStyle, UINT dpi);
 /// The size of one text in a font, in pixels.
 SIZE TextExtent(HWND hwnd, HFONT font, std::u16string_view text);
 
+/// The object of ours behind a window: taken from CreateWindowExW's parameter at WM_NCCREATE and kept in
+/// the window's user data, read from there for every later message; null before WM_NCCREATE.
+template <class T> T* WindowObject(HWND hwnd, UINT message, LPARAM lParam)
+{
+    if (message == WM_NCCREATE) {
+        T* self = static_cast<T*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+        return self;
+    }
+    return reinterpret_cast<T*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+}
+
 } // namespace gridvane::win
