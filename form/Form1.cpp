@@ -42,27 +42,6 @@ std::u16string CodeText(char16_t unit)
     return FromUtf8(buf);
 }
 
-// A whole text as a decimal 32-bit integer, blanks around it allowed.
-std::optional<std::int32_t> ParseInteger(std::u16string_view text)
-{
-    while (!text.empty() && (text.front() == u' ' || text.front() == u'\t')) text.remove_prefix(1);
-    while (!text.empty() && (text.back() == u' ' || text.back() == u'\t')) text.remove_suffix(1);
-    bool minus = false;
-    if (!text.empty() && (text.front() == u'-' || text.front() == u'+')) {
-        minus = text.front() == u'-';
-        text.remove_prefix(1);
-    }
-    if (text.empty() || text.size() > 10) return std::nullopt;
-    std::int64_t v = 0;
-    for (char16_t ch : text) {
-        if (ch < u'0' || ch > u'9') return std::nullopt;
-        v = v * 10 + (ch - u'0');
-    }
-    if (minus) v = -v;
-    if (v < INT32_MIN || v > INT32_MAX) return std::nullopt;
-    return static_cast<std::int32_t>(v);
-}
-
 GridSelection Span(std::int32_t c1, std::int32_t r1, std::int32_t c2, std::int32_t r2)
 {
     return {std::min(c1, c2), std::min(r1, r2), std::max(c1, c2), std::max(r1, r2)};
@@ -681,7 +660,7 @@ void TForm1::Button1Click()
         settings_.cadYsc = number(3, TSettingsFallbacks::cadYsc);
         settings_.cadTsc = number(4, TSettingsFallbacks::cadTsc);
         settings_.cadTof = number(5, TSettingsFallbacks::cadTof);
-        settings_.cellLineColor = ParseInteger(state_.settingsEdits[6]).value_or(TSettingsFallbacks::cellLineColor);
+        settings_.cellLineColor = ParseSettingsInteger(state_.settingsEdits[6]).value_or(TSettingsFallbacks::cellLineColor);
         CalcDrawSize(table_, settings_.cadXsc, settings_.cadYsc, settings_.cadTsc);
         InvalidatePreview();
         showWhSizeGrid2();

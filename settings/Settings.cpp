@@ -149,6 +149,16 @@ std::vector<std::string> Values(const TSettings& s, char16_t sep)
 
 } // namespace
 
+std::optional<std::int32_t> ParseSettingsInteger(std::u16string_view text)
+{
+    std::string ascii;
+    for (char16_t c : text) {
+        if (c > 0x7F) return std::nullopt;
+        ascii.push_back(static_cast<char>(c));
+    }
+    return ParseInteger(ascii);
+}
+
 TSettings LoadSettings(const std::filesystem::path& iniPath, char16_t decimalSeparator)
 {
     TSettings s;

@@ -1,6 +1,8 @@
 #pragma once
 #include <cstdint>
 #include <filesystem>
+#include <optional>
+#include <string_view>
 
 namespace gridvane {
 
@@ -29,6 +31,10 @@ struct TSettingsFallbacks {
     static constexpr double cadTof = 0.4;
     static constexpr std::int32_t cellLineColor = 256;
 };
+
+/// A whole text as a 32-bit integer, as the settings file reads one: decimal, or hexadecimal after "0x"
+/// (0xFFFFFFFF is -1); blanks around it allowed. Nothing when it is not one.
+std::optional<std::int32_t> ParseSettingsInteger(std::u16string_view text);
 
 /// Reads section "PlotraTlsx" of iniPath; a missing file, section, key or a bad value gives the default. Never throws.
 TSettings LoadSettings(const std::filesystem::path& iniPath, char16_t decimalSeparator);
