@@ -4,7 +4,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build pkg-config ccache
-  qt6-base-dev qt6-translations-l10n libzip-dev libpugixml-dev libicu-dev nlohmann-json3-dev
+  qt6-base-dev qt6-translations-l10n libzip-dev libpugixml-dev libexpat1-dev libicu-dev nlohmann-json3-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   python3 python3-ezdxf python3-openpyxl
   fonts-noto-cjk

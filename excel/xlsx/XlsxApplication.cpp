@@ -142,22 +142,50 @@ private:
     long mergeId_ = kUnknown;
 };
 
+// The sheet read for the selection, and the whole sheet, read again only when a cell outside the
+// selection is asked for (the import never does).
+class SheetSource {
+public:
+    SheetSource(const Workbook& book, std::size_t index, std::optional<Area> wanted)
+        : book_(book), index_(index), wanted_(wanted)
+    {
+    }
+    const Sheet& Selected()
+    {
+        if (!selected_) selected_ = book_.LoadSheet(index_, wanted_);
+        return *selected_;
+    }
+    const Sheet& Holding(std::int32_t row, std::int32_t col)
+    {
+        const Sheet& selected = Selected();
+        if (selected.Holds(row, col)) return selected;
+        if (!whole_) whole_ = book_.LoadSheet(index_, Area{1, 1, kMaxRow, kMaxCol});
+        return *whole_;
+    }
+
+private:
+    const Workbook& book_;
+    std::size_t index_;
+    std::optional<Area> wanted_;
+    std::unique_ptr<Sheet> selected_, whole_;
+};
+
 class XlsxWorksheet : public XlWorksheet {
 public:
-    XlsxWorksheet(const Workbook& book, const Sheet& sheet) : book_(book), sheet_(sheet) {}
-    std::u16string Name() override { return sheet_.Name(); }
+    XlsxWorksheet(const Workbook& book, SheetSource& source) : book_(book), source_(source) {}
+    std::u16string Name() override { return source_.Selected().Name(); }
     std::unique_ptr<XlRange> Range(std::u16string_view address) override
     {
         Area a;
         std::int32_t r, c;
         if (!ParseCellRef(ToUtf8(address), r, c)) throw Error("Range(\"" + ToUtf8(address) + "\"): not a cell address");
         a = Area{r, c, r, c};
-        return std::make_unique<XlsxRange>(book_, sheet_, a);
+        return std::make_unique<XlsxRange>(book_, source_.Holding(r, c), a);
     }
 
 private:
     const Workbook& book_;
-    const Sheet& sheet_;
+    SheetSource& source_;
 };
 
 class XlsxApplication : public XlApplication {
@@ -173,36 +201,32 @@ public:
             index = *found;
         }
         if (index >= book_.SheetCount()) index = 0;
-        index_ = index;
         if (choice.range) {
             range_ = Area{};
             if (!ParseArea(ToUtf8(*choice.range), *range_)) {
                 throw Error("\"" + ToUtf8(*choice.range) + "\" is not a range such as A1:D10");
             }
         }
+        source_.emplace(book_, index, range_);
     }
 
     void SetScreenUpdating(bool) override {}
-    std::unique_ptr<XlWorksheet> ActiveSheet() override { return std::make_unique<XlsxWorksheet>(book_, Loaded()); }
+    std::unique_ptr<XlWorksheet> ActiveSheet() override
+    {
+        source_->Selected(); // a chartsheet is not a worksheet and fails here
+        return std::make_unique<XlsxWorksheet>(book_, *source_);
+    }
     std::u16string ActiveWorkbookName() override { return book_.FileName(); }
     std::unique_ptr<XlRange> Selection() override
     {
-        const Sheet& sheet = Loaded();
+        const Sheet& sheet = source_->Selected();
         return std::make_unique<XlsxRange>(book_, sheet, range_ ? *range_ : sheet.SavedSelection());
     }
 
 private:
-    // The active sheet is read when first asked for; a chartsheet is not a worksheet and fails here.
-    const Sheet& Loaded()
-    {
-        if (!sheet_) sheet_ = book_.LoadSheet(index_);
-        return *sheet_;
-    }
-
     Workbook book_;
-    std::size_t index_ = 0;
     std::optional<Area> range_;
-    std::unique_ptr<Sheet> sheet_;
+    std::optional<SheetSource> source_; // the active sheet, read when first asked for
 };
 
 } // namespace

@@ -42,15 +42,14 @@ double Sheet::ColumnWidth(std::int32_t col) const
 
 double Sheet::RowHeight(std::int32_t row) const
 {
-    const auto it = rows_.find(row);
-    if (it != rows_.end() && it->second.hasHeight) return it->second.height;
-    return defaultRowHeight_;
+    const auto it = std::lower_bound(rowHeights_.begin(), rowHeights_.end(), std::make_pair(row, -1.0e300));
+    return it != rowHeights_.end() && it->first == row ? it->second : defaultRowHeight_;
 }
 
 double Sheet::Top(std::int32_t row) const
 {
-    const auto end = std::lower_bound(rowDeltas_.begin(), rowDeltas_.end(), std::make_pair(row, -1.0e300));
-    return (row - 1) * defaultRowHeight_ + rowDeltaSums_[static_cast<std::size_t>(end - rowDeltas_.begin())];
+    const auto end = std::lower_bound(rowHeights_.begin(), rowHeights_.end(), std::make_pair(row, -1.0e300));
+    return (row - 1) * defaultRowHeight_ + rowDeltaSums_[static_cast<std::size_t>(end - rowHeights_.begin())];
 }
 
 } // namespace gridvane::xlsx

@@ -2,6 +2,9 @@
 
 #include <zip.h>
 
+#include <algorithm>
+#include <cstdint>
+
 #include "base/Error.h"
 #include "base/Utf.h"
 
@@ -51,7 +54,20 @@ bool XlsxPackage::Has(const std::string& name) const
     return zip_name_locate(impl_->zip, name.c_str(), 0) >= 0;
 }
 
-std::string XlsxPackage::Read(const std::string& name) const
+namespace {
+
+// Closes an entry however its reading ends.
+struct OpenEntry {
+    zip_file_t* file;
+    ~OpenEntry() { zip_fclose(file); }
+};
+
+} // namespace
+
+// Locates the entry, checks it against the limits and reads it in pieces of at most chunk bytes.
+void XlsxPackage::ReadEach(const std::string& name, std::size_t chunk,
+                           const std::function<char*(std::size_t size, std::size_t done, std::size_t& room)>& buffer,
+                           const std::function<void(std::size_t n)>& got) const
 {
     const zip_int64_t index = zip_name_locate(impl_->zip, name.c_str(), 0);
     if (index < 0) throw Error(displayName_ + ": the part " + name + " is missing");
@@ -66,29 +82,55 @@ std::string XlsxPackage::Read(const std::string& name) const
     if ((st.valid & ZIP_STAT_COMP_SIZE) && st.size > 1024 * 1024 && st.size / (st.comp_size ? st.comp_size : 1) > kMaxZipRatio) {
         throw Error(displayName_ + ": the part " + name + " is compressed more than 200:1 (a zip bomb?)");
     }
-    zip_file_t* file = zip_fopen_index(impl_->zip, static_cast<zip_uint64_t>(index), 0);
-    if (!file) {
+    const OpenEntry entry{zip_fopen_index(impl_->zip, static_cast<zip_uint64_t>(index), 0)};
+    if (!entry.file) {
         throw Error(displayName_ + ": the part " + name + " cannot be read (" + zip_strerror(impl_->zip) + ")");
     }
-    std::string data(static_cast<std::size_t>(st.size), '\0');
+    const std::size_t size = static_cast<std::size_t>(st.size);
     std::size_t done = 0;
-    while (done < data.size()) {
-        const zip_int64_t n = zip_fread(file, data.data() + done, data.size() - done);
+    while (done < size) {
+        std::size_t room = 0;
+        char* at = buffer(size, done, room);
+        const zip_int64_t n = zip_fread(entry.file, at, std::min({room, chunk, size - done}));
         if (n < 0) {
-            const std::string reason = zip_error_strerror(zip_file_get_error(file));
-            zip_fclose(file);
-            throw Error(displayName_ + ": the part " + name + " is damaged (" + reason + ")");
+            throw Error(displayName_ + ": the part " + name + " is damaged (" +
+                        zip_error_strerror(zip_file_get_error(entry.file)) + ")");
         }
         if (n == 0) break;
         done += static_cast<std::size_t>(n);
+        got(static_cast<std::size_t>(n));
     }
     char extra = 0;
-    const zip_int64_t more = zip_fread(file, &extra, 1);
-    zip_fclose(file);
-    if (done != data.size() || more != 0) {
+    if (done != size || zip_fread(entry.file, &extra, 1) != 0) {
         throw Error(displayName_ + ": the part " + name + " does not have the size its archive states");
     }
+}
+
+std::string XlsxPackage::Read(const std::string& name) const
+{
+    std::string data;
+    ReadEach(
+        name, SIZE_MAX,
+        [&data](std::size_t size, std::size_t done, std::size_t& room) {
+            if (data.size() != size) data.resize(size);
+            room = size - done;
+            return data.data() + done;
+        },
+        [](std::size_t) {});
     return data;
+}
+
+void XlsxPackage::ReadChunks(const std::string& name, const std::function<void(std::string_view)>& sink) const
+{
+    constexpr std::size_t kChunk = 256 * 1024;
+    std::string piece(kChunk, '\0');
+    ReadEach(
+        name, kChunk,
+        [&piece](std::size_t, std::size_t, std::size_t& room) {
+            room = piece.size();
+            return piece.data();
+        },
+        [&](std::size_t n) { sink(std::string_view(piece.data(), n)); });
 }
 
 } // namespace gridvane

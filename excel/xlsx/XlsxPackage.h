@@ -1,8 +1,10 @@
 #pragma once
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 
 namespace gridvane {
 
@@ -28,10 +30,16 @@ public:
     bool Has(const std::string& name) const;
     /// The whole entry, checked against the size and ratio limits. Throws Error when missing or broken.
     std::string Read(const std::string& name) const;
+    /// The same entry under the same checks, handed to sink piece by piece as it is decompressed (the
+    /// whole entry is never held). Throws Error when missing, broken or of another size than stated.
+    void ReadChunks(const std::string& name, const std::function<void(std::string_view)>& sink) const;
     /// The file's name for messages (UTF-8).
     const std::string& DisplayName() const { return displayName_; }
 
 private:
+    void ReadEach(const std::string& name, std::size_t chunk,
+                  const std::function<char*(std::size_t size, std::size_t done, std::size_t& room)>& buffer,
+                  const std::function<void(std::size_t n)>& got) const;
     struct Impl;
     std::unique_ptr<Impl> impl_;
     std::string displayName_;

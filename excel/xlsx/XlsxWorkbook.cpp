@@ -44,14 +44,14 @@ Workbook::Workbook(const std::filesystem::path& path)
     }
 }
 
-std::unique_ptr<Sheet> Workbook::LoadSheet(std::size_t index) const
+std::unique_ptr<Sheet> Workbook::LoadSheet(std::size_t index, std::optional<Area> wanted) const
 {
     if (index >= sheets_.size()) throw Error(package_.DisplayName() + ": the active sheet does not exist");
     const SheetEntry& e = sheets_[index];
     if (!e.worksheet || e.part.empty()) {
         throw Error(package_.DisplayName() + ": the sheet \"" + ToUtf8(e.name) + "\" is not a worksheet");
     }
-    return std::make_unique<Sheet>(*this, package_, e.part, e.name);
+    return std::make_unique<Sheet>(*this, package_, e.part, e.name, wanted);
 }
 
 } // namespace gridvane::xlsx

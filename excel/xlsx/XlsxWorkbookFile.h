@@ -30,7 +30,8 @@ public:
             if (sheets_[i].name == name) return i;
         return std::nullopt;
     }
-    std::unique_ptr<Sheet> LoadSheet(std::size_t index) const;
+    // The sheet, keeping the cells of wanted (none: of its saved selection).
+    std::unique_ptr<Sheet> LoadSheet(std::size_t index, std::optional<Area> wanted = std::nullopt) const;
 
     std::size_t XfCount() const { return xfs_.size(); }
     const Xf& XfOf(std::uint32_t style) const { return style < xfs_.size() ? xfs_[style] : defaultXf_; }

@@ -9,6 +9,7 @@
 namespace gridvane::xlsx {
 
 std::u16string U16(const char* utf8) { return FromUtf8(utf8 ? utf8 : ""); }
+std::u16string U16(std::string_view utf8) { return FromUtf8(utf8); }
 
 std::string_view TrimXmlSpace(std::string_view s)
 {

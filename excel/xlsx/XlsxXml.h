@@ -15,6 +15,7 @@
 namespace gridvane::xlsx {
 
 std::u16string U16(const char* utf8);
+std::u16string U16(std::string_view utf8);
 
 // XML Schema numbers, written with a full stop whatever the user's locale: read with from_chars (never the
 // C library's locale, which a window may have set to one with a decimal comma), and the whole text must be
@@ -47,16 +48,17 @@ public:
     [[noreturn]] void Fail(const std::string& problem) const { throw Error(where_ + ": " + problem); }
 
     // A number; fallback when the attribute is missing.
-    template <class What>
-    double Number(pugi::xml_attribute a, double fallback, const What& what) const
+    // The attribute a is a tree's (pugi::xml_attribute) or a stream's (XmlAttr).
+    template <class Attribute, class What>
+    double Number(const Attribute& a, double fallback, const What& what) const
     {
         if (!a) return fallback;
         if (const auto v = XmlDouble(a.value())) return *v;
         Fail(Describe(what) + " has an invalid " + a.name() + " " + Shown(a.value()) + " (not a number)");
     }
     // A whole number; fallback when the attribute is missing.
-    template <class What>
-    std::int64_t Integer(pugi::xml_attribute a, std::int64_t fallback, const What& what) const
+    template <class Attribute, class What>
+    std::int64_t Integer(const Attribute& a, std::int64_t fallback, const What& what) const
     {
         if (!a) return fallback;
         if (const auto v = XmlInteger(a.value())) return *v;
@@ -64,8 +66,9 @@ public:
     }
     // An index into a list of the workbook (kind names the list: "the cell format", "the font"); 0 when the
     // attribute is missing. Negative, fractional and out-of-range indexes are refused.
-    template <class What>
-    std::uint32_t Index(pugi::xml_attribute a, std::size_t count, const What& what, const char* kind) const
+    template <class Attribute, class What>
+        requires requires(const Attribute& a) { a.value(); a.name(); }
+    std::uint32_t Index(const Attribute& a, std::size_t count, const What& what, const char* kind) const
     {
         if (!a) return 0;
         return Index(std::string_view(a.value()), count, what, kind);

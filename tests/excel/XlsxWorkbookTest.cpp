@@ -583,5 +583,102 @@ ws.sheet_view.selection[0].sqref = 'B1:C2'
     EXPECT_EQ(missing.messages[1], u"取得に失敗しました.");
 }
 
+// The sheet is read in one pass while it is decompressed, in pieces: texts and numbers that a piece cuts
+// (also inside a multi-byte character) come out whole, the selection's cells and rows are kept, a cell
+// outside it is still answered, and the part's defects are refused as from a tree.
+TEST(XlsxWorkbook, TheSheetIsReadInOnePassWhateverThePiecesCut)
+{
+    // About 1.3 MB of sheet: several of the reader's pieces.
+    const auto text = [](int r, int c) {
+        std::string t = "品" + std::to_string(r) + "-" + std::to_string(c);
+        return t + std::string(static_cast<std::size_t>((r * 7 + c) % 23), 'x') + "&amp;";
+    };
+    std::string rows;
+    for (int r = 1; r <= 3000; ++r) {
+        rows += "<row r=\"" + std::to_string(r) + "\"" + (r % 10 == 0 ? " ht=\"30\" customHeight=\"1\"" : "") + ">";
+        for (int c = 1; c <= 6; ++c) {
+            const std::string ref = std::string(1, static_cast<char>('A' + c - 1)) + std::to_string(r);
+            if (c % 2 == 1) {
+                rows += "<c r=\"" + ref + "\" t=\"inlineStr\"><is><t>" + text(r, c) + "</t></is></c>";
+            } else {
+                rows += "<c r=\"" + ref + "\"><v>" + std::to_string(r * 1000 + c) + ".25</v></c>";
+            }
+        }
+        rows += "</row>";
+    }
+    // Row 20 again, without a height: the later record counts. One workbook has the saved selection after
+    // the cells, where it cannot choose the cells kept.
+    rows += "<row r=\"20\"/>";
+    const std::string views = "<sheetViews><sheetView><selection activeCell=\"B100\" sqref=\"B100:E2900\"/></sheetView></sheetViews>";
+    const fs::path inOrder = MakePackage("one-pass", {{"xl/worksheets/sheet1.xml", SheetXml(views + "<sheetData>" + rows + "</sheetData>")}});
+    const fs::path viewsLast = MakePackage("one-pass-late-view", {{"xl/worksheets/sheet1.xml", SheetXml("<sheetData>" + rows + "</sheetData>" + views)}});
+    for (const fs::path& path : {inOrder, viewsLast}) {
+        SCOPED_TRACE(path.filename().string());
+        TextView view;
+        CellTable table;
+        const ImportResult result = ImportSelection([&] { return OpenWorkbookAsApplication(path); }, view, table, ImportScales{}, u'.');
+        ASSERT_TRUE(result.ok) << ToUtf8(result.detail);
+        ASSERT_EQ(table.GridRowCount, 2801);
+        ASSERT_EQ(table.GridColCount, 4);
+        int wrong = 0;
+        for (int r = 100; r <= 2900; ++r) {
+            for (int c = 2; c <= 5; ++c) {
+                std::string expected = c % 2 == 1 ? text(r, c) : std::to_string(r * 1000 + c) + ".25";
+                if (c % 2 == 1) expected.replace(expected.size() - 5, 5, "&");
+                if (ToUtf8(view.shown[std::make_pair(c - 1, r - 99)]) != expected && ++wrong <= 3) {
+                    ADD_FAILURE() << "row " << r << " column " << c << ": " << ToUtf8(view.shown[std::make_pair(c - 1, r - 99)]);
+                }
+            }
+        }
+        EXPECT_EQ(wrong, 0);
+        const auto rowH = [&](int r) { return table.CellGrid[static_cast<std::size_t>(r - 100) * 4].rowH; };
+        EXPECT_EQ(rowH(110), 30);
+        EXPECT_EQ(rowH(111), 15);
+        auto app = OpenWorkbookAsApplication(path);
+        auto sheet = app->ActiveSheet();
+        EXPECT_DOUBLE_EQ(Num(sheet->Range(u"B20")->RowHeight()), 15); // given again without a height
+        EXPECT_DOUBLE_EQ(Num(sheet->Range(u"B100")->Top()), 99 * 15 + 8 * 15);
+        // Outside the selection: read again, whole.
+        EXPECT_EQ(ToUtf8(sheet->Range(u"A1")->Text()), "品1-1xxxxxxxx&");
+        EXPECT_DOUBLE_EQ(Num(sheet->Range(u"F3000")->Value2()), 3000006.25);
+    }
+
+    // Texts of spaces only are kept, as the spreadsheet shows them.
+    const fs::path spaces = MakePackage("spaces", {
+        {"xl/sharedStrings.xml", "<sst xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\"><si><t xml:space=\"preserve\">  </t></si></sst>"},
+        {"xl/worksheets/sheet1.xml", SheetXml("<sheetData><row r=\"1\"><c r=\"A1\" t=\"s\"><v>0</v></c><c r=\"B1\" t=\"inlineStr\"><is>"
+                                              "<t xml:space=\"preserve\"> </t></is></c></row></sheetData>")}});
+    auto app = OpenWorkbookAsApplication(spaces, WorkbookChoice{std::nullopt, u"A1:B1"});
+    EXPECT_EQ(app->ActiveSheet()->Range(u"A1")->Text(), u"  ");
+    EXPECT_EQ(app->ActiveSheet()->Range(u"B1")->Text(), u" ");
+
+    std::string deep;
+    for (int i = 0; i < 300; ++i) deep += "<x>";
+    for (int i = 0; i < 300; ++i) deep += "</x>";
+    const struct {
+        const char* name;
+        std::string sheet;
+        const char* message;
+    } refused[] = {
+        {"sheet-deep", SheetXml("<sheetData><row r=\"1\"><c r=\"A1\"><v>1</v></c></row></sheetData>" + deep),
+         "the part xl/worksheets/sheet1.xml is nested deeper than 256 levels"},
+        {"sheet-cut", SheetXml("<sheetData><row r=\"1\"><c r=\"A1\"><v>1</v></c></row></sheetData>").substr(0, 120),
+         "the part xl/worksheets/sheet1.xml is not well-formed XML"},
+        {"sheet-root", "<chartsheet/>", "the part xl/worksheets/sheet1.xml is not a worksheet"},
+        {"sheet-entity", "<?xml version=\"1.0\"?><!DOCTYPE worksheet [<!ENTITY a \"aaaa\"><!ENTITY b \"&a;&a;&a;&a;\">]>" +
+                             SheetXml("<sheetData><row r=\"1\"><c r=\"A1\" t=\"str\"><v>&b;</v></c></row></sheetData>"),
+         "has a document type declaration"},
+        // Cells outside the selection are checked as they pass, though not kept.
+        {"sheet-outside", "<worksheet><sheetViews><sheetView><selection sqref=\"A1\"/></sheetView></sheetViews><sheetData>"
+                          "<row r=\"9\"><c r=\"Z9\"><v>1x</v></c></row></sheetData></worksheet>",
+         "cell Z9 has an invalid number \"1x\""},
+    };
+    for (const auto& c : refused) {
+        const std::string message = OpenError(MakePackage(c.name, {{"xl/worksheets/sheet1.xml", c.sheet}}));
+        EXPECT_NE(message.find(c.message), std::string::npos) << c.name << ": " << message;
+        EXPECT_NE(message.find(std::string(c.name) + ".xlsx: "), std::string::npos) << c.name << ": " << message;
+    }
+}
+
 } // namespace
 } // namespace gridvane
