@@ -24,6 +24,7 @@
 #include "model/CellTable.h"
 #include "model/TableFile.h"
 #include "settings/Settings.h"
+#include "textconv/DrawingCodePage.h"
 
 #ifndef GRIDVANE_VERSION
 #define GRIDVANE_VERSION "unknown"
@@ -99,26 +100,35 @@ bool SamePath(const std::filesystem::path& a, const std::filesystem::path& b)
 // Entities per layer and kind, for the summary.
 std::string DescribeDrawing(const DxfLineList& list)
 {
-    std::map<std::u16string, std::map<std::u16string, int>> counts;
+    // Read from the file's bytes (lines end in CR LF; group codes, entity names and our layer names are
+    // ASCII), not line by line decoded: the drawing of a large table has millions of lines.
+    std::map<std::string, std::map<std::string, int>> counts;
+    const std::string_view bytes = list.Bytes();
+    std::string_view window[4]; // the last four lines read
+    std::size_t seen = 0;
     bool inEntities = false;
-    for (std::size_t i = 0; i + 3 < list.Count(); i += 2) {
-        const std::u16string_view code = list[i];
-        const std::u16string_view value = list[i + 1];
-        if (code == u"  2" && value == u"ENTITIES")
-            inEntities = true;
-        if (inEntities && code == u"  0" && (value == u"LINE" || value == u"POLYLINE" || value == u"TEXT") &&
-            list[i + 2] == u"  8")
-            ++counts[std::u16string(list[i + 3])][std::u16string(value)];
+    for (std::size_t at = 0; at < bytes.size();) {
+        const std::size_t end = bytes.find("\r\n", at);
+        const std::size_t stop = end == std::string_view::npos ? bytes.size() : end;
+        for (int k = 0; k < 3; ++k) window[k] = window[k + 1];
+        window[3] = bytes.substr(at, stop - at);
+        at = stop + 2;
+        // Pairs start at even lines: (code, value) (code, value).
+        if (++seen < 4 || seen % 2 != 0) continue;
+        const std::string_view code = window[0], value = window[1];
+        if (code == "  2" && value == "ENTITIES") inEntities = true;
+        if (inEntities && code == "  0" && (value == "LINE" || value == "POLYLINE" || value == "TEXT") && window[2] == "  8")
+            ++counts[ToUtf8(DecodeDrawingText(window[3]))][std::string(value)];
     }
     std::string out;
     for (const auto& [layer, kinds] : counts) {
         out += out.empty() ? "" : "; ";
-        out += ToUtf8(layer) + ":";
+        out += layer + ":";
         for (const auto& [kind, n] : kinds) {
             out += ' ';
             out += std::to_string(n);
             out += ' ';
-            out += ToUtf8(kind);
+            out += kind;
         }
     }
     return out.empty() ? "no entities" : out;

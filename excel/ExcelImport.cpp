@@ -95,23 +95,24 @@ auto Ask(const Place& at, const Item& item, Read&& read) -> decltype(read())
 // A numeric property: empty counts as 0, a Boolean as 0 or -1, a text that is a number as that number.
 double Number(const XlValue& value, const Place& at, const Item& item)
 {
-    const std::u16string ja = item.ja;
-    const std::string en = item.en;
+    // The names are made only for a message: this runs a dozen times per cell.
+    const auto ja = [&item] { return std::u16string(item.ja); };
+    const auto en = [&item] { return std::string(item.en); };
     switch (value.kind) {
     case XlValue::Kind::Empty: return 0;
     case XlValue::Kind::Number: return value.number;
     case XlValue::Kind::Boolean: return value.boolean ? -1 : 0;
     case XlValue::Kind::Text:
         if (auto v = ParseNumber(value.text, u'.')) return *v;
-        Fail(at, ja + u"が数値ではありません (\"" + value.text + u"\")",
-             "the " + en + " is not a number (\"" + ToUtf8(value.text) + "\")");
+        Fail(at, ja() + u"が数値ではありません (\"" + value.text + u"\")",
+             "the " + en() + " is not a number (\"" + ToUtf8(value.text) + "\")");
     case XlValue::Kind::Null:
         if (&item == &kFontSize) Fail(at, u"文字ごとにフォントサイズが異なります", "the characters have different font sizes");
-        Fail(at, ja + u"が一つに決まりません (Null)", "the " + en + " has no single value (null)");
+        Fail(at, ja() + u"が一つに決まりません (Null)", "the " + en() + " has no single value (null)");
     case XlValue::Kind::Error:
-        Fail(at, ja + u"がエラー値 " + value.text + u" です", "the " + en + " is the error value " + ToUtf8(value.text));
+        Fail(at, ja() + u"がエラー値 " + value.text + u" です", "the " + en() + " is the error value " + ToUtf8(value.text));
     }
-    Fail(at, ja + u"を読み取れません", "cannot read the " + en);
+    Fail(at, ja() + u"を読み取れません", "cannot read the " + en());
 }
 
 // Round to the nearest integer, halves to the even neighbour; a value that no 64-bit integer holds fails.

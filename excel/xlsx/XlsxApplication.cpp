@@ -176,11 +176,18 @@ public:
     std::u16string Name() override { return source_.Selected().Name(); }
     std::unique_ptr<XlRange> Range(std::u16string_view address) override
     {
-        Area a;
+        // An address is a few ASCII characters, asked for once per cell: narrowed on the stack.
+        char narrow[24];
+        std::size_t n = 0;
+        for (const char16_t ch : address) {
+            if (n == sizeof narrow || ch > 0x7F) { n = sizeof narrow + 1; break; }
+            narrow[n++] = static_cast<char>(ch);
+        }
         std::int32_t r, c;
-        if (!ParseCellRef(ToUtf8(address), r, c)) throw Error("Range(\"" + ToUtf8(address) + "\"): not a cell address");
-        a = Area{r, c, r, c};
-        return std::make_unique<XlsxRange>(book_, source_.Holding(r, c), a);
+        if (n > sizeof narrow || !ParseCellRef(std::string_view(narrow, n), r, c)) {
+            throw Error("Range(\"" + ToUtf8(address) + "\"): not a cell address");
+        }
+        return std::make_unique<XlsxRange>(book_, source_.Holding(r, c), Area{r, c, r, c});
     }
 
 private:
