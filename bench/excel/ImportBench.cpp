@@ -2,6 +2,7 @@
 // against just decompressing its sheet and shared-strings parts; and import plus drawing.
 #include <benchmark/benchmark.h>
 
+#include <malloc.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -86,15 +87,19 @@ void BM_OpenSheet(benchmark::State& state)
     Counters(state);
 }
 
-double PeakRssBytes()
+// The process's peak resident memory since it was last reset, in bytes (VmHWM).
+double HighWaterBytes()
 {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return static_cast<double>(usage.ru_maxrss) * 1024.0;
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);) {
+        if (line.rfind("VmHWM:", 0) == 0) return std::stod(line.substr(6)) * 1024.0;
+    }
+    return -1;
 }
 
-// What work adds to the memory of a process that has done nothing else, in bytes: run once in a child
-// forked for it, whose peak starts at what it shares with this process.
+// What work adds to the memory of a process, in bytes: run once in a child forked for it, which first
+// gives back the memory its parent freed and resets its peak to what it holds then (a forked child
+// inherits its parent's peak otherwise).
 double GrowthInChild(const std::function<void()>& work)
 {
     int pipes[2];
@@ -102,12 +107,11 @@ double GrowthInChild(const std::function<void()>& work)
     const pid_t pid = fork();
     if (pid == 0) {
         close(pipes[0]);
-        std::ifstream statm("/proc/self/statm");
-        double pages = 0, resident = 0;
-        statm >> pages >> resident;
-        const double before = resident * static_cast<double>(sysconf(_SC_PAGESIZE));
+        malloc_trim(0); // memory the parent freed but holds would be reused without a page more
+        std::ofstream("/proc/self/clear_refs") << "5";
+        const double before = HighWaterBytes();
         work();
-        const double growth = PeakRssBytes() - before;
+        const double growth = HighWaterBytes() - before;
         const ssize_t written = write(pipes[1], &growth, sizeof growth);
         _exit(written == sizeof growth ? 0 : 1);
     }
@@ -131,11 +135,11 @@ void BM_Import(benchmark::State& state)
     };
     // Reading the sheet (what the import holds of the workbook), and the whole import with the table it
     // builds (100,000 cell records and their texts, twice: the table's and the grid's).
-    const double sheet = GrowthInChild([&] {
+    static const double sheet = GrowthInChild([&] {
         auto app = OpenWorkbookAsApplication(book);
         benchmark::DoNotOptimize(app->Selection()->RowsCount());
     });
-    const double whole = GrowthInChild([&] { benchmark::DoNotOptimize(import()); });
+    static const double whole = GrowthInChild([&] { benchmark::DoNotOptimize(import()); });
     for (auto _ : state) {
         if (!import()) state.SkipWithError("import failed");
     }

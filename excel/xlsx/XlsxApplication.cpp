@@ -49,7 +49,7 @@ public:
         case CellKind::Empty: return {};
         case CellKind::Number: return book_.Formatter().FormatNumber(c->number, code);
         case CellKind::Boolean: return NumberFormatter::FormatBoolean(c->number != 0);
-        case CellKind::Error: return sheet_.OwnString(c->index);
+        case CellKind::Error: return std::u16string(sheet_.OwnString(c->index));
         case CellKind::Text: return book_.Formatter().FormatText(sheet_.OwnString(c->index), code);
         case CellKind::Shared:
         case CellKind::Inline: {
@@ -67,8 +67,8 @@ public:
         case CellKind::Empty: return XlValue::Empty();
         case CellKind::Number: return XlValue::Of(c->number);
         case CellKind::Boolean: return XlValue::OfBool(c->number != 0);
-        case CellKind::Error: return XlValue::ErrorValue(sheet_.OwnString(c->index));
-        case CellKind::Text: return XlValue::Of(sheet_.OwnString(c->index));
+        case CellKind::Error: return XlValue::ErrorValue(std::u16string(sheet_.OwnString(c->index)));
+        case CellKind::Text: return XlValue::Of(std::u16string(sheet_.OwnString(c->index)));
         case CellKind::Shared:
         case CellKind::Inline: {
             const RichString* rich = Rich();

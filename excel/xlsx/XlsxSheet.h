@@ -4,10 +4,12 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <utility>
 #include <vector>
 
+#include "base/Error.h"
 #include "excel/xlsx/XlsxCellRef.h"
 #include "excel/xlsx/XlsxPackage.h"
 #include "excel/xlsx/XlsxSharedStrings.h"
@@ -58,7 +60,11 @@ public:
     // The merged area holding the cell, or -1; the area of a merge by its index.
     long MergeIndex(std::int32_t row, std::int32_t col) const;
     const Area& Merge(long id) const { return merges_[static_cast<std::size_t>(id)]; }
-    const std::u16string& OwnString(std::uint32_t i) const { return strings_[i]; }
+    std::u16string_view OwnString(std::uint32_t i) const
+    {
+        const std::uint32_t start = i == 0 ? 0 : ownEnds_[i - 1];
+        return std::u16string_view(ownText_).substr(start, ownEnds_[i] - start);
+    }
     const RichString& OwnRich(std::uint32_t i) const { return inline_[i]; }
 
 private:
@@ -96,7 +102,17 @@ private:
     std::int64_t mergeCellsIndexed_ = 0;
     std::unordered_map<std::uint64_t, long> mergeCells_; // cell -> merge, for areas of moderate size
     std::vector<long> bigMerges_;                        // areas too large to index cell by cell
-    std::vector<std::u16string> strings_;
+    // The texts of the cells' own (formula results, error values, inline strings without runs), one after
+    // another: a sheet may have a million of them, each a few characters.
+    std::u16string ownText_;
+    std::vector<std::uint32_t> ownEnds_;
+    std::uint32_t AddOwnString(std::u16string_view text)
+    {
+        if (ownText_.size() + text.size() > UINT32_MAX) throw Error("the sheet's texts are too long to be read");
+        ownText_.append(text);
+        ownEnds_.push_back(static_cast<std::uint32_t>(ownText_.size()));
+        return static_cast<std::uint32_t>(ownEnds_.size() - 1);
+    }
     std::vector<RichString> inline_;
     double defaultRowHeight_ = 15;
     std::optional<double> defaultColWidth_;

@@ -343,10 +343,16 @@ private:
             }
             break;
         case CellType::Inline:
-            cell_.kind = CellKind::Inline;
-            if (keep) {
-                cell_.index = static_cast<std::uint32_t>(sheet_.inline_.size());
-                sheet_.inline_.push_back(haveIs_ ? std::move(inline_) : RichString{});
+            if (haveIs_ && inline_.rich) {
+                cell_.kind = CellKind::Inline;
+                if (keep) {
+                    cell_.index = static_cast<std::uint32_t>(sheet_.inline_.size());
+                    sheet_.inline_.push_back(std::move(inline_));
+                }
+            } else {
+                // Without runs an inline string answers as a text of the cell's own: kept as one, in half the room.
+                cell_.kind = CellKind::Text;
+                if (keep) cell_.index = sheet_.AddOwnString(haveIs_ ? std::u16string_view(inline_.text) : std::u16string_view());
             }
             break;
         case CellType::Boolean:
@@ -362,10 +368,7 @@ private:
         case CellType::Text:
             if (haveV_) {
                 cell_.kind = type_ == CellType::Error ? CellKind::Error : CellKind::Text;
-                if (keep) {
-                    cell_.index = static_cast<std::uint32_t>(sheet_.strings_.size());
-                    sheet_.strings_.push_back(DecodeEscapes(U16(text)));
-                }
+                if (keep) cell_.index = sheet_.AddOwnString(DecodeEscapes(U16(text)));
             }
             break;
         case CellType::Date:

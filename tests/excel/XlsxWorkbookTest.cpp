@@ -318,8 +318,13 @@ fs::path MakePackage(const std::string& name, std::map<std::string, std::string>
     const fs::path script = TempDir() / (name + ".py");
     std::ofstream py(script);
     py << "import zipfile\nz = zipfile.ZipFile(r'''" << out.string() << "''', 'w', zipfile.ZIP_DEFLATED)\n";
-    for (const auto& [part, xml] : parts)
-        py << "z.writestr(r'''" << part << "''', r'''" << xml << "''')\n";
+    // A part named "utf-16:name" or "latin-1:name" is written in that encoding, the others in UTF-8.
+    for (const auto& [part, xml] : parts) {
+        const std::size_t colon = part.find(':');
+        const std::string encoding = colon == std::string::npos ? "utf-8" : part.substr(0, colon);
+        py << "z.writestr(r'''" << part.substr(colon == std::string::npos ? 0 : colon + 1) << "''', r'''" << xml
+           << "'''.encode('" << encoding << "'))\n";
+    }
     py << "z.close()\n";
     py.close();
     const std::string cmd = std::string(GRIDVANE_PYTHON) + " " + script.string();
@@ -641,6 +646,37 @@ TEST(XlsxWorkbook, TheSheetIsReadInOnePassWhateverThePiecesCut)
         // Outside the selection: read again, whole.
         EXPECT_EQ(ToUtf8(sheet->Range(u"A1")->Text()), "品1-1xxxxxxxx&");
         EXPECT_DOUBLE_EQ(Num(sheet->Range(u"F3000")->Value2()), 3000006.25);
+    }
+
+    // What could be taken for the end of a row is not: in comments, CDATA sections, processing
+    // instructions and attribute values. Parts in other encodings than UTF-8 are read as well.
+    const std::string tricky = "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n" +
+        SheetXml("<sheetViews><sheetView><selection sqref=\"A1:C2\"/></sheetView></sheetViews><sheetData>"
+                 "<!-- </row> <row r=\"9\"> -->"
+                 "<row r=\"1\" spans=\"1:3\" x:note=\"a > b /> </row>\" xmlns:x=\"urn:x\"><c r=\"A1\" t=\"str\"><v><![CDATA[</row></sheetData>]]></v></c>"
+                 "<?gridvane </row> ?><c r=\"B1\" t=\"inlineStr\"><is><t>a&lt;b&#x2603;</t></is></c></row>\n"
+                 "<row r=\"2\"><c r=\"C2\"><v>2.5</v></c></row></sheetData>");
+    const std::string accented = SheetXml("<sheetData><row r=\"1\"><c r=\"A1\" t=\"inlineStr\"><is><t>caf\u00e9 \u90e8\u54c1</t>"
+                                          "</is></c><c r=\"B1\"><v>7</v></c></row></sheetData>");
+    const struct {
+        const char* name;
+        std::string part;
+        std::string sheet;
+        std::vector<std::pair<const char16_t*, const char16_t*>> texts;
+    } readable[] = {
+        {"tricky", "xl/worksheets/sheet1.xml", tricky, {{u"A1", u"</row></sheetData>"}, {u"B1", u"a<b\u2603"}, {u"C2", u"2.5"}}},
+        {"bom", "xl/worksheets/sheet1.xml", "\ufeff" + tricky, {{u"A1", u"</row></sheetData>"}, {u"C2", u"2.5"}}},
+        {"utf16", "utf-16:xl/worksheets/sheet1.xml", "<?xml version=\"1.0\" encoding=\"UTF-16\"?>" + accented,
+         {{u"A1", u"caf\u00e9 \u90e8\u54c1"}, {u"B1", u"7"}}},
+        {"latin1", "latin-1:xl/worksheets/sheet1.xml", "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>" +
+                                                         SheetXml("<sheetData><row r=\"1\"><c r=\"A1\" t=\"str\"><v>caf\u00e9</v></c></row></sheetData>"),
+         {{u"A1", u"caf\u00e9"}}},
+    };
+    for (const auto& c : readable) {
+        SCOPED_TRACE(c.name);
+        auto book = OpenWorkbookAsApplication(MakePackage(c.name, {{c.part, c.sheet}}), WorkbookChoice{std::nullopt, u"A1:C2"});
+        auto sheet = book->ActiveSheet();
+        for (const auto& [address, shown] : c.texts) EXPECT_EQ(ToUtf8(sheet->Range(address)->Text()), ToUtf8(shown)) << ToUtf8(address);
     }
 
     // Texts of spaces only are kept, as the spreadsheet shows them.
