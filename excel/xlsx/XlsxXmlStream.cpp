@@ -3,6 +3,7 @@
 #include <expat.h>
 #include <pugixml.hpp>
 
+#include <algorithm>
 #include <exception>
 #include <memory>
 #include <vector>
@@ -163,6 +164,7 @@ private:
                 continue;
             }
             if (!Token(final)) break; // the token goes on in the next piece
+            pendingAt_ = kNone;
         }
         // Keep only what is not yet told: the piece being gathered, or the token not yet complete.
         const std::size_t keep = pieceStart_ != kNone ? pieceStart_ : pos_;
@@ -172,16 +174,27 @@ private:
             pos_ -= keep;
             if (pieceStart_ != kNone) pieceStart_ -= keep;
             if (pieceEnd_ != kNone) pieceEnd_ -= keep;
+            if (pendingAt_ != kNone) pendingAt_ -= keep, pendingFrom_ -= keep;
         }
+    }
+
+    // The search for the end of the token at pos_ starts at from, or where it stopped before.
+    std::size_t Resume(std::size_t from) const { return pendingAt_ == pos_ ? std::max(from, pendingFrom_) : from; }
+    bool Pending(std::size_t from, char quote)
+    {
+        pendingAt_ = pos_, pendingFrom_ = from, pendingQuote_ = quote;
+        return false;
     }
 
     // One token at pos_ ('<'); false when it is not complete yet.
     bool Token(bool final)
     {
         const std::size_t start = pos_;
+        // Where a piece of the part ended inside the token, the search for its end goes on where it
+        // stopped: a token may be as long as the part, and must not be searched from its start again.
         const auto skipTo = [&](std::string_view close, std::size_t from) {
-            const std::size_t e = buf_.find(close, from);
-            if (e == kNone) return false;
+            const std::size_t e = buf_.find(close, Resume(from));
+            if (e == kNone) return Pending(std::max(from, buf_.size() - std::min(buf_.size(), close.size() - 1)), 0);
             pos_ = e + close.size();
             return true;
         };
@@ -209,20 +222,25 @@ private:
         }
         if ((h = At("</", final)) != Has::No) {
             if (h == Has::NeedMore) return false;
-            const std::size_t e = buf_.find('>', start + 2);
-            if (e == kNone) return false;
+            const std::size_t e = buf_.find('>', Resume(start + 2));
+            if (e == kNone) return Pending(buf_.size(), 0);
             pos_ = e + 1;
             EndTag(TrimXmlSpace(std::string_view(buf_).substr(start + 2, e - start - 2)), start);
             return true;
         }
         // A start tag: its end is the first '>' outside quoted attribute values.
-        std::size_t e = start + 1;
-        for (;; ++e) {
-            e = buf_.find_first_of("\"'>", e);
-            if (e == kNone) return false;
-            if (buf_[e] == '>') break;
-            e = buf_.find(buf_[e], e + 1);
-            if (e == kNone) return false;
+        char quote = pendingAt_ == pos_ ? pendingQuote_ : 0;
+        std::size_t e = Resume(start + 1);
+        for (;;) {
+            e = quote ? buf_.find(quote, e) : buf_.find_first_of("\"'>", e);
+            if (e == kNone) return Pending(buf_.size(), quote);
+            if (quote) {
+                quote = 0, ++e;
+            } else if (buf_[e] == '>') {
+                break;
+            } else {
+                quote = buf_[e++];
+            }
         }
         pos_ = e + 1;
         StartTag(start, e, buf_[e - 1] == '/');
@@ -295,6 +313,18 @@ private:
         const std::size_t start = pieceStart_, end = pieceEnd_;
         pieceStart_ = pieceEnd_ = kNone;
         if (end == kNone || end <= start) return;
+        if (end - start > kPieceBytes * 4) {
+            // One element far larger than a piece (a row of a hostile part): its tree could be many times its
+            // size, so it is measured first, as a part read whole is.
+            const std::string_view text = std::string_view(buf_).substr(start, end - start);
+            const std::uint64_t tree = 64 * static_cast<std::uint64_t>(std::count(text.begin(), text.end(), '<')) +
+                                       40 * static_cast<std::uint64_t>(std::count(text.begin(), text.end(), '='));
+            if (tree > kMaxXmlTreeBytes) {
+                throw Error(package_.DisplayName() + ": the part " + part_ + " has an element too large to read (about " +
+                            std::to_string(tree >> 20) + " MiB once parsed; at most " +
+                            std::to_string(kMaxXmlTreeBytes >> 20) + " MiB)");
+            }
+        }
         pugi::xml_document doc;
         const pugi::xml_parse_result result =
             doc.load_buffer_inplace(buf_.data() + start, end - start, kParseOptions | pugi::parse_fragment, pugi::encoding_utf8);
@@ -342,6 +372,8 @@ private:
     std::size_t base_ = 0; // the part's offset of buf_[0]
     std::size_t pos_ = 0;
     std::size_t pieceStart_ = kNone, pieceEnd_ = kNone;
+    std::size_t pendingAt_ = kNone, pendingFrom_ = 0; // the token not yet complete, and where its search stopped
+    char pendingQuote_ = 0;                           // the quote it stopped in, if any
     int depth_ = 0;
     bool prologueDone_ = false, rootSeen_ = false;
     std::vector<std::string> stack_; // the open elements of the two outer levels

@@ -650,12 +650,19 @@ TEST(XlsxWorkbook, TheSheetIsReadInOnePassWhateverThePiecesCut)
 
     // What could be taken for the end of a row is not: in comments, CDATA sections, processing
     // instructions and attribute values. Parts in other encodings than UTF-8 are read as well.
+    // Long tokens run over several of the reader's pieces; row 3 alone is larger than a piece's tree is
+    // allowed to be unmeasured.
+    const std::string longComment = "<!-- " + std::string(700000, '>') + " -->";
+    const std::string longValue = " x:long=\"" + std::string(700000, '>') + "\"";
+    std::string longRow = "<row r=\"3\">";
+    for (int c = 1; c <= 16000; ++c) longRow += "<c t=\"inlineStr\"><is><t>" + std::to_string(c) + std::string(60, '.') + "</t></is></c>";
+    longRow += "</row>";
     const std::string tricky = "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n" +
         SheetXml("<sheetViews><sheetView><selection sqref=\"A1:C2\"/></sheetView></sheetViews><sheetData>"
-                 "<!-- </row> <row r=\"9\"> -->"
+                 "<!-- </row> <row r=\"9\"> -->" + longComment +
                  "<row r=\"1\" spans=\"1:3\" x:note=\"a > b /> </row>\" xmlns:x=\"urn:x\"><c r=\"A1\" t=\"str\"><v><![CDATA[</row></sheetData>]]></v></c>"
                  "<?gridvane </row> ?><c r=\"B1\" t=\"inlineStr\"><is><t>a&lt;b&#x2603;</t></is></c></row>\n"
-                 "<row r=\"2\"><c r=\"C2\"><v>2.5</v></c></row></sheetData>");
+                 "<row r=\"2\"" + longValue + " xmlns:x=\"urn:x\"><c r=\"C2\"><v>2.5</v></c></row>" + longRow + "</sheetData>");
     const std::string accented = SheetXml("<sheetData><row r=\"1\"><c r=\"A1\" t=\"inlineStr\"><is><t>caf\u00e9 \u90e8\u54c1</t>"
                                           "</is></c><c r=\"B1\"><v>7</v></c></row></sheetData>");
     const struct {
@@ -664,7 +671,8 @@ TEST(XlsxWorkbook, TheSheetIsReadInOnePassWhateverThePiecesCut)
         std::string sheet;
         std::vector<std::pair<const char16_t*, const char16_t*>> texts;
     } readable[] = {
-        {"tricky", "xl/worksheets/sheet1.xml", tricky, {{u"A1", u"</row></sheetData>"}, {u"B1", u"a<b\u2603"}, {u"C2", u"2.5"}}},
+        {"tricky", "xl/worksheets/sheet1.xml", tricky, {{u"A1", u"</row></sheetData>"}, {u"B1", u"a<b\u2603"}, {u"C2", u"2.5"},
+                                                     {u"C3", u"3............................................................"}}},
         {"bom", "xl/worksheets/sheet1.xml", "\ufeff" + tricky, {{u"A1", u"</row></sheetData>"}, {u"C2", u"2.5"}}},
         {"utf16", "utf-16:xl/worksheets/sheet1.xml", "<?xml version=\"1.0\" encoding=\"UTF-16\"?>" + accented,
          {{u"A1", u"caf\u00e9 \u90e8\u54c1"}, {u"B1", u"7"}}},
