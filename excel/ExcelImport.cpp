@@ -227,6 +227,7 @@ public:
             }
         }
         if (result.ok) {
+            view_.SelectionRead();
             view_.ShowMessage(kImported);
             view_.SetButton4Enabled(true);
             view_.SetButton3Enabled(true);

@@ -29,6 +29,9 @@ public:
     virtual void StepProgress() = 0;
     virtual void ProcessEvents() = 0;                     // let pending window messages run once
     virtual void ShowMessage(std::u16string_view text) = 0; // OK box, caption "メッセージ"
+    // The whole selection has been read into the table, before the message that says so: the view shows
+    // the new table (its current cell) now, not after the message has been closed.
+    virtual void SelectionRead() {}
 };
 
 /// The view of an import without a window: it keeps the data cells' texts, row by row, and ignores the rest.

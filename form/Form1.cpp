@@ -182,6 +182,7 @@ void TForm1::ImportWorkbookFile(const std::filesystem::path& path)
 void TForm1::RunImport(const XlAttach& attach)
 {
     importing_ = true;
+    tableShown_ = false;
     currentMoved_ = false;
     eventsRan_ = false;
     const ImportScales scales{settings_.colXsc, settings_.rowYsc, settings_.cadXsc, settings_.cadYsc, settings_.cadTsc};
@@ -196,18 +197,7 @@ void TForm1::RunImport(const XlAttach& attach)
     }
     importing_ = false;
     screenUpdatingLeftOff_ = result.screenUpdatingLeftOff;
-    // The merged areas are found after the last row has been shown: the grid's colours follow them now.
-    Refresh(kPartGridTexts);
-    // A new table is shown whole on the drawing page.
-    preview_.view.fitted = true;
-    InvalidatePreview();
-    if (currentMoved_) {
-        // The grid starts again at its first data cell; the edit boxes show that cell, never an old text
-        // that the next keystroke would write into it.
-        Refresh(kPartGridScrollHome | kPartGridSelection);
-        if (result.ok) StringGrid1Click();
-        else FollowCurrentText();
-    }
+    if (!tableShown_) ShowImportedTable(result.ok);
     if (closePending_) {
         closePending_ = false;
         applyPending_ = summaryPending_ = false;
@@ -221,6 +211,28 @@ void TForm1::RunImport(const XlAttach& attach)
     if (summaryPending_) {
         summaryPending_ = false;
         showWhSizeGrid2();
+    }
+}
+
+void TForm1::SelectionRead()
+{
+    ShowImportedTable(true);
+}
+
+void TForm1::ShowImportedTable(bool ok)
+{
+    tableShown_ = true;
+    // The merged areas are found after the last row has been shown: the grid's colours follow them now.
+    Refresh(kPartGridTexts);
+    // A new table is shown whole on the drawing page.
+    preview_.view.fitted = true;
+    InvalidatePreview();
+    if (currentMoved_) {
+        // The grid starts again at its first data cell; the edit boxes show that cell, never an old text
+        // that the next keystroke would write into it.
+        Refresh(kPartGridScrollHome | kPartGridSelection);
+        if (ok) StringGrid1Click();
+        else FollowCurrentText();
     }
 }
 

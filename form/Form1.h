@@ -249,6 +249,9 @@ private:
     void StepProgress() override;
     void ProcessEvents() override;
     void ShowMessage(std::u16string_view text) override;
+    void SelectionRead() override;
+    // After an import: the grid's texts and colours, the drawing page, and the current cell in the edit boxes.
+    void ShowImportedTable(bool ok);
     // GridTexts, for the text commands
     std::u16string Text(std::int32_t col, std::int32_t row) const override;
     void SetText(std::int32_t col, std::int32_t row, std::u16string text) override;
@@ -280,6 +283,7 @@ private:
     bool gridRedrawOff_ = false;
     unsigned heldParts_ = 0; // grid parts changed while the grid's redrawing was off
     bool currentMoved_ = false; // the import made a cell current
+    bool tableShown_ = false;   // the imported table has been shown (before the closing message)
     bool screenUpdatingLeftOff_ = false; // the last import could not switch the spreadsheet's screen on
     bool eventsRan_ = false;    // window messages ran during this import
     std::chrono::steady_clock::time_point lastEvents_;

@@ -35,10 +35,12 @@ struct RecordingFrontEnd : FormFrontEnd {
     unsigned refreshed = 0;
     int processEvents = 0, closes = 0;
     std::function<void()> onProcessEvents;
+    std::function<void()> onMessage; // while the box is shown
 
     void Message(std::u16string_view text, std::u16string_view caption, MessageIcon icon, MessageOwner owner) override
     {
         boxes.push_back({std::u16string(text), std::u16string(caption), icon, owner, false});
+        if (onMessage) onMessage();
     }
     bool AskYesNo(std::u16string_view text, std::u16string_view caption, MessageOwner owner) override
     {
@@ -198,7 +200,13 @@ TEST(Form1, ImportStatesAndWhatTheWindowShows)
         }
     };
     h.front.answers = {false}; // the apply question that follows the import
+    // While "取得しました." is shown the window already shows the new table's current cell.
+    std::vector<std::u16string> edit1AtBoxes;
+    h.front.onMessage = [&] { edit1AtBoxes.push_back(h.s().edit1); };
     h.Import();
+    h.front.onMessage = nullptr;
+    ASSERT_FALSE(edit1AtBoxes.empty());
+    EXPECT_EQ(edit1AtBoxes[0], u"見出し\n2行");
     ASSERT_GE(buttonsDuringImport.size(), 1u); // at the first row, then at most 40 times a second
     for (const auto& [b3, b4] : buttonsDuringImport) {
         EXPECT_FALSE(b3);
