@@ -232,7 +232,13 @@ private:
         char quote = pendingAt_ == pos_ ? pendingQuote_ : 0;
         std::size_t e = Resume(start + 1);
         for (;;) {
-            e = quote ? buf_.find(quote, e) : buf_.find_first_of("\"'>", e);
+            if (quote) {
+                e = buf_.find(quote, e);
+            } else {
+                // By hand: find_first_of would search the three characters for every character of the tag.
+                while (e < buf_.size() && buf_[e] != '>' && buf_[e] != '"' && buf_[e] != '\'') ++e;
+                if (e == buf_.size()) e = kNone;
+            }
             if (e == kNone) return Pending(buf_.size(), quote);
             if (quote) {
                 quote = 0, ++e;
