@@ -81,10 +81,8 @@ public:
 
     SegmentIndex(const std::vector<TXlsxKeisen>& list, bool vertical)
     {
-        std::size_t live = 0;
-        for (const TXlsxKeisen& k : list) live += !k.mark;
         std::vector<Entry> entries;
-        entries.reserve(live);
+        entries.reserve(list.size());
         for (std::size_t j = 0; j < list.size(); ++j) {
             if (list[j].mark) continue;
             const std::uint64_t cx = Bits(Cell(list[j].stpt.x)), cy = Bits(Cell(list[j].stpt.y));
@@ -128,6 +126,23 @@ public:
             }
         }
         return found;
+    }
+
+    // Drops the removed segments and takes the others' coordinates from list again, where the segments that
+    // absorbed others end further on. Their start points, and with them the order, are unchanged.
+    void Compact(const std::vector<TXlsxKeisen>& list)
+    {
+        std::size_t kept = 0;
+        for (std::size_t at = 0; at < entries_.size(); ++at) {
+            if (segments_[at].removed) continue;
+            const TXlsxKeisen& k = list[entries_[at].index];
+            entries_[kept] = entries_[at];
+            segments_[kept] = {k.stpt.x, k.stpt.y, k.edpt.x, k.edpt.y, false};
+            ++kept;
+        }
+        entries_.resize(kept);
+        segments_.resize(kept);
+        hint_ = 0;
     }
 
     // The segment at a position FirstAfter returned: its index in the list and its coordinates.
@@ -177,8 +192,8 @@ void MergeList(std::vector<TXlsxKeisen>& list, bool vertical)
 
     // Pass 1: a segment absorbs every later segment that starts where it (by then) ends. A later segment
     // has not absorbed anything yet, so the index's copy of it is still the segment in the list.
+    SegmentIndex index(list, vertical);
     {
-        SegmentIndex index(list, vertical);
         for (std::size_t i = 0; i + 1 < n; ++i) {
             if (list[i].mark) continue;
             std::size_t after = i;
@@ -202,8 +217,8 @@ void MergeList(std::vector<TXlsxKeisen>& list, bool vertical)
     }
 
     // Pass 2: a later segment that repeats one (either way round) is dropped.
+    index.Compact(list);
     {
-        SegmentIndex index(list, vertical);
         for (std::size_t i = 0; i + 1 < n; ++i) {
             if (list[i].mark) continue;
             const TXlsxKeisen s = list[i];
