@@ -197,22 +197,23 @@ void MergeList(std::vector<TXlsxKeisen>& list, bool vertical)
         for (std::size_t i = 0; i + 1 < n; ++i) {
             if (list[i].mark) continue;
             std::size_t after = i;
+            TAcadPoint end = list[i].edpt; // kept here while it moves, written back once
             for (;;) {
-                const TAcadPoint end = list[i].edpt;
                 const std::size_t at = index.FirstAfter(after, end.x, end.y, [&](const IndexedSegment& t) {
                     return near(end.x, t.sx) && near(end.y, t.sy);
                 });
                 if (at == SegmentIndex::kNotFound) break;
                 if (vertical) {
-                    list[i].edpt.y = index.At(at).ey;
+                    end.y = index.At(at).ey;
                 } else {
-                    list[i].edpt.x = index.At(at).ex;
+                    end.x = index.At(at).ex;
                 }
                 const std::size_t j = index.IndexAt(at);
                 list[j].mark = true;
                 index.RemoveAt(at);
                 after = j;
             }
+            list[i].edpt = end;
         }
     }
 
