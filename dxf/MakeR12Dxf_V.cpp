@@ -167,10 +167,11 @@ void DxfLineList::Clear()
     decodedValid_ = false;
 }
 
-// The line's bytes are at the end of bytes_; records its length and appends CR LF.
+// The line's bytes are at the end of bytes_, and the caller made room for two more; records its length and
+// appends CR LF.
 void DxfLineList::EndLine(std::size_t length)
 {
-    char* end = bytes_.Grow(2);
+    char* end = bytes_.data + bytes_.size;
     end[0] = '\r';
     end[1] = '\n';
     bytes_.size += 2;
