@@ -88,8 +88,7 @@ public:
             const std::uint64_t cx = Bits(Cell(list[j].stpt.x)), cy = Bits(Cell(list[j].stpt.y));
             entries.push_back({vertical ? BucketKey{cx, cy} : BucketKey{cy, cx}, j});
         }
-        std::sort(entries.begin(), entries.end());
-        entries_ = std::move(entries);
+        entries_ = SortByKey(std::move(entries));
         segments_.reserve(entries_.size());
         for (const Entry& e : entries_) {
             const TXlsxKeisen& k = list[e.index];
@@ -156,6 +155,65 @@ private:
         std::size_t index;
         auto operator<=>(const Entry&) const = default;
     };
+    // The entries, made in ascending index order, sorted as std::sort sorts them, in two steps that suit a
+    // table, whose segments share a few major coordinates (one a column or a row): first a counting sort
+    // into the groups of one major key, in the order of those keys and keeping the index order within each
+    // (the distinct keys found through a hash table); then each group sorted by its minor key where it is
+    // not in order already, as the segments of a column mostly are.
+    static std::vector<Entry> SortByKey(std::vector<Entry> entries)
+    {
+        if (entries.size() < 2) return entries;
+        const auto hash = [](std::uint64_t v) {
+            v ^= v >> 33;
+            v *= 0xFF51AFD7ED558CCDULL;
+            return v ^ (v >> 33);
+        };
+        // The distinct major keys, numbered in the order they first appear; table holds number + 1, 0 free.
+        std::vector<std::uint64_t> majors;
+        std::vector<std::size_t> table(16, 0);
+        const auto slot = [&](std::uint64_t major) {
+            const std::size_t mask = table.size() - 1;
+            std::size_t i = hash(major) & mask;
+            while (table[i] != 0 && majors[table[i] - 1] != major) i = (i + 1) & mask;
+            return i;
+        };
+        std::vector<std::size_t> groupOf(entries.size());
+        for (std::size_t k = 0; k < entries.size(); ++k) {
+            const std::uint64_t major = entries[k].key.major;
+            if (k > 0 && major == entries[k - 1].key.major) { // neighbours often share it
+                groupOf[k] = groupOf[k - 1];
+                continue;
+            }
+            const std::size_t i = slot(major);
+            if (table[i] == 0) {
+                majors.push_back(major);
+                table[i] = majors.size();
+                if (majors.size() * 2 > table.size()) { // at most half full
+                    table.assign(table.size() * 2, 0);
+                    for (std::size_t g = 0; g < majors.size(); ++g) table[slot(majors[g])] = g + 1;
+                }
+            }
+            groupOf[k] = table[slot(major)] - 1;
+        }
+        // The groups in the order of their keys, and where each begins.
+        std::vector<std::size_t> order(majors.size()), counts(majors.size(), 0), next(majors.size());
+        for (std::size_t g = 0; g < order.size(); ++g) order[g] = g;
+        std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return majors[a] < majors[b]; });
+        for (const std::size_t g : groupOf) ++counts[g];
+        std::size_t at = 0;
+        for (const std::size_t g : order) next[g] = at, at += counts[g];
+        std::vector<Entry> sorted(entries.size());
+        for (std::size_t k = 0; k < entries.size(); ++k) sorted[next[groupOf[k]]++] = entries[k];
+        // Within a group the major keys are equal: by minor key, then index.
+        at = 0;
+        for (const std::size_t g : order) {
+            const auto first = sorted.begin() + static_cast<std::ptrdiff_t>(at), last = first + static_cast<std::ptrdiff_t>(counts[g]);
+            if (!std::is_sorted(first, last)) std::sort(first, last);
+            at += counts[g];
+        }
+        return sorted;
+    }
+
     // The position std::upper_bound finds in entries_, searched outward from where the last search ended:
     // consecutive look-ups lie close together, so this touches a few nearby entries instead of a path
     // through the whole array.
