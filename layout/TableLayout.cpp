@@ -128,8 +128,9 @@ public:
     }
 
     // Drops the removed segments and takes the others' coordinates from list again, where the segments that
-    // absorbed others end further on. Their start points, and with them the order, are unchanged.
-    void Compact(const std::vector<TXlsxKeisen>& list)
+    // absorbed others end further on. Their start points, and with them the order, are unchanged. Returns
+    // the indexes of the segments kept, ascending.
+    std::vector<std::size_t> Compact(const std::vector<TXlsxKeisen>& list)
     {
         std::size_t kept = 0;
         for (std::size_t at = 0; at < entries_.size(); ++at) {
@@ -142,6 +143,10 @@ public:
         entries_.resize(kept);
         segments_.resize(kept);
         hint_ = 0;
+        std::vector<std::size_t> indexes(kept);
+        for (std::size_t at = 0; at < kept; ++at) indexes[at] = entries_[at].index;
+        std::sort(indexes.begin(), indexes.end());
+        return indexes;
     }
 
     // The segment at a position FirstAfter returned: its index in the list and its coordinates.
@@ -275,10 +280,11 @@ void MergeList(std::vector<TXlsxKeisen>& list, bool vertical)
         }
     }
 
-    // Pass 2: a later segment that repeats one (either way round) is dropped.
-    index.Compact(list);
+    // Pass 2: a later segment that repeats one (either way round) is dropped. Only the segments pass 1 left
+    // are visited, in list order: in a table, one a column or row line.
+    const std::vector<std::size_t> left = index.Compact(list);
     {
-        for (std::size_t i = 0; i + 1 < n; ++i) {
+        for (const std::size_t i : left) {
             if (list[i].mark) continue;
             const TXlsxKeisen s = list[i];
             auto duplicate = [&](const IndexedSegment& t) {
