@@ -46,8 +46,6 @@ constexpr std::string_view kVertical = " 73";
 constexpr std::string_view kZeroReal = "0.0";
 constexpr std::string_view kOneReal = "1.0";
 
-constexpr std::size_t kLongLine = 255;
-
 void Pair(DxfLineList& list, std::string_view code, std::string_view value)
 {
     list.AddAscii(code);
@@ -182,7 +180,7 @@ void DxfLineList::EndLine(std::size_t length)
     decodedValid_ = false;
 }
 
-void DxfLineList::AddAscii(std::string_view line)
+void DxfLineList::AppendAscii(std::string_view line)
 {
     char* out = bytes_.Grow(line.size() + 2);
     if (!line.empty()) std::memcpy(out, line.data(), line.size());
