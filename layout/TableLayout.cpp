@@ -107,8 +107,10 @@ public:
         const double cx = Cell(x), cy = Cell(y);
         // A point within the tolerance lies at most a tenth of a bucket away: the neighbouring buckets
         // need a look only when (x, y) lies near that side of its own bucket.
+        // From 2^47 bucket sizes on (1.4e9 drawing units) the division's rounding alone could move a point
+        // by more than that margin: there, as for odd values, every neighbour is looked at.
         const double fx = Offset(x) - cx, fy = Offset(y) - cy;
-        const bool wide = !(fx >= 0 && fx <= 1 && fy >= 0 && fy <= 1); // huge or odd values: look everywhere
+        const bool wide = !(fx >= 0 && fx <= 1 && fy >= 0 && fy <= 1) || std::fabs(cx) >= 0x1p47 || std::fabs(cy) >= 0x1p47;
         for (double dx : {-1.0, 0.0, 1.0}) {
             if (!wide && ((dx < 0 && fx > 0.15) || (dx > 0 && fx < 0.85))) continue;
             for (double dy : {-1.0, 0.0, 1.0}) {

@@ -113,8 +113,9 @@ TEST(MergeKeisen, EqualsThePairwiseJoiningForCoordinatesAnywhere)
     for (int round = 0; round < 3000; ++round) {
         const bool vertical = round % 2 == 0;
         const int n = 2 + static_cast<int>(rng() % 30);
-        // A few base points, each 0..3 tolerances of scale and up to 40 tolerances away from a random origin.
-        const double origin = (unit(rng) - 0.5) * std::pow(10.0, static_cast<double>(rng() % 7));
+        // Points up to 40 tolerances away from a random origin of any size up to 1e12, where a coordinate's last
+        // place comes near the tolerance.
+        const double origin = (unit(rng) - 0.5) * std::pow(10.0, static_cast<double>(rng() % 13));
         auto coord = [&] { return origin + unit(rng) * 40 * t; };
         auto nudge = [&] { return (unit(rng) * 2 - 1) * (rng() % 2 == 0 ? 1.2 * t : 3 * t); };
         std::vector<TXlsxKeisen> list;
