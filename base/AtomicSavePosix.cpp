@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <random>
@@ -12,12 +13,21 @@
 
 namespace gridvane {
 
+namespace {
+// The bytes one write() passes and the window of the write-behind (AtomicFile::Impl::WriteBehind).
+constexpr std::size_t kWriteWindow = std::size_t{8} << 20;
+} // namespace
+
 struct AtomicFile::Impl {
     std::filesystem::path target;
     std::filesystem::path temp;
     SaveMessage message;
     int fd = -1;
     bool committed = false;
+    // Write-behind of a large file (see WriteBehind): bytes written, bytes whose writeback was started, bytes
+    // already on disk and dropped from the page cache.
+    off_t written = 0, started = 0, dropped = 0;
+    bool writeBehind = true;
 
     // A file never committed is removed, also when the object is replaced by another.
     ~Impl()
@@ -28,6 +38,37 @@ struct AtomicFile::Impl {
     }
 
     [[noreturn]] void Fail(int error) const { throw Error(message(std::strerror(error))); }
+
+    // A large file is handed to the disk while it is written, a window at a time: the writeback of the newest
+    // window is started, the window before it is waited for and dropped from the page cache. The file then
+    // holds a few windows of the page cache instead of its whole size, the same recently used pages are
+    // reused for the next window rather than fresh ones taken for every byte, and the flush of Finish() finds
+    // little left to do. Whether the data reached the disk is still decided by that flush.
+    void WriteBehind()
+    {
+#ifdef __linux__
+        if (!writeBehind || written - started < static_cast<off_t>(kWriteWindow)) return;
+        if (::sync_file_range(fd, started, written - started, SYNC_FILE_RANGE_WRITE) != 0) return StopWriteBehind();
+        if (started > dropped) {
+            // Waiting here consumes a write error of the range: it must fail the save now, as the flush would.
+            if (::sync_file_range(fd, dropped, started - dropped,
+                                  SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE | SYNC_FILE_RANGE_WAIT_AFTER) != 0) {
+                return StopWriteBehind();
+            }
+            (void)::posix_fadvise(fd, dropped, started - dropped, POSIX_FADV_DONTNEED); // advice only
+            dropped = started;
+        }
+        started = written;
+#endif
+    }
+#ifdef __linux__
+    // A file system without ranged writeback ends the write-behind; any other error is the save's failure.
+    void StopWriteBehind()
+    {
+        if (errno != EINVAL && errno != ENOSYS && errno != ESPIPE && errno != EOPNOTSUPP) Fail(errno);
+        writeBehind = false;
+    }
+#endif
 };
 
 AtomicFile::AtomicFile(std::filesystem::path target, SaveMessage message) : impl_(std::make_unique<Impl>())
@@ -62,12 +103,14 @@ void AtomicFile::Write(std::string_view bytes)
 {
     if (impl_->fd < 0) throw Error(impl_->message("the file is already closed"));
     while (!bytes.empty()) {
-        const ssize_t n = ::write(impl_->fd, bytes.data(), bytes.size());
+        const ssize_t n = ::write(impl_->fd, bytes.data(), std::min(bytes.size(), kWriteWindow));
         if (n < 0) {
             if (errno == EINTR) continue;
             impl_->Fail(errno);
         }
         bytes.remove_prefix(static_cast<std::size_t>(n));
+        impl_->written += n;
+        impl_->WriteBehind();
     }
 }
 

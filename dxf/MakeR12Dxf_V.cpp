@@ -46,8 +46,6 @@ constexpr std::string_view kVertical = " 73";
 constexpr std::string_view kZeroReal = "0.0";
 constexpr std::string_view kOneReal = "1.0";
 
-constexpr std::size_t kLongLine = 255;
-
 void Pair(DxfLineList& list, std::string_view code, std::string_view value)
 {
     list.AddAscii(code);
@@ -167,10 +165,11 @@ void DxfLineList::Clear()
     decodedValid_ = false;
 }
 
-// The line's bytes are at the end of bytes_; records its length and appends CR LF.
+// The line's bytes are at the end of bytes_, and the caller made room for two more; records its length and
+// appends CR LF.
 void DxfLineList::EndLine(std::size_t length)
 {
-    char* end = bytes_.Grow(2);
+    char* end = bytes_.data + bytes_.size;
     end[0] = '\r';
     end[1] = '\n';
     bytes_.size += 2;
@@ -181,7 +180,7 @@ void DxfLineList::EndLine(std::size_t length)
     decodedValid_ = false;
 }
 
-void DxfLineList::AddAscii(std::string_view line)
+void DxfLineList::AppendAscii(std::string_view line)
 {
     char* out = bytes_.Grow(line.size() + 2);
     if (!line.empty()) std::memcpy(out, line.data(), line.size());

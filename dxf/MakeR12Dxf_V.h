@@ -1,6 +1,7 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <filesystem>
 #include <span>
 #include <string>
@@ -34,7 +35,24 @@ public:
     /// Appends one line, encoded in the drawing code page (ASCII is copied as it is).
     void Add(std::u16string_view line);
     /// Appends one line of ASCII characters, which every drawing code page writes as they are.
-    void AddAscii(std::string_view line);
+    void AddAscii(std::string_view line)
+    {
+        // Most lines are a few characters and the buffers have room: those are appended here, where a
+        // caller's constant line is copied as the constant it is, and any other by AppendAscii.
+        if (line.size() < kLongLine && bytes_.capacity - bytes_.size >= line.size() + 2 &&
+            lengths_.size < lengths_.capacity) {
+            char* out = bytes_.data + bytes_.size;
+            if (!line.empty()) std::memcpy(out, line.data(), line.size());
+            out[line.size()] = '\r';
+            out[line.size() + 1] = '\n';
+            bytes_.size += line.size() + 2;
+            lengths_.data[lengths_.size++] = static_cast<char>(line.size());
+            ++count_;
+            decodedValid_ = false;
+            return;
+        }
+        AppendAscii(line);
+    }
     /// Appends the real-number text of value (FormatDxfReal) as one line. Throws Error for a value that is not finite.
     void AddReal(double value);
     /// Appends the decimal text of value as one line.
@@ -61,6 +79,8 @@ private:
             return data + size;
         }
     };
+    static constexpr std::size_t kLongLine = 255; // a line length of this or more is kept in longLines_
+    void AppendAscii(std::string_view line);
     void EndLine(std::size_t length);
     std::size_t LineLength(std::size_t i) const;
 

@@ -96,6 +96,28 @@ TEST_F(AtomicSave, TheTargetChangesOnlyOnCommit)
 }
 
 // Two saves of the same target at once each get a file of their own; the one committed last wins.
+// A file of many megabytes, written in pieces of every size (one of them larger than all the others together),
+// is handed to the disk while it is written: every byte arrives, in order.
+TEST_F(AtomicSave, ALargeFileWrittenInPiecesArrivesWhole)
+{
+    std::mt19937 rng(99);
+    std::string bytes(40u << 20, '\0');
+    for (char& c : bytes) c = static_cast<char>('a' + rng() % 26);
+    {
+        AtomicFile file(target_, Message);
+        std::string_view rest(bytes);
+        for (const std::size_t piece : {std::size_t{1}, std::size_t{3} << 20, std::size_t{9} << 20, std::size_t{123457},
+                                        std::size_t{8} << 20}) {
+            file.Write(rest.substr(0, piece));
+            rest.remove_prefix(piece);
+        }
+        file.Write(rest); // the remaining 20 MB or so at once
+        file.Commit();
+    }
+    EXPECT_TRUE(ReadAll(target_) == bytes);
+    EXPECT_EQ(Names(dir_), (std::set<std::string>{"drawing.dxf"}));
+}
+
 TEST_F(AtomicSave, SavesAtOnceNeverShareATemporaryFile)
 {
     AtomicFile a(target_, Message);

@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <limits>
+#include <string>
+#include <vector>
 
 #include "base/Error.h"
 #include "dxf/MakeR12Dxf_V.h"
@@ -44,6 +46,33 @@ TEST(DxfLineList, LinesAreTheFileBytesAndReadBackAsAReaderSeesThem)
     EXPECT_EQ(copy.Count(), 0u);
     EXPECT_TRUE(copy.Bytes().empty());
     EXPECT_EQ(moved.Count(), 8u);
+}
+
+// Lines of every length around the one-byte length, many of them, so the buffers also fill and grow between
+// two lines: each reads back as it was added, and the bytes are the lines and their CR LF.
+TEST(DxfLineList, LinesAroundTheOneByteLengthReadBackWhole)
+{
+    DxfLineList list;
+    std::string expected;
+    std::vector<std::u16string> lines;
+    for (int round = 0; round < 200; ++round) {
+        for (const std::size_t length : {0, 1, 3, 253, 254, 255, 256, 600}) {
+            const std::string ascii(length, static_cast<char>('a' + round % 26));
+            list.AddAscii(ascii);
+            expected += ascii + "\r\n";
+            lines.emplace_back(ascii.begin(), ascii.end());
+        }
+        // 130 two-byte characters: 260 bytes in the drawing code page.
+        const std::u16string wide(130, u'部');
+        list.Add(wide);
+        std::string encoded;
+        for (int k = 0; k < 130; ++k) encoded += "\x95\x94";
+        expected += encoded + "\r\n";
+        lines.push_back(wide);
+    }
+    ASSERT_EQ(list.Count(), lines.size());
+    EXPECT_EQ(list.Bytes(), expected);
+    for (std::size_t i = 0; i < lines.size(); ++i) ASSERT_EQ(list[i], lines[i]) << "line " << i;
 }
 
 TEST(DxfLineList, ARecordWithANonFiniteValueLeavesNothingBehind)

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -91,6 +92,45 @@ TEST(MergeKeisen, EqualsThePairwiseJoiningOnRandomLists)
                 if (vertical) s.edpt = {s.stpt.x + nudges[rng() % std::size(nudges)], s.stpt.y - 0.5 * (1 + rng() % 3), 0};
                 else s.edpt = {s.stpt.x + 0.5 * (1 + rng() % 3), s.stpt.y + nudges[rng() % std::size(nudges)], 0};
             }
+            list.push_back(s);
+        }
+        std::vector<TXlsxKeisen> expected = list;
+        MergeKeisenPairwise(expected, vertical);
+        std::vector<TXlsxKeisen> empty;
+        if (vertical) MergeKeisen(list, empty);
+        else MergeKeisen(empty, list);
+        ASSERT_TRUE(Same(list, expected)) << "round " << round;
+    }
+}
+
+// Coordinates anywhere, not only on round values: pairs of ends at every distance around the tolerance fall on
+// either side of wherever the joining's look-up divides the plane.
+TEST(MergeKeisen, EqualsThePairwiseJoiningForCoordinatesAnywhere)
+{
+    std::mt19937 rng(777);
+    const double t = kKeisenTolerance;
+    std::uniform_real_distribution<double> unit(0, 1);
+    for (int round = 0; round < 3000; ++round) {
+        const bool vertical = round % 2 == 0;
+        const int n = 2 + static_cast<int>(rng() % 30);
+        // Points up to 40 tolerances away from a random origin of any size up to 1e12, where a coordinate's last
+        // place comes near the tolerance.
+        const double origin = (unit(rng) - 0.5) * std::pow(10.0, static_cast<double>(rng() % 13));
+        auto coord = [&] { return origin + unit(rng) * 40 * t; };
+        auto nudge = [&] { return (unit(rng) * 2 - 1) * (rng() % 2 == 0 ? 1.2 * t : 3 * t); };
+        std::vector<TXlsxKeisen> list;
+        for (int k = 0; k < n; ++k) {
+            TXlsxKeisen s;
+            if (!list.empty() && rng() % 2 == 0) {
+                const TXlsxKeisen& p = list[rng() % list.size()];
+                s.stpt = rng() % 2 == 0 ? p.edpt : p.stpt;
+                s.stpt.x += nudge(), s.stpt.y += nudge();
+            } else {
+                s.stpt = {coord(), coord(), 0};
+            }
+            const double length = (1 + static_cast<double>(rng() % 20)) * t;
+            if (vertical) s.edpt = {s.stpt.x + nudge(), s.stpt.y - length, 0};
+            else s.edpt = {s.stpt.x + length, s.stpt.y + nudge(), 0};
             list.push_back(s);
         }
         std::vector<TXlsxKeisen> expected = list;
