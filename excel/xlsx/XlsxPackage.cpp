@@ -59,7 +59,10 @@ namespace {
 // Closes an entry however its reading ends.
 struct OpenEntry {
     zip_file_t* file;
-    ~OpenEntry() { zip_fclose(file); }
+    ~OpenEntry()
+    {
+        if (file) zip_fclose(file);
+    }
 };
 
 } // namespace

@@ -197,11 +197,26 @@ TEST(XlsxWorkbook, BrokenFilesNameTheFileAndTheProblem)
         std::string bytes((std::istreambuf_iterator<char>(in)), {});
         std::ofstream(truncated, std::ios::binary) << bytes.substr(0, bytes.size() / 2);
     }
+    // A part marked as encrypted cannot be opened at all (a fuzz finding: the failed open was closed).
+    const fs::path encrypted = dir / "encrypted.xlsx";
+    {
+        const fs::path good = MakeWorkbook("good-to-encrypt", "ws['A1'] = 1");
+        const std::string script = std::string(GRIDVANE_PYTHON) + " -c \"import struct, sys\n"
+            "b = bytearray(open(sys.argv[1], 'rb').read())\n"
+            "for sig, flags in ((b'PK\\x03\\x04', 6), (b'PK\\x01\\x02', 8)):\n"
+            "    at = b.find(sig)\n"
+            "    while at >= 0:\n"
+            "        b[at + flags] |= 1\n"
+            "        at = b.find(sig, at + 4)\n"
+            "open(sys.argv[2], 'wb').write(b)\" " + good.string() + " " + encrypted.string();
+        ASSERT_EQ(std::system(script.c_str()), 0);
+    }
     struct Case {
         fs::path path;
         std::string expect;
     };
     const Case cases[] = {
+        {encrypted, "encrypted.xlsx: the part _rels/.rels cannot be read ("},
         {dir / "missing.xlsx", "does not exist"},
         {notZip, "not a workbook"},
         {truncated, "truncated.xlsx"},
