@@ -117,19 +117,15 @@ void DxfLineList::Buffer::Reserve(std::size_t n)
     capacity = grown;
 }
 
-DxfLineList::DxfLineList(const DxfLineList& other)
-    : longLines_(other.longLines_), count_(other.count_)
+DxfLineList::DxfLineList(const DxfLineList& other) : count_(other.count_)
 {
-    for (auto [to, from] : {std::pair{&bytes_, &other.bytes_}, std::pair{&lengths_, &other.lengths_}}) {
-        to->Reserve(from->size);
-        if (from->size != 0) std::memcpy(to->data, from->data, from->size);
-        to->size = from->size;
-    }
+    bytes_.Reserve(other.bytes_.size);
+    if (other.bytes_.size != 0) std::memcpy(bytes_.data, other.bytes_.data, other.bytes_.size);
+    bytes_.size = other.bytes_.size;
 }
 
 DxfLineList::DxfLineList(DxfLineList&& other) noexcept
-    : bytes_(std::exchange(other.bytes_, {})), lengths_(std::exchange(other.lengths_, {})),
-      longLines_(std::move(other.longLines_)), count_(std::exchange(other.count_, 0))
+    : bytes_(std::exchange(other.bytes_, {})), count_(std::exchange(other.count_, 0))
 {
     other.Clear();
 }
@@ -137,8 +133,6 @@ DxfLineList::DxfLineList(DxfLineList&& other) noexcept
 DxfLineList& DxfLineList::operator=(DxfLineList other) noexcept
 {
     std::swap(bytes_, other.bytes_);
-    std::swap(lengths_, other.lengths_);
-    std::swap(longLines_, other.longLines_);
     std::swap(count_, other.count_);
     decoded_.clear();
     decodedEnds_.clear();
@@ -150,14 +144,11 @@ DxfLineList& DxfLineList::operator=(DxfLineList other) noexcept
 DxfLineList::~DxfLineList()
 {
     std::free(bytes_.data);
-    std::free(lengths_.data);
 }
 
 void DxfLineList::Clear()
 {
     bytes_.size = 0;
-    lengths_.size = 0;
-    longLines_.clear();
     count_ = 0;
     decoded_.clear();
     decodedEnds_.clear();
@@ -165,17 +156,13 @@ void DxfLineList::Clear()
     decodedValid_ = false;
 }
 
-// The line's bytes are at the end of bytes_, and the caller made room for two more; records its length and
-// appends CR LF.
-void DxfLineList::EndLine(std::size_t length)
+// The line's bytes are at the end of bytes_, and the caller made room for two more: appends CR LF.
+void DxfLineList::EndLine()
 {
     char* end = bytes_.data + bytes_.size;
     end[0] = '\r';
     end[1] = '\n';
     bytes_.size += 2;
-    *lengths_.Grow(1) = static_cast<char>(static_cast<unsigned char>(std::min(length, kLongLine)));
-    ++lengths_.size;
-    if (length >= kLongLine) longLines_.emplace_back(count_, length);
     ++count_;
     decodedValid_ = false;
 }
@@ -185,7 +172,7 @@ void DxfLineList::AppendAscii(std::string_view line)
     char* out = bytes_.Grow(line.size() + 2);
     if (!line.empty()) std::memcpy(out, line.data(), line.size());
     bytes_.size += line.size();
-    EndLine(line.size());
+    EndLine();
 }
 
 void DxfLineList::Add(std::u16string_view line)
@@ -199,7 +186,7 @@ void DxfLineList::Add(std::u16string_view line)
     char* out = bytes_.Grow(line.size() + 2);
     for (const char16_t c : line) *out++ = static_cast<char>(c); // ASCII is the same in every drawing code page
     bytes_.size += line.size();
-    EndLine(line.size());
+    EndLine();
 }
 
 void DxfLineList::AddReal(double value)
@@ -207,7 +194,7 @@ void DxfLineList::AddReal(double value)
     CheckFinite(value);
     const std::size_t n = FormatReal15To(value, bytes_.Grow(kReal15MaxChars + 2));
     bytes_.size += n;
-    EndLine(n);
+    EndLine();
 }
 
 void DxfLineList::AddInt(int value)
@@ -215,21 +202,12 @@ void DxfLineList::AddInt(int value)
     char* out = bytes_.Grow(16);
     const std::size_t n = static_cast<std::size_t>(std::to_chars(out, out + 14, value).ptr - out);
     bytes_.size += n;
-    EndLine(n);
+    EndLine();
 }
 
-void DxfLineList::Reserve(std::size_t lines, std::size_t bytes)
+void DxfLineList::Reserve(std::size_t bytes)
 {
     bytes_.Reserve(bytes);
-    lengths_.Reserve(lines);
-}
-
-std::size_t DxfLineList::LineLength(std::size_t i) const
-{
-    const std::size_t n = static_cast<unsigned char>(lengths_.data[i]);
-    if (n < kLongLine) return n;
-    const auto it = std::lower_bound(longLines_.begin(), longLines_.end(), std::pair{i, std::size_t{0}});
-    return it->second;
 }
 
 std::u16string_view DxfLineList::operator[](std::size_t i) const
@@ -243,8 +221,10 @@ std::u16string_view DxfLineList::operator[](std::size_t i) const
         decodedEnds_.assign(narrow ? 0 : count_, 0);
         char16_t* out = decoded_.data();
         const unsigned char* at = reinterpret_cast<const unsigned char*>(bytes_.data);
+        const std::string_view all = Bytes();
         for (std::size_t j = 0; j < count_; ++j) {
-            const std::size_t n = LineLength(j);
+            const std::size_t start = static_cast<std::size_t>(reinterpret_cast<const char*>(at) - bytes_.data);
+            const std::size_t n = all.find("\r\n", start) - start; // every line ends in CR LF
             unsigned high = 0;
             for (std::size_t k = 0; k < n; ++k) high |= at[k], out[k] = at[k];
             if (high < 0x80) {

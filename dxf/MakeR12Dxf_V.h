@@ -39,14 +39,12 @@ public:
     {
         // Most lines are a few characters and the buffers have room: those are appended here, where a
         // caller's constant line is copied as the constant it is, and any other by AppendAscii.
-        if (line.size() < kLongLine && bytes_.capacity - bytes_.size >= line.size() + 2 &&
-            lengths_.size < lengths_.capacity) {
+        if (bytes_.capacity - bytes_.size >= line.size() + 2) {
             char* out = bytes_.data + bytes_.size;
             if (!line.empty()) std::memcpy(out, line.data(), line.size());
             out[line.size()] = '\r';
             out[line.size() + 1] = '\n';
             bytes_.size += line.size() + 2;
-            lengths_.data[lengths_.size++] = static_cast<char>(line.size());
             ++count_;
             decodedValid_ = false;
             return;
@@ -57,8 +55,8 @@ public:
     void AddReal(double value);
     /// Appends the decimal text of value as one line.
     void AddInt(int value);
-    /// Makes room for about the given number of lines and bytes.
-    void Reserve(std::size_t lines, std::size_t bytes);
+    /// Makes room for about the given number of bytes.
+    void Reserve(std::size_t bytes);
     std::size_t Count() const { return count_; }
     /// Line i as a reader of the file sees it (decoded from the drawing code page). The view stays valid until
     /// the list changes; the first read after a change decodes the whole list once (not for concurrent use).
@@ -79,14 +77,12 @@ private:
             return data + size;
         }
     };
-    static constexpr std::size_t kLongLine = 255; // a line length of this or more is kept in longLines_
     void AppendAscii(std::string_view line);
-    void EndLine(std::size_t length);
-    std::size_t LineLength(std::size_t i) const;
+    void EndLine();
 
+    // No line holds CR LF (texts reach the drawing without control characters, and CP932 has no CR or
+    // LF inside a character), so the lines are found again from their ends: no length is kept a line.
     Buffer bytes_;
-    Buffer lengths_; // one byte a line: its length in bytes, 255 for a long line (then in longLines_)
-    std::vector<std::pair<std::size_t, std::size_t>> longLines_; // (line, length) in line order
     std::size_t count_ = 0;
     // What operator[] reads: the decoded lines, built on the first read after a change.
     mutable std::u16string decoded_;

@@ -566,7 +566,7 @@ DxfLineList LayoutTable(const CellTable& table, const std::vector<std::u16string
     const bool drawn = LayoutEntities(table, texts, options, sink, [&] {
         // Room for a text record and a share of the lines per cell, so the buffers rarely move.
         const std::size_t cells = table.CellGrid.size();
-        list.Reserve(cells * 48 + 1024, cells * 260 + 16384);
+        list.Reserve(cells * 260 + 16384);
         DxfStart(list);
         DxfLtypeTable(list);
         DxfLayerTable(list);
