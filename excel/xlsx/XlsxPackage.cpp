@@ -67,10 +67,20 @@ struct OpenEntry {
 
 } // namespace
 
-// Locates the entry, checks it against the limits and reads it in pieces of at most chunk bytes.
-void XlsxPackage::ReadEach(const std::string& name, std::size_t chunk,
-                           const std::function<char*(std::size_t size, std::size_t done, std::size_t& room)>& buffer,
-                           const std::function<void(std::size_t n)>& got) const
+std::string XlsxPackage::Read(const std::string& name) const
+{
+    std::string data;
+    zip_stat_t st;
+    zip_stat_init(&st);
+    // Room for the whole entry at once (ReadChunks checks the size and refuses it when too large).
+    if (zip_stat(impl_->zip, name.c_str(), 0, &st) == 0 && (st.valid & ZIP_STAT_SIZE) && st.size <= kMaxZipEntryBytes) {
+        data.reserve(static_cast<std::size_t>(st.size));
+    }
+    ReadChunks(name, [&data](std::string_view piece) { data.append(piece); });
+    return data;
+}
+
+void XlsxPackage::ReadChunks(const std::string& name, const std::function<void(std::string_view)>& sink) const
 {
     const zip_int64_t index = zip_name_locate(impl_->zip, name.c_str(), 0);
     if (index < 0) throw Error(displayName_ + ": the part " + name + " is missing");
@@ -89,51 +99,24 @@ void XlsxPackage::ReadEach(const std::string& name, std::size_t chunk,
     if (!entry.file) {
         throw Error(displayName_ + ": the part " + name + " cannot be read (" + zip_strerror(impl_->zip) + ")");
     }
+    // The stated size is checked as the pieces come: never more is decompressed than the archive states.
     const std::size_t size = static_cast<std::size_t>(st.size);
+    std::string piece(std::min<std::size_t>(size, 256 * 1024), '\0');
     std::size_t done = 0;
     while (done < size) {
-        std::size_t room = 0;
-        char* at = buffer(size, done, room);
-        const zip_int64_t n = zip_fread(entry.file, at, std::min({room, chunk, size - done}));
+        const zip_int64_t n = zip_fread(entry.file, piece.data(), std::min(piece.size(), size - done));
         if (n < 0) {
             throw Error(displayName_ + ": the part " + name + " is damaged (" +
                         zip_error_strerror(zip_file_get_error(entry.file)) + ")");
         }
         if (n == 0) break;
         done += static_cast<std::size_t>(n);
-        got(static_cast<std::size_t>(n));
+        sink(std::string_view(piece.data(), static_cast<std::size_t>(n)));
     }
     char extra = 0;
     if (done != size || zip_fread(entry.file, &extra, 1) != 0) {
         throw Error(displayName_ + ": the part " + name + " does not have the size its archive states");
     }
-}
-
-std::string XlsxPackage::Read(const std::string& name) const
-{
-    std::string data;
-    ReadEach(
-        name, SIZE_MAX,
-        [&data](std::size_t size, std::size_t done, std::size_t& room) {
-            if (data.size() != size) data.resize(size);
-            room = size - done;
-            return data.data() + done;
-        },
-        [](std::size_t) {});
-    return data;
-}
-
-void XlsxPackage::ReadChunks(const std::string& name, const std::function<void(std::string_view)>& sink) const
-{
-    constexpr std::size_t kChunk = 256 * 1024;
-    std::string piece(kChunk, '\0');
-    ReadEach(
-        name, kChunk,
-        [&piece](std::size_t, std::size_t, std::size_t& room) {
-            room = piece.size();
-            return piece.data();
-        },
-        [&](std::size_t n) { sink(std::string_view(piece.data(), n)); });
 }
 
 } // namespace gridvane

@@ -37,9 +37,6 @@ public:
     const std::string& DisplayName() const { return displayName_; }
 
 private:
-    void ReadEach(const std::string& name, std::size_t chunk,
-                  const std::function<char*(std::size_t size, std::size_t done, std::size_t& room)>& buffer,
-                  const std::function<void(std::size_t n)>& got) const;
     struct Impl;
     std::unique_ptr<Impl> impl_;
     std::string displayName_;

@@ -7,7 +7,7 @@ namespace gridvane::xlsx {
 
 const Cell* Sheet::Find(std::int32_t row, std::int32_t col) const
 {
-    if (!Kept(row, col)) {
+    if (!Holds(row, col)) {
         throw Error(CellName(row, col) + ": the cell lies outside the area read from the sheet " + ToUtf8(name_));
     }
     if (!dense_.empty()) {

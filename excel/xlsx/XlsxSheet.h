@@ -48,7 +48,10 @@ public:
     const std::u16string& Name() const { return name_; }
     Area SavedSelection() const { return selection_; }
     // True when the cell is of the area kept.
-    bool Holds(std::int32_t row, std::int32_t col) const { return Kept(row, col); }
+    bool Holds(std::int32_t row, std::int32_t col) const
+    {
+        return keptAll_ || (row >= kept_.r1 && row <= kept_.r2 && col >= kept_.c1 && col <= kept_.c2);
+    }
     // The cell's element, or null when the sheet has none. Throws Error for a cell outside the area kept.
     const Cell* Find(std::int32_t row, std::int32_t col) const;
     std::uint32_t StyleOf(std::int32_t row, std::int32_t col) const { return StyleOf(row, col, Find(row, col)); }
@@ -76,10 +79,6 @@ private:
     // Kept areas up to this many cells are held as one array, larger ones by cell.
     static constexpr std::int64_t kMaxDenseCells = 1 << 20;
 
-    bool Kept(std::int32_t row, std::int32_t col) const
-    {
-        return keptAll_ || (row >= kept_.r1 && row <= kept_.r2 && col >= kept_.c1 && col <= kept_.c2);
-    }
     Cell& Slot(std::int32_t row, std::int32_t col);
     // Indexes one merged area (when it meets the area kept); where names the part for messages.
     void AddMerge(const Area& a, const std::string& where);

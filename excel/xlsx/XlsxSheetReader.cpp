@@ -16,11 +16,6 @@ namespace {
 
 enum class CellType : std::uint8_t { Number, Shared, Inline, Boolean, Error, Text, Date };
 
-bool IsXmlSpace(std::string_view s)
-{
-    return TrimXmlSpace(s).empty();
-}
-
 } // namespace
 
 class SheetReader : public XmlEvents {
@@ -124,7 +119,6 @@ public:
             sheet_.rowDeltaSums_[i + 1] = sheet_.rowDeltaSums_[i] + (heights[i].second - sheet_.defaultRowHeight_);
         }
         IndexColumns();
-        if (!sectionsSeen_[static_cast<int>(Section::SheetViews)]) ChooseSelection();
     }
 
 private:
@@ -329,7 +323,7 @@ private:
     {
         inCell_ = false;
         const auto what = [this] { return CellWhat(); };
-        const bool keep = sheet_.Kept(cellRow_, cellCol_);
+        const bool keep = sheet_.Holds(cellRow_, cellCol_);
         const std::string_view text = v_;
         switch (type_) {
         case CellType::Shared:
@@ -374,14 +368,14 @@ private:
         case CellType::Date:
             // An ISO 8601 date: the spreadsheet holds it as its serial number and shows it through the
             // cell's format, like any date it has typed in.
-            if (haveV_ && !IsXmlSpace(text)) {
+            if (haveV_ && !TrimXmlSpace(text).empty()) {
                 const auto serial = IsoDateSerial(text, book_.Date1904());
                 if (!serial) reader_.Fail(what() + " has an invalid date " + Shown(text) + " (or one before 1900)");
                 cell_.kind = CellKind::Number, cell_.number = *serial;
             }
             break;
         case CellType::Number:
-            if (haveV_ && !IsXmlSpace(text)) {
+            if (haveV_ && !TrimXmlSpace(text).empty()) {
                 const auto number = XmlDouble(text);
                 if (!number) reader_.Fail(what() + " has an invalid number " + Shown(text));
                 cell_.kind = CellKind::Number, cell_.number = *number;

@@ -79,23 +79,43 @@ std::u16string DecodeEscapes(std::u16string s)
     return out;
 }
 
-XmlPart::XmlPart(const XlsxPackage& package, const std::string& name) : data(package.Read(name))
+Error PartNotWellFormed(const XlsxPackage& package, const std::string& part, const std::string& reason, std::uint64_t offset)
 {
-    const std::uint64_t tree = 64 * static_cast<std::uint64_t>(std::count(data.begin(), data.end(), '<')) +
-                               40 * static_cast<std::uint64_t>(std::count(data.begin(), data.end(), '='));
+    return Error(package.DisplayName() + ": the part " + part + " is not well-formed XML (" + reason + " at offset " +
+                 std::to_string(offset) + ")");
+}
+
+Error PartHasDoctype(const XlsxPackage& package, const std::string& part)
+{
+    return Error(package.DisplayName() + ": the part " + part +
+                 " has a document type declaration (<!DOCTYPE>), which workbook parts never have; refused");
+}
+
+Error PartTooDeep(const XlsxPackage& package, const std::string& part)
+{
+    return Error(package.DisplayName() + ": the part " + part + " is nested deeper than " + std::to_string(kMaxXmlDepth) +
+                 " levels");
+}
+
+void CheckTreeSize(const XlsxPackage& package, const std::string& part, std::string_view text, const char* which)
+{
+    const std::uint64_t tree = 64 * static_cast<std::uint64_t>(std::count(text.begin(), text.end(), '<')) +
+                               40 * static_cast<std::uint64_t>(std::count(text.begin(), text.end(), '='));
     if (tree > kMaxXmlTreeBytes) {
-        throw Error(package.DisplayName() + ": the part " + name + " is too large to read (about " +
+        throw Error(package.DisplayName() + ": the part " + part + " " + which + " too large to read (about " +
                     std::to_string(tree >> 20) + " MiB once parsed; at most " + std::to_string(kMaxXmlTreeBytes >> 20) +
                     " MiB)");
     }
+}
+
+XmlPart::XmlPart(const XlsxPackage& package, const std::string& name) : data(package.Read(name))
+{
+    CheckTreeSize(package, name, data, "is");
     // Document type declarations are parsed (not skipped) so that a part holding one can be refused:
     // workbook parts never have one, and its entities are a way to smuggle in content or references.
     const pugi::xml_parse_result result =
         doc.load_buffer_inplace(data.data(), data.size(), pugi::parse_default | pugi::parse_doctype, pugi::encoding_auto);
-    if (!result) {
-        throw Error(package.DisplayName() + ": the part " + name + " is not well-formed XML (" + result.description() +
-                    " at offset " + std::to_string(result.offset) + ")");
-    }
+    if (!result) throw PartNotWellFormed(package, name, result.description(), static_cast<std::uint64_t>(result.offset));
     struct DepthWalker : pugi::xml_tree_walker {
         bool doctype = false;
         bool for_each(pugi::xml_node& node) override
@@ -105,14 +125,8 @@ XmlPart::XmlPart(const XlsxPackage& package, const std::string& name) : data(pac
         }
     } walker;
     const bool walked = doc.traverse(walker);
-    if (walker.doctype) {
-        throw Error(package.DisplayName() + ": the part " + name +
-                    " has a document type declaration (<!DOCTYPE>), which workbook parts never have; refused");
-    }
-    if (!walked) {
-        throw Error(package.DisplayName() + ": the part " + name + " is nested deeper than " + std::to_string(kMaxXmlDepth) +
-                    " levels");
-    }
+    if (walker.doctype) throw PartHasDoctype(package, name);
+    if (!walked) throw PartTooDeep(package, name);
 }
 
 } // namespace gridvane::xlsx

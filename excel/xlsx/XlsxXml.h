@@ -92,6 +92,14 @@ private:
 // Text in workbook parts escapes characters XML cannot carry as _xHHHH_.
 std::u16string DecodeEscapes(std::u16string s);
 
+// The refusals of a part, read whole or in pieces, each naming the file and the part.
+Error PartNotWellFormed(const XlsxPackage& package, const std::string& part, const std::string& reason, std::uint64_t offset);
+Error PartHasDoctype(const XlsxPackage& package, const std::string& part);
+Error PartTooDeep(const XlsxPackage& package, const std::string& part);
+// Refuses text whose parsed tree would take over kMaxXmlTreeBytes (about 64 bytes per element or text and 40
+// per attribute); which says what of the part the text is: "is" (the whole part), "has an element".
+void CheckTreeSize(const XlsxPackage& package, const std::string& part, std::string_view text, const char* which);
+
 // One XML part parsed in place: the tree points into the part's text, which it keeps (no second copy).
 // Refuses parts whose tree would be too large and documents nested deeper than kMaxXmlDepth.
 struct XmlPart {

@@ -114,8 +114,7 @@ private:
 
     [[noreturn]] void Fail(const std::string& reason, std::size_t offset) const
     {
-        throw Error(package_.DisplayName() + ": the part " + part_ + " is not well-formed XML (" + reason + " at offset " +
-                    std::to_string(offset) + ")");
+        throw PartNotWellFormed(package_, part_, reason, offset);
     }
 
     Has At(std::string_view prefix, bool final) const
@@ -213,8 +212,7 @@ private:
         }
         if ((h = At("<!DOCTYPE", final)) != Has::No) {
             if (h == Has::NeedMore) return false;
-            throw Error(package_.DisplayName() + ": the part " + part_ +
-                        " has a document type declaration (<!DOCTYPE>), which workbook parts never have; refused");
+            throw PartHasDoctype(package_, part_);
         }
         if ((h = At("<!", final)) != Has::No) {
             if (h == Has::NeedMore) return false;
@@ -257,10 +255,7 @@ private:
     {
         if (depth_ == 0 && rootSeen_) Fail("junk after the document's element", base_ + start);
         const int depth = depth_ + 1;
-        if (depth > kMaxXmlDepth) {
-            throw Error(package_.DisplayName() + ": the part " + part_ + " is nested deeper than " +
-                        std::to_string(kMaxXmlDepth) + " levels");
-        }
+        if (depth > kMaxXmlDepth) throw PartTooDeep(package_, part_);
         if (depth <= 2) {
             TellPiece();
             if (depth == 1) rootSeen_ = true;
@@ -322,14 +317,7 @@ private:
         if (end - start > kPieceBytes * 4) {
             // One element far larger than a piece (a row of a hostile part): its tree could be many times its
             // size, so it is measured first, as a part read whole is.
-            const std::string_view text = std::string_view(buf_).substr(start, end - start);
-            const std::uint64_t tree = 64 * static_cast<std::uint64_t>(std::count(text.begin(), text.end(), '<')) +
-                                       40 * static_cast<std::uint64_t>(std::count(text.begin(), text.end(), '='));
-            if (tree > kMaxXmlTreeBytes) {
-                throw Error(package_.DisplayName() + ": the part " + part_ + " has an element too large to read (about " +
-                            std::to_string(tree >> 20) + " MiB once parsed; at most " +
-                            std::to_string(kMaxXmlTreeBytes >> 20) + " MiB)");
-            }
+            CheckTreeSize(package_, part_, std::string_view(buf_).substr(start, end - start), "has an element");
         }
         pugi::xml_document doc;
         const pugi::xml_parse_result result =
@@ -404,17 +392,10 @@ void StreamWithExpat(const XlsxPackage& package, const std::string& part, XmlEve
 
     const auto fail = [&] {
         if (s.failure) std::rethrow_exception(s.failure);
-        if (s.doctype) {
-            throw Error(package.DisplayName() + ": the part " + part +
-                        " has a document type declaration (<!DOCTYPE>), which workbook parts never have; refused");
-        }
-        if (s.tooDeep) {
-            throw Error(package.DisplayName() + ": the part " + part + " is nested deeper than " +
-                        std::to_string(kMaxXmlDepth) + " levels");
-        }
-        throw Error(package.DisplayName() + ": the part " + part + " is not well-formed XML (" +
-                    XML_ErrorString(XML_GetErrorCode(parser.get())) + " at offset " +
-                    std::to_string(XML_GetCurrentByteIndex(parser.get())) + ")");
+        if (s.doctype) throw PartHasDoctype(package, part);
+        if (s.tooDeep) throw PartTooDeep(package, part);
+        throw PartNotWellFormed(package, part, XML_ErrorString(XML_GetErrorCode(parser.get())),
+                                static_cast<std::uint64_t>(XML_GetCurrentByteIndex(parser.get())));
     };
     package.ReadChunks(part, [&](std::string_view piece) {
         if (XML_Parse(parser.get(), piece.data(), static_cast<int>(piece.size()), XML_FALSE) != XML_STATUS_OK) fail();
