@@ -4,6 +4,7 @@
 #include <cmath>
 #include <limits>
 
+#include "base/Decimal.h"
 #include "base/Error.h"
 #include "base/Utf.h"
 #include "model/CellAddress.h"
@@ -18,12 +19,6 @@ namespace {
 constexpr std::u16string_view kImported = u" 取得しました.";
 constexpr std::u16string_view kImportFailed = u"取得に失敗しました.";
 constexpr int kFixedColumnWidth = 70;
-
-std::u16string Decimal(std::int64_t n)
-{
-    const std::string s = std::to_string(n);
-    return std::u16string(s.begin(), s.end());
-}
 
 // A failure of the import in the user's terms: Japanese for the window, English (what()) for a console.
 class ImportFailure : public Error {
@@ -281,8 +276,8 @@ private:
         if (r2 > std::numeric_limits<std::int32_t>::max() || c2 > std::numeric_limits<std::int32_t>::max()) {
             throw ImportFailure(u"選択範囲が最後の行か列を越えています", "the selection reaches past the last row or column");
         }
-        view_.SetEdit2(ColNoToLetters(sel.c1) + Decimal(sel.r1));
-        view_.SetEdit3(ColNoToLetters(static_cast<std::int32_t>(c2)) + Decimal(r2));
+        view_.SetEdit2(CellName(sel.c1, sel.r1));
+        view_.SetEdit3(CellName(static_cast<std::int32_t>(c2), r2));
 
         view_.SetGridRedraw(false);
         redrawOff_ = true;
@@ -321,7 +316,7 @@ private:
     TXlsxCellAttr ReadCell(std::int32_t x, std::int32_t y, std::int32_t c, std::int32_t r, const Selection& sel)
     {
         // Every failure here names the cell by its address, as the user sees it on the sheet.
-        const std::u16string address = ColNoToLetters(y) + Decimal(x);
+        const std::u16string address = CellName(y, x);
         const Place at{address, ToUtf8(address)};
         std::unique_ptr<XlRange> cell = Ask(at, kCell, [&] { return sheet_->Range(address); });
         TXlsxCellAttr a;

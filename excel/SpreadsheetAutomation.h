@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "base/Error.h"
 
@@ -37,7 +38,26 @@ double XlNumber(const XlValue& value, std::string_view what);
 /// form with the decimal separator. Throws Error for null and error values.
 std::u16string XlTextForm(const XlValue& value, char16_t decimalSeparator);
 
-/// A range of cells: the selection, one cell, or a merged area.
+/// Value2 of a range: the values of its cells, row by row.
+struct XlValueArray {
+    std::int32_t rows = 0, cols = 0;
+    std::vector<XlValue> values; // rows x cols, row by row
+
+    /// The value of the cell in row r and column c of the range, both from 0.
+    const XlValue& At(std::int32_t r, std::int32_t c) const
+    {
+        return values[static_cast<std::size_t>(r) * static_cast<std::size_t>(cols) + static_cast<std::size_t>(c)];
+    }
+};
+
+/// A range of cells: the selection, one cell, a row or column of a range, or a merged area.
+///
+/// Over a range of several cells the properties answer as the object model does for such a range: the
+/// one value every cell shares, or null when the cells differ (ColumnWidth, RowHeight,
+/// HorizontalAlignment, FontSize, MergeCells, NumberFormat, BorderLineStyle). BorderLineStyle then takes
+/// the edges of the range's outline (7-10), the lines inside it (11 vertical, 12 horizontal) and the
+/// diagonals (5, 6). A reader asks a whole range first and goes down to its rows, then to the cells of a
+/// row, only where an answer is mixed.
 class XlRange {
 public:
     virtual ~XlRange() = default;
@@ -56,6 +76,21 @@ public:
     virtual std::unique_ptr<XlRange> MergeArea() = 0;
     virtual XlValue Left() = 0;                 // points
     virtual XlValue Top() = 0;                  // points
+
+    // ---- reads over a whole range
+    // Transitional defaults: every backend answers these itself.
+    /// Value2 of every cell of the range in one answer.
+    virtual XlValueArray Value2Array() { throw Error("Value2: range reads are not supported here"); }
+    /// NumberFormat: the format code ("General", "@", "0.00"), or null when the cells differ.
+    virtual XlValue NumberFormat() { throw Error("NumberFormat: range reads are not supported here"); }
+    /// Address: "$B$2:$P$97"; the areas of a selection of several are joined by commas.
+    virtual std::u16string Address() { throw Error("Address: range reads are not supported here"); }
+    /// Rows(i): row i of the range, from 1.
+    virtual std::unique_ptr<XlRange> Rows(std::int32_t) { throw Error("Rows: range reads are not supported here"); }
+    /// Columns(i): column i of the range, from 1.
+    virtual std::unique_ptr<XlRange> Columns(std::int32_t) { throw Error("Columns: range reads are not supported here"); }
+    /// Cells.Item(r, c): the cell in row r and column c of the range, both from 1.
+    virtual std::unique_ptr<XlRange> Cells(std::int32_t, std::int32_t) { throw Error("Cells: range reads are not supported here"); }
 };
 
 /// A worksheet.
@@ -63,7 +98,7 @@ class XlWorksheet {
 public:
     virtual ~XlWorksheet() = default;
     virtual std::u16string Name() = 0;
-    /// Range(address) of the one cell at an A1 address such as "B12".
+    /// Range(address) of the cells at an A1 address: one cell ("B12") or a rectangle ("B2:P97").
     virtual std::unique_ptr<XlRange> Range(std::u16string_view address) = 0;
 };
 
@@ -115,5 +150,10 @@ inline constexpr int kXlEdgeLeft = 7;
 inline constexpr int kXlEdgeRight = 10;
 inline constexpr int kXlDiagonalDown = 5;
 inline constexpr int kXlDiagonalUp = 6;
+inline constexpr int kXlInsideVertical = 11;
+inline constexpr int kXlInsideHorizontal = 12;
+
+/// The message shown when the selection holds several areas.
+inline constexpr std::u16string_view kExcelSeveralAreas = u"複数の範囲が選択されています。一つの範囲を選択してください。";
 
 } // namespace gridvane

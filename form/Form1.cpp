@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "base/Decimal.h"
 #include "base/Error.h"
 #include "base/Utf.h"
 #include "dxf/MakeR12Dxf_V.h"
@@ -28,12 +29,6 @@ constexpr std::u16string_view kSizeQuestions[] = {u"選択範囲の列幅を変�
 constexpr std::u16string_view kSummaryLabels[] = {u"全幅", u"全高", u"列幅", u"行高", u"文字"};
 constexpr int kDefaultColumnWidth = 64;
 constexpr int kDefaultRowHeight = 20;
-
-std::u16string Decimal(std::int64_t n)
-{
-    const std::string s = std::to_string(n);
-    return std::u16string(s.begin(), s.end());
-}
 
 std::u16string CodeText(char16_t unit)
 {
@@ -80,7 +75,7 @@ std::u16string TForm1::LayoutErrorText(const LayoutCellError& e) const
 {
     // The cell as the grid names it: the worksheet's column letters and row number.
     std::u16string place = grid_.Text(e.col + 1, 0) + grid_.Text(0, e.row + 1);
-    if (place.empty()) place = ColNoToLetters(e.col + 1) + Decimal(e.row + 1);
+    if (place.empty()) place = CellName(e.col + 1, e.row + 1);
     return place + u": 図面の座標が有限の数ではありません";
 }
 
@@ -754,7 +749,7 @@ void TForm1::UpdatePreview()
                     substitutes += u.substitute;
                 }
                 std::u16string place = grid_.Text(c, 0) + grid_.Text(0, r);
-                if (place.empty()) place = ColNoToLetters(c) + Decimal(r);
+                if (place.empty()) place = CellName(c, r);
                 preview_.codePageLines.push_back(u"図面で表せない文字: " + place + u" \"" + characters + u"\" → \"" +
                                                  substitutes + u"\"");
             }

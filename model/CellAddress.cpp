@@ -1,5 +1,7 @@
-// Column letters of the worksheet.
+// Column letters and cell names of the worksheet.
 #include "model/CellAddress.h"
+
+#include "base/Decimal.h"
 
 namespace gridvane {
 
@@ -19,5 +21,7 @@ std::u16string ColNoToLetters(std::int32_t n)
     }
     return letters;
 }
+
+std::u16string CellName(std::int32_t col, std::int64_t row) { return ColNoToLetters(col) + Decimal(row); }
 
 } // namespace gridvane
