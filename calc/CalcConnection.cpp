@@ -1,0 +1,250 @@
+#include "calc/CalcConnection.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <mutex>
+#include <vector>
+
+#include <com/sun/star/bridge/BridgeFactory.hpp>
+#include <com/sun/star/connection/Connector.hpp>
+#include <com/sun/star/connection/NoConnectException.hpp>
+#include <com/sun/star/lang/XComponent.hpp>
+#include <cppuhelper/bootstrap.hxx>
+#include <osl/pipe.hxx>
+#include <osl/security.hxx>
+#include <rtl/bootstrap.hxx>
+#include <rtl/digest.h>
+
+extern char** environ;
+
+namespace gridvane::calc {
+
+namespace {
+
+using namespace std::chrono;
+const char* const kProgramDir = GRIDVANE_LIBREOFFICE_PROGRAM;
+
+// The UNO runtime of this process, made once: the office's type libraries (needed to speak to it) and
+// the services that connect and bridge.
+Reference<css::uno::XComponentContext> LocalContext()
+{
+    static std::once_flag once;
+    static Reference<css::uno::XComponentContext> context;
+    static std::string failure;
+    std::call_once(once, [] {
+        try {
+            const std::string dir = kProgramDir;
+            rtl::Bootstrap::set("URE_BOOTSTRAP", AsciiOUString("vnd.sun.star.pathname:" + dir + "/fundamentalrc"));
+            context = cppu::defaultBootstrap_InitialComponentContext(AsciiOUString("file://" + dir + "/unorc"));
+        } catch (const css::uno::Exception& e) {
+            failure = ToUtf8(FromOUString(e.Message));
+        }
+    });
+    if (!context.is()) {
+        throw Error("the UNO runtime of LibreOffice could not be started (" + failure + ")",
+                    std::u16string(kCalcUnreachable));
+    }
+    return context;
+}
+
+// This user's office profile as a URL, as the office itself works it out from its bootstrap file.
+rtl::OUString DefaultUserInstallation()
+{
+    rtl::OUString url = AsciiOUString(std::string("${file://") + kProgramDir + "/bootstraprc:UserInstallation}");
+    rtl::Bootstrap::expandMacros(url);
+    return url;
+}
+
+// The pipe on which an office of that profile takes the command lines of later invocations: the office
+// names it after the MD5 of the profile's URL in UTF-16 (desktop/source/app/officeipcthread.cxx).
+rtl::OUString InstancePipeName(const rtl::OUString& userInstallation)
+{
+    sal_uInt8 digest[RTL_DIGEST_LENGTH_MD5];
+    rtl_digest_MD5(userInstallation.getStr(), static_cast<sal_uInt32>(userInstallation.getLength()) * sizeof(sal_Unicode),
+                   digest, sizeof digest);
+    static const char kHex[] = "0123456789abcdef";
+    std::string hex;
+    for (sal_uInt8 b : digest) hex += kHex[b >> 4], hex += kHex[b & 15];
+    return AsciiOUString("SingleOfficeIPC_" + hex);
+}
+
+// True when an office of that profile runs: its instance pipe takes a connection. (The connection is
+// closed without a word; the office reads an empty request and goes on.)
+bool InstanceRunning(const rtl::OUString& userInstallation)
+{
+    osl::Security security;
+    osl::Pipe pipe(InstancePipeName(userInstallation), osl_Pipe_OPEN, security);
+    return pipe.is();
+}
+
+// Hands "--accept" to the running office by a second invocation, which passes its command line to the
+// running instance and returns at once. Should the instance have ended just before, the invocation
+// would start a new one: --headless and --terminate_after_init make such an office end as soon as it
+// is up, without a window, so nothing stays started. Waits at most timeout for it.
+void AskToListen(const std::string& pipeName, const std::string& userInstallation, milliseconds timeout)
+{
+    const std::string soffice = std::string(kProgramDir) + "/soffice";
+    std::vector<std::string> args{soffice};
+    if (!userInstallation.empty()) args.push_back("-env:UserInstallation=" + userInstallation);
+    for (const char* a : {"--headless", "--terminate_after_init", "--norestore", "--nologo", "--nodefault"})
+        args.emplace_back(a);
+    args.push_back("--accept=pipe,name=" + pipeName + ";urp;");
+    std::vector<char*> argv;
+    for (std::string& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+    pid_t pid = 0;
+    const int rc = posix_spawn(&pid, soffice.c_str(), &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (rc != 0) return; // the wait for the pipe below tells the user
+    const auto end = steady_clock::now() + timeout;
+    int status = 0;
+    while (waitpid(pid, &status, WNOHANG) == 0) {
+        if (steady_clock::now() >= end) {
+            kill(pid, SIGKILL);
+            waitpid(pid, &status, 0);
+            return;
+        }
+        std::this_thread::sleep_for(milliseconds(20));
+    }
+}
+
+} // namespace
+
+void ThrowUserMessage(std::u16string_view text)
+{
+    // The import shows an XlUserMessage's what() as it stands, as it does the busy spreadsheet's message.
+    throw XlUserMessage(ToUtf8(text), std::u16string(text));
+}
+
+Connection::Connection(const CalcAttachOptions& options) : timeout_(options.timeout)
+{
+    const Reference<css::uno::XComponentContext> local = LocalContext();
+    const std::string pipeName = options.pipeName.empty() ? CalcPipeName() : options.pipeName;
+    const rtl::OUString description = AsciiOUString("pipe,name=" + pipeName);
+    const Reference<css::connection::XConnector> connector = css::connection::Connector::create(local);
+    Reference<css::connection::XConnection> connection;
+    auto tryConnect = [&] {
+        try {
+            connection = connector->connect(description);
+        } catch (const css::connection::NoConnectException&) {
+        }
+        return connection.is();
+    };
+    if (!tryConnect()) {
+        const rtl::OUString profile =
+            options.userInstallation.empty() ? DefaultUserInstallation() : AsciiOUString(options.userInstallation);
+        if (!InstanceRunning(profile)) {
+            throw Error("LibreOffice Calc is not running (nothing was started)", std::u16string(kCalcNotRunning));
+        }
+        AskToListen(pipeName, options.userInstallation, timeout_);
+        const auto end = steady_clock::now() + timeout_;
+        while (!tryConnect()) {
+            if (steady_clock::now() >= end) {
+                throw Error("LibreOffice runs but does not accept a connection on the pipe \"" + pipeName + "\"",
+                            std::u16string(kCalcUnreachable));
+            }
+            std::this_thread::sleep_for(milliseconds(50));
+        }
+    }
+    watchdog_ = std::thread([this] { Watch(); });
+    try {
+        const Reference<css::bridge::XBridgeFactory2> factory = css::bridge::BridgeFactory::create(local);
+        bridge_ = factory->createBridge(rtl::OUString(), "urp", connection, nullptr);
+        remote_ = Call("StarOffice.ComponentContext", [&] {
+            return Reference<css::uno::XComponentContext>(bridge_->getInstance("StarOffice.ComponentContext"),
+                                                          css::uno::UNO_QUERY_THROW);
+        });
+    } catch (...) {
+        {
+            std::lock_guard lock(mutex_);
+            stop_ = true;
+        }
+        wake_.notify_all();
+        watchdog_.join();
+        if (bridge_.is()) Reference<css::lang::XComponent>(bridge_, css::uno::UNO_QUERY_THROW)->dispose();
+        throw;
+    }
+}
+
+Connection::~Connection()
+{
+    {
+        std::lock_guard lock(mutex_);
+        stop_ = true;
+    }
+    wake_.notify_all();
+    watchdog_.join();
+    remote_.clear();
+    try {
+        if (bridge_.is()) Reference<css::lang::XComponent>(bridge_, css::uno::UNO_QUERY_THROW)->dispose();
+    } catch (const css::uno::Exception&) {
+        // already closed by the office or the watchdog
+    }
+}
+
+void Connection::Arm()
+{
+    std::lock_guard lock(mutex_);
+    if (fired_) ThrowUserMessage(kCalcNoAnswer);
+    deadline_ = steady_clock::now() + timeout_;
+    armed_ = true;
+    wake_.notify_all();
+}
+
+void Connection::Disarm()
+{
+    std::lock_guard lock(mutex_);
+    armed_ = false;
+}
+
+void Connection::Watch()
+{
+    std::unique_lock lock(mutex_);
+    while (!stop_) {
+        if (!armed_) {
+            wake_.wait(lock);
+            continue;
+        }
+        if (wake_.wait_until(lock, deadline_) == std::cv_status::timeout && armed_ && !stop_ &&
+            steady_clock::now() >= deadline_) {
+            fired_ = true;
+            armed_ = false;
+            const Reference<css::bridge::XBridge> bridge = bridge_;
+            lock.unlock();
+            try {
+                // Closing the bridge ends the call that waits for the office with DisposedException.
+                Reference<css::lang::XComponent>(bridge, css::uno::UNO_QUERY_THROW)->dispose();
+            } catch (const css::uno::Exception&) {
+            }
+            lock.lock();
+        }
+    }
+}
+
+void Connection::Fail(const char* what, const css::uno::Exception& e)
+{
+    {
+        std::lock_guard lock(mutex_);
+        if (fired_) ThrowUserMessage(kCalcNoAnswer);
+    }
+    throw Error(std::string(what) + ": " + ToUtf8(FromOUString(e.Message)));
+}
+
+void Connection::Lost()
+{
+    // The bridge was closed: by the watchdog at the deadline, or because the office went away.
+    std::lock_guard lock(mutex_);
+    ThrowUserMessage(fired_ ? kCalcNoAnswer : kCalcClosed);
+}
+
+} // namespace gridvane::calc

@@ -1,0 +1,118 @@
+#pragma once
+// The UNO connection to a running office: the bridge over the user's pipe, every call counted and bounded
+// in time. Internal to calc/: UNO headers are included here.
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include <com/sun/star/bridge/XBridge.hpp>
+#include <com/sun/star/lang/DisposedException.hpp>
+#include <com/sun/star/uno/Exception.hpp>
+#include <com/sun/star/uno/Any.hxx>
+#include <com/sun/star/uno/Reference.hxx>
+#include <com/sun/star/uno/RuntimeException.hpp>
+#include <com/sun/star/uno/XComponentContext.hpp>
+#include <rtl/ustring.hxx>
+
+#include "base/Error.h"
+#include "base/Utf.h"
+#include "calc/CalcApplication.h"
+
+namespace gridvane::calc {
+
+namespace css = com::sun::star;
+using css::uno::Reference;
+
+/// UTF-16 from a UNO string, and back.
+inline std::u16string FromOUString(const rtl::OUString& s)
+{
+    return std::u16string(reinterpret_cast<const char16_t*>(s.getStr()), static_cast<std::size_t>(s.getLength()));
+}
+inline rtl::OUString ToOUString(std::u16string_view s)
+{
+    return rtl::OUString(reinterpret_cast<const sal_Unicode*>(s.data()), static_cast<sal_Int32>(s.size()));
+}
+inline rtl::OUString AsciiOUString(const std::string& s) { return rtl::OUString::createFromAscii(s.c_str()); }
+
+/// A failure of the connection in the user's words: shown before the import's own failure message.
+[[noreturn]] void ThrowUserMessage(std::u16string_view text);
+
+/// The connection to one running office, held for one import.
+class Connection {
+public:
+    /// Reaches the office on options' pipe, asking a running instance that does not listen yet to listen.
+    /// Throws Error (kCalcNotRunning, kCalcUnreachable) when it cannot.
+    explicit Connection(const CalcAttachOptions& options);
+    ~Connection();
+    Connection(const Connection&) = delete;
+    Connection& operator=(const Connection&) = delete;
+
+    /// The office's component context.
+    const Reference<css::uno::XComponentContext>& Remote() const { return remote_; }
+
+    /// Runs one UNO call: counted, and ended by closing the connection when the office gives no answer
+    /// within the timeout. A failure of the office or the connection becomes Error with a message for the
+    /// user (kCalcNoAnswer, kCalcClosed); any other UNO exception an Error naming what was asked.
+    template <class F>
+    auto Call(const char* what, F&& call) -> decltype(call())
+    {
+        ++calls_;
+        Arm();
+        try {
+            if constexpr (std::is_void_v<decltype(call())>) {
+                call();
+                Disarm();
+            } else {
+                auto result = call();
+                Disarm();
+                return result;
+            }
+        } catch (const css::lang::DisposedException&) {
+            Disarm();
+            Lost();
+        } catch (const css::uno::Exception& e) {
+            Disarm();
+            Fail(what, e);
+        }
+    }
+    /// The interface T of an object of the office (a call of its own); empty when the object has none.
+    template <class T, class From>
+    Reference<T> Query(const Reference<From>& object)
+    {
+        return Call("queryInterface", [&] { return Reference<T>(object, css::uno::UNO_QUERY); });
+    }
+    /// The interface T held by an answer (a call of its own when the office must be asked for it).
+    template <class T>
+    Reference<T> Extract(const char* what, const css::uno::Any& any)
+    {
+        return Call(what, [&] {
+            Reference<T> object;
+            any >>= object;
+            return object;
+        });
+    }
+    long Calls() const { return calls_; }
+
+private:
+    void Arm();
+    void Disarm();
+    [[noreturn]] void Fail(const char* what, const css::uno::Exception& e);
+    [[noreturn]] void Lost();
+    void Watch();
+
+    std::chrono::milliseconds timeout_;
+    Reference<css::bridge::XBridge> bridge_;
+    Reference<css::uno::XComponentContext> remote_;
+    long calls_ = 0;
+
+    // The watchdog: while a call is under way, it closes the bridge at the deadline, which ends the call.
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    bool armed_ = false, stop_ = false, fired_ = false;
+    std::chrono::steady_clock::time_point deadline_;
+    std::thread watchdog_;
+};
+
+} // namespace gridvane::calc
