@@ -24,6 +24,10 @@ struct CalcAttachOptions {
 /// The pipe named for this user ("gridvane_calc_" and the user's id).
 std::string CalcPipeName();
 
+/// True when an office of this user (of options' profile) runs, whether or not it listens yet. Starts
+/// nothing.
+bool CalcRunning(const CalcAttachOptions& options = {});
+
 /// Attaches to this user's running Calc; never starts one. Its application is the desktop's current
 /// document, which must be a spreadsheet; its selection is the current controller's. When the office runs
 /// but does not listen yet, it is asked to (a second invocation of the office with --accept, handed to the

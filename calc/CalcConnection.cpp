@@ -51,6 +51,8 @@ Reference<css::uno::XComponentContext> LocalContext()
     return context;
 }
 
+} // namespace
+
 // This user's office profile as a URL, as the office itself works it out from its bootstrap file.
 rtl::OUString DefaultUserInstallation()
 {
@@ -60,7 +62,8 @@ rtl::OUString DefaultUserInstallation()
 }
 
 // The pipe on which an office of that profile takes the command lines of later invocations: the office
-// names it after the MD5 of the profile's URL in UTF-16 (desktop/source/app/officeipcthread.cxx).
+// names it after the MD5 of the profile's URL in UTF-16, each byte in hexadecimal without a leading zero
+// (desktop/source/app/officeipcthread.cxx, CreateMD5FromString).
 rtl::OUString InstancePipeName(const rtl::OUString& userInstallation)
 {
     sal_uInt8 digest[RTL_DIGEST_LENGTH_MD5];
@@ -68,7 +71,10 @@ rtl::OUString InstancePipeName(const rtl::OUString& userInstallation)
                    digest, sizeof digest);
     static const char kHex[] = "0123456789abcdef";
     std::string hex;
-    for (sal_uInt8 b : digest) hex += kHex[b >> 4], hex += kHex[b & 15];
+    for (sal_uInt8 b : digest) {
+        if (b >= 16) hex += kHex[b >> 4];
+        hex += kHex[b & 15];
+    }
     return AsciiOUString("SingleOfficeIPC_" + hex);
 }
 
@@ -80,6 +86,8 @@ bool InstanceRunning(const rtl::OUString& userInstallation)
     osl::Pipe pipe(InstancePipeName(userInstallation), osl_Pipe_OPEN, security);
     return pipe.is();
 }
+
+namespace {
 
 // Hands "--accept" to the running office by a second invocation, which passes its command line to the
 // running instance and returns at once. Should the instance have ended just before, the invocation
@@ -156,7 +164,21 @@ Connection::Connection(const CalcAttachOptions& options) : timeout_(options.time
             std::this_thread::sleep_for(milliseconds(50));
         }
     }
-    watchdog_ = std::thread([this] { Watch(); });
+    thread_ = std::make_shared<CallThread>();
+    worker_ = std::thread([state = thread_] {
+        std::unique_lock lock(state->mutex);
+        while (true) {
+            state->wake.wait(lock, [&] { return state->stop || (state->task && !state->finished); });
+            if (!state->task || state->finished) return; // stopped while idle
+            std::function<void()> task = state->task;
+            lock.unlock();
+            task();
+            lock.lock();
+            state->finished = true;
+            state->wake.notify_all();
+            if (state->stop) return;
+        }
+    });
     try {
         const Reference<css::bridge::XBridgeFactory2> factory = css::bridge::BridgeFactory::create(local);
         bridge_ = factory->createBridge(rtl::OUString(), "urp", connection, nullptr);
@@ -165,86 +187,77 @@ Connection::Connection(const CalcAttachOptions& options) : timeout_(options.time
                                                           css::uno::UNO_QUERY_THROW);
         });
     } catch (...) {
-        {
-            std::lock_guard lock(mutex_);
-            stop_ = true;
-        }
-        wake_.notify_all();
-        watchdog_.join();
-        if (bridge_.is()) Reference<css::lang::XComponent>(bridge_, css::uno::UNO_QUERY_THROW)->dispose();
+        Close();
         throw;
     }
 }
 
-Connection::~Connection()
+Connection::~Connection() { Close(); }
+
+void Connection::Close()
 {
+    if (!thread_) return;
     {
-        std::lock_guard lock(mutex_);
-        stop_ = true;
+        std::lock_guard lock(thread_->mutex);
+        thread_->stop = true;
     }
-    wake_.notify_all();
-    watchdog_.join();
+    thread_->wake.notify_all();
+    // A call given up stays with its thread until the office answers or goes away.
+    if (abandoned_) {
+        worker_.detach();
+    } else {
+        worker_.join();
+    }
+    thread_.reset();
     remote_.clear();
     try {
         if (bridge_.is()) Reference<css::lang::XComponent>(bridge_, css::uno::UNO_QUERY_THROW)->dispose();
     } catch (const css::uno::Exception&) {
-        // already closed by the office or the watchdog
+        // already closed by the office
     }
+    bridge_.clear();
 }
 
-void Connection::Arm()
+void Connection::Run(const char* what, std::function<void()> task)
 {
-    std::lock_guard lock(mutex_);
-    if (fired_) ThrowUserMessage(kCalcNoAnswer);
-    deadline_ = steady_clock::now() + timeout_;
-    armed_ = true;
-    wake_.notify_all();
-}
-
-void Connection::Disarm()
-{
-    std::lock_guard lock(mutex_);
-    armed_ = false;
-}
-
-void Connection::Watch()
-{
-    std::unique_lock lock(mutex_);
-    while (!stop_) {
-        if (!armed_) {
-            wake_.wait(lock);
-            continue;
+    if (abandoned_) ThrowUserMessage(kCalcNoAnswer);
+    // The task keeps what the call may still throw: the caller may be gone when it comes.
+    auto failure = std::make_shared<std::exception_ptr>();
+    auto uno = std::make_shared<std::optional<css::uno::Exception>>();
+    auto disposed = std::make_shared<bool>(false);
+    std::unique_lock lock(thread_->mutex);
+    thread_->task = [task = std::move(task), failure, uno, disposed] {
+        try {
+            task();
+        } catch (const css::lang::DisposedException&) {
+            *disposed = true;
+        } catch (const css::uno::Exception& e) {
+            uno->emplace(e);
+        } catch (...) {
+            *failure = std::current_exception();
         }
-        if (wake_.wait_until(lock, deadline_) == std::cv_status::timeout && armed_ && !stop_ &&
-            steady_clock::now() >= deadline_) {
-            fired_ = true;
-            armed_ = false;
-            const Reference<css::bridge::XBridge> bridge = bridge_;
-            lock.unlock();
-            try {
-                // Closing the bridge ends the call that waits for the office with DisposedException.
-                Reference<css::lang::XComponent>(bridge, css::uno::UNO_QUERY_THROW)->dispose();
-            } catch (const css::uno::Exception&) {
-            }
-            lock.lock();
-        }
+    };
+    thread_->finished = false;
+    thread_->wake.notify_all();
+    if (!thread_->wake.wait_for(lock, timeout_, [&] { return thread_->finished; })) {
+        abandoned_ = true;
+        ThrowUserMessage(kCalcNoAnswer);
     }
-}
-
-void Connection::Fail(const char* what, const css::uno::Exception& e)
-{
-    {
-        std::lock_guard lock(mutex_);
-        if (fired_) ThrowUserMessage(kCalcNoAnswer);
-    }
-    throw Error(std::string(what) + ": " + ToUtf8(FromOUString(e.Message)));
-}
-
-void Connection::Lost()
-{
-    // The bridge was closed: by the watchdog at the deadline, or because the office went away.
-    std::lock_guard lock(mutex_);
-    ThrowUserMessage(fired_ ? kCalcNoAnswer : kCalcClosed);
+    thread_->task = nullptr;
+    lock.unlock();
+    if (*disposed) ThrowUserMessage(kCalcClosed);
+    if (*uno) throw Error(std::string(what) + ": " + ToUtf8(FromOUString((*uno)->Message)));
+    if (*failure) std::rethrow_exception(*failure);
 }
 
 } // namespace gridvane::calc
+
+namespace gridvane {
+
+bool CalcRunning(const CalcAttachOptions& options)
+{
+    return calc::InstanceRunning(options.userInstallation.empty() ? calc::DefaultUserInstallation()
+                                                                  : calc::AsciiOUString(options.userInstallation));
+}
+
+} // namespace gridvane

@@ -3,6 +3,9 @@
 // in time. Internal to calc/: UNO headers are included here.
 #include <chrono>
 #include <condition_variable>
+#include <functional>
+#include <memory>
+#include <optional>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -39,6 +42,23 @@ inline rtl::OUString AsciiOUString(const std::string& s) { return rtl::OUString:
 /// A failure of the connection in the user's words: shown before the import's own failure message.
 [[noreturn]] void ThrowUserMessage(std::u16string_view text);
 
+/// This user's office profile as a URL, as the office works it out.
+rtl::OUString DefaultUserInstallation();
+/// True when an office of the profile runs: the pipe on which it takes later invocations' command
+/// lines accepts a connection.
+bool InstanceRunning(const rtl::OUString& userInstallation);
+
+/// The calls of a connection run on a thread of their own, so that a call the office does not answer
+/// can be given up at the deadline: the thread stays behind until the office answers or goes away,
+/// holding only what it shares with the connection here.
+struct CallThread {
+    std::mutex mutex;
+    std::condition_variable wake;
+    std::function<void()> task; // the call under way, empty when idle
+    bool finished = false;      // the task has run
+    bool stop = false;          // the connection is gone: end when idle
+};
+
 /// The connection to one running office, held for one import.
 class Connection {
 public:
@@ -52,29 +72,21 @@ public:
     /// The office's component context.
     const Reference<css::uno::XComponentContext>& Remote() const { return remote_; }
 
-    /// Runs one UNO call: counted, and ended by closing the connection when the office gives no answer
-    /// within the timeout. A failure of the office or the connection becomes Error with a message for the
-    /// user (kCalcNoAnswer, kCalcClosed); any other UNO exception an Error naming what was asked.
+    /// Runs one UNO call: counted, and given up when the office gives no answer within the timeout. A
+    /// failure of the office or the connection becomes XlUserMessage (kCalcNoAnswer, kCalcClosed); any
+    /// other UNO exception an Error naming what was asked. call must not touch what it captures once the
+    /// office has answered, beyond returning the answer.
     template <class F>
     auto Call(const char* what, F&& call) -> decltype(call())
     {
+        using R = decltype(call());
         ++calls_;
-        Arm();
-        try {
-            if constexpr (std::is_void_v<decltype(call())>) {
-                call();
-                Disarm();
-            } else {
-                auto result = call();
-                Disarm();
-                return result;
-            }
-        } catch (const css::lang::DisposedException&) {
-            Disarm();
-            Lost();
-        } catch (const css::uno::Exception& e) {
-            Disarm();
-            Fail(what, e);
+        if constexpr (std::is_void_v<R>) {
+            Run(what, [&call] { call(); });
+        } else {
+            auto answer = std::make_shared<std::optional<R>>();
+            Run(what, [&call, answer] { answer->emplace(call()); });
+            return std::move(**answer);
         }
     }
     /// The interface T of an object of the office (a call of its own); empty when the object has none.
@@ -96,23 +108,17 @@ public:
     long Calls() const { return calls_; }
 
 private:
-    void Arm();
-    void Disarm();
-    [[noreturn]] void Fail(const char* what, const css::uno::Exception& e);
-    [[noreturn]] void Lost();
-    void Watch();
+    void Close();
+    // Runs task on the call thread and waits for it at most the timeout; rethrows what it threw.
+    void Run(const char* what, std::function<void()> task);
 
     std::chrono::milliseconds timeout_;
     Reference<css::bridge::XBridge> bridge_;
     Reference<css::uno::XComponentContext> remote_;
     long calls_ = 0;
-
-    // The watchdog: while a call is under way, it closes the bridge at the deadline, which ends the call.
-    std::mutex mutex_;
-    std::condition_variable wake_;
-    bool armed_ = false, stop_ = false, fired_ = false;
-    std::chrono::steady_clock::time_point deadline_;
-    std::thread watchdog_;
+    bool abandoned_ = false; // a call was given up: the office is not asked again
+    std::shared_ptr<CallThread> thread_;
+    std::thread worker_;
 };
 
 } // namespace gridvane::calc

@@ -49,6 +49,9 @@ public:
         std::filesystem::create_directories(profile_);
         options_.pipeName = "gridvane_test_" + name + "_" + std::to_string(getpid());
         options_.userInstallation = "file://" + profile_.string();
+        // An office that is not to listen is reached through its instance pipe, which a first start closes
+        // again while it restarts into the profile it has just made: that start is done here first.
+        if (!listen) Run(dir, name + "-first", {"--terminate_after_init"});
         std::vector<std::string> args{"/usr/lib/libreoffice/program/soffice",
                                       "-env:UserInstallation=" + options_.userInstallation,
                                       "--headless", "--invisible", "--norestore", "--nologo", "--nodefault",
@@ -78,7 +81,7 @@ public:
                     break;
                 } catch (const std::exception&) {
                 }
-            } else if (!OfficeProcessesWith(profile_.string()).empty() && InstanceListening()) {
+            } else if (CalcRunning(options_)) {
                 break;
             }
             if (std::chrono::steady_clock::now() > end) throw std::runtime_error("soffice did not come up");
@@ -124,10 +127,26 @@ public:
     }
 
 private:
-    bool InstanceListening() const
+    // Runs the office on the profile with extra arguments to its end.
+    void Run(const std::filesystem::path& dir, const std::string& log, std::vector<std::string> extra)
     {
-        // The office's first start writes its profile; it takes command lines once registrymodifications exists.
-        return std::filesystem::exists(profile_ / "user" / "registrymodifications.xcu");
+        std::vector<std::string> args{"/usr/lib/libreoffice/program/soffice",
+                                      "-env:UserInstallation=" + options_.userInstallation, "--headless",
+                                      "--norestore", "--nologo", "--nodefault"};
+        args.insert(args.end(), extra.begin(), extra.end());
+        std::vector<char*> argv;
+        for (std::string& a : args) argv.push_back(a.data());
+        argv.push_back(nullptr);
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 1, (dir / (log + ".log")).c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        posix_spawn_file_actions_adddup2(&actions, 1, 2);
+        pid_t pid = 0;
+        const int rc = posix_spawn(&pid, args[0].c_str(), &actions, nullptr, argv.data(), environ);
+        posix_spawn_file_actions_destroy(&actions);
+        if (rc != 0) throw std::runtime_error("cannot start soffice");
+        int status = 0;
+        waitpid(pid, &status, 0);
     }
 
     std::filesystem::path profile_;

@@ -1,0 +1,144 @@
+// Reaching a running Calc that does not listen yet, and what an import does when the office goes away
+// or stops answering halfway. Each test starts an office of its own.
+#include <gtest/gtest.h>
+
+#include <signal.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <string>
+
+#include "calc/CalcApplication.h"
+#include "calc/CalcDocumentDriver.h"
+#include "excel/ExcelImport.h"
+#include "tests/calc/CalcOffice.h"
+
+namespace gridvane {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::CalcOffice;
+using Clock = std::chrono::steady_clock;
+
+// Keeps the import's messages and runs a step when the import lets window messages run (once a row).
+class RowView : public HeadlessImportView {
+public:
+    std::vector<std::u16string> messages;
+    std::function<void(int)> onRow;
+    void ShowMessage(std::u16string_view text) override { messages.emplace_back(text); }
+    void ProcessEvents() override
+    {
+        if (onRow) onRow(++row_);
+    }
+
+private:
+    int row_ = 0;
+};
+
+class CalcAttachTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        dir_ = fs::temp_directory_path() / ("gridvane-calc-attach-" + std::to_string(getpid()));
+        fs::create_directories(dir_);
+        const std::string cmd = std::string(GRIDVANE_PYTHON) + " " + GRIDVANE_SOURCE_DIR "/tests/calc/make-calc-workbooks.py " + dir_.string();
+        ASSERT_EQ(std::system(cmd.c_str()), 0);
+    }
+    void TearDown() override
+    {
+        std::error_code ec;
+        fs::remove_all(dir_, ec);
+    }
+    ImportResult Import(const CalcAttachOptions& options, RowView& view, CellTable& table)
+    {
+        return ImportSelection([&] { return AttachRunningCalc(options); }, view, table, ImportScales{}, u'.');
+    }
+    static std::size_t OfficeProcesses(const CalcOffice& office)
+    {
+        std::size_t n = 0;
+        for (int pid : testing::OfficeProcessesWith(office.Profile().string())) {
+            std::ifstream in("/proc/" + std::to_string(pid) + "/cmdline", std::ios::binary);
+            std::string cmdline((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+            n += cmdline.find("soffice.bin") != std::string::npos;
+        }
+        return n;
+    }
+
+    fs::path dir_;
+};
+
+// An office started without --accept is asked to listen by a second invocation handed to it: the
+// import then reaches it, and it is still the only office of its profile.
+TEST_F(CalcAttachTest, OfficeThatDoesNotListenIsAskedTo)
+{
+    CalcOffice office(dir_, "quiet", false);
+    ASSERT_EQ(OfficeProcesses(office), 1u);
+    RowView view;
+    CellTable table;
+    // Nothing is open in it yet: reached, and told so.
+    const ImportResult first = Import(office.Options(), view, table);
+    EXPECT_FALSE(first.ok);
+    ASSERT_FALSE(view.messages.empty());
+    EXPECT_EQ(view.messages.front(), kCalcNotSpreadsheet);
+    EXPECT_EQ(OfficeProcesses(office), 1u);
+
+    office.Driver().Open(dir_ / "calc-form.xlsx");
+    office.Driver().Select(u"B2:D4");
+    RowView view2;
+    const ImportResult second = Import(office.Options(), view2, table);
+    ASSERT_TRUE(second.ok) << second.reason;
+    EXPECT_EQ(table.GridColCount, 3);
+    EXPECT_EQ(table.CellGrid[0].str, u"数量");
+    EXPECT_EQ(OfficeProcesses(office), 1u);
+}
+
+// The office killed halfway through: the import says the connection was lost and ends.
+TEST_F(CalcAttachTest, OfficeClosedDuringTheImport)
+{
+    CalcOffice office(dir_, "closed");
+    office.Driver().Open(dir_ / "calc-grid-100x20.xlsx");
+    office.Driver().Select(u"A1:T100");
+    RowView view;
+    view.onRow = [&](int row) {
+        if (row == 3) office.Kill();
+    };
+    CellTable table;
+    const auto start = Clock::now();
+    const ImportResult result = Import(office.Options(), view, table);
+    EXPECT_LT(Clock::now() - start, std::chrono::seconds(10));
+    EXPECT_FALSE(result.ok);
+    EXPECT_EQ(view.messages, (std::vector<std::u16string>{std::u16string(kCalcClosed), u"取得に失敗しました."}));
+}
+
+// The office stopped (as a hung one) halfway through: the import gives up after the bounded wait and
+// says Calc does not answer; the office, running again, serves the next import.
+TEST_F(CalcAttachTest, OfficeThatStopsAnsweringIsLeftAfterTheTimeout)
+{
+    CalcOffice office(dir_, "frozen");
+    office.Driver().Open(dir_ / "calc-grid-100x20.xlsx");
+    office.Driver().Select(u"A1:T100");
+    CalcAttachOptions options = office.Options();
+    options.timeout = std::chrono::seconds(2);
+    RowView view;
+    view.onRow = [&](int row) {
+        if (row == 3) kill(-office.Pid(), SIGSTOP);
+    };
+    CellTable table;
+    const auto start = Clock::now();
+    const ImportResult result = Import(options, view, table);
+    const auto took = Clock::now() - start;
+    kill(-office.Pid(), SIGCONT);
+    EXPECT_FALSE(result.ok);
+    EXPECT_EQ(view.messages, (std::vector<std::u16string>{std::u16string(kCalcNoAnswer), u"取得に失敗しました."}));
+    EXPECT_GE(took, std::chrono::seconds(2));
+    EXPECT_LT(took, std::chrono::seconds(8));
+
+    RowView again;
+    const ImportResult next = Import(office.Options(), again, table);
+    EXPECT_TRUE(next.ok) << next.reason;
+}
+
+} // namespace
+} // namespace gridvane
