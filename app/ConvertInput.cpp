@@ -14,6 +14,7 @@
 #include "excel/DispatchWin.h"
 #include "excel/ExcelAutomationWin.h"
 #else
+#include "calc/CalcApplication.h"
 #include "excel/xlsx/XlsxWorkbook.h"
 #endif
 #include "model/TableFile.h"
@@ -91,14 +92,12 @@ InputTable ReadWorkbookInput(const ConvertOptions& options, const TSettings& set
 
 // The running spreadsheet's selection, imported as the window imports it: the window's messages go to
 // standard error in the order the window shows them, the last of a failed import as the error.
-InputTable ReadExcelInput(const TSettings& settings, char16_t separator)
+InputTable ReadRunningInput(const XlAttach& attach, const TSettings& settings, char16_t separator)
 {
-#ifdef _WIN32
-    const ComApartment apartment; // the window's thread has one; the converter's main thread needs its own
     ConsoleView view(StandardErrorIsTerminal());
     InputTable input;
     const ImportScales scales{settings.colXsc, settings.rowYsc, settings.cadXsc, settings.cadYsc, settings.cadTsc};
-    const ImportResult result = ImportSelection(&AttachRunningExcel, view, input.table, scales, separator);
+    const ImportResult result = ImportSelection(attach, view, input.table, scales, separator);
     if (StandardErrorIsTerminal())
         std::cerr << "\r";
     const std::size_t shown = result.ok || view.messages.empty() ? view.messages.size() : view.messages.size() - 1;
@@ -116,10 +115,29 @@ InputTable ReadExcelInput(const TSettings& settings, char16_t separator)
     input.texts = std::move(view.texts);
     input.description = "selection of the running spreadsheet";
     return input;
+}
+
+InputTable ReadExcelInput(const TSettings& settings, char16_t separator)
+{
+#ifdef _WIN32
+    const ComApartment apartment; // the window's thread has one; the converter's main thread needs its own
+    return ReadRunningInput(&AttachRunningExcel, settings, separator);
 #else
     (void)settings;
     (void)separator;
-    throw Error("--excel reads the running spreadsheet on Windows only; here, give the workbook file as INPUT");
+    throw Error("--excel reads the running spreadsheet on Windows only; here, give the workbook file as INPUT "
+                "or import from a running LibreOffice Calc with --calc");
+#endif
+}
+
+InputTable ReadCalcInput(const TSettings& settings, char16_t separator)
+{
+#ifdef _WIN32
+    (void)settings;
+    (void)separator;
+    throw Error("--calc reads a running LibreOffice Calc on Linux only; here, use --excel");
+#else
+    return ReadRunningInput([] { return AttachRunningCalc(); }, settings, separator);
 #endif
 }
 
@@ -129,6 +147,8 @@ InputTable ReadInput(const ConvertOptions& options, const TSettings& settings, c
 {
     if (options.excel)
         return ReadExcelInput(settings, decimalSeparator);
+    if (options.calc)
+        return ReadCalcInput(settings, decimalSeparator);
     const std::string ext = LowerExtension(options.input);
     if (ext == ".xlsx" || ext == ".xlsm")
         return ReadWorkbookInput(options, settings, decimalSeparator);

@@ -19,11 +19,14 @@ std::string ConvertUsage()
 {
     return "Usage: gridvane-convert [options] INPUT\n"
            "       gridvane-convert [options] --excel\n"
+           "       gridvane-convert [options] --calc\n"
            "Draws the table in INPUT as an ASCII DXF R12 drawing. INPUT is a workbook (.xlsx, .xlsm),\n"
            "whose saved selection on its active sheet is imported as the window imports it, or a table\n"
            "file (.json). On Windows, --excel imports the selection of the running spreadsheet instead,\n"
            "as the window's \"Excel から取得\" does (same messages on standard error, exit status 1 when\n"
-           "the import fails); workbook files are read on Linux only.\n"
+           "the import fails); workbook files are read on Linux only. On Linux, --calc imports the\n"
+           "selection of the running LibreOffice Calc the same way (it is asked to listen on a pipe\n"
+           "named for the user when it does not yet; nothing is started when none runs).\n"
            "\n"
            "Options:\n"
            "  -o, --output FILE     the drawing to write (default: INPUT with the extension .dxf)\n"
@@ -31,6 +34,8 @@ std::string ConvertUsage()
            "      --range A1:D10    import this range instead of the saved selection (workbooks)\n"
            "      --excel           import the running spreadsheet's selection (Windows); the drawing\n"
            "                        is written to selection.dxf unless -o is given\n"
+           "      --calc            import the running LibreOffice Calc's selection (Linux); the\n"
+           "                        drawing is written to selection.dxf unless -o is given\n"
            "      --no-cell-lines   leave out the cell grid lines and merged-area outlines\n"
            "      --settings FILE   scale factors, text inset and cell lines from a settings file\n"
            "                        of the window's format (its [PlotraTlsx] section)\n"
@@ -108,6 +113,9 @@ ConvertOptions ParseConvertOptions(const std::vector<std::string>& args)
         } else if (name == "--excel") {
             flag();
             options.excel = true;
+        } else if (name == "--calc") {
+            flag();
+            options.calc = true;
         } else if (name == "--no-cell-lines") {
             flag();
             options.noCellLines = true;
@@ -124,13 +132,16 @@ ConvertOptions ParseConvertOptions(const std::vector<std::string>& args)
 
     if (options.help || options.version)
         return options;
-    if (options.excel) {
+    if (options.excel && options.calc)
+        throw UsageError("--excel and --calc name two different spreadsheets: give one");
+    if (options.excel || options.calc) {
+        const std::string option = options.excel ? "--excel" : "--calc";
         if (!inputs.empty())
-            throw UsageError("--excel reads the running spreadsheet and takes no INPUT");
+            throw UsageError(option + " reads the running spreadsheet and takes no INPUT");
         if (options.sheet || options.range)
-            throw UsageError("--sheet and --range apply to workbook files, not to --excel");
+            throw UsageError("--sheet and --range apply to workbook files, not to " + option);
         // The input's name in messages.
-        options.input = PathFromUtf8(kExcelInputName);
+        options.input = PathFromUtf8(options.excel ? kExcelInputName : kCalcInputName);
         if (options.output.empty())
             options.output = PathFromUtf8("selection.dxf");
         return options;

@@ -16,6 +16,7 @@ struct ConvertOptions {
     std::optional<std::string> sheet;                // workbooks: the sheet to import
     std::optional<std::string> range;                // workbooks: the range to import
     bool excel = false;                              // --excel: the running spreadsheet's selection (Windows)
+    bool calc = false;                               // --calc: the running LibreOffice Calc's selection (Linux)
     bool noCellLines = false;
     bool help = false;
     bool version = false;
@@ -23,6 +24,8 @@ struct ConvertOptions {
 
 /// What messages call the input of --excel.
 inline constexpr const char* kExcelInputName = "Excel.Application";
+/// What messages call the input of --calc.
+inline constexpr const char* kCalcInputName = "LibreOffice Calc";
 
 /// A command line that cannot be understood; the converter exits 2 with this message.
 class UsageError : public std::runtime_error {

@@ -56,8 +56,10 @@ Reference<css::uno::XComponentContext> LocalContext()
 // This user's office profile as a URL, as the office itself works it out from its bootstrap file.
 rtl::OUString DefaultUserInstallation()
 {
-    rtl::OUString url = AsciiOUString(std::string("${file://") + kProgramDir + "/bootstraprc:UserInstallation}");
-    rtl::Bootstrap::expandMacros(url);
+    // bootstraprc says "UserInstallation=$SYSUSERCONFIG/libreoffice/4"; the lookup expands the macro.
+    rtl::Bootstrap bootstrap(AsciiOUString(std::string("file://") + kProgramDir + "/bootstraprc"));
+    rtl::OUString url;
+    bootstrap.getFrom("UserInstallation", url);
     return url;
 }
 

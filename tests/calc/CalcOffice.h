@@ -43,11 +43,12 @@ class CalcOffice {
 public:
     /// Starts the office in a profile of its own under dir; listening on a pipe of its own unless
     /// listen is false (then it listens only when asked).
-    CalcOffice(const std::filesystem::path& dir, const std::string& name, bool listen = true)
+    /// With userPipe, it listens on the pipe named for this user, where the converter looks.
+    CalcOffice(const std::filesystem::path& dir, const std::string& name, bool listen = true, bool userPipe = false)
     {
         profile_ = dir / ("profile-" + name);
         std::filesystem::create_directories(profile_);
-        options_.pipeName = "gridvane_test_" + name + "_" + std::to_string(getpid());
+        options_.pipeName = userPipe ? CalcPipeName() : "gridvane_test_" + name + "_" + std::to_string(getpid());
         options_.userInstallation = "file://" + profile_.string();
         // An office that is not to listen is reached through its instance pipe, which a first start closes
         // again while it restarts into the profile it has just made: that start is done here first.
