@@ -12,6 +12,7 @@
 #include <com/sun/star/view/XSelectionSupplier.hpp>
 
 #include "calc/CalcSession.h"
+#include "excel/ColumnWidthUnits.h"
 #include "base/Decimal.h"
 #include "model/CellAddress.h"
 
@@ -37,7 +38,7 @@ public:
     XlValue ColumnWidth() override
     {
         return Common(rect_.c1, rect_.c2, [this](std::int32_t c) {
-            return calc::ColumnWidthOfPixels(s_->ColumnPixels(c), Mdw());
+            return ColumnWidthOfPixels(s_->ColumnPixels(c), Mdw());
         });
     }
     XlValue RowHeight() override

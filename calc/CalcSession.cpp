@@ -1,4 +1,5 @@
 #include "calc/CalcSession.h"
+#include "excel/ColumnWidthUnits.h"
 
 #include <algorithm>
 #include <cmath>
@@ -209,18 +210,23 @@ Rect Session::MergedArea(std::int32_t row, std::int32_t col)
 {
     for (const Rect& a : mergedAreas_)
         if (a.Contains(row, col)) return a;
-    const Rect cell{row, col, row, col};
-    // A cursor on the cell grows to the merged area it belongs to, the anchor's or a covered cell's.
-    const auto range = connection_.Query<css::sheet::XSheetCellRange>(RangeObject(cell));
+    // A cell grows to the merged area it belongs to, the anchor's or a covered cell's.
+    const Rect area = GrownToMergedAreas({row, col, row, col});
+    if (!area.Contains(row, col)) throw Error("MergeArea: the merged area does not hold the cell");
+    mergedAreas_.push_back(area);
+    return area;
+}
+
+Rect Session::GrownToMergedAreas(const Rect& rect)
+{
+    // A cursor on the range, collapsed to the merged areas: the range grown by every area it touches.
+    const auto range = connection_.Query<css::sheet::XSheetCellRange>(RangeObject(rect));
     const Reference<css::sheet::XSpreadsheet>& sheet = Sheet();
     const Reference<css::sheet::XSheetCellCursor> cursor =
         connection_.Call("createCursorByRange", [&] { return sheet->createCursorByRange(range); });
     connection_.Call("collapseToMergedArea", [&] { cursor->collapseToMergedArea(); });
     const auto addressable = connection_.Query<css::sheet::XCellRangeAddressable>(cursor);
-    const Rect area = RectOf(connection_.Call("getRangeAddress", [&] { return addressable->getRangeAddress(); }));
-    if (!area.Contains(row, col)) throw Error("MergeArea: the merged area does not hold the cell");
-    mergedAreas_.push_back(area);
-    return area;
+    return RectOf(connection_.Call("getRangeAddress", [&] { return addressable->getRangeAddress(); }));
 }
 
 XlValue Session::MergeState(const Rect& rect)
@@ -231,13 +237,7 @@ XlValue Session::MergeState(const Rect& rect)
             return a.Single() ? XlValue::OfBool(false) : (a == rect ? XlValue::OfBool(true) : XlValue::Null());
     const auto mergeable = connection_.Query<css::util::XMergeable>(RangeObject(rect));
     const bool anchors = connection_.Call("getIsMerged", [&] { return mergeable->getIsMerged(); });
-    const auto range = connection_.Query<css::sheet::XSheetCellRange>(RangeObject(rect));
-    const Reference<css::sheet::XSpreadsheet>& sheet = Sheet();
-    const Reference<css::sheet::XSheetCellCursor> cursor =
-        connection_.Call("createCursorByRange", [&] { return sheet->createCursorByRange(range); });
-    connection_.Call("collapseToMergedArea", [&] { cursor->collapseToMergedArea(); });
-    const auto addressable = connection_.Query<css::sheet::XCellRangeAddressable>(cursor);
-    const Rect grown = RectOf(connection_.Call("getRangeAddress", [&] { return addressable->getRangeAddress(); }));
+    const Rect grown = GrownToMergedAreas(rect);
     if (!anchors && grown == rect) {
         // No merged area starts in the range or reaches into it: every cell answers for itself.
         for (std::int32_t r = rect.r1; r <= rect.r2; ++r)
@@ -328,7 +328,7 @@ const ColumnScale& Session::Scale()
     float fontSize = 11;
     connection_.Call("CharFontName", [&] { return normal->getPropertyValue("CharFontName"); }) >>= fontName;
     connection_.Call("CharHeight", [&] { return normal->getPropertyValue("CharHeight"); }) >>= fontSize;
-    scale.mdw = FileMaxDigitWidth(FromOUString(fontName), fontSize);
+    scale.mdw = NormalFontDigitWidth(FromOUString(fontName), fontSize);
     // The widest digit of that font on the document's reference device, in twips, as the office's
     // import measured it.
     const auto docProps = connection_.Query<css::beans::XPropertySet>(model_);

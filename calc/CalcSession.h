@@ -95,6 +95,7 @@ private:
         bool visible = true;
     };
     Column ColumnAt(std::int32_t col);
+    Rect GrownToMergedAreas(const Rect& rect);
     const Reference<css::table::XTableColumns>& Columns();
     // The cells of rect (or of the selection, when rect lies in it) found by a content query.
     const std::vector<Rect>& QueryCells(const Rect& rect, bool errors);

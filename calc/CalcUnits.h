@@ -11,10 +11,6 @@ inline constexpr double kMm100PerTwip = 2540.0 / 1440.0;
 /// 1/100 mm per pixel at 96 pixels per inch.
 inline constexpr double kMm100PerPixel = 2540.0 / 96.0;
 
-/// The widest digit of the Normal style's font in pixels, as the workbook-file reader takes it for a
-/// workbook whose Normal font is fontName at size points.
-double FileMaxDigitWidth(std::u16string_view fontName, double size);
-
 /// How a workbook's column widths came into Calc: the width of one digit of the workbook's Normal font
 /// on the document's reference device, and the file's maximum digit width in pixels.
 struct ColumnScale {
@@ -25,9 +21,6 @@ struct ColumnScale {
 
 /// The pixels the workbook-file reader gives a column that Calc shows widthMm100 wide (0 when hidden).
 int ColumnPixels(std::int32_t widthMm100, bool visible, const ColumnScale& scale);
-/// ColumnWidth in column-width units (the width of one digit of the Normal font, 1/100 precision) of a
-/// column of that many pixels.
-double ColumnWidthOfPixels(int pixels, double mdw);
 /// A row height or a row's position in points from Calc's 1/100 mm (Calc keeps rows in whole twips).
 double RowHeightPoints(std::int32_t heightMm100);
 

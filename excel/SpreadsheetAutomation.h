@@ -143,6 +143,19 @@ inline constexpr int kXlLineStyleNone = -4142;
 inline constexpr int kXlHAlignLeft = -4131;
 inline constexpr int kXlHAlignCenter = -4108;
 inline constexpr int kXlHAlignRight = -4152;
+inline constexpr int kXlHAlignGeneral = 1;
+inline constexpr int kXlHAlignFill = 5;
+inline constexpr int kXlHAlignJustify = -4130;
+inline constexpr int kXlHAlignCenterAcross = 7;
+inline constexpr int kXlHAlignDistributed = -4117;
+/// Line-style constants of Borders(index).LineStyle besides kXlLineStyleNone.
+inline constexpr int kXlContinuous = 1;
+inline constexpr int kXlDash = -4115;
+inline constexpr int kXlDot = -4118;
+inline constexpr int kXlDouble = -4119;
+inline constexpr int kXlDashDot = 4;
+inline constexpr int kXlDashDotDot = 5;
+inline constexpr int kXlSlantDashDot = 13;
 /// Border indexes of Borders(index).
 inline constexpr int kXlEdgeTop = 8;
 inline constexpr int kXlEdgeBottom = 9;

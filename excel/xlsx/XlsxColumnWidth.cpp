@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "excel/ColumnWidthUnits.h"
 #include "excel/xlsx/XlsxSheet.h"
 #include "excel/xlsx/XlsxWorkbookFile.h"
 
@@ -18,27 +19,15 @@ const ColInfo* Sheet::Col(std::int32_t col) const
 int Sheet::ColumnPixels(std::int32_t col) const
 {
     const double mdw = book_.MaxDigitWidth();
-    auto fromWidth = [mdw](double w) {
-        if (!(w > 0)) return 0;
-        const double px = std::trunc(((256.0 * w + std::trunc(128.0 / mdw)) / 256.0) * mdw);
-        return static_cast<int>(std::min(px, 1.0e6));
-    };
     if (const ColInfo* c = Col(col)) {
         if (c->hidden || !c->hasWidth) return 0;
-        return fromWidth(c->width);
+        return ColumnPixelsOfWidth(c->width, mdw);
     }
-    if (defaultColWidth_) return fromWidth(*defaultColWidth_);
-    const double px = baseColWidth_ * mdw + 5;
-    return static_cast<int>(std::ceil(px / 8.0) * 8);
+    if (defaultColWidth_) return ColumnPixelsOfWidth(*defaultColWidth_, mdw);
+    return DefaultColumnPixels(baseColWidth_, mdw);
 }
 
-double Sheet::ColumnWidth(std::int32_t col) const
-{
-    const double mdw = book_.MaxDigitWidth();
-    const int px = ColumnPixels(col);
-    if (px <= 0) return 0;
-    return std::max(0.0, std::trunc((px - 5) / mdw * 100 + 0.5) / 100);
-}
+double Sheet::ColumnWidth(std::int32_t col) const { return ColumnWidthOfPixels(ColumnPixels(col), book_.MaxDigitWidth()); }
 
 double Sheet::RowHeight(std::int32_t row) const
 {

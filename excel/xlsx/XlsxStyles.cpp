@@ -5,6 +5,7 @@
 #include <string>
 
 #include "base/Utf.h"
+#include "excel/ColumnWidthUnits.h"
 #include "excel/xlsx/XlsxWorkbookFile.h"
 
 namespace gridvane::xlsx {
@@ -81,16 +82,7 @@ void Workbook::ReadStyles(const std::string& part)
     const std::size_t normalFont =
         reader.Index(ss.child("cellStyleXfs").child("xf").attribute("fontId"), fonts_.size(), "the Normal style", "the font");
     const Font normal = normalFont < fonts_.size() ? fonts_[normalFont] : Font{};
-    struct Known {
-        const char16_t* name;
-        double mdw;
-    };
-    static const Known kKnown[] = {{u"Calibri", 7}, {u"ＭＳ Ｐゴシック", 8}, {u"ＭＳ ゴシック", 8},
-                                   {u"游ゴシック", 8}, {u"メイリオ", 8}, {u"Arial", 7}};
-    double base = 7;
-    for (const Known& k : kKnown)
-        if (normal.name == k.name) base = k.mdw;
-    mdw_ = std::max(1.0, std::round(base * normal.size / 11.0));
+    mdw_ = NormalFontDigitWidth(normal.name, normal.size);
 }
 
 } // namespace gridvane::xlsx

@@ -8,22 +8,6 @@
 
 namespace gridvane::xlsx {
 
-// Alignment constants of HorizontalAlignment beyond left, centre and right.
-constexpr int kXlHAlignGeneral = 1;
-constexpr int kXlHAlignFill = 5;
-constexpr int kXlHAlignJustify = -4130;
-constexpr int kXlHAlignCenterAcross = 7;
-constexpr int kXlHAlignDistributed = -4117;
-
-// Line-style constants of Borders(index).LineStyle.
-constexpr int kXlContinuous = 1;
-constexpr int kXlDash = -4115;
-constexpr int kXlDot = -4118;
-constexpr int kXlDouble = -4119;
-constexpr int kXlDashDot = 4;
-constexpr int kXlDashDotDot = 5;
-constexpr int kXlSlantDashDot = 13;
-
 // The LineStyle constant of a border style name, the HorizontalAlignment constant of an alignment name.
 int BorderStyleConstant(const char* style);
 int AlignmentConstant(const char* horizontal);

@@ -13,7 +13,7 @@
 #include "calc/CalcApplication.h"
 #include "calc/CalcDocumentDriver.h"
 #include "excel/ExcelImport.h"
-#include "tests/calc/CalcOffice.h"
+#include "tests/support/CalcOffice.h"
 
 namespace gridvane {
 namespace {

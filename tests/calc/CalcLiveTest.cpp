@@ -18,7 +18,7 @@
 #include "excel/ExcelImport.h"
 #include "excel/xlsx/XlsxWorkbook.h"
 #include "model/CellAddress.h"
-#include "tests/calc/CalcOffice.h"
+#include "tests/support/CalcOffice.h"
 
 namespace gridvane {
 namespace {
