@@ -7,9 +7,12 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <string>
 
+#include "base/Error.h"
+#include "base/Utf.h"
 #include "calc/CalcApplication.h"
 #include "calc/CalcDocumentDriver.h"
 #include "excel/ExcelImport.h"
@@ -36,6 +39,22 @@ public:
 private:
     int row_ = 0;
 };
+
+std::string ReadFile(const fs::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+// Runs the converter with args, its output into log; its exit status.
+int Convert(const std::vector<std::string>& args, const fs::path& log)
+{
+    std::string cmd = GRIDVANE_CONVERT;
+    for (const std::string& a : args) cmd += " '" + a + "'";
+    cmd += " >'" + log.string() + "' 2>&1";
+    const int status = std::system(cmd.c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
 
 class CalcAttachTest : public ::testing::Test {
 protected:
@@ -92,6 +111,40 @@ TEST_F(CalcAttachTest, OfficeThatDoesNotListenIsAskedTo)
     EXPECT_EQ(table.GridColCount, 3);
     EXPECT_EQ(table.CellGrid[0].str, u"数量");
     EXPECT_EQ(OfficeProcesses(office), 1u);
+}
+
+// gridvane-convert --calc reaches the office on the user's pipe and writes the same table and drawing
+// as the workbook-file route; with no spreadsheet in front it says so and writes nothing.
+TEST_F(CalcAttachTest, ConverterImportsTheRunningCalcsSelection)
+{
+    CalcAttachOptions user;
+    user.timeout = std::chrono::seconds(2);
+    try {
+        AttachRunningCalc(user);
+        GTEST_SKIP() << "an office of this user listens on the user's pipe";
+    } catch (const std::exception& e) {
+        if (WindowText(e) != kCalcNotRunning && WindowText(e) != kCalcUnreachable)
+            GTEST_SKIP() << "an office of this user listens on the user's pipe (" << e.what() << ")";
+    }
+    CalcOffice office(dir_, "convert", true, true);
+    office.Driver().Open(dir_ / "calc-grid-100x20.xlsx");
+    office.Driver().Select(u"A1:T100");
+    const fs::path out = dir_ / "convert";
+    fs::create_directories(out);
+    ASSERT_EQ(Convert({"--calc", "-o", (out / "live.dxf").string(), "--dump-model", (out / "live.json").string()}, out / "live.log"), 0)
+        << ReadFile(out / "live.log");
+    ASSERT_EQ(Convert({(dir_ / "calc-grid-100x20.xlsx").string(), "--range", "A1:T100", "-o", (out / "file.dxf").string(),
+                       "--dump-model", (out / "file.json").string()}, out / "file.log"), 0)
+        << ReadFile(out / "file.log");
+    EXPECT_EQ(ReadFile(out / "live.json"), ReadFile(out / "file.json"));
+    EXPECT_EQ(ReadFile(out / "live.dxf"), ReadFile(out / "file.dxf"));
+    EXPECT_GT(ReadFile(out / "live.dxf").size(), 10000u);
+
+    office.Driver().CloseAll();
+    office.Driver().OpenChartDocument();
+    EXPECT_EQ(Convert({"--calc", "-o", (out / "none.dxf").string()}, out / "none.log"), 1);
+    EXPECT_NE(ReadFile(out / "none.log").find(ToUtf8(kCalcNotSpreadsheet)), std::string::npos) << ReadFile(out / "none.log");
+    EXPECT_FALSE(fs::exists(out / "none.dxf"));
 }
 
 // The office killed halfway through: the import says the connection was lost and ends.

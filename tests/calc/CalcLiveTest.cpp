@@ -5,13 +5,11 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <map>
 #include <set>
 #include <string>
 #include <thread>
 
-#include "base/Error.h"
 #include "base/Utf.h"
 #include "calc/CalcApplication.h"
 #include "calc/CalcDocumentDriver.h"
@@ -54,16 +52,7 @@ protected:
         fs::create_directories(dir_);
         const std::string cmd = std::string(GRIDVANE_PYTHON) + " " + GRIDVANE_SOURCE_DIR "/tests/calc/make-calc-workbooks.py " + dir_.string();
         ASSERT_EQ(std::system(cmd.c_str()), 0);
-        // The user's pipe, where gridvane-convert --calc looks, unless an office of the user serves it.
-        CalcAttachOptions user;
-        user.timeout = std::chrono::seconds(2);
-        try {
-            AttachRunningCalc(user);
-            userPipeTaken_ = true;
-        } catch (const std::exception& e) {
-            userPipeTaken_ = WindowText(e) != kCalcNotRunning && WindowText(e) != kCalcUnreachable;
-        }
-        office_ = new CalcOffice(dir_, "live", true, !userPipeTaken_);
+        office_ = new CalcOffice(dir_, "live");
     }
     static void TearDownTestSuite()
     {
@@ -94,27 +83,10 @@ protected:
 
     static fs::path dir_;
     static CalcOffice* office_;
-    static bool userPipeTaken_;
 };
 fs::path CalcLiveTest::dir_;
 CalcOffice* CalcLiveTest::office_ = nullptr;
-bool CalcLiveTest::userPipeTaken_ = false;
 
-std::string ReadFile(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
-// Runs the converter with args; its exit status.
-int Convert(const std::vector<std::string>& args, const fs::path& log)
-{
-    std::string cmd = GRIDVANE_CONVERT;
-    for (const std::string& a : args) cmd += " '" + a + "'";
-    cmd += " >'" + log.string() + "' 2>&1";
-    const int status = std::system(cmd.c_str());
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
 
 // Every field in which the two tables differ, as "C3 str: file "x" / calc "y"".
 std::set<std::string> Differences(const Imported& file, const Imported& live)
@@ -192,31 +164,6 @@ TEST_F(CalcLiveTest, BorderedGridImportsAsTheWorkbookFileDoes)
     EXPECT_EQ(Differences(file, live), std::set<std::string>{});
     EXPECT_TRUE(live.table.CellGrid[9 * 20 + 2].cellMerge);
     EXPECT_EQ(live.table.CellGrid[9 * 20 + 1].mergecolXscount, 3);
-}
-
-// gridvane-convert --calc writes the same table and drawing as the workbook-file route.
-TEST_F(CalcLiveTest, ConverterImportsTheRunningCalcsSelection)
-{
-    if (userPipeTaken_) GTEST_SKIP() << "an office of this user serves the user's pipe";
-    office_->Driver().Open(dir_ / "calc-grid-100x20.xlsx");
-    office_->Driver().Select(u"A1:T100");
-    const fs::path out = dir_ / "convert";
-    fs::create_directories(out);
-    ASSERT_EQ(Convert({"--calc", "-o", (out / "live.dxf").string(), "--dump-model", (out / "live.json").string()}, out / "live.log"), 0)
-        << ReadFile(out / "live.log");
-    ASSERT_EQ(Convert({(dir_ / "calc-grid-100x20.xlsx").string(), "--range", "A1:T100", "-o", (out / "file.dxf").string(),
-                       "--dump-model", (out / "file.json").string()}, out / "file.log"), 0)
-        << ReadFile(out / "file.log");
-    EXPECT_EQ(ReadFile(out / "live.json"), ReadFile(out / "file.json"));
-    EXPECT_EQ(ReadFile(out / "live.dxf"), ReadFile(out / "file.dxf"));
-    EXPECT_GT(ReadFile(out / "live.dxf").size(), 10000u);
-
-    // With a text in front instead: the message, exit status 1, no drawing.
-    office_->Driver().CloseAll();
-    office_->Driver().OpenChartDocument();
-    EXPECT_EQ(Convert({"--calc", "-o", (out / "none.dxf").string()}, out / "none.log"), 1);
-    EXPECT_NE(ReadFile(out / "none.log").find(ToUtf8(kCalcNotSpreadsheet)), std::string::npos) << ReadFile(out / "none.log");
-    EXPECT_FALSE(fs::exists(out / "none.dxf"));
 }
 
 // An error value stops both imports at its cell, with the same words.

@@ -50,9 +50,9 @@ public:
         std::filesystem::create_directories(profile_);
         options_.pipeName = userPipe ? CalcPipeName() : "gridvane_test_" + name + "_" + std::to_string(getpid());
         options_.userInstallation = "file://" + profile_.string();
-        // An office that is not to listen is reached through its instance pipe, which a first start closes
-        // again while it restarts into the profile it has just made: that start is done here first.
-        if (!listen) Run(dir, name + "-first", {"--terminate_after_init"});
+        // The first start on a new profile makes it and then restarts the office, closing its pipes and
+        // the connections on them: that start is done here first, to its end.
+        Run(dir, name + "-first", {"--terminate_after_init"});
         std::vector<std::string> args{"/usr/lib/libreoffice/program/soffice",
                                       "-env:UserInstallation=" + options_.userInstallation,
                                       "--headless", "--invisible", "--norestore", "--nologo", "--nodefault",
@@ -85,7 +85,10 @@ public:
             } else if (CalcRunning(options_)) {
                 break;
             }
-            if (std::chrono::steady_clock::now() > end) throw std::runtime_error("soffice did not come up");
+            if (std::chrono::steady_clock::now() > end) {
+                Kill();
+                throw std::runtime_error("soffice did not come up");
+            }
             std::this_thread::sleep_for(std::chrono::milliseconds(200));
         }
     }
