@@ -15,6 +15,7 @@
 #include <com/sun/star/container/XNameAccess.hpp>
 #include <com/sun/star/container/XNamed.hpp>
 #include <com/sun/star/frame/Desktop.hpp>
+#include <com/sun/star/lang/XMultiComponentFactory.hpp>
 #include <com/sun/star/frame/XDesktop2.hpp>
 #include <com/sun/star/lang/XServiceInfo.hpp>
 #include <com/sun/star/sheet/CellFlags.hpp>
@@ -91,17 +92,15 @@ std::u16string Session::SheetName()
     return FromOUString(connection_.Call("Name", [&] { return named->getName(); }));
 }
 
-Reference<css::table::XCellRange> Session::RangeObject(const Rect& rect)
+Reference<css::uno::XInterface> Session::RangeObject(const Rect& rect)
 {
     auto it = objects_.find(rect);
     if (it != objects_.end()) return it->second;
     Sheet();
-    Reference<css::table::XCellRange> object;
+    Reference<css::uno::XInterface> object;
     if (rect.Single()) {
         // A cell object: besides the range's properties it has the text.
-        const Reference<css::table::XCell> cell =
-            connection_.Call("Cell", [&] { return sheetCells_->getCellByPosition(rect.c1 - 1, rect.r1 - 1); });
-        object = connection_.Query<css::table::XCellRange>(cell);
+        object = connection_.Call("Cell", [&] { return sheetCells_->getCellByPosition(rect.c1 - 1, rect.r1 - 1); });
     } else {
         object = connection_.Call("Range", [&] {
             return sheetCells_->getCellRangeByPosition(rect.c1 - 1, rect.r1 - 1, rect.c2 - 1, rect.r2 - 1);
@@ -115,7 +114,7 @@ const Snapshot& Session::PropertiesOf(const Rect& rect)
 {
     auto it = snapshots_.find(rect);
     if (it != snapshots_.end()) return it->second;
-    const Reference<css::table::XCellRange> object = RangeObject(rect);
+    const Reference<css::uno::XInterface> object = RangeObject(rect);
     Sequence<rtl::OUString> names(kSnapshotPropertyCount);
     for (int i = 0; i < kSnapshotPropertyCount; ++i) names.getArray()[i] = rtl::OUString::createFromAscii(kSnapshotNames[i]);
     Snapshot snapshot;
@@ -137,13 +136,45 @@ const Snapshot& Session::PropertiesOf(const Rect& rect)
 
 std::u16string Session::CellText(std::int32_t row, std::int32_t col)
 {
+    // A number read already, under a format read already over a range that holds it: the document's
+    // formatter writes the text the cell shows, in one call instead of three.
+    for (const auto& [rect, array] : valueArrays_) {
+        if (!rect.Contains(row, col)) continue;
+        const XlValue& v = array.At(row - rect.r1, col - rect.c1);
+        if (v.kind != XlValue::Kind::Number && v.kind != XlValue::Kind::Boolean) break;
+        for (const auto& [area, props] : snapshots_) {
+            if (!area.Contains(row, col) || props.mixed[kNumberFormat]) continue;
+            sal_Int32 key = 0;
+            props.values[kNumberFormat] >>= key;
+            return FormatNumber(key, v.kind == XlValue::Kind::Boolean ? (v.boolean ? 1 : 0) : v.number);
+        }
+        break;
+    }
     const auto text = connection_.Query<css::text::XText>(RangeObject({row, col, row, col}));
     if (!text.is()) throw Error("Text: the cell has no text");
     return FromOUString(connection_.Call("Text", [&] { return text->getString(); }));
 }
 
+std::u16string Session::FormatNumber(std::int32_t key, double value)
+{
+    if (!formatter_.is()) {
+        const auto& remote = connection_.Remote();
+        const Reference<css::lang::XMultiComponentFactory> factory =
+            connection_.Call("ServiceManager", [&] { return remote->getServiceManager(); });
+        const Reference<css::uno::XInterface> created = connection_.Call("NumberFormatter", [&] {
+            return factory->createInstanceWithContext("com.sun.star.util.NumberFormatter", remote);
+        });
+        formatter_ = connection_.Query<css::util::XNumberFormatter>(created);
+        if (!formatter_.is()) throw Error("Text: the office has no number formatter");
+        const auto supplier = connection_.Query<css::util::XNumberFormatsSupplier>(model_);
+        connection_.Call("attachNumberFormatsSupplier", [&] { formatter_->attachNumberFormatsSupplier(supplier); });
+    }
+    return FromOUString(connection_.Call("convertNumberToString", [&] { return formatter_->convertNumberToString(key, value); }));
+}
+
 XlValueArray Session::Values(const Rect& rect)
 {
+    if (auto it = valueArrays_.find(rect); it != valueArrays_.end()) return it->second;
     const auto data = connection_.Query<css::sheet::XCellRangeData>(RangeObject(rect));
     if (!data.is()) throw Error("Value2: the range has no data array");
     const Sequence<Sequence<Any>> rows = connection_.Call("Value2", [&] { return data->getDataArray(); });
@@ -182,6 +213,7 @@ XlValueArray Session::Values(const Rect& rect)
             }
         }
     }
+    valueArrays_.emplace(rect, array);
     return array;
 }
 
@@ -210,6 +242,13 @@ Rect Session::MergedArea(std::int32_t row, std::int32_t col)
 {
     for (const Rect& a : mergedAreas_)
         if (a.Contains(row, col)) return a;
+    // A row of the selection without merged areas answers for all its cells at once.
+    if (selection_ && selection_->Contains(row, col) && !selection_->Single() && rowsAsked_.insert(row).second) {
+        if (MergeState({row, selection_->c1, row, selection_->c2}).kind == XlValue::Kind::Boolean) {
+            for (const Rect& a : mergedAreas_)
+                if (a.Contains(row, col)) return a;
+        }
+    }
     // A cell grows to the merged area it belongs to, the anchor's or a covered cell's.
     const Rect area = GrownToMergedAreas({row, col, row, col});
     if (!area.Contains(row, col)) throw Error("MergeArea: the merged area does not hold the cell");

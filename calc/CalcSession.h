@@ -5,6 +5,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <tuple>
 #include <string>
 #include <vector>
@@ -19,6 +20,7 @@
 #include <com/sun/star/table/XTableColumns.hpp>
 #include <com/sun/star/table/XTableRows.hpp>
 #include <com/sun/star/uno/Any.hxx>
+#include <com/sun/star/util/XNumberFormatter.hpp>
 
 #include "calc/CalcConnection.h"
 #include "calc/CalcUnits.h"
@@ -61,7 +63,7 @@ public:
     std::u16string SheetName();
 
     /// The UNO object of a rectangle of the active sheet (a cell object for one cell).
-    Reference<css::table::XCellRange> RangeObject(const Rect& rect);
+    Reference<css::uno::XInterface> RangeObject(const Rect& rect);
     /// The properties of a rectangle, read once.
     const Snapshot& PropertiesOf(const Rect& rect);
     /// The displayed text of a cell.
@@ -100,6 +102,8 @@ private:
     // The cells of rect (or of the selection, when rect lies in it) found by a content query.
     const std::vector<Rect>& QueryCells(const Rect& rect, bool errors);
     bool IsLogical(std::int32_t key);
+    // The text a number shows under a format key, as the document's formatter writes it.
+    std::u16string FormatNumber(std::int32_t key, double value);
 
     Connection connection_;
     Reference<css::frame::XModel> model_;
@@ -116,11 +120,14 @@ private:
     std::vector<int> leftPixels_; // leftPixels_[c - 1]: left edge of column c
     std::map<std::int32_t, double> rowHeights_;
     std::map<Rect, Snapshot> snapshots_;
-    std::map<Rect, Reference<css::table::XCellRange>> objects_;
+    std::map<Rect, Reference<css::uno::XInterface>> objects_;
     std::map<std::pair<Rect, bool>, std::vector<Rect>> queried_;
     std::vector<Rect> mergedAreas_;
+    std::set<std::int32_t> rowsAsked_; // rows of the selection whose merged areas were asked as a whole
     std::map<std::int32_t, std::u16string> formatCodes_;
     std::map<std::int32_t, bool> logical_;
+    std::map<Rect, XlValueArray> valueArrays_;
+    Reference<css::util::XNumberFormatter> formatter_;
 };
 
 } // namespace gridvane::calc

@@ -7,6 +7,8 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
+#include <vector>
 #include <memory>
 
 #include "calc/CalcApplication.h"
@@ -86,6 +88,47 @@ void BM_CalcImport100x20(benchmark::State& state)
     state.counters["calls"] = static_cast<double>(calls);
 }
 BENCHMARK(BM_CalcImport100x20)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+// The reads an import over whole ranges makes of the same selection: Value2 as one array, the
+// formatting of the whole range (then of its rows where that is mixed), the widths and heights, merged
+// areas by row, and the displayed text of the cells whose text does not follow from their value.
+void BM_CalcRangeReads100x20(benchmark::State& state)
+{
+    Office& o = TheOffice();
+    long calls = 0;
+    for (auto _ : state) {
+        auto app = AttachRunningCalc(o.office->Options());
+        auto selection = app->Selection();
+        const XlValueArray values = selection->Value2Array();
+        // Each property of the whole range; where one is mixed, that one of each row, then of each cell
+        // of a row where it is mixed again.
+        using Read = std::function<XlValue(XlRange&)>;
+        std::vector<Read> reads = {[](XlRange& r) { return r.HorizontalAlignment(); }, [](XlRange& r) { return r.FontSize(); },
+                                   [](XlRange& r) { return r.NumberFormat(); }, [](XlRange& r) { return r.MergeCells(); }};
+        for (int index : {kXlEdgeTop, kXlEdgeBottom, kXlEdgeLeft, kXlEdgeRight, kXlInsideVertical, kXlInsideHorizontal,
+                          kXlDiagonalDown, kXlDiagonalUp})
+            reads.push_back([index](XlRange& r) { return r.BorderLineStyle(index); });
+        for (const Read& read : reads) {
+            if (read(*selection).kind != XlValue::Kind::Null) continue;
+            for (std::int32_t r = 1; r <= values.rows; ++r) {
+                auto row = selection->Rows(r);
+                if (read(*row).kind != XlValue::Kind::Null) continue;
+                for (std::int32_t c = 1; c <= values.cols; ++c) benchmark::DoNotOptimize(read(*row->Cells(1, c)));
+            }
+        }
+        for (std::int32_t r = 1; r <= values.rows; ++r) {
+            auto row = selection->Rows(r);
+            benchmark::DoNotOptimize(row->RowHeight());
+            for (std::int32_t c = 1; c <= values.cols; ++c)
+                if (values.At(r - 1, c - 1).kind == XlValue::Kind::Number) benchmark::DoNotOptimize(row->Cells(1, c)->Text());
+        }
+        for (std::int32_t c = 1; c <= values.cols; ++c) benchmark::DoNotOptimize(selection->Columns(c)->ColumnWidth());
+        calls = CalcCallCount(*app);
+    }
+    state.counters["calls_per_cell"] = static_cast<double>(calls) / 2000.0;
+    state.counters["calls"] = static_cast<double>(calls);
+}
+BENCHMARK(BM_CalcRangeReads100x20)->Unit(benchmark::kMillisecond)->Iterations(5);
 
 void BM_FileImport100x20(benchmark::State& state)
 {

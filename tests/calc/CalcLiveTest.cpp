@@ -155,6 +155,31 @@ TEST_F(CalcLiveTest, FormImportsAsTheWorkbookFileDoes)
     EXPECT_EQ(t.CellGrid[2 * 8 + 2].str, u"35.50");
 }
 
+// Where the value and the number format are known from range reads, the text of a number is written by
+// the document's formatter: it must be the text the cell shows (read from the cell in a fresh session).
+TEST_F(CalcLiveTest, NumbersFormattedAsTheirCellsShowThem)
+{
+    office_->Driver().Open(dir_ / "calc-form.xlsx");
+    office_->Driver().Select(u"A1:H9");
+    auto bulk = AttachRunningCalc(office_->Options());
+    auto fresh = AttachRunningCalc(office_->Options());
+    auto selection = bulk->Selection();
+    auto cells = fresh->Selection();
+    const XlValueArray values = selection->Value2Array();
+    int numbers = 0;
+    for (std::int32_t r = 1; r <= 9; ++r) {
+        for (std::int32_t c = 1; c <= 8; ++c) {
+            auto cell = selection->Cells(r, c);
+            cell->NumberFormat();
+            const XlValue::Kind kind = values.At(r - 1, c - 1).kind;
+            numbers += kind == XlValue::Kind::Number || kind == XlValue::Kind::Boolean;
+            EXPECT_EQ(cell->Text(), cells->Cells(r, c)->Text()) << ToUtf8(CellName(c, r));
+        }
+    }
+    EXPECT_GE(numbers, 15); // integers, decimals, percent, dates, a Boolean, exponents
+    EXPECT_LT(CalcCallCount(*bulk), CalcCallCount(*fresh) + 200);
+}
+
 // The benchmark's sheet: texts and numbers, every cell bordered, a merged area in every tenth row.
 TEST_F(CalcLiveTest, BorderedGridImportsAsTheWorkbookFileDoes)
 {
