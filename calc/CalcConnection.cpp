@@ -231,8 +231,14 @@ void Connection::Run(const char* what, std::function<void()> task)
     thread_->task = [task = std::move(task), failure, uno, disposed] {
         try {
             task();
-        } catch (const css::lang::DisposedException&) {
-            *disposed = true;
+        } catch (const css::lang::DisposedException& e) {
+            // The bridge closed (the office went away) says so in its message; an object of the office
+            // that was disposed (a document closed meanwhile) is a failure of what was asked.
+            if (e.Message.indexOf("URP bridge") >= 0) {
+                *disposed = true;
+            } else {
+                uno->emplace(e);
+            }
         } catch (const css::uno::Exception& e) {
             uno->emplace(e);
         } catch (...) {

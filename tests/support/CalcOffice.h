@@ -76,15 +76,24 @@ public:
         // Up when its instance pipe takes connections; with a pipe of its own, when that one does.
         const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(90);
         while (true) {
+            // Up when the same office still answers a moment after it first did (an office may restart
+            // once more into its profile, dropping what was connected).
+            const std::vector<int> first = OfficeProcessesWith(profile_.string());
+            bool up = false;
             if (listen) {
                 try {
                     driver_ = std::make_unique<CalcDocumentDriver>(options_);
-                    break;
+                    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+                    driver_->CloseAll();
+                    up = OfficeProcessesWith(profile_.string()) == first;
                 } catch (const std::exception&) {
                 }
+                if (!up) driver_.reset();
             } else if (CalcRunning(options_)) {
-                break;
+                std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+                up = CalcRunning(options_) && OfficeProcessesWith(profile_.string()) == first;
             }
+            if (up) break;
             if (std::chrono::steady_clock::now() > end) {
                 Kill();
                 throw std::runtime_error("soffice did not come up");
@@ -123,6 +132,7 @@ public:
     /// Kills the office at once, as a crash would.
     void Kill()
     {
+        if (pid_ <= 0) return;
         kill(-pid_, SIGKILL);
         int status = 0;
         waitpid(pid_, &status, 0);
