@@ -45,10 +45,6 @@ inline constexpr std::u16string_view kCalcNotSpreadsheet =
 inline constexpr std::u16string_view kCalcUnreachable = u"LibreOffice は起動していますが、接続できません。";
 inline constexpr std::u16string_view kCalcNoAnswer = u"LibreOffice Calc が応答しません。";
 inline constexpr std::u16string_view kCalcClosed = u"取得中に LibreOffice Calc との接続が切れました。";
-inline constexpr std::u16string_view kCalcEditing =
-    u"LibreOffice Calc でセルを編集中です。編集を確定してから取得してください。";
-inline constexpr std::u16string_view kCalcDialog =
-    u"LibreOffice Calc でダイアログが開いています。ダイアログを閉じてから取得してください。";
 inline constexpr std::u16string_view kCalcNotCells = u"LibreOffice Calc でセル範囲が選択されていません。";
 
 } // namespace gridvane
