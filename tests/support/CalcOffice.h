@@ -52,7 +52,9 @@ public:
         options_.userInstallation = "file://" + profile_.string();
         // The first start on a new profile makes it and then restarts the office, closing its pipes and
         // the connections on them: that start is done here first, to its end.
+        // A machine under load may see the restart late, so the start is made twice.
         Run(dir, name + "-first", {"--terminate_after_init"});
+        Run(dir, name + "-second", {"--terminate_after_init"});
         std::vector<std::string> args{"/usr/lib/libreoffice/program/soffice",
                                       "-env:UserInstallation=" + options_.userInstallation,
                                       "--headless", "--invisible", "--norestore", "--nologo", "--nodefault",
@@ -83,14 +85,14 @@ public:
             if (listen) {
                 try {
                     driver_ = std::make_unique<CalcDocumentDriver>(options_);
-                    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+                    std::this_thread::sleep_for(std::chrono::milliseconds(3000));
                     driver_->CloseAll();
                     up = OfficeProcessesWith(profile_.string()) == first;
                 } catch (const std::exception&) {
                 }
                 if (!up) driver_.reset();
             } else if (CalcRunning(options_)) {
-                std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+                std::this_thread::sleep_for(std::chrono::milliseconds(3000));
                 up = CalcRunning(options_) && OfficeProcessesWith(profile_.string()) == first;
             }
             if (up) break;
