@@ -10,7 +10,7 @@
 #include <fstream>
 #include <string>
 
-#include "excel/DispatchWin.h"
+#include "com/ComApartmentWin.h"
 #include "excel/ExcelAutomationWin.h"
 #include "excel/ExcelImport.h"
 

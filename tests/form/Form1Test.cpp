@@ -9,7 +9,7 @@
 #include <functional>
 
 #include "base/Utf.h"
-#include "excel/xlsx/XlsxWorkbook.h"
+#include "xlsx/XlsxApplication.h"
 #include "textconv/DrawingCodePage.h"
 #include "tests/support/DxfEntities.h"
 #include "tests/support/FakeSpreadsheet.h"

@@ -16,7 +16,7 @@
 
 #include "base/Utf.h"
 #include "cad/CadInsertion.h"
-#include "excel/DispatchWin.h"
+#include "com/ComApartmentWin.h"
 #include "excel/ExcelAutomationWin.h"
 #include "excel/ExcelImport.h"
 #include "layout/TableLayout.h"
