@@ -315,14 +315,8 @@ void DxfLine(DxfLineList& list, const TAcadPoint& start, const TAcadPoint& end, 
     RealPair(list, kZ2, end.z);
 }
 
-void DxfPolyline(DxfLineList& list, std::vector<TAcadPoint> vertices, bool closed, std::u16string_view layer,
+void DxfPolyline(DxfLineList& list, std::span<const TAcadPoint> vertices, bool closed, std::u16string_view layer,
                  std::u16string_view lineType, int color)
-{
-    DxfPolylineOf(list, vertices, closed, layer, lineType, color);
-}
-
-void DxfPolylineOf(DxfLineList& list, std::span<const TAcadPoint> vertices, bool closed, std::u16string_view layer,
-                   std::u16string_view lineType, int color)
 {
     for (const TAcadPoint& p : vertices) {
         CheckFinite(p.x);
@@ -379,11 +373,6 @@ void DxfEnd(DxfLineList& list)
 {
     Pair(list, kEntity, "ENDSEC");
     Pair(list, kEntity, "EOF");
-}
-
-TAcadPoint VarToAcadPoint(std::span<const double, 3> coords)
-{
-    return TAcadPoint{coords[0], coords[1], coords[2]};
 }
 
 bool VarToAcadPoints2D(std::span<const double> coords, std::span<TAcadPoint> points)

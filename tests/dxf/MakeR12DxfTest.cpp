@@ -83,7 +83,8 @@ TEST(MakeR12Dxf, HeaderTablesAndEnd)
 TEST(MakeR12Dxf, Polyline)
 {
     DxfLineList list;
-    DxfPolyline(list, {{0, 0, 5}, {20, 0, 5}, {20, -20, 0}, {0, -20, 0}}, true, u"L", u"BYLAYER", 256);
+    const TAcadPoint square[] = {{0, 0, 5}, {20, 0, 5}, {20, -20, 0}, {0, -20, 0}};
+    DxfPolyline(list, square, true, u"L", u"BYLAYER", 256);
     const auto lines = Lines(list);
     ASSERT_EQ(lines.size(), 20u + 4 * 10 + 2);
     EXPECT_EQ(lines[18], u" 70");
@@ -127,8 +128,6 @@ TEST(MakeR12Dxf, TextJustification)
 
 TEST(MakeR12Dxf, PointConversions)
 {
-    const double c3[3] = {1, 2, 3};
-    EXPECT_EQ(VarToAcadPoint(c3), (TAcadPoint{1, 2, 3}));
     const double c8[8] = {0, 1, 2, 3, 4, 5, 6, 7};
     const double c9[9] = {0, 1, 2, 3, 4, 5, 6, 7, 8};
     TAcadPoint four[4];
