@@ -274,6 +274,27 @@ double Pow10(int n)
     return r;
 }
 
+// A token of a number's integer or fraction zone (a literal, the decimal point, a digit placeholder)
+// appended to out; false for any other token, which the caller renders.
+bool EmitZoneToken(const Token& t, const Section& s, IntegerZone& integer, FractionZone& fraction, std::u16string& out)
+{
+    switch (t.kind) {
+    case Tok::Literal: out += t.text; return true;
+    case Tok::Point:
+        if (s.intDigits == 0)
+            integer.EmitAll(out);
+        out.push_back(u'.');
+        return true;
+    case Tok::Digit:
+        if (t.zone == Zone::Integer)
+            integer.Emit(out, t.ch);
+        else if (t.zone == Zone::Fraction)
+            fraction.Emit(out, t.ch);
+        return true;
+    default: return false;
+    }
+}
+
 std::u16string RenderFixed(const Section& s, double a, bool minus)
 {
     Decimal x = ToDecimal(a);
@@ -287,22 +308,8 @@ std::u16string RenderFixed(const Section& s, double a, bool minus)
     IntegerZone integer(ip, s.intDigits, s.grouping);
     FractionZone fraction(s, fp);
     for (const Token& t : s.tokens) {
-        switch (t.kind) {
-        case Tok::Literal: out += t.text; break;
-        case Tok::General: out += GeneralAbs(a); break;
-        case Tok::Point:
-            if (s.intDigits == 0)
-                integer.EmitAll(out);
-            out.push_back(u'.');
-            break;
-        case Tok::Digit:
-            if (t.zone == Zone::Integer)
-                integer.Emit(out, t.ch);
-            else
-                fraction.Emit(out, t.ch);
-            break;
-        default: break;
-        }
+        if (!EmitZoneToken(t, s, integer, fraction, out) && t.kind == Tok::General)
+            out += GeneralAbs(a);
     }
     return out;
 }
@@ -349,29 +356,14 @@ std::u16string RenderScientific(const Section& s, double a, bool minus)
     IntegerZone integer(ip, s.intDigits, s.grouping);
     FractionZone fraction(s, fp);
     for (const Token& t : s.tokens) {
-        switch (t.kind) {
-        case Tok::Literal: out += t.text; break;
-        case Tok::Point:
-            if (s.intDigits == 0)
-                integer.EmitAll(out);
-            out.push_back(u'.');
-            break;
-        case Tok::Digit:
-            if (t.zone == Zone::Integer)
-                integer.Emit(out, t.ch);
-            else if (t.zone == Zone::Fraction)
-                fraction.Emit(out, t.ch);
-            break;
-        case Tok::Exponent:
-            out.push_back(u'E');
-            if (exponent < 0)
-                out.push_back(u'-');
-            else if (t.ch == u'+')
-                out.push_back(u'+');
-            AppendInt(out, exponent < 0 ? -exponent : exponent, s.expDigits);
-            break;
-        default: break;
-        }
+        if (EmitZoneToken(t, s, integer, fraction, out) || t.kind != Tok::Exponent)
+            continue;
+        out.push_back(u'E');
+        if (exponent < 0)
+            out.push_back(u'-');
+        else if (t.ch == u'+')
+            out.push_back(u'+');
+        AppendInt(out, exponent < 0 ? -exponent : exponent, s.expDigits);
     }
     return out;
 }

@@ -72,8 +72,11 @@ Gridvane23.exe
   インストールは不要です。書き込みのできる任意のフォルダに置いて実行してください。
 
 gridvane-convert.exe
-  表ファイル (.table.json) から同じ図面をコマンドラインで作ります。
-  使い方は「gridvane-convert.exe --help」を参照してください。
+  同じ図面をコマンドラインで作ります。
+    gridvane-convert.exe --excel            起動中の Excel で選択したセル範囲から
+                                            (「Excel から取得」と同じ取り込み。図面は selection.dxf)
+    gridvane-convert.exe 表.table.json      表ファイルから
+  -o で図面のファイル名を指定できます。使い方は「gridvane-convert.exe --help」を参照してください。
 
 ----------------------------------------------------------------------
 
@@ -93,8 +96,11 @@ Gridvane23.exe
   No installation: put the files in any folder you can write to and run them from there.
 
 gridvane-convert.exe
-  Makes the same drawing from a table file (.table.json) on the command line;
-  see "gridvane-convert.exe --help".
+  Makes the same drawing on the command line:
+    gridvane-convert.exe --excel            from the cells selected in the running Excel
+                                            (imported as "Excel から取得" does; the drawing is selection.dxf)
+    gridvane-convert.exe table.table.json   from a table file
+  -o names the drawing to write; see "gridvane-convert.exe --help".
 TEXT
 } >"$stage/README.txt"
 

@@ -22,6 +22,7 @@ class XlsxPackage {
 public:
     /// Opens path; throws Error when it is missing, not a zip, or has too many entries.
     explicit XlsxPackage(const std::filesystem::path& path);
+    /// Closes the container.
     ~XlsxPackage();
     XlsxPackage(const XlsxPackage&) = delete;
     XlsxPackage& operator=(const XlsxPackage&) = delete;

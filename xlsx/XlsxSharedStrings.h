@@ -10,6 +10,7 @@
 
 namespace gridvane::xlsx {
 
+/// A cell's string: its text and the font sizes its runs give.
 struct RichString {
     std::u16string text;
     std::vector<double> runSizes; // sizes given by runs
@@ -17,12 +18,13 @@ struct RichString {
     bool rich = false;
 };
 
-// Builds one string from the XML events inside its element (<si> of the shared strings, <is> of an
-// inline string): the text of its <t>, then the texts of its runs (<r>) in order, with the font size of
-// each run (<rPr><sz val>). Phonetic runs (<rPh>) are not part of the text. Depths are counted from the
-// string's element (its children at 1).
+/// Builds one string from the XML events inside its element (<si> of the shared strings, <is> of an
+/// inline string): the text of its <t>, then the texts of its runs (<r>) in order, with the font size of
+/// each run (<rPr><sz val>). Phonetic runs (<rPh>) are not part of the text. Depths are counted from the
+/// string's element (its children at 1).
 class RichStringBuilder {
 public:
+    /// Starts a new string.
     void Clear()
     {
         s_ = RichString{};
@@ -30,6 +32,7 @@ public:
         haveOwn_ = inRun_ = false;
         capture_ = nullptr;
     }
+    /// An element starts at depth; what names the string in a message about a run's font size.
     template <class What>
     void Start(std::string_view name, const XmlAttrs& attrs, int depth, const PartReader& reader, const What& what)
     {
@@ -48,6 +51,7 @@ public:
             size_ = reader.Number(attrs["val"], 11, [&] { return Describe(what) + ": a run's font size"; });
         }
     }
+    /// The element at depth ends.
     void End(int depth)
     {
         if (capture_ && depth == captureDepth_) capture_ = nullptr;
@@ -62,10 +66,12 @@ public:
             }
         }
     }
+    /// Character data directly inside the element at depth.
     void Text(std::string_view text, int depth)
     {
         if (capture_ && depth == captureDepth_) capture_->append(text);
     }
+    /// The string built, its escapes decoded; Clear starts the next.
     RichString Take()
     {
         s_.text = DecodeEscapes(U16(own_)) + runs_;

@@ -16,8 +16,10 @@
 
 namespace gridvane::xlsx {
 
+/// What a cell's element holds.
 enum class CellKind : std::uint8_t { Empty, Number, Shared, Inline, Boolean, Error, Text };
 
+/// A cell's element as kept.
 struct Cell {
     std::uint32_t style = 0;
     CellKind kind = CellKind::Empty;
@@ -26,6 +28,7 @@ struct Cell {
     double number = 0;       // Number; Boolean as 0/1
 };
 
+/// A column element (<col>): the columns min..max, their width, visibility and format.
 struct ColInfo {
     std::int32_t min = 0, max = 0;
     double width = 0;
@@ -36,38 +39,50 @@ struct ColInfo {
 
 class Workbook;
 
-// The sheet part is read in one pass while it is decompressed (XlsxSheetReader.cpp). Of its cells only
-// those of one area are kept: the area the caller names, or else the sheet's saved selection, which the
-// part holds before its cells. Every cell is still checked as it passes.
+/// The sheet part is read in one pass while it is decompressed (XlsxSheetReader.cpp). Of its cells only
+/// those of one area are kept: the area the caller names, or else the sheet's saved selection, which the
+/// part holds before its cells. Every cell is still checked as it passes.
 class Sheet {
 public:
-    // wanted: the area whose cells will be asked for; none for the saved selection.
+    /// Reads the sheet; wanted: the area whose cells will be asked for; none for the saved selection.
+    /// Throws Error naming the file, the part and the problem.
     Sheet(const Workbook& book, const XlsxPackage& package, const std::string& part, std::u16string name,
           std::optional<Area> wanted = std::nullopt);
 
+    /// The sheet's name.
     const std::u16string& Name() const { return name_; }
+    /// The selection saved with the sheet (A1 when it has none).
     Area SavedSelection() const { return selection_; }
-    // True when the cell is of the area kept.
+    /// True when the cell is of the area kept.
     bool Holds(std::int32_t row, std::int32_t col) const
     {
         return keptAll_ || (row >= kept_.r1 && row <= kept_.r2 && col >= kept_.c1 && col <= kept_.c2);
     }
-    // The cell's element, or null when the sheet has none. Throws Error for a cell outside the area kept.
+    /// The cell's element, or null when the sheet has none. Throws Error for a cell outside the area kept.
     const Cell* Find(std::int32_t row, std::int32_t col) const;
+    /// The cell format that applies to the cell: its own, else its row's, else its column's.
     std::uint32_t StyleOf(std::int32_t row, std::int32_t col) const { return StyleOf(row, col, Find(row, col)); }
+    /// The same for a cell already found (cell may be null).
     std::uint32_t StyleOf(std::int32_t row, std::int32_t col, const Cell* cell) const;
+    /// The column's width in column-width units as the spreadsheet reports it (0 when hidden).
     double ColumnWidth(std::int32_t col) const;
+    /// The row's height in points (0 when hidden).
     double RowHeight(std::int32_t row) const;
+    /// The column's left edge in points from the sheet's left edge.
     double Left(std::int32_t col) const { return colLeftPx_[static_cast<std::size_t>(col - 1)] * 0.75; }
+    /// The row's top edge in points from the sheet's top edge.
     double Top(std::int32_t row) const;
-    // The merged area holding the cell, or -1; the area of a merge by its index.
+    /// The index of the merged area holding the cell, or -1.
     long MergeIndex(std::int32_t row, std::int32_t col) const;
+    /// The merged area of an index MergeIndex gave.
     const Area& Merge(long id) const { return merges_[static_cast<std::size_t>(id)]; }
+    /// The sheet's own string i (a formula's text result, an error value, an inline string without runs).
     std::u16string_view OwnString(std::uint32_t i) const
     {
         const std::uint32_t start = i == 0 ? 0 : ownEnds_[i - 1];
         return std::u16string_view(ownText_).substr(start, ownEnds_[i] - start);
     }
+    /// The sheet's own rich string i (an inline string with runs).
     const RichString& OwnRich(std::uint32_t i) const { return inline_[i]; }
 
 private:

@@ -8,14 +8,14 @@
 
 namespace gridvane::xlsx {
 
-// Alignment constants of HorizontalAlignment beyond left, centre and right.
+/// Alignment constants of HorizontalAlignment beyond left, centre and right.
 constexpr int kXlHAlignGeneral = 1;
 constexpr int kXlHAlignFill = 5;
 constexpr int kXlHAlignJustify = -4130;
 constexpr int kXlHAlignCenterAcross = 7;
 constexpr int kXlHAlignDistributed = -4117;
 
-// Line-style constants of Borders(index).LineStyle.
+/// Line-style constants of Borders(index).LineStyle.
 constexpr int kXlContinuous = 1;
 constexpr int kXlDash = -4115;
 constexpr int kXlDot = -4118;
@@ -24,21 +24,26 @@ constexpr int kXlDashDot = 4;
 constexpr int kXlDashDotDot = 5;
 constexpr int kXlSlantDashDot = 13;
 
-// The LineStyle constant of a border style name, the HorizontalAlignment constant of an alignment name.
+/// The LineStyle constant of a border style name ("dashed"): no line for "none" or no name, continuous for
+/// the solid styles and any unknown one.
 int BorderStyleConstant(const char* style);
+/// The HorizontalAlignment constant of an alignment name ("center"); general for an empty or unknown name.
 int AlignmentConstant(const char* horizontal);
 
+/// A font of the styles part.
 struct Font {
     double size = 11;
     std::u16string name;
 };
 
+/// A border of the styles part, as LineStyle constants.
 struct Border {
     int left = kXlLineStyleNone, right = kXlLineStyleNone, top = kXlLineStyleNone, bottom = kXlLineStyleNone;
     int diagonal = kXlLineStyleNone;
     bool diagonalUp = false, diagonalDown = false;
 };
 
+/// A cell format of the styles part.
 struct Xf {
     int numFmtId = 0;
     std::size_t fontId = 0;
