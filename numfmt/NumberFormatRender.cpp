@@ -274,25 +274,34 @@ double Pow10(int n)
     return r;
 }
 
-// A token of a number's integer or fraction zone (a literal, the decimal point, a digit placeholder)
-// appended to out; false for any other token, which the caller renders.
-bool EmitZoneToken(const Token& t, const Section& s, IntegerZone& integer, FractionZone& fraction, std::u16string& out)
+// The tokens of a number section with the integer digits ip and the fraction digits fp: literals, the
+// decimal point and the digit placeholders of the two zones; other(t, out) renders any other token.
+template <class Other>
+std::u16string RenderZones(const Section& s, const std::string& ip, const std::string& fp, bool minus, Other other)
 {
-    switch (t.kind) {
-    case Tok::Literal: out += t.text; return true;
-    case Tok::Point:
-        if (s.intDigits == 0)
-            integer.EmitAll(out);
-        out.push_back(u'.');
-        return true;
-    case Tok::Digit:
-        if (t.zone == Zone::Integer)
-            integer.Emit(out, t.ch);
-        else if (t.zone == Zone::Fraction)
-            fraction.Emit(out, t.ch);
-        return true;
-    default: return false;
+    std::u16string out;
+    if (minus)
+        out.push_back(u'-');
+    IntegerZone integer(ip, s.intDigits, s.grouping);
+    FractionZone fraction(s, fp);
+    for (const Token& t : s.tokens) {
+        switch (t.kind) {
+        case Tok::Literal: out += t.text; break;
+        case Tok::Point:
+            if (s.intDigits == 0)
+                integer.EmitAll(out);
+            out.push_back(u'.');
+            break;
+        case Tok::Digit:
+            if (t.zone == Zone::Integer)
+                integer.Emit(out, t.ch);
+            else if (t.zone == Zone::Fraction)
+                fraction.Emit(out, t.ch);
+            break;
+        default: other(t, out); break;
+        }
     }
+    return out;
 }
 
 std::u16string RenderFixed(const Section& s, double a, bool minus)
@@ -302,16 +311,10 @@ std::u16string RenderFixed(const Section& s, double a, bool minus)
         x.e += 2 * s.percent - 3 * s.scale;
     std::string ip, fp;
     Fixed(x, s.fracDigits, ip, fp);
-    std::u16string out;
-    if (minus)
-        out.push_back(u'-');
-    IntegerZone integer(ip, s.intDigits, s.grouping);
-    FractionZone fraction(s, fp);
-    for (const Token& t : s.tokens) {
-        if (!EmitZoneToken(t, s, integer, fraction, out) && t.kind == Tok::General)
+    return RenderZones(s, ip, fp, minus, [&](const Token& t, std::u16string& out) {
+        if (t.kind == Tok::General)
             out += GeneralAbs(a);
-    }
-    return out;
+    });
 }
 
 std::u16string RenderScientific(const Section& s, double a, bool minus)
@@ -350,22 +353,16 @@ std::u16string RenderScientific(const Section& s, double a, bool minus)
     } else {
         fp.assign(static_cast<size_t>(s.fracDigits), '0');
     }
-    std::u16string out;
-    if (minus)
-        out.push_back(u'-');
-    IntegerZone integer(ip, s.intDigits, s.grouping);
-    FractionZone fraction(s, fp);
-    for (const Token& t : s.tokens) {
-        if (EmitZoneToken(t, s, integer, fraction, out) || t.kind != Tok::Exponent)
-            continue;
+    return RenderZones(s, ip, fp, minus, [&](const Token& t, std::u16string& out) {
+        if (t.kind != Tok::Exponent)
+            return;
         out.push_back(u'E');
         if (exponent < 0)
             out.push_back(u'-');
         else if (t.ch == u'+')
             out.push_back(u'+');
         AppendInt(out, exponent < 0 ? -exponent : exponent, s.expDigits);
-    }
-    return out;
+    });
 }
 
 // The closest fraction to f (0 <= f < 1) with a denominator up to maxDen.
