@@ -123,20 +123,13 @@ if [ "${GRIDVANE_PACKAGE_SMOKE:-1}" = "1" ]; then
   export WINEPREFIX=$out/wineprefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
   if [ ! -f "$WINEPREFIX/system.reg" ]; then wineboot -i >/dev/null 2>&1; wineserver -w; fi
   wineserver -p
-  xvfb_pid=
+  . scripts/virtual-display.sh
   cleanup() {
     wineserver -k 2>/dev/null || true
-    if [ -n "$xvfb_pid" ]; then kill "$xvfb_pid" 2>/dev/null || true; wait "$xvfb_pid" 2>/dev/null || true; fi
+    stop_virtual_displays
   }
   trap cleanup EXIT
-  display=
-  for n in $(seq 90 160); do
-    if [ ! -e "/tmp/.X$n-lock" ] && [ ! -e "/tmp/.X11-unix/X$n" ]; then display=$n; break; fi
-  done
-  Xvfb ":$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-  xvfb_pid=$!
-  export DISPLAY=":$display"
-  for _ in $(seq 50); do xdotool getdisplaygeometry >/dev/null 2>&1 && break; sleep 0.2; done
+  start_virtual_display 1280x1024x24
   place="$WINEPREFIX/drive_c/図面 ツール"
   rm -rf "$place"
   mkdir -p "$place"

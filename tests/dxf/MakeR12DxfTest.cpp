@@ -8,6 +8,7 @@
 #include "base/Error.h"
 #include "base/Utf.h"
 #include "dxf/MakeR12Dxf_V.h"
+#include "tests/support/TestFolder.h"
 
 namespace gridvane {
 namespace {
@@ -147,8 +148,7 @@ std::string ReadBytes(const fs::path& p)
 
 TEST(MakeR12Dxf, SaveWritesCrLfInCodePage932AndKeepsOldFileOnFailure)
 {
-    const fs::path dir = fs::path(GRIDVANE_BINARY_DIR) / "test-tmp" / "dxf";
-    fs::create_directories(dir);
+    const fs::path dir = TestFolder("dxf");
     const fs::path path = dir / "save.dxf";
     DxfLineList list;
     list.Add(u"  1");

@@ -7,6 +7,7 @@
 
 #include "base/Utf.h"
 #include "layout/TableLayout.h"
+#include "tests/support/TestFolder.h"
 
 namespace gridvane {
 namespace {
@@ -147,8 +148,7 @@ TEST(TableLayout, RealReaderOpensTheDrawing)
     t.CellGrid[1].drawMW = 40, t.CellGrid[1].drawMH = 8, t.CellGrid[2].mark = true;
     t.CellGrid[1].mergeBits = 7, t.CellGrid[2].mergeBits = 11;
     const std::vector<std::u16string> texts = {u"品名", u"部品表", u"", u"ボルト\nM8", u"12", u"～"};
-    const fs::path dir = fs::path(GRIDVANE_BINARY_DIR) / "test-tmp" / "layout";
-    fs::create_directories(dir);
+    const fs::path dir = TestFolder("layout");
     const fs::path dxf = dir / "reader.dxf";
     SaveDxfLineList(LayoutTable(t, texts, {true, 0.8}), dxf);
     const fs::path script = dir / "read.py";

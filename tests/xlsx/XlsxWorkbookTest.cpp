@@ -12,29 +12,23 @@
 #include "base/Error.h"
 #include "base/Utf.h"
 #include "excel/ExcelImport.h"
-#include "xlsx/XlsxPackage.h"
-#include "xlsx/XlsxApplication.h"
 #include "tests/support/GermanLocale.h"
+#include "tests/support/TestFolder.h"
+#include "xlsx/XlsxApplication.h"
+#include "xlsx/XlsxPackage.h"
 
 namespace gridvane {
 namespace {
 
 namespace fs = std::filesystem;
 
-fs::path TempDir()
-{
-    const fs::path dir = fs::path(GRIDVANE_BINARY_DIR) / "test-tmp" / "xlsx";
-    fs::create_directories(dir);
-    return dir;
-}
-
 // Writes a workbook with openpyxl, an independent writer: body is Python that fills `wb`. Each pair of
 // `patches` then replaces a text in the saved parts (for what this openpyxl cannot write, like rich text).
 fs::path MakeWorkbook(const std::string& name, const std::string& body,
                       const std::vector<std::pair<std::string, std::string>>& patches = {})
 {
-    const fs::path out = TempDir() / (name + ".xlsx");
-    const fs::path script = TempDir() / (name + ".py");
+    const fs::path out = TestFolder("xlsx") / (name + ".xlsx");
+    const fs::path script = TestFolder("xlsx") / (name + ".py");
     std::ofstream(script) << "import openpyxl\n"
                              "from openpyxl.styles import Alignment, Border, Side, Font\n"
                              "wb = openpyxl.Workbook()\n"
@@ -187,7 +181,7 @@ wb.active = 1
 
 TEST(XlsxWorkbook, BrokenFilesNameTheFileAndTheProblem)
 {
-    const fs::path dir = TempDir();
+    const fs::path dir = TestFolder("xlsx");
     const fs::path notZip = dir / "not-a-zip.xlsx";
     std::ofstream(notZip) << "hello";
     const fs::path truncated = dir / "truncated.xlsx";
@@ -234,7 +228,7 @@ TEST(XlsxWorkbook, BrokenFilesNameTheFileAndTheProblem)
 
 TEST(XlsxWorkbook, ZipBombAndDeepXmlAreRefused)
 {
-    const fs::path dir = TempDir();
+    const fs::path dir = TestFolder("xlsx");
     const fs::path bomb = dir / "bomb.xlsx";
     const fs::path deep = dir / "deep.xlsx";
     const fs::path crowded = dir / "crowded.xlsx";
@@ -329,8 +323,8 @@ fs::path MakePackage(const std::string& name, std::map<std::string, std::string>
     if (parts.count("xl/sharedStrings.xml"))
         rels += "<Relationship Id=\"ss\" Type=\"" + ns + "officeDocument/2006/relationships/sharedStrings\" Target=\"sharedStrings.xml\"/>";
     parts.emplace("xl/_rels/workbook.xml.rels", rels + "</Relationships>");
-    const fs::path out = TempDir() / (name + ".xlsx");
-    const fs::path script = TempDir() / (name + ".py");
+    const fs::path out = TestFolder("xlsx") / (name + ".xlsx");
+    const fs::path script = TestFolder("xlsx") / (name + ".py");
     std::ofstream py(script);
     py << "import zipfile\nz = zipfile.ZipFile(r'''" << out.string() << "''', 'w', zipfile.ZIP_DEFLATED)\n";
     // A part named "utf-16:name" or "latin-1:name" is written in that encoding, the others in UTF-8.
@@ -596,7 +590,7 @@ ws.sheet_view.selection[0].sqref = 'B1:C2'
 
     // A workbook that cannot be opened is the attach failure: its reason, then the failure message.
     TextView missing;
-    const XlAttach none = [&] { return OpenWorkbookAsApplication(TempDir() / "none.xlsx"); };
+    const XlAttach none = [&] { return OpenWorkbookAsApplication(TestFolder("xlsx") / "none.xlsx"); };
     EXPECT_FALSE(ImportSelection(none, missing, table, ImportScales{}, u'.').ok);
     ASSERT_EQ(missing.messages.size(), 2u);
     EXPECT_NE(ToUtf8(missing.messages[0]).find("none.xlsx"), std::string::npos);
