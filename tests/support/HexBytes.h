@@ -4,10 +4,9 @@
 #include <string_view>
 
 namespace gridvane {
-namespace {
 
 // "83 41 B1": each byte as two upper-case hexadecimal digits, separated by spaces.
-std::string Hex(std::string_view bytes)
+inline std::string Hex(std::string_view bytes)
 {
     static constexpr char kHex[] = "0123456789ABCDEF";
     std::string out;
@@ -21,5 +20,4 @@ std::string Hex(std::string_view bytes)
     return out;
 }
 
-} // namespace
 } // namespace gridvane

@@ -4,15 +4,13 @@
 #include <string>
 
 namespace gridvane {
-namespace {
 
 // test-tmp/name in the build tree, made when missing.
-std::filesystem::path TestFolder(const std::string& name)
+inline std::filesystem::path TestFolder(const std::string& name)
 {
     const std::filesystem::path dir = std::filesystem::path(GRIDVANE_BINARY_DIR) / "test-tmp" / name;
     std::filesystem::create_directories(dir);
     return dir;
 }
 
-} // namespace
 } // namespace gridvane
