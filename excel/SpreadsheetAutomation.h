@@ -10,7 +10,7 @@
 
 // The running spreadsheet as the import sees it: the operations it performs on the application, the
 // active worksheet and its ranges, and nothing more. On Windows they are automation calls into the
-// running spreadsheet; on Linux a workbook file stands in for it (excel/xlsx/).
+// running spreadsheet; on Linux a workbook file stands in for it (xlsx/).
 // Every operation throws Error when the spreadsheet refuses it or the object is not of the needed kind.
 
 namespace gridvane {
