@@ -494,22 +494,15 @@ LRESULT CALLBACK StringGridWin::EditorProc(HWND hwnd, UINT message, WPARAM wPara
 
 void StringGridWin::ContextMenu(int screenX, int screenY, bool fromKeyboard)
 {
-    const TStringGridState& g = Grid();
-    std::int32_t c = g.col, r = g.row;
     POINT pt{screenX, screenY};
     if (fromKeyboard) {
-        RECT cell = CellRect(c, r);
+        // Under the current cell, which the keyboard works on.
+        const RECT cell = CellRect(Grid().col, Grid().row);
         pt = POINT{cell.left, cell.bottom};
         ClientToScreen(hwnd_, &pt);
-    } else {
-        POINT client = pt;
-        ScreenToClient(hwnd_, &client);
-        const Hit hit = HitTest(client.x, client.y);
-        c = hit.c;
-        r = hit.r;
     }
     if (editor_ != nullptr) CloseEditor(EditorEnd::Keep);
-    if (!form_.StringGrid1ContextMenu(c, r) || popup_ == nullptr) return;
+    if (popup_ == nullptr) return;
     TrackPopupMenu(popup_, TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RIGHTBUTTON, pt.x, pt.y, 0, menuOwner_, nullptr);
 }
 
@@ -581,8 +574,13 @@ LRESULT StringGridWin::Handle(UINT message, WPARAM wParam, LPARAM lParam)
         }
         break;
     case WM_LBUTTONDOWN:
-    case WM_LBUTTONDBLCLK: {
+    case WM_LBUTTONDBLCLK:
+    case WM_RBUTTONDOWN:
+    case WM_RBUTTONDBLCLK: {
         SetFocus(hwnd_);
+        // A press that does not select (the right button's) only focuses the grid; its click opens the menu.
+        const bool right = message == WM_RBUTTONDOWN || message == WM_RBUTTONDBLCLK;
+        if (form_.StringGrid1MouseDown(right ? MouseButton::Right : MouseButton::Left) != GridPress::Select) return 0;
         const int x = GET_X_LPARAM(lParam), y = GET_Y_LPARAM(lParam);
         const Hit hit = HitTest(x, y);
         if (hit.colBorder >= 0) {
@@ -671,10 +669,6 @@ LRESULT StringGridWin::Handle(UINT message, WPARAM wParam, LPARAM lParam)
             InvalidateRect(hwnd_, nullptr, FALSE);
         }
         drag_ = Drag::None;
-        return 0;
-    case WM_RBUTTONDOWN:
-        // The right click neither moves the current cell nor the selection; it only focuses the grid.
-        SetFocus(hwnd_);
         return 0;
     case WM_CONTEXTMENU: {
         const bool keyboard = GET_X_LPARAM(lParam) == -1 && GET_Y_LPARAM(lParam) == -1;
