@@ -133,7 +133,7 @@ const TXlsxCellAttr* TForm1::ModelCell(std::int32_t c, std::int32_t r) const
     return i ? &table_.CellGrid[*i] : nullptr;
 }
 
-TXlsxCellAttr* TForm1::ModelCell(std::int32_t c, std::int32_t r)
+TXlsxCellAttr* TForm1::WritableModelCell(std::int32_t c, std::int32_t r)
 {
     const std::optional<std::size_t> i = ModelIndex(c, r);
     return i ? &table_.CellGrid[*i] : nullptr;
@@ -622,7 +622,7 @@ void TForm1::SizeEdit(std::u16string text, int which)
                 for (std::int32_t c = 1; c <= table_.GridColCount; ++c) {
                     const bool inColumns = c >= s.left && c <= s.right, inRows = r >= s.top && r <= s.bottom;
                     const bool take = which == 0 ? inColumns : which == 1 ? inRows : inColumns && inRows;
-                    TXlsxCellAttr* cell = take ? ModelCell(c, r) : nullptr;
+                    TXlsxCellAttr* cell = take ? WritableModelCell(c, r) : nullptr;
                     if (cell != nullptr) field(*cell) = x;
                 }
             }
@@ -630,7 +630,7 @@ void TForm1::SizeEdit(std::u16string text, int which)
             InvalidatePreview();
             ShowWHSize();
             box = FormatFixed3(x, sep);
-        } else if (TXlsxCellAttr* cell = ModelCell(grid_.col, grid_.row)) {
+        } else if (TXlsxCellAttr* cell = WritableModelCell(grid_.col, grid_.row)) {
             box = FormatFixed3(field(*cell), sep);
         }
         Refresh(kPartSizeBoxes);
@@ -644,7 +644,7 @@ void TForm1::SpeedButton1Click(int align)
             const GridSelection s = grid_.selection;
             for (std::int32_t r = s.top; r <= s.bottom; ++r)
                 for (std::int32_t c = s.left; c <= s.right; ++c)
-                    if (TXlsxCellAttr* cell = ModelCell(c, r)) cell->txtAlign = static_cast<std::uint8_t>(align);
+                    if (TXlsxCellAttr* cell = WritableModelCell(c, r)) cell->txtAlign = static_cast<std::uint8_t>(align);
             InvalidatePreview();
         }
         Refresh(kPartGridTexts);

@@ -328,7 +328,7 @@ private:
     void FollowCurrentText();
     void ResizeGrid(std::int32_t cols, std::int32_t rows);
     std::optional<std::size_t> ModelIndex(std::int32_t c, std::int32_t r) const;
-    TXlsxCellAttr* ModelCell(std::int32_t c, std::int32_t r);
+    TXlsxCellAttr* WritableModelCell(std::int32_t c, std::int32_t r);
     // Writes a grid cell's text, with its code-page mark, the drawing page and the grid's repaint.
     void WriteCell(std::int32_t c, std::int32_t r, std::u16string text);
     // Grid cell (c, r) as the grid's headers name it (the worksheet's column letters and row number).

@@ -11,7 +11,6 @@ namespace gridvane::win {
 
 namespace {
 
-constexpr COLORREF kMergeColour = RGB(240, 255, 255);
 constexpr int kTextMargin = 2;   // pixels left and right of a cell's text, at 96 dots per inch
 constexpr int kBorderGrip = 3;   // pixels either side of a border where a drag resizes
 constexpr int kMinCellSize = 1;  // device pixels a dragged cell keeps at least
@@ -24,32 +23,26 @@ bool KeyDown(int key) { return (GetKeyState(key) & 0x8000) != 0; }
 void StringGridWin::RegisterClass(HINSTANCE instance)
 {
     WNDCLASSEXW wc{};
-    wc.cbSize = sizeof wc;
     wc.style = CS_DBLCLKS | CS_HREDRAW | CS_VREDRAW;
-    wc.lpfnWndProc = WndProc;
     wc.hInstance = instance;
     wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
     wc.hbrBackground = nullptr; // everything is painted, double-buffered
     wc.lpszClassName = kClassName;
-    RegisterClassExW(&wc);
+    Register(wc);
 }
 
 StringGridWin::StringGridWin(HWND parent, int id, TForm1& form, HMENU popupMenu, HWND menuOwner)
     : form_(form), popup_(popupMenu), menuOwner_(menuOwner)
 {
-    CreateWindowExW(WS_EX_CLIENTEDGE, kClassName, L"", WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_HSCROLL | WS_VSCROLL,
-                    0, 0, 10, 10, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
-                    reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(parent, GWLP_HINSTANCE)), this);
+    Create(WS_EX_CLIENTEDGE, kClassName, L"", WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_HSCROLL | WS_VSCROLL, parent, id);
     SetWindowTextW(hwnd_, L"StringGrid1");
     dpi_ = WindowDpi(hwnd_);
 }
 
 StringGridWin::~StringGridWin()
 {
-    if (hwnd_ != nullptr && IsWindow(hwnd_)) {
-        SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
-        DestroyWindow(hwnd_);
-    }
+    // Before the members go: the in-place editor's procedure still reads them while it is destroyed.
+    Destroy();
 }
 
 void StringGridWin::SetFontAndDpi(HFONT font, UINT dpi)
@@ -253,17 +246,12 @@ void StringGridWin::DrawCell(HDC dc, std::int32_t c, std::int32_t r, RECT rect)
 
     COLORREF background = GetSysColor(fixed ? COLOR_ACTIVECAPTION : (highlighted ? COLOR_HIGHLIGHT : COLOR_WINDOW));
     COLORREF textColour = GetSysColor(fixed ? COLOR_CAPTIONTEXT : (highlighted ? COLOR_HIGHLIGHTTEXT : COLOR_WINDOWTEXT));
-    UINT align = fixed ? DT_CENTER : DT_LEFT;
-    if (!fixed && !form_.Table().Empty()) {
-        if (const TXlsxCellAttr* cell = form_.ModelCell(c, r)) {
-            if (cell->mark || cell->drawMW > 0 || cell->drawMH > 0) {
-                background = kMergeColour;
-                textColour = GetSysColor(COLOR_WINDOWTEXT);
-            }
-            if (cell->txtAlign == kAlignCenter) align = DT_CENTER;
-            else if (cell->txtAlign == kAlignRight) align = DT_RIGHT;
-        }
+    const TCellLook look = form_.CellLook(c, r);
+    if (look.merged) {
+        background = Colour(kMergeShade);
+        textColour = GetSysColor(COLOR_WINDOWTEXT);
     }
+    const UINT align = look.align == CellAlign::Center ? DT_CENTER : look.align == CellAlign::Right ? DT_RIGHT : DT_LEFT;
     SetBkColor(dc, background);
     ExtTextOutW(dc, 0, 0, ETO_OPAQUE, &rect, nullptr, 0, nullptr);
 
@@ -279,11 +267,11 @@ void StringGridWin::DrawCell(HDC dc, std::int32_t c, std::int32_t r, RECT rect)
         DrawTextW(dc, w.c_str(), static_cast<int>(w.size()), &inner, align | DT_TOP | DT_NOPREFIX | DT_EXPANDTABS);
         SetBkMode(dc, OPAQUE);
     }
-    if (!fixed && form_.CodePageMark(c, r)) {
+    if (look.codePageMark) {
         // A character the drawing cannot carry: a small red corner, over the cell's own colours.
         const int side = std::max(Scale(4, dpi_), std::min<int>({Scale(7, dpi_), (rect.right - rect.left) / 3, (rect.bottom - rect.top) / 3}));
         const POINT corner[] = {{rect.right - side, rect.top}, {rect.right, rect.top}, {rect.right, rect.top + side}};
-        HBRUSH red = CreateSolidBrush(RGB(255, 0, 0));
+        HBRUSH red = CreateSolidBrush(Colour(kCodePageMarkColor));
         HGDIOBJ oldBrush = SelectObject(dc, red);
         HGDIOBJ oldPen = SelectObject(dc, GetStockObject(NULL_PEN));
         Polygon(dc, corner, 3);
@@ -506,15 +494,7 @@ void StringGridWin::ContextMenu(int screenX, int screenY, bool fromKeyboard)
     TrackPopupMenu(popup_, TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RIGHTBUTTON, pt.x, pt.y, 0, menuOwner_, nullptr);
 }
 
-LRESULT CALLBACK StringGridWin::WndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    StringGridWin* self = WindowObject<StringGridWin>(hwnd, message, lParam);
-    if (self == nullptr) return DefWindowProcW(hwnd, message, wParam, lParam);
-    if (message == WM_NCCREATE) self->hwnd_ = hwnd;
-    return self->Handle(message, wParam, lParam);
-}
-
-LRESULT StringGridWin::Handle(UINT message, WPARAM wParam, LPARAM lParam)
+LRESULT StringGridWin::OnMessage(UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
     case WM_PAINT: {
@@ -711,15 +691,10 @@ LRESULT StringGridWin::Handle(UINT message, WPARAM wParam, LPARAM lParam)
     case WM_APP:
         if (editor_ != nullptr && GetFocus() != editor_) CloseEditor(EditorEnd::Keep);
         return 0;
-    case WM_NCDESTROY: {
-        HWND hwnd = hwnd_;
-        hwnd_ = nullptr;
-        return DefWindowProcW(hwnd, message, wParam, lParam);
-    }
     default:
         break;
     }
-    return DefWindowProcW(hwnd_, message, wParam, lParam);
+    return Default(message, wParam, lParam);
 }
 
 } // namespace gridvane::win
