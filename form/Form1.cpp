@@ -286,35 +286,11 @@ void TForm1::ShowImportedTable(bool ok)
     }
 }
 
-void TForm1::SetButton3Enabled(bool on)
-{
-    state_.button3Enabled = on;
-    Refresh(kPartButtons);
-}
-
-void TForm1::SetButton4Enabled(bool on)
-{
-    state_.button4Enabled = on;
-    Refresh(kPartButtons);
-}
-
-void TForm1::SetCaption(std::u16string_view text)
-{
-    state_.caption = text;
-    Refresh(kPartCaption);
-}
-
-void TForm1::SetEdit2(std::u16string_view text)
-{
-    state_.edit2 = text;
-    Refresh(kPartAddresses);
-}
-
-void TForm1::SetEdit3(std::u16string_view text)
-{
-    state_.edit3 = text;
-    Refresh(kPartAddresses);
-}
+void TForm1::SetButton3Enabled(bool on) { SetState(state_.button3Enabled, on, kPartButtons); }
+void TForm1::SetButton4Enabled(bool on) { SetState(state_.button4Enabled, on, kPartButtons); }
+void TForm1::SetCaption(std::u16string_view text) { SetState(state_.caption, text, kPartCaption); }
+void TForm1::SetEdit2(std::u16string_view text) { SetState(state_.edit2, text, kPartAddresses); }
+void TForm1::SetEdit3(std::u16string_view text) { SetState(state_.edit3, text, kPartAddresses); }
 
 void TForm1::SetGridRedraw(bool on)
 {
@@ -408,23 +384,9 @@ void TForm1::WriteCell(std::int32_t c, std::int32_t r, std::u16string text)
     Refresh(kPartGridTexts);
 }
 
-void TForm1::SetLabel4(std::u16string_view text)
-{
-    state_.label4 = text;
-    Refresh(kPartLabel4);
-}
-
-void TForm1::SetProgressMax(int maximum)
-{
-    state_.progressMax = maximum;
-    Refresh(kPartProgress);
-}
-
-void TForm1::SetProgress(int position)
-{
-    state_.progressPosition = position;
-    Refresh(kPartProgress);
-}
+void TForm1::SetLabel4(std::u16string_view text) { SetState(state_.label4, text, kPartLabel4); }
+void TForm1::SetProgressMax(int maximum) { SetState(state_.progressMax, maximum, kPartProgress); }
+void TForm1::SetProgress(int position) { SetState(state_.progressPosition, position, kPartProgress); }
 
 void TForm1::StepProgress()
 {

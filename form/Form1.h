@@ -8,6 +8,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "excel/ExcelImport.h"
@@ -320,6 +321,12 @@ private:
     void SetText(std::int32_t col, std::int32_t row, std::u16string text) override;
 
     template <class F> void Guarded(F&& handler);
+    // Sets a field of the controls' state and shows the part of the window it belongs to.
+    template <class T, class V> void SetState(T& field, V&& value, unsigned part)
+    {
+        field = std::forward<V>(value);
+        Refresh(part);
+    }
     void ShowError(std::u16string_view text);
     void Refresh(unsigned parts);
     void RunImport(const XlAttach& attach);

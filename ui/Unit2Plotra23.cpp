@@ -302,50 +302,42 @@ void Form1View::BuildSecondPage(QWidget* page)
         e->setFixedSize(64, 19);
         return e;
     };
-    auto compact = [](QGridLayout* grid) {
+    auto label = [](SettingsLabel which) { return new QLabel(Q(kSettingsLabels[which])); };
+    // A group box in the settings column, its contents on a compact grid.
+    auto group = [&](const char* name, const ControlText& text) {
+        auto* box = new QGroupBox(Q(text.caption), page);
+        box->setObjectName(QString::fromLatin1(name));
+        auto* grid = new QGridLayout(box);
         grid->setContentsMargins(6, 2, 6, 2);
         grid->setVerticalSpacing(1);
         grid->setHorizontalSpacing(4);
+        left->addWidget(box);
+        return grid;
     };
-    auto label = [](SettingsLabel which) { return new QLabel(Q(kSettingsLabels[which])); };
-    auto* display = new QGroupBox(Q(kGroupBox1.caption), page);
-    display->setObjectName(QStringLiteral("GroupBox1"));
-    auto* dl = new QGridLayout(display);
-    compact(dl);
-    Edit4 = number("Edit4");
-    Edit5 = number("Edit5");
-    dl->addWidget(label(kLabelEdit4), 0, 0);
-    dl->addWidget(Edit4, 0, 1);
-    dl->addWidget(label(kLabelEdit5), 1, 0);
-    dl->addWidget(Edit5, 1, 1);
-    left->addWidget(display);
-
-    auto* cad = new QGroupBox(Q(kGroupBox2.caption), page);
-    cad->setObjectName(QStringLiteral("GroupBox2"));
-    auto* cl = new QGridLayout(cad);
-    compact(cl);
-    Edit6 = number("Edit6");
-    Edit7 = number("Edit7");
-    Edit8 = number("Edit8");
-    Edit9 = number("Edit9");
+    // A label and its number box on a row of a group.
+    auto numberRow = [&](QGridLayout* grid, int row, SettingsLabel which, const char* name) {
+        QLineEdit* e = number(name);
+        grid->addWidget(label(which), row, 0);
+        grid->addWidget(e, row, 1);
+        return e;
+    };
+    QGridLayout* display = group("GroupBox1", kGroupBox1);
+    Edit4 = numberRow(display, 0, kLabelEdit4, "Edit4");
+    Edit5 = numberRow(display, 1, kLabelEdit5, "Edit5");
+    QGridLayout* cad = group("GroupBox2", kGroupBox2);
+    Edit6 = numberRow(cad, 0, kLabelEdit6, "Edit6");
+    Edit7 = numberRow(cad, 1, kLabelEdit7, "Edit7");
+    Edit8 = numberRow(cad, 2, kLabelEdit8, "Edit8");
+    cad->addWidget(label(kLabelInsetHeading), 3, 0, 1, 3);
+    Edit9 = numberRow(cad, 4, kLabelInsetBefore, "Edit9");
+    cad->addWidget(label(kLabelInsetAfter), 4, 2);
     Edit10 = number("Edit10");
-    cl->addWidget(label(kLabelEdit6), 0, 0);
-    cl->addWidget(Edit6, 0, 1);
-    cl->addWidget(label(kLabelEdit7), 1, 0);
-    cl->addWidget(Edit7, 1, 1);
-    cl->addWidget(label(kLabelEdit8), 2, 0);
-    cl->addWidget(Edit8, 2, 1);
-    cl->addWidget(label(kLabelInsetHeading), 3, 0, 1, 3);
-    cl->addWidget(label(kLabelInsetBefore), 4, 0);
-    cl->addWidget(Edit9, 4, 1);
-    cl->addWidget(label(kLabelInsetAfter), 4, 2);
     edit10Labels_ = {label(kLabelEdit10), label(kLabelByLayer)};
     Edit10->setEnabled(form_->State().edit10Enabled);
     for (QLabel* l : edit10Labels_) l->setEnabled(form_->State().edit10Enabled);
-    cl->addWidget(edit10Labels_[0], 5, 0, 1, 3);
-    cl->addWidget(edit10Labels_[1], 6, 0);
-    cl->addWidget(Edit10, 6, 1);
-    left->addWidget(cad);
+    cad->addWidget(edit10Labels_[0], 5, 0, 1, 3);
+    cad->addWidget(edit10Labels_[1], 6, 0);
+    cad->addWidget(Edit10, 6, 1);
     left->addStretch(1);
     // The settings column keeps its natural size: in a window too low for it, its bottom is cut, never
     // squeezed together.

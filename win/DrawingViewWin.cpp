@@ -27,7 +27,7 @@ DrawingViewWin::DrawingViewWin(HWND parent, int id, TForm1& form) : form_(form)
     Create(WS_EX_CLIENTEDGE, kClassName, L"DrawingView1", WS_CHILD | WS_VISIBLE, parent, id);
 }
 
-void DrawingViewWin::Paint(HDC target)
+void DrawingViewWin::Paint(HDC target, const RECT&)
 {
     RECT rc;
     GetClientRect(hwnd_, &rc);
@@ -138,19 +138,8 @@ void DrawingViewWin::Paint(HDC target)
 
 LRESULT DrawingViewWin::OnMessage(UINT message, WPARAM wParam, LPARAM lParam)
 {
+    if (LRESULT result = 0; PaintMessage(message, wParam, result)) return result;
     switch (message) {
-    case WM_PAINT: {
-        PAINTSTRUCT ps;
-        HDC dc = BeginPaint(hwnd_, &ps);
-        Paint(dc);
-        EndPaint(hwnd_, &ps);
-        return 0;
-    }
-    case WM_PRINTCLIENT:
-        Paint(reinterpret_cast<HDC>(wParam));
-        return 0;
-    case WM_ERASEBKGND:
-        return 1;
     case WM_SIZE:
         form_.PreviewResize(LOWORD(lParam), HIWORD(lParam));
         return 0;

@@ -16,11 +16,10 @@ public:
 
     DrawingViewWin(HWND parent, int id, TForm1& form);
 
-    /// Paints the preview into dc (the whole client area).
-    void Paint(HDC dc);
-
 private:
     friend class WindowBase<DrawingViewWin>;
+    // Paints the preview into dc: the whole client area, whatever area asks for.
+    void Paint(HDC dc, const RECT& area);
     LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
 
     TForm1& form_;

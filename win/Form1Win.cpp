@@ -306,25 +306,20 @@ void TForm1Win::Layout()
     place(grid1_->Handle(), 0, kBandHeight, pw, ph - kBandHeight - kProgressHeight);
     place(progress_, 0, ph - kProgressHeight, pw, kProgressHeight);
 
-    // The settings page.
+    // The settings page: Edit4 and Edit5 in GroupBox1, Edit6 .. Edit8 in GroupBox2, a label before each box.
     place(group1_, 6, 2, 154, 70);
-    place(settingsLabels_[0], 16, 24, 60, 16);
-    place(settingsEdits_[0], 80, 21, 70, 21);
-    place(settingsLabels_[1], 16, 47, 60, 16);
-    place(settingsEdits_[1], 80, 44, 70, 21);
     place(group2_, 6, 74, 154, 182);
-    place(settingsLabels_[2], 16, 95, 60, 16);
-    place(settingsEdits_[2], 80, 92, 70, 21);
-    place(settingsLabels_[3], 16, 118, 60, 16);
-    place(settingsEdits_[3], 80, 115, 70, 21);
-    place(settingsLabels_[4], 16, 141, 60, 16);
-    place(settingsEdits_[4], 80, 138, 70, 21);
-    place(settingsLabels_[5], 12, 164, 144, 16);
-    place(settingsLabels_[6], 16, 185, 60, 16);
+    constexpr int kScaleRowTops[] = {21, 44, 92, 115, 138};
+    for (std::size_t i = 0; i < std::size(kScaleRowTops); ++i) {
+        place(settingsLabels_[kLabelEdit4 + i], 16, kScaleRowTops[i] + 3, 60, 16);
+        place(settingsEdits_[i], 80, kScaleRowTops[i], 70, 21);
+    }
+    place(settingsLabels_[kLabelInsetHeading], 12, 164, 144, 16);
+    place(settingsLabels_[kLabelInsetBefore], 16, 185, 60, 16);
     place(settingsEdits_[5], 80, 182, 52, 21);
-    place(settingsLabels_[7], 136, 185, 18, 16);
-    place(settingsLabels_[8], 12, 210, 144, 16);
-    place(settingsLabels_[9], 12, 233, 88, 16);
+    place(settingsLabels_[kLabelInsetAfter], 136, 185, 18, 16);
+    place(settingsLabels_[kLabelEdit10], 12, 210, 144, 16);
+    place(settingsLabels_[kLabelByLayer], 12, 233, 88, 16);
     place(settingsEdits_[6], 102, 230, 48, 21);
     constexpr int kSummaryHeight = SummaryGridWin::kRows * SummaryGridWin::kRowHeight;
     place(summary_->Handle(), 166, 8, pw - 166 - 6, kSummaryHeight + 5);
@@ -642,13 +637,10 @@ LRESULT TForm1Win::OnMessage(UINT message, WPARAM wParam, LPARAM lParam)
         info->ptMinTrackSize = POINT{Scale(200, dpi_), Scale(160, dpi_)};
         return 0;
     }
-    case WM_DPICHANGED: {
+    case WM_DPICHANGED:
         ApplyDpi(HIWORD(wParam));
-        const RECT* suggested = reinterpret_cast<const RECT*>(lParam);
-        SetWindowPos(hwnd_, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
-                     suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+        MoveToSuggestedRect(lParam);
         return 0;
-    }
     case WM_COMMAND:
         if (lParam == 0 && HIWORD(wParam) == 0) { // a menu item
             Command(LOWORD(wParam), 0, nullptr);

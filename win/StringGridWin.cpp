@@ -18,6 +18,20 @@ constexpr UINT_PTR kEditorSubclass = 1;
 
 bool KeyDown(int key) { return (GetKeyState(key) & 0x8000) != 0; }
 
+// The first row (column) from which the one at index is shown whole at the bottom (right) of room pixels,
+// or index itself when it alone needs more; line is the grid line's width. Walked back from index, so it
+// costs the cells in view, not the whole table (a jump to the last of 60,000 rows).
+template <class Size> std::int32_t FirstShowing(std::int32_t index, int room, int line, Size size)
+{
+    std::int32_t first = index;
+    int used = size(index) + line;
+    while (first > 1 && used + size(first - 1) + line <= room) {
+        --first;
+        used += size(first) + line;
+    }
+    return first;
+}
+
 } // namespace
 
 void StringGridWin::RegisterClass(HINSTANCE instance)
@@ -71,38 +85,21 @@ int StringGridWin::RowHeight(std::int32_t r) const
     return Scale(std::max(0, g.rowHeights[static_cast<std::size_t>(r)]), dpi_);
 }
 
-// The largest first row that still fills the view: found by walking back from the last row, so it
-// costs the rows in view, not the whole table.
+// The largest first row (column) that still fills the view: the one that shows the last whole.
 std::int32_t StringGridWin::MaxTopRow() const
 {
     RECT rc;
     GetClientRect(hwnd_, &rc);
-    const int room = rc.bottom - (RowHeight(0) + LineWidth());
-    const std::int32_t last = Grid().rowCount - 1;
-    std::int32_t top = last;
-    int used = 0;
-    while (top >= 1) {
-        used += RowHeight(top) + LineWidth();
-        if (used > room) break;
-        --top;
-    }
-    return std::max<std::int32_t>(1, std::min(last, top + 1));
+    return std::max<std::int32_t>(1, FirstShowing(Grid().rowCount - 1, rc.bottom - (RowHeight(0) + LineWidth()), LineWidth(),
+                                                  [this](std::int32_t i) { return RowHeight(i); }));
 }
 
 std::int32_t StringGridWin::MaxLeftCol() const
 {
     RECT rc;
     GetClientRect(hwnd_, &rc);
-    const int room = rc.right - (ColWidth(0) + LineWidth());
-    const std::int32_t last = Grid().colCount - 1;
-    std::int32_t left = last;
-    int used = 0;
-    while (left >= 1) {
-        used += ColWidth(left) + LineWidth();
-        if (used > room) break;
-        --left;
-    }
-    return std::max<std::int32_t>(1, std::min(last, left + 1));
+    return std::max<std::int32_t>(1, FirstShowing(Grid().colCount - 1, rc.right - (ColWidth(0) + LineWidth()), LineWidth(),
+                                                  [this](std::int32_t i) { return ColWidth(i); }));
 }
 
 void StringGridWin::ClampScroll()
@@ -133,24 +130,17 @@ void StringGridWin::EnsureVisible(std::int32_t c, std::int32_t r)
 {
     RECT rc;
     GetClientRect(hwnd_, &rc);
-    // The first row (column) that shows index entirely at the bottom (right): walked back from index, so
-    // a jump to the last of 60,000 rows costs the rows in view.
-    auto lastFirst = [this](std::int32_t index, int room, auto size) {
-        std::int32_t first = index;
-        int used = size(index) + LineWidth();
-        while (first > 1 && used + size(first - 1) + LineWidth() <= room) {
-            --first;
-            used += size(first) + LineWidth();
-        }
-        return first;
-    };
     if (r >= 1 && r < Grid().rowCount) {
         if (r < topRow_) topRow_ = r;
-        else topRow_ = std::max(topRow_, lastFirst(r, rc.bottom - RowHeight(0) - LineWidth(), [this](std::int32_t i) { return RowHeight(i); }));
+        else
+            topRow_ = std::max(topRow_, FirstShowing(r, rc.bottom - RowHeight(0) - LineWidth(), LineWidth(),
+                                                     [this](std::int32_t i) { return RowHeight(i); }));
     }
     if (c >= 1 && c < Grid().colCount) {
         if (c < leftCol_) leftCol_ = c;
-        else leftCol_ = std::max(leftCol_, lastFirst(c, rc.right - ColWidth(0) - LineWidth(), [this](std::int32_t i) { return ColWidth(i); }));
+        else
+            leftCol_ = std::max(leftCol_, FirstShowing(c, rc.right - ColWidth(0) - LineWidth(), LineWidth(),
+                                                       [this](std::int32_t i) { return ColWidth(i); }));
     }
     ClampScroll();
 }
@@ -496,22 +486,8 @@ void StringGridWin::ContextMenu(int screenX, int screenY, bool fromKeyboard)
 
 LRESULT StringGridWin::OnMessage(UINT message, WPARAM wParam, LPARAM lParam)
 {
+    if (LRESULT result = 0; PaintMessage(message, wParam, result)) return result;
     switch (message) {
-    case WM_PAINT: {
-        PAINTSTRUCT ps;
-        HDC dc = BeginPaint(hwnd_, &ps);
-        Paint(dc, ps.rcPaint);
-        EndPaint(hwnd_, &ps);
-        return 0;
-    }
-    case WM_PRINTCLIENT: {
-        RECT rc;
-        GetClientRect(hwnd_, &rc);
-        Paint(reinterpret_cast<HDC>(wParam), rc);
-        return 0;
-    }
-    case WM_ERASEBKGND:
-        return 1;
     case WM_SIZE:
         ClampScroll();
         UpdateScrollBars();

@@ -36,7 +36,7 @@ void SummaryGridWin::SetFontAndDpi(HFONT font, UINT dpi)
     InvalidateRect(hwnd_, nullptr, FALSE);
 }
 
-void SummaryGridWin::Paint(HDC dc)
+void SummaryGridWin::Paint(HDC dc, const RECT&)
 {
     RECT rc;
     GetClientRect(hwnd_, &rc);
@@ -76,27 +76,19 @@ void SummaryGridWin::Paint(HDC dc)
 
 LRESULT SummaryGridWin::OnMessage(UINT message, WPARAM wParam, LPARAM lParam)
 {
+    if (LRESULT result = 0; PaintMessage(message, wParam, result)) return result;
     switch (message) {
-    case WM_PAINT: {
-        PAINTSTRUCT ps;
-        HDC dc = BeginPaint(hwnd_, &ps);
-        Paint(dc);
-        EndPaint(hwnd_, &ps);
+    case WM_SETFOCUS:
+    case WM_KILLFOCUS: // the selected row is highlighted only while the grid has the focus
+        InvalidateRect(hwnd_, nullptr, FALSE);
         return 0;
-    }
-    case WM_ERASEBKGND:
-        return 1;
     case WM_LBUTTONDOWN: {
-        SetFocus(hwnd_);
         const int row = GET_Y_LPARAM(lParam) / (Scale(kRowHeight, dpi_) + 1);
         if (row >= 0 && row < kRows) selectedRow_ = row;
         InvalidateRect(hwnd_, nullptr, FALSE);
+        SetFocus(hwnd_);
         return 0;
     }
-    case WM_SETFOCUS:
-    case WM_KILLFOCUS:
-        InvalidateRect(hwnd_, nullptr, FALSE);
-        return 0;
     default:
         break;
     }

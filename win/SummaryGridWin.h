@@ -22,7 +22,7 @@ public:
 private:
     friend class WindowBase<SummaryGridWin>;
     LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
-    void Paint(HDC dc);
+    void Paint(HDC dc, const RECT& area);
 
     const TForm1& form_;
     HFONT font_ = nullptr;

@@ -131,13 +131,10 @@ LRESULT TForm3::OnMessage(UINT message, WPARAM wParam, LPARAM lParam)
     case WM_CLOSE:
         End(false);
         return 0;
-    case WM_DPICHANGED: {
+    case WM_DPICHANGED:
         ApplyDpi(HIWORD(wParam));
-        const RECT* suggested = reinterpret_cast<const RECT*>(lParam);
-        SetWindowPos(hwnd_, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
-                     suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+        MoveToSuggestedRect(lParam);
         return 0;
-    }
     default:
         break;
     }

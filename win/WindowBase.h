@@ -45,6 +45,42 @@ protected:
         SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
         DestroyWindow(hwnd);
     }
+    /// Answers the painting messages of a window that paints all of itself with Derived::Paint(dc, area),
+    /// area in client coordinates: WM_PAINT (what is to be updated), WM_PRINTCLIENT (the client area) and
+    /// WM_ERASEBKGND (nothing to erase). False for any other message.
+    bool PaintMessage(UINT message, WPARAM wParam, LRESULT& result)
+    {
+        auto* self = static_cast<Derived*>(this);
+        switch (message) {
+        case WM_PAINT: {
+            PAINTSTRUCT ps;
+            HDC dc = BeginPaint(hwnd_, &ps);
+            self->Paint(dc, ps.rcPaint);
+            EndPaint(hwnd_, &ps);
+            result = 0;
+            return true;
+        }
+        case WM_PRINTCLIENT: {
+            RECT client;
+            GetClientRect(hwnd_, &client);
+            self->Paint(reinterpret_cast<HDC>(wParam), client);
+            result = 0;
+            return true;
+        }
+        case WM_ERASEBKGND:
+            result = 1;
+            return true;
+        default:
+            return false;
+        }
+    }
+    /// Takes the place and size WM_DPICHANGED suggests (its lParam) for a monitor of another DPI.
+    void MoveToSuggestedRect(LPARAM lParam)
+    {
+        const RECT* suggested = reinterpret_cast<const RECT*>(lParam);
+        SetWindowPos(hwnd_, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
+                     suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+    }
     /// The system's answer to a message.
     LRESULT Default(UINT message, WPARAM wParam, LPARAM lParam) { return DefWindowProcW(hwnd_, message, wParam, lParam); }
 

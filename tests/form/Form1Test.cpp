@@ -743,19 +743,18 @@ TEST(Form1, CodePageMarksFollowImportsEditsAndCommands)
     EXPECT_EQ(lines(), (std::vector<std::u16string>{u"図面で表せない文字: D2 \"é\" → \"e\""})); // its best-fit neighbour
 
     // The popup's replace over a selection marks and unmarks.
+    auto replace = [&](std::u16string search, std::u16string replacement) {
+        h.front.typeIntoReplaceDialog = true;
+        h.front.typeSearch = std::move(search);
+        h.front.typeReplacement = std::move(replacement);
+        h.front.replaceResults = {true};
+        h.f().N4Click();
+    };
     h.f().StringGrid1FixedCellClick(0, 0);
-    h.front.typeIntoReplaceDialog = true;
-    h.front.typeSearch = u"r";
-    h.front.typeReplacement = u"ř";
-    h.front.replaceResults = {true};
-    h.f().N4Click();
+    replace(u"r", u"ř");
     EXPECT_TRUE(h.f().CodePageMark(4, 3));
     EXPECT_EQ(lines().size(), 10u); // the nine cells that held "r", and D2
-    h.front.typeIntoReplaceDialog = true;
-    h.front.typeSearch = u"ř";
-    h.front.typeReplacement = u"r";
-    h.front.replaceResults = {true};
-    h.f().N4Click();
+    replace(u"ř", u"r");
     EXPECT_FALSE(h.f().CodePageMark(4, 3));
     // A width command: full-width to half-width keeps é (no change), half-width to full-width too.
     h.f().N1Click();
