@@ -2,6 +2,7 @@
 #include <array>
 #include <chrono>
 #include <cstdint>
+#include <exception>
 #include <filesystem>
 #include <functional>
 #include <optional>
@@ -226,8 +227,9 @@ public:
     GridPress StringGrid1MouseDown(MouseButton button) const;
     /// The user typed text into data cell (c, r) of the grid itself.
     void StringGrid1SetEditText(std::int32_t c, std::int32_t r, std::u16string text);
-    /// A column or row border dragged: display only, the table is not touched.
+    /// A column's border dragged to pixels: the grid shows it so; the table is not touched.
     void StringGrid1ColumnResized(std::int32_t c, int pixels);
+    /// A row's border dragged to pixels: the grid shows it so; the table is not touched.
     void StringGrid1RowResized(std::int32_t r, int pixels);
     /// The user changed Edit1's text (typing, pasting); never called when the form itself fills it.
     void Edit1Change(std::u16string text);
