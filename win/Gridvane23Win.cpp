@@ -33,7 +33,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand)
         if (SUCCEEDED(com)) CoUninitialize();
         return exitCode;
     } catch (const std::exception& e) {
-        MessageBoxW(nullptr, gridvane::win::W(gridvane::FromUtf8(e.what())).c_str(), L"Gridvane23", MB_OK | MB_ICONERROR);
+        // No window, no form: the program's name is the caption.
+        MessageBoxW(nullptr, gridvane::win::W(gridvane::FromUtf8(e.what())).c_str(), gridvane::win::W(gridvane::kProgramName).c_str(),
+                    MB_OK | MB_ICONERROR);
         return 1;
     }
 }
