@@ -48,14 +48,16 @@ TEST(NumberText, Fixed3)
     EXPECT_EQ(FormatFixed3(123456.7896, u'.'), u"123456.790");
 }
 
+// A text, the decimal separator, and the number read (nullopt: refused).
+struct ParseCase {
+    const char16_t* text;
+    char16_t sep;
+    std::optional<double> value;
+};
+
 TEST(NumberText, Parse)
 {
-    struct Case {
-        const char16_t* text;
-        char16_t sep;
-        std::optional<double> value;
-    };
-    const Case cases[] = {
+    const ParseCase cases[] = {
         {u"12.5", u'.', 12.5},   {u" 12.5 ", u'.', 12.5}, {u"12,5", u',', 12.5},  {u"-3", u'.', -3.0},
         {u"+4", u'.', 4.0},      {u"1E5", u'.', 1e5},     {u"5e-5", u'.', 5e-5},  {u".5", u'.', 0.5},
         {u"5.", u'.', 5.0},      {u"", u'.', std::nullopt}, {u"  ", u'.', std::nullopt},
@@ -64,7 +66,7 @@ TEST(NumberText, Parse)
         {u"nan", u'.', std::nullopt}, {u"1e999", u'.', std::nullopt}, {u"1E", u'.', std::nullopt},
         {u"-", u'.', std::nullopt}, {u"1 000", u'.', std::nullopt},
     };
-    for (const Case& k : cases) {
+    for (const ParseCase& k : cases) {
         EXPECT_EQ(ParseNumber(k.text, k.sep), k.value) << ToUtf8(k.text);
     }
     for (double v : {0.43, 1.0 / 3, -2.5e20, 5e-5, 1234567.125}) {
@@ -76,12 +78,7 @@ TEST(NumberText, Parse)
 // grouped in threes, between blanks.
 TEST(NumberText, ParseTyped)
 {
-    struct Case {
-        const char16_t* text;
-        char16_t sep;
-        std::optional<double> value;
-    };
-    const Case cases[] = {
+    const ParseCase cases[] = {
         // Full width, signs, blanks.
         {u"０．４３", u'.', 0.43},          {u"　０．４３　", u'.', 0.43},     {u"\u00A00.43\t\r\n", u'.', 0.43},
         {u"－１", u'.', -1.0},              {u"\u22121.5", u'.', -1.5},        {u"＋２", u'.', 2.0},
@@ -106,7 +103,7 @@ TEST(NumberText, ParseTyped)
         {u"１Ｅ", u'.', std::nullopt},      {u"0x10", u'.', std::nullopt},    {u"1.2.3", u'.', std::nullopt},
         {u"- 1", u'.', std::nullopt},       {u"1\u00A0000", u'.', std::nullopt},
     };
-    for (const Case& k : cases) {
+    for (const ParseCase& k : cases) {
         EXPECT_EQ(ParseTypedNumber(k.text, k.sep), k.value) << ToUtf8(k.text) << " with " << static_cast<char>(k.sep);
     }
 }
