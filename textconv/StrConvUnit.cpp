@@ -105,6 +105,15 @@ std::string_view PairedKana(std::string_view pairs, char b)
     return at == std::string_view::npos ? std::string_view() : pairs.substr(at + 1, 2);
 }
 
+// FullSymbolTable by trail byte (every code in it has the lead byte 0x81); 0 where there is no symbol.
+constexpr std::array<char, 256> kSymbolByTrail = [] {
+    std::array<char, 256> bytes{};
+    for (const FullSymbol& s : FullSymbolTable)
+        bytes[s.code & 0xFF] = s.byte;
+    return bytes;
+}();
+static_assert(std::all_of(FullSymbolTable.begin(), FullSymbolTable.end(), [](const FullSymbol& s) { return s.code >> 8 == 0x81; }));
+
 char* Put(char* out, std::string_view bytes)
 {
     return std::copy(bytes.begin(), bytes.end(), out);
@@ -141,15 +150,10 @@ std::u16string FullSymbolsToHalf(std::u16string_view text)
 {
     return Convert(text, [](const std::string& in, std::size_t i, char*& out) -> std::size_t {
         const unsigned code = PairCode(in, i);
-        if (code >> 8 != 0x81)
+        if (code >> 8 != 0x81 || kSymbolByTrail[code & 0xFF] == '\0')
             return 0;
-        for (const FullSymbol& s : FullSymbolTable) {
-            if (s.code == code) {
-                *out++ = s.byte;
-                return 2;
-            }
-        }
-        return 0;
+        *out++ = kSymbolByTrail[code & 0xFF];
+        return 2;
     });
 }
 
