@@ -11,11 +11,11 @@
 #include "base/Utf.h"
 #include "excel/ExcelImport.h"
 #ifdef _WIN32
-#include "excel/DispatchWin.h"
+#include "com/ComApartmentWin.h"
 #include "excel/ExcelAutomationWin.h"
 #else
 #include "calc/CalcApplication.h"
-#include "excel/xlsx/XlsxWorkbook.h"
+#include "xlsx/XlsxApplication.h"
 #endif
 #include "model/TableFile.h"
 

@@ -5,7 +5,7 @@
 #ifdef _WIN32
 #include "excel/ExcelAutomationWin.h"
 #else
-#include "excel/xlsx/XlsxWorkbook.h"
+#include "xlsx/XlsxApplication.h"
 #endif
 
 namespace gridvane {

@@ -143,11 +143,4 @@ const std::filesystem::path& AtomicFile::Target() const
     return impl_->target;
 }
 
-void SaveFileAtomically(const std::filesystem::path& path, std::string_view bytes, const SaveMessage& message)
-{
-    AtomicFile file(path, message);
-    file.Write(bytes);
-    file.Commit();
-}
-
 } // namespace gridvane

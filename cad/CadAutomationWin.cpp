@@ -6,7 +6,7 @@
 #include <oleauto.h>
 
 #include "base/SystemErrorWin.h"
-#include "base/Utf.h"
+#include "com/DispatchCallWin.h"
 
 namespace gridvane {
 namespace {
@@ -40,52 +40,11 @@ std::wstring Wide(std::u16string_view text)
     return std::wstring(text.begin(), text.end());
 }
 
-std::string Utf8(const wchar_t* text, std::size_t length)
-{
-    std::u16string u16(length, u'\0');
-    for (std::size_t i = 0; i < length; ++i)
-        u16[i] = static_cast<char16_t>(text[i]);
-    return ToUtf8(u16);
-}
-
-std::string SystemDescription(HRESULT code)
-{
-    return SystemErrorText(static_cast<std::int32_t>(code));
-}
-
 CadStatus Status(HRESULT code)
 {
     if (SUCCEEDED(code))
         return CadStatus::Success();
-    return CadStatus::Failure(SystemDescription(code));
-}
-
-// Frees the strings of an EXCEPINFO when it goes out of scope.
-struct ExceptionInfo {
-    EXCEPINFO info{};
-    ~ExceptionInfo()
-    {
-        SysFreeString(info.bstrSource);
-        SysFreeString(info.bstrDescription);
-        SysFreeString(info.bstrHelpFile);
-    }
-};
-
-// The server's own description of a failed call when it gave one, else the system's.
-CadStatus InvokeStatus(HRESULT code, ExceptionInfo& exception)
-{
-    if (SUCCEEDED(code))
-        return CadStatus::Success();
-    if (code == DISP_E_EXCEPTION) {
-        if (exception.info.pfnDeferredFillIn != nullptr)
-            exception.info.pfnDeferredFillIn(&exception.info);
-        if (exception.info.bstrDescription != nullptr && SysStringLen(exception.info.bstrDescription) > 0)
-            return CadStatus::Failure(
-                Utf8(exception.info.bstrDescription, SysStringLen(exception.info.bstrDescription)));
-        if (exception.info.scode != 0)
-            return CadStatus::Failure(SystemDescription(exception.info.scode));
-    }
-    return CadStatus::Failure(SystemDescription(code));
+    return CadStatus::Failure(SystemErrorText(static_cast<std::int32_t>(code)));
 }
 
 IUnknown* Object(CadRef ref)
@@ -99,143 +58,36 @@ IDispatch* Dispatch(CadRef ref)
     return reinterpret_cast<IDispatch*>(ref);
 }
 
-constexpr DWORD kRetryForMs = 10000;
-constexpr DWORD kRetryPauseMs = 100;
+constexpr std::u16string_view kApplication = u"Application";
+constexpr std::u16string_view kDocument = u"Document";
 
-bool Rejected(HRESULT code)
-{
-    return code == RPC_E_CALL_REJECTED || code == RPC_E_SERVERCALL_RETRYLATER;
-}
-
-// call() again while the CAD rejects it as busy, every 100 ms for about 10 s (as the message filter does
-// where the system asks it), letting window messages run in between.
-template <typename Call>
-HRESULT Retrying(Call call)
-{
-    const ULONGLONG start = GetTickCount64();
-    for (;;) {
-        const HRESULT code = call();
-        if (!Rejected(code) || GetTickCount64() - start >= kRetryForMs)
-            return code;
-        const ULONGLONG end = GetTickCount64() + kRetryPauseMs;
-        for (ULONGLONG now = GetTickCount64(); now < end; now = GetTickCount64()) {
-            MSG msg;
-            while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-                TranslateMessage(&msg);
-                DispatchMessageW(&msg);
-            }
-            MsgWaitForMultipleObjectsEx(0, nullptr, static_cast<DWORD>(end - now), QS_ALLINPUT, MWMO_INPUTAVAILABLE);
-        }
-    }
-}
-
-// The identifier of member name of object.
-CadStatus FindId(IDispatch* object, const wchar_t* name, DISPID& id)
+// Calls member name of object (an object of kind) by name, with the arguments in reverse order as
+// DISPPARAMS takes them; a failure carries the CAD's own description when it gave one.
+CadStatus Call(DispatchSession& session, IDispatch* object, std::u16string_view kind, std::u16string_view name,
+               WORD flags, VARIANTARG* args, UINT argCount, VARIANT* result)
 {
     if (object == nullptr)
         return Status(E_POINTER);
-    LPOLESTR names[] = {const_cast<LPOLESTR>(name)};
-    return Status(Retrying([&] { return object->GetIDsOfNames(IID_NULL, names, 1, GetUserDefaultLCID(), &id); }));
-}
-
-// Calls member id of object with the given arguments (in reverse order, as DISPPARAMS takes them).
-CadStatus InvokeId(IDispatch* object, DISPID id, WORD flags, VARIANTARG* args, UINT argCount, VARIANT* result)
-{
-    DISPPARAMS params{args, nullptr, argCount, 0};
-    ExceptionInfo exception;
-    const HRESULT called = Retrying([&] {
-        UINT argError = 0;
-        SysFreeString(exception.info.bstrSource);
-        SysFreeString(exception.info.bstrDescription);
-        SysFreeString(exception.info.bstrHelpFile);
-        exception.info = EXCEPINFO{};
-        if (result != nullptr)
-            VariantClear(result);
-        return object->Invoke(id, IID_NULL, GetUserDefaultLCID(), flags, &params, result, &exception.info, &argError);
-    });
-    return InvokeStatus(called, exception);
-}
-
-// Calls the member name of object by name.
-CadStatus InvokeByName(IDispatch* object, const wchar_t* name, WORD flags, VARIANTARG* args, UINT argCount,
-                       VARIANT* result)
-{
     DISPID id = 0;
-    CadStatus status = FindId(object, name, id);
-    if (!status.ok)
-        return status;
-    return InvokeId(object, id, flags, args, argCount, result);
+    HRESULT code = FindMemberId(session, object, std::u16string(kind), name, id);
+    if (FAILED(code))
+        return Status(code);
+    DISPPARAMS params{args, nullptr, argCount, 0};
+    std::string description;
+    code = InvokeMember(session, object, id, flags, params, result, description);
+    if (FAILED(code))
+        return CadStatus::Failure(CallFailureText(code, description));
+    return CadStatus::Success();
 }
-
-// Retries calls rejected with SERVERCALL_RETRYLATER for about 10 s.
-class RetryFilter final : public IMessageFilter {
-public:
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override
-    {
-        if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IMessageFilter)) {
-            *out = static_cast<IMessageFilter*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(InterlockedIncrement(&refs_)); }
-    ULONG STDMETHODCALLTYPE Release() override
-    {
-        const LONG left = InterlockedDecrement(&refs_);
-        if (left == 0)
-            delete this;
-        return static_cast<ULONG>(left);
-    }
-    DWORD STDMETHODCALLTYPE HandleInComingCall(DWORD, HTASK, DWORD, LPINTERFACEINFO) override
-    {
-        return SERVERCALL_ISHANDLED;
-    }
-    DWORD STDMETHODCALLTYPE RetryRejectedCall(HTASK, DWORD elapsedMs, DWORD rejectType) override
-    {
-        return rejectType == SERVERCALL_RETRYLATER && elapsedMs < kRetryForMs ? kRetryPauseMs : static_cast<DWORD>(-1);
-    }
-    DWORD STDMETHODCALLTYPE MessagePending(HTASK, DWORD, DWORD) override { return PENDINGMSG_WAITDEFPROCESS; }
-
-private:
-    ~RetryFilter() = default;
-    LONG refs_ = 1;
-};
 
 } // namespace
 
-ComCadAutomation::ComCadAutomation()
-{
-    const HRESULT code = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-    // S_FALSE: already initialised on this thread, which still needs balancing.
-    initialized_ = SUCCEEDED(code);
-    // For the one insertion this object serves: calls the CAD rejects as busy are asked again.
-    auto* filter = new RetryFilter;
-    IMessageFilter* previous = nullptr;
-    if (SUCCEEDED(CoRegisterMessageFilter(filter, &previous))) {
-        filter_ = filter;
-        previousFilter_ = previous;
-    } else {
-        filter->Release();
-    }
-}
+ComCadAutomation::ComCadAutomation() = default;
 
 ComCadAutomation::~ComCadAutomation()
 {
     if (document_ != nullptr)
         static_cast<IDispatch*>(document_)->Release();
-    if (filter_ != nullptr) {
-        IMessageFilter* ours = nullptr;
-        CoRegisterMessageFilter(static_cast<IMessageFilter*>(previousFilter_), &ours);
-        if (ours != nullptr)
-            ours->Release();
-        if (previousFilter_ != nullptr)
-            static_cast<IMessageFilter*>(previousFilter_)->Release();
-        static_cast<IMessageFilter*>(filter_)->Release();
-    }
-    if (initialized_)
-        CoUninitialize();
 }
 
 CadStatus ComCadAutomation::ClassIdFromProgId(std::u16string_view progId, Guid& classId)
@@ -272,7 +124,8 @@ CadStatus ComCadAutomation::ReadHwnd(CadRef application, std::intptr_t& hwnd)
 {
     VARIANT value;
     VariantInit(&value);
-    CadStatus status = InvokeByName(Dispatch(application), L"HWND", DISPATCH_PROPERTYGET, nullptr, 0, &value);
+    CadStatus status =
+        Call(session_, Dispatch(application), kApplication, u"HWND", DISPATCH_PROPERTYGET, nullptr, 0, &value);
     if (status.ok) {
         // The handle comes as a 32- or 64-bit integer depending on the server's build.
         const HRESULT converted = VariantChangeType(&value, &value, 0, VT_I8);
@@ -300,7 +153,8 @@ CadStatus ComCadAutomation::PrepareCommand(CadRef application)
     // The command line belongs to the document in the CAD's object model: Application.ActiveDocument.
     VARIANT doc;
     VariantInit(&doc);
-    CadStatus status = InvokeByName(Dispatch(application), L"ActiveDocument", DISPATCH_PROPERTYGET, nullptr, 0, &doc);
+    CadStatus status =
+        Call(session_, Dispatch(application), kApplication, u"ActiveDocument", DISPATCH_PROPERTYGET, nullptr, 0, &doc);
     if (status.ok) {
         if (doc.vt == VT_DISPATCH && doc.pdispVal != nullptr) {
             document_ = doc.pdispVal;
@@ -312,8 +166,8 @@ CadStatus ComCadAutomation::PrepareCommand(CadRef application)
     VariantClear(&doc);
     if (status.ok) {
         DISPID id = 0;
-        status = FindId(static_cast<IDispatch*>(document_), L"SendCommand", id);
-        sendCommandId_ = id;
+        status = Status(
+            FindMemberId(session_, static_cast<IDispatch*>(document_), std::u16string(kDocument), u"SendCommand", id));
     }
     if (status.ok) {
         preparedFor_ = application;
@@ -347,8 +201,9 @@ CadStatus ComCadAutomation::SendCommand(CadRef application, std::u16string_view 
             return Status(E_OUTOFMEMORY);
         VARIANT result;
         VariantInit(&result);
-        status = InvokeId(static_cast<IDispatch*>(document_), static_cast<DISPID>(sendCommandId_), DISPATCH_METHOD,
-                          &arg, 1, &result);
+        // The member's identifier was found by PrepareCommand: no look-up now.
+        status = Call(session_, static_cast<IDispatch*>(document_), kDocument, u"SendCommand", DISPATCH_METHOD, &arg, 1,
+                      &result);
         VariantClear(&result);
         VariantClear(&arg);
     }

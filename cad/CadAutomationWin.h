@@ -1,5 +1,9 @@
 #pragma once
+// Windows only.
 #include "cad/CadAutomation.h"
+#include "com/ComApartmentWin.h"
+#include "com/DispatchWin.h"
+#include "com/MessageFilterWin.h"
 
 namespace gridvane {
 
@@ -11,7 +15,9 @@ namespace gridvane {
 /// a minimised window; a failed SendCommand brings the previous foreground window (ours) back.
 class ComCadAutomation final : public CadAutomation {
 public:
+    /// Enters the apartment and registers the message filter.
     ComCadAutomation();
+    /// Releases the document found, puts the previous message filter back and leaves the apartment.
     ~ComCadAutomation() override;
     ComCadAutomation(const ComCadAutomation&) = delete;
     ComCadAutomation& operator=(const ComCadAutomation&) = delete;
@@ -27,12 +33,12 @@ public:
 private:
     CadStatus PrepareCommand(CadRef application);
 
-    bool initialized_ = false;
-    void* filter_ = nullptr;
-    void* previousFilter_ = nullptr;
-    void* document_ = nullptr;  // IDispatch of Application.ActiveDocument
+    // In this order: the filter is registered inside the apartment and revoked before it is left.
+    ComApartment apartment_;
+    RetryMessageFilter filter_;
+    DispatchSession session_;     // member identifiers, locale and retry time of the calls
+    void* document_ = nullptr;    // IDispatch of Application.ActiveDocument
     CadRef preparedFor_ = 0;
-    long sendCommandId_ = 0;    // DISPID of Document.SendCommand
     std::intptr_t ownWindow_ = 0; // the foreground window before the CAD's came to the front
 };
 

@@ -11,7 +11,7 @@ void DxfLineListSink::Line(const TAcadPoint& start, const TAcadPoint& end, std::
 void DxfLineListSink::Polyline(std::span<const TAcadPoint> vertices, bool closed, std::u16string_view layer,
                                std::u16string_view lineType, int color)
 {
-    DxfPolylineOf(list_, vertices, closed, layer, lineType, color);
+    DxfPolyline(list_, vertices, closed, layer, lineType, color);
 }
 
 void DxfLineListSink::Text(std::u16string_view text, const TAcadPoint& first, const TAcadPoint& second, double height,

@@ -297,42 +297,49 @@ void DxfStartEntities(DxfLineList& list)
     Pair(list, kName, "ENTITIES");
 }
 
+namespace {
+
+// What a LINE or POLYLINE record begins with: its type, layer, line type, colour and line type scale.
+void EntityStart(DxfLineList& list, std::string_view type, std::u16string_view layer, std::u16string_view lineType,
+                 int color)
+{
+    Pair(list, kEntity, type);
+    Pair(list, kLayer, layer);
+    Pair(list, kLineType, lineType);
+    IntPair(list, kColor, color);
+    Pair(list, kLineTypeScale, kOneReal);
+}
+
+// The first and the second point of a LINE or TEXT record.
+void Points(DxfLineList& list, const TAcadPoint& first, const TAcadPoint& second)
+{
+    RealPair(list, kX, first.x);
+    RealPair(list, kY, first.y);
+    RealPair(list, kZ, first.z);
+    RealPair(list, kX2, second.x);
+    RealPair(list, kY2, second.y);
+    RealPair(list, kZ2, second.z);
+}
+
+} // namespace
+
 void DxfLine(DxfLineList& list, const TAcadPoint& start, const TAcadPoint& end, std::u16string_view layer,
              std::u16string_view lineType, int color)
 {
     // Checked first: a coordinate that cannot be written must not leave half a record behind.
     for (const double v : {start.x, start.y, start.z, end.x, end.y, end.z}) CheckFinite(v);
-    Pair(list, kEntity, "LINE");
-    Pair(list, kLayer, layer);
-    Pair(list, kLineType, lineType);
-    IntPair(list, kColor, color);
-    Pair(list, kLineTypeScale, kOneReal);
-    RealPair(list, kX, start.x);
-    RealPair(list, kY, start.y);
-    RealPair(list, kZ, start.z);
-    RealPair(list, kX2, end.x);
-    RealPair(list, kY2, end.y);
-    RealPair(list, kZ2, end.z);
+    EntityStart(list, "LINE", layer, lineType, color);
+    Points(list, start, end);
 }
 
-void DxfPolyline(DxfLineList& list, std::vector<TAcadPoint> vertices, bool closed, std::u16string_view layer,
+void DxfPolyline(DxfLineList& list, std::span<const TAcadPoint> vertices, bool closed, std::u16string_view layer,
                  std::u16string_view lineType, int color)
-{
-    DxfPolylineOf(list, vertices, closed, layer, lineType, color);
-}
-
-void DxfPolylineOf(DxfLineList& list, std::span<const TAcadPoint> vertices, bool closed, std::u16string_view layer,
-                   std::u16string_view lineType, int color)
 {
     for (const TAcadPoint& p : vertices) {
         CheckFinite(p.x);
         CheckFinite(p.y);
     }
-    Pair(list, kEntity, "POLYLINE");
-    Pair(list, kLayer, layer);
-    Pair(list, kLineType, lineType);
-    IntPair(list, kColor, color);
-    Pair(list, kLineTypeScale, kOneReal);
+    EntityStart(list, "POLYLINE", layer, lineType, color);
     Pair(list, kEntitiesFollow, "1");
     Pair(list, kX, kZeroReal);
     Pair(list, kY, kZeroReal);
@@ -359,12 +366,7 @@ void DxfText(DxfLineList& list, std::u16string_view text, const TAcadPoint& firs
     Pair(list, kLayer, layer);
     Pair(list, kTextStyle, "STANDARD");
     IntPair(list, kColor, color);
-    RealPair(list, kX, first.x);
-    RealPair(list, kY, first.y);
-    RealPair(list, kZ, first.z);
-    RealPair(list, kX2, second.x);
-    RealPair(list, kY2, second.y);
-    RealPair(list, kZ2, second.z);
+    Points(list, first, second);
     Pair(list, kText, text);
     RealPair(list, kHeight, height);
     RealPair(list, kWidthFactor, widthFactor);
@@ -379,11 +381,6 @@ void DxfEnd(DxfLineList& list)
 {
     Pair(list, kEntity, "ENDSEC");
     Pair(list, kEntity, "EOF");
-}
-
-TAcadPoint VarToAcadPoint(std::span<const double, 3> coords)
-{
-    return TAcadPoint{coords[0], coords[1], coords[2]};
 }
 
 bool VarToAcadPoints2D(std::span<const double> coords, std::span<TAcadPoint> points)

@@ -101,11 +101,8 @@ void DxfStartEntities(DxfLineList& list);
 void DxfLine(DxfLineList& list, const TAcadPoint& start, const TAcadPoint& end, std::u16string_view layer,
              std::u16string_view lineType, int color);
 /// Appends one POLYLINE with its VERTEX records and SEQEND.
-void DxfPolyline(DxfLineList& list, std::vector<TAcadPoint> vertices, bool closed, std::u16string_view layer,
+void DxfPolyline(DxfLineList& list, std::span<const TAcadPoint> vertices, bool closed, std::u16string_view layer,
                  std::u16string_view lineType, int color);
-/// DxfPolyline without a copy of the vertices.
-void DxfPolylineOf(DxfLineList& list, std::span<const TAcadPoint> vertices, bool closed, std::u16string_view layer,
-                   std::u16string_view lineType, int color);
 /// Appends one TEXT entity; justification decodes the passed group 72/73 values as documented in the .cpp.
 void DxfText(DxfLineList& list, std::u16string_view text, const TAcadPoint& first, const TAcadPoint& second,
              double height, double widthFactor, double rotation, int horizontal, int vertical,
@@ -116,8 +113,6 @@ void DecodeDxfJustification(std::u16string_view justification, int& horizontal, 
 /// Closes ENTITIES and appends EOF.
 void DxfEnd(DxfLineList& list);
 
-/// (coords[0], coords[1], coords[2]).
-TAcadPoint VarToAcadPoint(std::span<const double, 3> coords);
 /// Fills points from flat x,y pairs when coords.size() / 2 == points.size(); else returns false, points untouched.
 bool VarToAcadPoints2D(std::span<const double> coords, std::span<TAcadPoint> points);
 

@@ -4,6 +4,7 @@
 
 #include "base/Error.h"
 #include "base/Utf.h"
+#include "com/MessageFilterWin.h"
 #include "excel/ExcelComWin.h"
 
 namespace gridvane {

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "excel/DispatchWin.h"
+#include "com/DispatchWin.h"
 
 namespace gridvane {
 

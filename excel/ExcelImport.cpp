@@ -359,21 +359,6 @@ private:
 
 } // namespace
 
-double XlNumber(const XlValue& value, std::string_view what)
-{
-    switch (value.kind) {
-    case XlValue::Kind::Empty: return 0;
-    case XlValue::Kind::Number: return value.number;
-    case XlValue::Kind::Boolean: return value.boolean ? -1 : 0;
-    case XlValue::Kind::Text:
-        if (auto v = ParseNumber(value.text, u'.')) return *v;
-        throw Error(std::string(what) + ": \"" + ToUtf8(value.text) + "\" is not a number");
-    case XlValue::Kind::Null: throw Error(std::string(what) + ": no single value (null)");
-    case XlValue::Kind::Error: throw Error(std::string(what) + ": error value " + ToUtf8(value.text));
-    }
-    throw Error(std::string(what) + ": unknown value");
-}
-
 std::u16string XlTextForm(const XlValue& value, char16_t decimalSeparator)
 {
     switch (value.kind) {

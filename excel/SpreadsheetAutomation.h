@@ -10,7 +10,7 @@
 
 // The running spreadsheet as the import sees it: the operations it performs on the application, the
 // active worksheet and its ranges, and nothing more. On Windows they are automation calls into the
-// running spreadsheet; on Linux a workbook file stands in for it (excel/xlsx/).
+// running spreadsheet; on Linux a workbook file stands in for it (xlsx/).
 // Every operation throws Error when the spreadsheet refuses it or the object is not of the needed kind.
 
 namespace gridvane {
@@ -31,9 +31,6 @@ struct XlValue {
     static XlValue ErrorValue(std::u16string v) { return {Kind::Error, 0, std::move(v), false}; }
 };
 
-/// A numeric property: empty gives 0, a number itself (a Boolean 0 or -1). Throws Error naming what for
-/// null, an error value or a text that is not a number.
-double XlNumber(const XlValue& value, std::string_view what);
 /// The text form of a value: a text unchanged, empty "", a Boolean "True"/"False", a number in the general
 /// form with the decimal separator. Throws Error for null and error values.
 std::u16string XlTextForm(const XlValue& value, char16_t decimalSeparator);

@@ -20,13 +20,6 @@ namespace gridvane {
 
 namespace {
 
-constexpr std::u16string_view kMessageCaption = u"メッセージ";
-constexpr std::u16string_view kConfirmCaption = u"確認";
-constexpr std::u16string_view kApplyQuestion =
-    u"尺度を更新すると個別に設定した列幅、列高さ、文字高さがリセット（再計算）されます．\r設定を更新しますか？";
-constexpr std::u16string_view kSizeQuestions[] = {u"選択範囲の列幅を変更しますか？", u"選択範囲の行高さを変更しますか？",
-                                                  u"選択範囲の文字高さを変更しますか？"};
-constexpr std::u16string_view kSummaryLabels[] = {u"全幅", u"全高", u"列幅", u"行高", u"文字"};
 constexpr int kDefaultColumnWidth = 64;
 constexpr int kDefaultRowHeight = 20;
 
@@ -48,7 +41,31 @@ const std::u16string& TStringGridState::Text(std::int32_t c, std::int32_t r) con
 {
     static const std::u16string kNone;
     if (c < 0 || r < 0 || c >= colCount || r >= rowCount) return kNone;
-    return cells[static_cast<std::size_t>(r) * static_cast<std::size_t>(colCount) + static_cast<std::size_t>(c)];
+    return cells[Index(c, r)];
+}
+
+PreviewRgb PreviewLayerColor(std::uint8_t layer)
+{
+    const auto layers = DrawingLayers();
+    return ColorOnWhite(layer < layers.size() ? layers[layer].color : 7);
+}
+
+std::span<const TMenuItem> PopupMenu1Items()
+{
+    static constexpr TMenuItem kItems[] = {
+        {1, kN1, &TForm1::N1Click},
+        {12, kN12, &TForm1::N12Click},
+        {5, kN5, &TForm1::N5Click},
+        {3, {}, nullptr},
+        {2, kN2, &TForm1::N2Click},
+        {6, kN6, &TForm1::N6Click},
+        {7, kN7, &TForm1::N7Click},
+        {8, {}, nullptr},
+        {9, kN9, &TForm1::N9Click},
+        {10, {}, nullptr},
+        {4, kN4, &TForm1::N4Click},
+    };
+    return kItems;
 }
 
 TForm1::TForm1(FormPlatform platform, FormFrontEnd& frontEnd) : platform_(std::move(platform)), front_(frontEnd)
@@ -67,16 +84,24 @@ template <class F> void TForm1::Guarded(F&& handler)
     } catch (const std::exception& e) {
         ShowError(WindowText(e));
     } catch (...) {
-        ShowError(u"不明なエラーが発生しました。");
+        ShowError(kUnknownError);
     }
+}
+
+void TForm1::ShowEscapedError(const std::exception* e)
+{
+    ShowError(e != nullptr ? WindowText(*e) : std::u16string(kUnknownError));
+}
+
+std::u16string TForm1::GridCellName(std::int32_t c, std::int32_t r) const
+{
+    std::u16string name = grid_.Text(c, 0) + grid_.Text(0, r);
+    return name.empty() ? CellName(c, r) : name;
 }
 
 std::u16string TForm1::LayoutErrorText(const LayoutCellError& e) const
 {
-    // The cell as the grid names it: the worksheet's column letters and row number.
-    std::u16string place = grid_.Text(e.col + 1, 0) + grid_.Text(0, e.row + 1);
-    if (place.empty()) place = CellName(e.col + 1, e.row + 1);
-    return place + u": 図面の座標が有限の数ではありません";
+    return GridCellName(e.col + 1, e.row + 1) + std::u16string(kNotFiniteCoordinate);
 }
 
 void TForm1::ShowError(std::u16string_view text)
@@ -94,11 +119,41 @@ void TForm1::Refresh(unsigned parts)
     if (parts) front_.Refresh(parts);
 }
 
+std::optional<std::size_t> TForm1::ModelIndex(std::int32_t c, std::int32_t r) const
+{
+    if (table_.Empty() || c < 1 || r < 1 || c > table_.GridColCount || r > table_.GridRowCount) return std::nullopt;
+    const std::size_t i = static_cast<std::size_t>(r - 1) * static_cast<std::size_t>(table_.GridColCount) + static_cast<std::size_t>(c - 1);
+    if (i >= table_.CellGrid.size()) return std::nullopt;
+    return i;
+}
+
 const TXlsxCellAttr* TForm1::ModelCell(std::int32_t c, std::int32_t r) const
 {
-    if (table_.Empty() || c < 1 || r < 1 || c > table_.GridColCount || r > table_.GridRowCount) return nullptr;
-    const std::size_t i = static_cast<std::size_t>(r - 1) * static_cast<std::size_t>(table_.GridColCount) + static_cast<std::size_t>(c - 1);
-    return i < table_.CellGrid.size() ? &table_.CellGrid[i] : nullptr;
+    const std::optional<std::size_t> i = ModelIndex(c, r);
+    return i ? &table_.CellGrid[*i] : nullptr;
+}
+
+TXlsxCellAttr* TForm1::WritableModelCell(std::int32_t c, std::int32_t r)
+{
+    const std::optional<std::size_t> i = ModelIndex(c, r);
+    return i ? &table_.CellGrid[*i] : nullptr;
+}
+
+TCellLook TForm1::CellLook(std::int32_t c, std::int32_t r) const
+{
+    TCellLook look;
+    if (c == 0 || r == 0) {
+        look.align = CellAlign::Center; // the headers; the model is not asked
+        return look;
+    }
+    if (const TXlsxCellAttr* cell = ModelCell(c, r)) {
+        // A covered cell, or the anchor of a merged area.
+        look.merged = cell->mark || cell->drawMW > 0 || cell->drawMH > 0;
+        if (cell->txtAlign == kAlignCenter) look.align = CellAlign::Center;
+        else if (cell->txtAlign == kAlignRight) look.align = CellAlign::Right;
+    }
+    look.codePageMark = CodePageMark(c, r);
+    return look;
 }
 
 // ---- life cycle -----------------------------------------------------------------------------------
@@ -122,7 +177,7 @@ void TForm1::FormCreate()
                                  settings_.cadYsc, settings_.cadTsc, settings_.cadTof};
         for (std::size_t i = 0; i < 6; ++i) state_.settingsEdits[i] = FormatGeneral(values[i], sep);
         state_.settingsEdits[6] = Decimal(settings_.cellLineColor);
-        for (std::size_t r = 0; r < 5; ++r) state_.summary[r] = {std::u16string(kSummaryLabels[r]), std::u16string()};
+        for (std::size_t r = 0; r < kSummaryLabels.size(); ++r) state_.summary[r] = {std::u16string(kSummaryLabels[r]), std::u16string()};
         Refresh(~0u);
     });
 }
@@ -231,35 +286,11 @@ void TForm1::ShowImportedTable(bool ok)
     }
 }
 
-void TForm1::SetButton3Enabled(bool on)
-{
-    state_.button3Enabled = on;
-    Refresh(kPartButtons);
-}
-
-void TForm1::SetButton4Enabled(bool on)
-{
-    state_.button4Enabled = on;
-    Refresh(kPartButtons);
-}
-
-void TForm1::SetCaption(std::u16string_view text)
-{
-    state_.caption = text;
-    Refresh(kPartCaption);
-}
-
-void TForm1::SetEdit2(std::u16string_view text)
-{
-    state_.edit2 = text;
-    Refresh(kPartAddresses);
-}
-
-void TForm1::SetEdit3(std::u16string_view text)
-{
-    state_.edit3 = text;
-    Refresh(kPartAddresses);
-}
+void TForm1::SetButton3Enabled(bool on) { SetState(state_.button3Enabled, on, kPartButtons); }
+void TForm1::SetButton4Enabled(bool on) { SetState(state_.button4Enabled, on, kPartButtons); }
+void TForm1::SetCaption(std::u16string_view text) { SetState(state_.caption, text, kPartCaption); }
+void TForm1::SetEdit2(std::u16string_view text) { SetState(state_.edit2, text, kPartAddresses); }
+void TForm1::SetEdit3(std::u16string_view text) { SetState(state_.edit3, text, kPartAddresses); }
 
 void TForm1::SetGridRedraw(bool on)
 {
@@ -288,10 +319,10 @@ void TForm1::ResizeGrid(std::int32_t cols, std::int32_t rows)
         // Texts inside both the old and the new size keep their place.
         std::vector<std::u16string> next(static_cast<std::size_t>(cols) * static_cast<std::size_t>(rows));
         const std::int32_t keepRows = std::min(rows, grid_.rowCount), keepCols = std::min(cols, grid_.colCount);
-        for (std::int32_t r = 0; r < keepRows; ++r)
-            for (std::int32_t c = 0; c < keepCols; ++c)
-                next[static_cast<std::size_t>(r) * static_cast<std::size_t>(cols) + static_cast<std::size_t>(c)] =
-                    std::move(grid_.cells[static_cast<std::size_t>(r) * static_cast<std::size_t>(grid_.colCount) + static_cast<std::size_t>(c)]);
+        for (std::int32_t r = 0; r < keepRows; ++r) {
+            const auto from = grid_.cells.begin() + static_cast<std::ptrdiff_t>(grid_.Index(0, r));
+            std::move(from, from + keepCols, next.begin() + static_cast<std::ptrdiff_t>(r) * cols);
+        }
         grid_.cells = std::move(next);
         grid_.colCount = cols;
         grid_.rowCount = rows;
@@ -342,29 +373,20 @@ void TForm1::SetRowHeight(std::int32_t r, int pixels)
 void TForm1::SetCellText(std::int32_t c, std::int32_t r, std::u16string_view text)
 {
     if (c < 0 || r < 0 || c >= grid_.colCount || r >= grid_.rowCount) return;
-    grid_.cells[static_cast<std::size_t>(r) * static_cast<std::size_t>(grid_.colCount) + static_cast<std::size_t>(c)] = text;
+    WriteCell(c, r, std::u16string(text));
+}
+
+void TForm1::WriteCell(std::int32_t c, std::int32_t r, std::u16string text)
+{
+    grid_.cells[grid_.Index(c, r)] = std::move(text);
     CheckCodePage(c, r);
     InvalidatePreview();
     Refresh(kPartGridTexts);
 }
 
-void TForm1::SetLabel4(std::u16string_view text)
-{
-    state_.label4 = text;
-    Refresh(kPartLabel4);
-}
-
-void TForm1::SetProgressMax(int maximum)
-{
-    state_.progressMax = maximum;
-    Refresh(kPartProgress);
-}
-
-void TForm1::SetProgress(int position)
-{
-    state_.progressPosition = position;
-    Refresh(kPartProgress);
-}
+void TForm1::SetLabel4(std::u16string_view text) { SetState(state_.label4, text, kPartLabel4); }
+void TForm1::SetProgressMax(int maximum) { SetState(state_.progressMax, maximum, kPartProgress); }
+void TForm1::SetProgress(int position) { SetState(state_.progressPosition, position, kPartProgress); }
 
 void TForm1::StepProgress()
 {
@@ -499,7 +521,10 @@ void TForm1::StringGrid1FixedCellClick(std::int32_t c, std::int32_t r)
     StringGrid1Click();
 }
 
-bool TForm1::StringGrid1ContextMenu(std::int32_t, std::int32_t) { return true; }
+GridPress TForm1::StringGrid1MouseDown(MouseButton button) const
+{
+    return button == MouseButton::Right ? GridPress::MenuOnly : GridPress::Select;
+}
 
 void TForm1::StringGrid1SetEditText(std::int32_t c, std::int32_t r, std::u16string text)
 {
@@ -524,12 +549,7 @@ void TForm1::Edit1Change(std::u16string text)
 {
     Guarded([&] {
         state_.edit1 = std::move(text);
-        if (!grid_.IsDataCell(grid_.col, grid_.row)) return;
-        grid_.cells[static_cast<std::size_t>(grid_.row) * static_cast<std::size_t>(grid_.colCount) + static_cast<std::size_t>(grid_.col)] =
-            state_.edit1;
-        CheckCodePage(grid_.col, grid_.row);
-        InvalidatePreview();
-        Refresh(kPartGridTexts);
+        if (grid_.IsDataCell(grid_.col, grid_.row)) WriteCell(grid_.col, grid_.row, state_.edit1);
     });
 }
 
@@ -564,17 +584,16 @@ void TForm1::SizeEdit(std::u16string text, int which)
                 for (std::int32_t c = 1; c <= table_.GridColCount; ++c) {
                     const bool inColumns = c >= s.left && c <= s.right, inRows = r >= s.top && r <= s.bottom;
                     const bool take = which == 0 ? inColumns : which == 1 ? inRows : inColumns && inRows;
-                    const std::size_t i = static_cast<std::size_t>(r - 1) * static_cast<std::size_t>(table_.GridColCount) +
-                                          static_cast<std::size_t>(c - 1);
-                    if (take && i < table_.CellGrid.size()) field(table_.CellGrid[i]) = x;
+                    TXlsxCellAttr* cell = take ? WritableModelCell(c, r) : nullptr;
+                    if (cell != nullptr) field(*cell) = x;
                 }
             }
             if (which != 2) SumMergeDrawSize(table_);
             InvalidatePreview();
             ShowWHSize();
             box = FormatFixed3(x, sep);
-        } else if (const TXlsxCellAttr* cell = ModelCell(grid_.col, grid_.row)) {
-            box = FormatFixed3(field(const_cast<TXlsxCellAttr&>(*cell)), sep);
+        } else if (TXlsxCellAttr* cell = WritableModelCell(grid_.col, grid_.row)) {
+            box = FormatFixed3(field(*cell), sep);
         }
         Refresh(kPartSizeBoxes);
     });
@@ -587,8 +606,7 @@ void TForm1::SpeedButton1Click(int align)
             const GridSelection s = grid_.selection;
             for (std::int32_t r = s.top; r <= s.bottom; ++r)
                 for (std::int32_t c = s.left; c <= s.right; ++c)
-                    if (const TXlsxCellAttr* cell = ModelCell(c, r))
-                        const_cast<TXlsxCellAttr*>(cell)->txtAlign = static_cast<std::uint8_t>(align);
+                    if (TXlsxCellAttr* cell = WritableModelCell(c, r)) cell->txtAlign = static_cast<std::uint8_t>(align);
             InvalidatePreview();
         }
         Refresh(kPartGridTexts);
@@ -607,12 +625,7 @@ std::u16string TForm1::Text(std::int32_t col, std::int32_t row) const { return g
 
 void TForm1::SetText(std::int32_t col, std::int32_t row, std::u16string text)
 {
-    if (!grid_.IsDataCell(col, row)) return;
-    grid_.cells[static_cast<std::size_t>(row) * static_cast<std::size_t>(grid_.colCount) + static_cast<std::size_t>(col)] =
-        std::move(text);
-    CheckCodePage(col, row);
-    InvalidatePreview();
-    Refresh(kPartGridTexts);
+    if (grid_.IsDataCell(col, row)) WriteCell(col, row, std::move(text));
 }
 
 void TForm1::RunCommand(TextCommand command)
@@ -629,7 +642,7 @@ void TForm1::N4Click()
         if (!front_.ShowReplaceDialog(replaceSearch_, replaceWith_)) return;
         const std::int64_t count = ReplaceInSelection(*this, grid_.selection, replaceSearch_, replaceWith_);
         FollowCurrentText();
-        front_.Message(Decimal(count) + u" 個の文字列を置換しました.", platform_.applicationTitle, MessageIcon::None,
+        front_.Message(Decimal(count) + std::u16string(kReplacedCount), platform_.applicationTitle, MessageIcon::None,
                        MessageOwner::MainWindow);
     });
 }
@@ -696,12 +709,12 @@ bool TForm1::CodePageMark(std::int32_t c, std::int32_t r) const
 {
     if (table_.Empty() || c < 1 || r < 1 || c > table_.GridColCount || r > table_.GridRowCount || !grid_.IsDataCell(c, r))
         return false;
-    return codePageMarks_[static_cast<std::size_t>(r) * static_cast<std::size_t>(grid_.colCount) + static_cast<std::size_t>(c)] != 0;
+    return codePageMarks_[grid_.Index(c, r)] != 0;
 }
 
 void TForm1::CheckCodePage(std::int32_t c, std::int32_t r)
 {
-    const std::size_t i = static_cast<std::size_t>(r) * static_cast<std::size_t>(grid_.colCount) + static_cast<std::size_t>(c);
+    const std::size_t i = grid_.Index(c, r);
     codePageMarks_[i] = HasUnrepresentableDrawingChars(grid_.cells[i]) ? 1 : 0;
 }
 
@@ -748,13 +761,13 @@ void TForm1::UpdatePreview()
                     characters += u.character;
                     substitutes += u.substitute;
                 }
-                std::u16string place = grid_.Text(c, 0) + grid_.Text(0, r);
-                if (place.empty()) place = CellName(c, r);
-                preview_.codePageLines.push_back(u"図面で表せない文字: " + place + u" \"" + characters + u"\" → \"" +
-                                                 substitutes + u"\"");
+                preview_.codePageLines.push_back(std::u16string(kCodePageLine) + GridCellName(c, r) + u" \"" + characters +
+                                                 u"\" → \"" + substitutes + u"\"");
             }
         }
-        if (more > 0) preview_.codePageLines.push_back(u"ほかに " + Decimal(static_cast<std::int64_t>(more)) + u" 個のセル");
+        if (more > 0)
+            preview_.codePageLines.push_back(std::u16string(kCodePageMoreBefore) + Decimal(static_cast<std::int64_t>(more)) +
+                                             std::u16string(kCodePageMoreAfter));
     }
     ++preview_.generation;
     if (preview_.view.fitted) preview_.view.Fit(preview_.drawing);

@@ -2,14 +2,18 @@
 #include <array>
 #include <chrono>
 #include <cstdint>
+#include <exception>
 #include <filesystem>
 #include <functional>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "excel/ExcelImport.h"
+#include "form/WindowTexts.h"
 #include "layout/DrawingPreview.h"
 #include "model/CellTable.h"
 #include "settings/Settings.h"
@@ -98,6 +102,12 @@ struct TStringGridState {
     GridSelection selection{1, 1, 1, 1};
     std::int32_t anchorCol = 1, anchorRow = 1; // the corner a range selection grows from
 
+    /// The index of grid cell (c, r) in cells (and in every array of the grid's cells); (c, r) must be in the grid.
+    std::size_t Index(std::int32_t c, std::int32_t r) const
+    {
+        return static_cast<std::size_t>(r) * static_cast<std::size_t>(colCount) + static_cast<std::size_t>(c);
+    }
+    /// The text of grid cell (c, r); empty outside the grid.
     const std::u16string& Text(std::int32_t c, std::int32_t r) const;
     bool IsDataCell(std::int32_t c, std::int32_t r) const { return c >= 1 && r >= 1 && c < colCount && r < rowCount; }
 };
@@ -114,9 +124,38 @@ struct TPreviewState {
 };
 inline constexpr std::size_t kCodePageLinesShown = 1000;
 
+/// The colour the drawing page paints an entity of layer index layer in (PreviewEntity::layer): its layer's
+/// colour on a white ground; an index outside the layer table is painted as colour 7, black.
+PreviewRgb PreviewLayerColor(std::uint8_t layer);
+
+/// Where a cell's text stands between its left and right margins.
+enum class CellAlign { Left, Center, Right };
+
+/// How StringGrid1 shows a cell besides its text (StringGrid1DrawCell).
+struct TCellLook {
+    bool merged = false;               // part of a merged area: background kMergeShade, also when selected
+    CellAlign align = CellAlign::Left; // fixed cells centred; data cells by txtAlign, general as left
+    bool codePageMark = false;         // a character the drawing cannot carry: a corner in kCodePageMarkColor
+};
+/// The background of a cell that is part of a merged area.
+inline constexpr PreviewRgb kMergeShade{240, 255, 255};
+/// The small corner of a cell whose text holds a character the drawing cannot carry.
+inline constexpr PreviewRgb kCodePageMarkColor{255, 0, 0};
+/// Edit1's text colour while its text holds a line feed (TForm1State::edit1Red), and otherwise.
+inline constexpr PreviewRgb kLineFeedTextColor{255, 0, 0};
+inline constexpr PreviewRgb kPlainTextColor{0, 0, 0};
+
+/// A mouse button.
+enum class MouseButton { Left, Right, Middle };
+/// What a mouse button pressed over StringGrid1 does to its current cell and its selection.
+enum class GridPress {
+    Select,   // moves them, as a click in any grid does
+    MenuOnly, // leaves them as they are: the click opens PopupMenu1, whose commands act on the selection as it stands
+};
+
 /// The state of TForm1's controls, as the program defines them.
 struct TForm1State {
-    std::u16string caption = u"Gridvane 2023.02.11";
+    std::u16string caption{kForm1Caption};
     bool button3Enabled = true, button4Enabled = false;
     std::u16string edit1;      // text of the current cell
     bool edit1Red = false;     // the text holds a line feed
@@ -127,6 +166,7 @@ struct TForm1State {
     bool checkBox1 = true;             // セルを描画
     int progressMax = 100, progressPosition = 0;
     std::array<std::u16string, 7> settingsEdits; // Edit4 .. Edit10
+    bool edit10Enabled = false; // with its two labels: the line colour is carried from the file, not edited
     std::array<std::array<std::u16string, 2>, 5> summary; // StringGrid2: label column, value column
     int activePage = 0;
 };
@@ -148,6 +188,8 @@ public:
     char16_t DecimalSeparator() const { return platform_.decimalSeparator; }
     /// The model cell of grid cell (c, r), or null outside the table.
     const TXlsxCellAttr* ModelCell(std::int32_t c, std::int32_t r) const;
+    /// How StringGrid1 shows grid cell (c, r): merge shading, alignment and the code-page mark.
+    TCellLook CellLook(std::int32_t c, std::int32_t r) const;
 
     // ---- life cycle
     /// Clears the texts, loads the settings, prepares the summary grid. Run once by the constructor.
@@ -156,11 +198,18 @@ public:
     /// the window is closed when the import ends.
     bool FormCloseQuery();
 
+    /// The application's error display for what escaped a front end's own code (e: null when it was no
+    /// std::exception): the error box the handlers show their failures in.
+    void ShowEscapedError(const std::exception* e);
+
     // ---- the first page
+    /// "Excel から取得": imports the selection of the running spreadsheet, or of a workbook file the user chooses.
     void Button3Click();
     /// The import of a workbook file where one stands in for the running spreadsheet (a drop, a file dialog).
     void ImportWorkbookFile(const std::filesystem::path& path);
+    /// "Plotra へ挿入": writes the drawing of the table beside the program and hands it to the running CAD.
     void Button4Click();
+    /// "セルを描画" ticked or cleared: whether the drawing has the cell grid lines.
     void CheckBox1Click(bool checked);
     /// The user moved the current cell to (c, r) with the mouse or the keyboard; extend: Shift or a drag
     /// grows the selection from its anchor. Runs StringGrid1Click.
@@ -168,33 +217,48 @@ public:
     /// The front end's own grid selected a rectangle with (c, r) current; runs StringGrid1Click when the
     /// current cell moved.
     void StringGrid1SelectRange(std::int32_t c, std::int32_t r, GridSelection selection);
+    /// A cell of the grid clicked or reached with the keyboard: the current cell's text, sizes and alignment
+    /// are shown in the edit boxes and the speed buttons.
     void StringGrid1Click();
+    /// A fixed cell clicked: its column, its row, or (the corner) everything is selected.
     void StringGrid1FixedCellClick(std::int32_t c, std::int32_t r);
-    /// The right click that opens PopupMenu1 at grid cell (c, r): changes neither the current cell nor the
-    /// selection. True: show the menu.
-    bool StringGrid1ContextMenu(std::int32_t c, std::int32_t r);
+    /// A mouse button pressed over the grid: whether the press selects. The right button's never does: its
+    /// click opens PopupMenu1 on the selection as it stands.
+    GridPress StringGrid1MouseDown(MouseButton button) const;
     /// The user typed text into data cell (c, r) of the grid itself.
     void StringGrid1SetEditText(std::int32_t c, std::int32_t r, std::u16string text);
-    /// A column or row border dragged: display only, the table is not touched.
+    /// A column's border dragged to pixels: the grid shows it so; the table is not touched.
     void StringGrid1ColumnResized(std::int32_t c, int pixels);
+    /// A row's border dragged to pixels: the grid shows it so; the table is not touched.
     void StringGrid1RowResized(std::int32_t r, int pixels);
     /// The user changed Edit1's text (typing, pasting); never called when the form itself fills it.
     void Edit1Change(std::u16string text);
     /// An arrow key released in Edit1 with the caret (or the selection's start) at position.
     void Edit1KeyUp(std::size_t position);
-    /// Enter in the size boxes; text is the box's text at that moment.
+    /// Enter in Edit11: the number typed becomes the width of every selected column, if the user says Yes;
+    /// text is the box's text at that moment.
     void Edit11KeyPress(std::u16string text);
+    /// Enter in Edit12: the number typed becomes the height of every selected row, if the user says Yes.
     void Edit12KeyPress(std::u16string text);
+    /// Enter in Edit13: the number typed becomes the text height of the selected cells, if the user says Yes.
     void Edit13KeyPress(std::u16string text);
-    /// 左 (1), 中 (2) or 右 (3).
+    /// 左 (1), 中 (2) or 右 (3) clicked: the selected cells' texts are aligned so.
     void SpeedButton1Click(int align);
+    /// "半角->全角": the selected texts to full width.
     void N1Click() { RunCommand(TextCommand::N1); }
+    /// "半角->全角（数字のみの文字列は除外）": the same, leaving numbers and Latin words alone.
     void N12Click() { RunCommand(TextCommand::N12); }
+    /// "半角カナ->全角": half-width katakana in the selected texts to full width.
     void N5Click() { RunCommand(TextCommand::N5); }
+    /// "全角->半角": the selected texts to half width.
     void N2Click() { RunCommand(TextCommand::N2); }
+    /// "全角数字->半角": full-width digits in the selected texts to ASCII.
     void N6Click() { RunCommand(TextCommand::N6); }
+    /// "全角アルファベット->半角": full-width Latin letters in the selected texts to ASCII.
     void N7Click() { RunCommand(TextCommand::N7); }
+    /// "代替文字を含む禁止文字->半角": full-width symbols in the selected texts to ASCII.
     void N9Click() { RunCommand(TextCommand::N9); }
+    /// "置換": asks for a search and a replacement text and replaces in every selected text.
     void N4Click();
     /// The overall size in Label4.
     void ShowWHSize();
@@ -223,7 +287,9 @@ public:
     void PageControl1Change(int index);
     /// The user typed into Edit4 .. Edit10 (index 0 .. 6).
     void SettingsEditChange(int index, std::u16string text);
+    /// "変更を反映": the typed scale factors are applied and every size is computed again, if the user says Yes.
     void Button1Click();
+    /// The summary of widths, heights and text heights in StringGrid2.
     void showWhSizeGrid2();
 
     /// Texts of the data cells for the drawing, texts[r * GridColCount + c].
@@ -257,14 +323,25 @@ private:
     void SetText(std::int32_t col, std::int32_t row, std::u16string text) override;
 
     template <class F> void Guarded(F&& handler);
+    // Sets a field of the controls' state and shows the part of the window it belongs to.
+    template <class T, class V> void SetState(T& field, V&& value, unsigned part)
+    {
+        field = std::forward<V>(value);
+        Refresh(part);
+    }
     void ShowError(std::u16string_view text);
     void Refresh(unsigned parts);
     void RunImport(const XlAttach& attach);
     void RunCommand(TextCommand command);
     void SizeEdit(std::u16string text, int which);
-    void SetCurrentAndShow(std::int32_t c, std::int32_t r, const GridSelection& selection);
     void FollowCurrentText();
     void ResizeGrid(std::int32_t cols, std::int32_t rows);
+    std::optional<std::size_t> ModelIndex(std::int32_t c, std::int32_t r) const;
+    TXlsxCellAttr* WritableModelCell(std::int32_t c, std::int32_t r);
+    // Writes a grid cell's text, with its code-page mark, the drawing page and the grid's repaint.
+    void WriteCell(std::int32_t c, std::int32_t r, std::u16string text);
+    // Grid cell (c, r) as the grid's headers name it (the worksheet's column letters and row number).
+    std::u16string GridCellName(std::int32_t c, std::int32_t r) const;
     std::u16string LayoutErrorText(const LayoutCellError& e) const;
     void CheckCodePage(std::int32_t c, std::int32_t r);
     void CheckCodePageAll();
@@ -292,5 +369,14 @@ private:
     TPreviewState preview_;
     bool previewStale_ = true;
 };
+
+/// An item of PopupMenu1, the grid's popup menu.
+struct TMenuItem {
+    int number;                  // the design's name: N<number>
+    std::u16string_view caption; // empty for a separator
+    void (TForm1::*handler)();   // what the item runs; null for a separator
+};
+/// PopupMenu1's items, top to bottom, as every window builds the menu.
+std::span<const TMenuItem> PopupMenu1Items();
 
 } // namespace gridvane

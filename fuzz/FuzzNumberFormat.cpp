@@ -4,7 +4,7 @@
 #include <string>
 
 #include "base/Utf.h"
-#include "excel/xlsx/NumberFormat.h"
+#include "numfmt/NumberFormat.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {

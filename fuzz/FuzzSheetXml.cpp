@@ -11,7 +11,7 @@
 
 #include "base/Error.h"
 #include "excel/ExcelImport.h"
-#include "excel/xlsx/XlsxWorkbook.h"
+#include "xlsx/XlsxApplication.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 
 #include "base/Error.h"
 #include "excel/ExcelImport.h"
-#include "excel/xlsx/XlsxWorkbook.h"
+#include "xlsx/XlsxApplication.h"
 #include "layout/TableLayout.h"
 
 namespace {

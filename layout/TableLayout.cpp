@@ -3,13 +3,13 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <compare>
 #include <cstdint>
-#include <cstring>
 
+#include "base/Decimal.h"
 #include "base/Error.h"
 #include "base/Utf.h"
 #include "dxf/DxfEntitySink.h"
+#include "layout/BorderJoining.h"
 #include "model/CellAddress.h"
 
 namespace gridvane {
@@ -31,286 +31,6 @@ std::u16string CleanText(std::u16string_view text)
     for (char16_t ch : text)
         if (ch >= 0x20 || ch == u'\n' || ch == u'\t') out += ch;
     return out;
-}
-
-// ---- joining border segments --------------------------------------------------------------------
-//
-// The joining compares every pair of segments in list order. The same result comes from a grid of
-// buckets: a point within the tolerance of another lies in the same or a neighbouring bucket (bucket
-// size ten times the tolerance), so only those are searched. Each bucket keeps the indexes of its
-// unmarked segments in ascending order, so "the next segment in list order that matches" is found
-// exactly as the pairwise scan would find it.
-
-constexpr double kBucketSize = kKeisenTolerance * 10;
-
-// A bucket by the cells of its two coordinates, major one first: x for vertical segments, y for horizontal
-// ones. A joining walks down a column of vertical segments or along a row of horizontal ones, and in that
-// order the buckets of consecutive look-ups lie next to each other in the index.
-struct BucketKey {
-    std::uint64_t major, minor;
-    auto operator<=>(const BucketKey&) const = default;
-};
-
-std::uint64_t Bits(double v)
-{
-    if (v == 0) v = 0; // one key for -0 and +0
-    std::uint64_t b;
-    std::memcpy(&b, &v, sizeof b);
-    return b;
-}
-
-// The buckets are centred on the multiples of their size: a coordinate of a few decimals (a sum of cell
-// widths) then lies in the middle of its bucket, and a look-up rarely needs a neighbouring one.
-double Offset(double v) { return v / kBucketSize + 0.5; }
-double Cell(double v) { return std::floor(Offset(v)); }
-
-// The coordinates of one segment as the index holds them, and whether it was marked since the index was built.
-struct IndexedSegment {
-    double sx, sy, ex, ey;
-    bool removed;
-};
-
-// The start points of the unmarked segments of a list by bucket: one sorted array of (bucket, segment), built
-// once, and beside it a copy of each segment's coordinates in the same order. A look-up then reads only
-// these two arrays, which a walk down a column or along a row reads forward, not the list, where the
-// segments of consecutive rows lie a whole row apart. A removed segment stays in the arrays and is skipped,
-// so a large table costs a sort, not a heap block per bucket.
-class SegmentIndex {
-public:
-    static constexpr std::size_t kNotFound = SIZE_MAX;
-
-    SegmentIndex(const std::vector<TXlsxKeisen>& list, bool vertical)
-    {
-        std::vector<Entry> entries;
-        entries.reserve(list.size());
-        for (std::size_t j = 0; j < list.size(); ++j) {
-            if (list[j].mark) continue;
-            const std::uint64_t cx = Bits(Cell(list[j].stpt.x)), cy = Bits(Cell(list[j].stpt.y));
-            entries.push_back({vertical ? BucketKey{cx, cy} : BucketKey{cy, cx}, j});
-        }
-        entries_ = SortByKey(std::move(entries));
-        segments_.reserve(entries_.size());
-        for (const Entry& e : entries_) {
-            const TXlsxKeisen& k = list[e.index];
-            segments_.push_back({k.stpt.x, k.stpt.y, k.edpt.x, k.edpt.y, false});
-        }
-        vertical_ = vertical;
-    }
-
-    // Calls match(segment) for the unremoved segments j > after in buckets near (x, y), each bucket in
-    // ascending order of j, until match returns true; returns the position in the index of the smallest j
-    // for which it returned true, or kNotFound.
-    template <typename Match>
-    std::size_t FirstAfter(std::size_t after, double x, double y, Match match) const
-    {
-        std::size_t best = SIZE_MAX, found = kNotFound;
-        const double cx = Cell(x), cy = Cell(y);
-        // A point within the tolerance lies at most a tenth of a bucket away: the neighbouring buckets
-        // need a look only when (x, y) lies near that side of its own bucket.
-        // From 2^47 bucket sizes on (1.4e9 drawing units) the division's rounding alone could move a point
-        // by more than that margin: there, as for odd values, every neighbour is looked at.
-        const double fx = Offset(x) - cx, fy = Offset(y) - cy;
-        const bool wide = !(fx >= 0 && fx <= 1 && fy >= 0 && fy <= 1) || std::fabs(cx) >= 0x1p47 || std::fabs(cy) >= 0x1p47;
-        for (double dx : {-1.0, 0.0, 1.0}) {
-            if (!wide && ((dx < 0 && fx > 0.15) || (dx > 0 && fx < 0.85))) continue;
-            for (double dy : {-1.0, 0.0, 1.0}) {
-                if (!wide && ((dy < 0 && fy > 0.15) || (dy > 0 && fy < 0.85))) continue;
-                const std::uint64_t kx = Bits(cx + dx), ky = Bits(cy + dy);
-                const BucketKey key = vertical_ ? BucketKey{kx, ky} : BucketKey{ky, kx};
-                for (std::size_t at = UpperBound(Entry{key, after});
-                     at < entries_.size() && entries_[at].key == key && entries_[at].index < best; ++at) {
-                    if (!segments_[at].removed && match(segments_[at])) {
-                        best = entries_[at].index, found = at;
-                        break;
-                    }
-                }
-            }
-        }
-        return found;
-    }
-
-    // Drops the removed segments and takes the others' coordinates from list again, where the segments that
-    // absorbed others end further on. Their start points, and with them the order, are unchanged. Returns
-    // the indexes of the segments kept, ascending.
-    std::vector<std::size_t> Compact(const std::vector<TXlsxKeisen>& list)
-    {
-        std::size_t kept = 0;
-        for (std::size_t at = 0; at < entries_.size(); ++at) {
-            if (segments_[at].removed) continue;
-            const TXlsxKeisen& k = list[entries_[at].index];
-            entries_[kept] = entries_[at];
-            segments_[kept] = {k.stpt.x, k.stpt.y, k.edpt.x, k.edpt.y, false};
-            ++kept;
-        }
-        entries_.resize(kept);
-        segments_.resize(kept);
-        hint_ = 0;
-        std::vector<std::size_t> indexes(kept);
-        for (std::size_t at = 0; at < kept; ++at) indexes[at] = entries_[at].index;
-        std::sort(indexes.begin(), indexes.end());
-        return indexes;
-    }
-
-    // The segment at a position FirstAfter returned: its index in the list and its coordinates.
-    std::size_t IndexAt(std::size_t at) const { return entries_[at].index; }
-    const IndexedSegment& At(std::size_t at) const { return segments_[at]; }
-    void RemoveAt(std::size_t at) { segments_[at].removed = true; }
-
-private:
-    struct Entry {
-        BucketKey key;
-        std::size_t index;
-        auto operator<=>(const Entry&) const = default;
-    };
-    // The entries, made in ascending index order, sorted as std::sort sorts them, in two steps that suit a
-    // table, whose segments share a few major coordinates (one a column or a row): first a counting sort
-    // into the groups of one major key, in the order of those keys and keeping the index order within each
-    // (the distinct keys found through a hash table); then each group sorted by its minor key where it is
-    // not in order already, as the segments of a column mostly are.
-    static std::vector<Entry> SortByKey(std::vector<Entry> entries)
-    {
-        if (entries.size() < 2) return entries;
-        const auto hash = [](std::uint64_t v) {
-            v ^= v >> 33;
-            v *= 0xFF51AFD7ED558CCDULL;
-            return v ^ (v >> 33);
-        };
-        // The distinct major keys, numbered in the order they first appear; table holds number + 1, 0 free.
-        std::vector<std::uint64_t> majors;
-        std::vector<std::size_t> table(16, 0);
-        const auto slot = [&](std::uint64_t major) {
-            const std::size_t mask = table.size() - 1;
-            std::size_t i = hash(major) & mask;
-            while (table[i] != 0 && majors[table[i] - 1] != major) i = (i + 1) & mask;
-            return i;
-        };
-        std::vector<std::size_t> groupOf(entries.size());
-        for (std::size_t k = 0; k < entries.size(); ++k) {
-            const std::uint64_t major = entries[k].key.major;
-            if (k > 0 && major == entries[k - 1].key.major) { // neighbours often share it
-                groupOf[k] = groupOf[k - 1];
-                continue;
-            }
-            const std::size_t i = slot(major);
-            if (table[i] == 0) {
-                majors.push_back(major);
-                table[i] = majors.size();
-                if (majors.size() * 2 > table.size()) { // at most half full
-                    table.assign(table.size() * 2, 0);
-                    for (std::size_t g = 0; g < majors.size(); ++g) table[slot(majors[g])] = g + 1;
-                }
-            }
-            groupOf[k] = table[slot(major)] - 1;
-        }
-        // The groups in the order of their keys, and where each begins.
-        std::vector<std::size_t> order(majors.size()), counts(majors.size(), 0), next(majors.size());
-        for (std::size_t g = 0; g < order.size(); ++g) order[g] = g;
-        std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return majors[a] < majors[b]; });
-        for (const std::size_t g : groupOf) ++counts[g];
-        std::size_t at = 0;
-        for (const std::size_t g : order) next[g] = at, at += counts[g];
-        std::vector<Entry> sorted(entries.size());
-        for (std::size_t k = 0; k < entries.size(); ++k) sorted[next[groupOf[k]]++] = entries[k];
-        // Within a group the major keys are equal: by minor key, then index.
-        at = 0;
-        for (const std::size_t g : order) {
-            const auto first = sorted.begin() + static_cast<std::ptrdiff_t>(at), last = first + static_cast<std::ptrdiff_t>(counts[g]);
-            if (!std::is_sorted(first, last)) std::sort(first, last);
-            at += counts[g];
-        }
-        return sorted;
-    }
-
-    // The position std::upper_bound finds in entries_, searched outward from where the last search ended:
-    // consecutive look-ups lie close together, so this touches a few nearby entries instead of a path
-    // through the whole array.
-    std::size_t UpperBound(const Entry& target) const
-    {
-        const std::size_t n = entries_.size();
-        const auto at = [&](std::size_t i) { return entries_.begin() + static_cast<std::ptrdiff_t>(i); };
-        std::size_t lo, hi;
-        if (hint_ < n && !(target < entries_[hint_])) {
-            // entries_[lo] <= target: the answer lies in (lo, hi].
-            lo = hint_, hi = hint_ + 1;
-            for (std::size_t step = 1; hi < n && !(target < entries_[hi]); step *= 2) lo = hi, hi = lo + step;
-            hint_ = static_cast<std::size_t>(std::upper_bound(at(lo + 1), at(std::min(hi, n)), target) - entries_.begin());
-            return hint_;
-        }
-        // target < entries_[hi] (or hi is the end): the answer lies in [lo, hi].
-        hi = std::min(hint_, n);
-        lo = hi == 0 ? 0 : hi - 1;
-        for (std::size_t step = 1; lo > 0 && target < entries_[lo]; step *= 2) hi = lo, lo = hi > step ? hi - step : 0;
-        hint_ = static_cast<std::size_t>(std::upper_bound(at(lo), at(hi), target) - entries_.begin());
-        return hint_;
-    }
-    std::vector<Entry> entries_;
-    std::vector<IndexedSegment> segments_; // by position in entries_
-    bool vertical_ = false;
-    mutable std::size_t hint_ = 0;
-};
-
-void MergeList(std::vector<TXlsxKeisen>& list, bool vertical)
-{
-    const std::size_t n = list.size();
-    if (n < 2) return;
-    auto near = [](double a, double b) { return NearlyEqual(a, b, kKeisenTolerance); };
-
-    // Pass 1: a segment absorbs every later segment that starts where it (by then) ends. A later segment
-    // has not absorbed anything yet, so the index's copy of it is still the segment in the list.
-    SegmentIndex index(list, vertical);
-    {
-        for (std::size_t i = 0; i + 1 < n; ++i) {
-            if (list[i].mark) continue;
-            std::size_t after = i;
-            TAcadPoint end = list[i].edpt; // kept here while it moves, written back once
-            for (;;) {
-                const std::size_t at = index.FirstAfter(after, end.x, end.y, [&](const IndexedSegment& t) {
-                    return near(end.x, t.sx) && near(end.y, t.sy);
-                });
-                if (at == SegmentIndex::kNotFound) break;
-                if (vertical) {
-                    end.y = index.At(at).ey;
-                } else {
-                    end.x = index.At(at).ex;
-                }
-                const std::size_t j = index.IndexAt(at);
-                list[j].mark = true;
-                index.RemoveAt(at);
-                after = j;
-            }
-            list[i].edpt = end;
-        }
-    }
-
-    // Pass 2: a later segment that repeats one (either way round) is dropped. Only the segments pass 1 left
-    // are visited, in list order: in a table, one a column or row line.
-    const std::vector<std::size_t> left = index.Compact(list);
-    {
-        for (const std::size_t i : left) {
-            if (list[i].mark) continue;
-            const TXlsxKeisen s = list[i];
-            auto duplicate = [&](const IndexedSegment& t) {
-                if (vertical) {
-                    return near(s.stpt.x, t.sx) && ((near(s.stpt.y, t.sy) && near(s.edpt.y, t.ey)) ||
-                                                    (near(s.edpt.y, t.sy) && near(s.stpt.y, t.ey)));
-                }
-                return near(s.edpt.y, t.sy) && ((near(s.stpt.x, t.sx) && near(s.edpt.x, t.ex)) ||
-                                                 (near(s.edpt.x, t.sx) && near(s.stpt.x, t.ex)));
-            };
-            // A duplicate starts near one of the two ends of segment i.
-            const std::array<std::pair<double, double>, 2> starts =
-                vertical ? std::array<std::pair<double, double>, 2>{{{s.stpt.x, s.stpt.y}, {s.stpt.x, s.edpt.y}}}
-                         : std::array<std::pair<double, double>, 2>{{{s.stpt.x, s.edpt.y}, {s.edpt.x, s.edpt.y}}};
-            for (const auto& [qx, qy] : starts) {
-                for (;;) {
-                    const std::size_t at = index.FirstAfter(i, qx, qy, duplicate);
-                    if (at == SegmentIndex::kNotFound) break;
-                    list[index.IndexAt(at)].mark = true;
-                    index.RemoveAt(at);
-                }
-            }
-        }
-    }
 }
 
 struct Layout {
@@ -474,11 +194,6 @@ std::span<const DrawingLayer> DrawingLayers()
     return kLayers;
 }
 
-bool NearlyEqual(double a, double b, double tolerance)
-{
-    return std::fabs(a - b) <= tolerance;
-}
-
 void DxfLayerTable(DxfLineList& list)
 {
     auto pair = [&](std::u16string_view code, std::u16string_view value) {
@@ -489,9 +204,8 @@ void DxfLayerTable(DxfLineList& list)
     pair(u"  2", u"LAYER");
     pair(u" 70", u"     4");
     for (const DrawingLayer& l : DrawingLayers()) {
-        const std::string number = std::to_string(l.color);
-        const std::u16string color = std::u16string(6 - std::min<std::size_t>(number.size(), 6), u' ') +
-                                     std::u16string(number.begin(), number.end());
+        const std::u16string number = Decimal(l.color);
+        const std::u16string color = std::u16string(6 - std::min<std::size_t>(number.size(), 6), u' ') + number;
         pair(u"  0", u"LAYER");
         pair(u"  2", l.name);
         pair(u" 70", u"     0");
@@ -501,14 +215,8 @@ void DxfLayerTable(DxfLineList& list)
     pair(u"  0", u"ENDTAB");
 }
 
-void MergeKeisen(std::vector<TXlsxKeisen>& keisenV, std::vector<TXlsxKeisen>& keisenH)
-{
-    MergeList(keisenV, true);
-    MergeList(keisenH, false);
-}
-
 LayoutCellError::LayoutCellError(std::int32_t r, std::int32_t c)
-    : Error(ToUtf8(ColNoToLetters(c + 1)) + std::to_string(r + 1) + ": a drawing coordinate or size is not a finite number"),
+    : Error(ToUtf8(CellName(c + 1, r + 1)) + ": a drawing coordinate or size is not a finite number"),
       row(r), col(c)
 {
 }

@@ -12,16 +12,6 @@
 
 namespace gridvane {
 
-/// One border segment; mark is set once it was absorbed into another or found to duplicate one.
-struct TXlsxKeisen {
-    TAcadPoint stpt;
-    TAcadPoint edpt;
-    bool mark = false;
-};
-
-/// Tolerance of every segment comparison.
-inline constexpr double kKeisenTolerance = 0.000001;
-
 /// A layer of the drawing and its colour number in the layer table.
 struct DrawingLayer {
     std::u16string_view name;
@@ -30,12 +20,8 @@ struct DrawingLayer {
 /// The drawing's layers in the order of the layer table: "0", "XLSCellLine", "XLSCellText", "XLSBordLine".
 std::span<const DrawingLayer> DrawingLayers();
 
-/// |a - b| <= tolerance.
-bool NearlyEqual(double a, double b, double tolerance);
 /// Appends the LAYER table (0, XLSCellLine, XLSCellText, XLSBordLine).
 void DxfLayerTable(DxfLineList& list);
-/// Joins and de-duplicates vertical (keisenV) and horizontal (keisenH) segments in place by setting mark.
-void MergeKeisen(std::vector<TXlsxKeisen>& keisenV, std::vector<TXlsxKeisen>& keisenH);
 
 /// What the drawing run needs besides the table.
 struct LayoutOptions {

@@ -60,116 +60,114 @@ AreaExtent ClippedExtent(const CellTable& table, const TableBounds& bounds, std:
     return e;
 }
 
-} // namespace
-
-void CalcDrawSize(CellTable& table, double cadXsc, double cadYsc, double cadTsc)
+// Calls visit(cell, bounds, i, j, p) for the cells p of the table row by row, stopping at the first one the
+// grid lacks; cell(r, c) is the cell at row r and column c, for cells the caller knows to exist.
+template <class Visit>
+void WalkCells(CellTable& table, Visit visit)
 {
     const TableBounds bounds(table);
     if (!bounds.Walkable())
         return;
-    auto cell = [&](std::int64_t r, std::int64_t c) -> TXlsxCellAttr& {
+    const auto cell = [&](std::int64_t r, std::int64_t c) -> TXlsxCellAttr& {
         return table.CellGrid[static_cast<std::size_t>(bounds.Index(r, c))];
     };
-
     for (std::int32_t i = 0; i < bounds.Rows(); ++i) {
         for (std::int32_t j = 0; j < bounds.Cols(); ++j) {
             if (!bounds.Exists(i, j))
                 return;
-            TXlsxCellAttr& p = cell(i, j);
-            if (p.mark || !p.cellMerge) {
-                p.drawMH = 0;
-                p.drawMW = 0;
-            } else {
-                const AreaExtent e = ClippedExtent(table, bounds, i, j);
-                const std::int32_t cx = e.cx;
-                const std::int32_t ry = e.ry;
-                p.mergeBits = kEdgeTop | kEdgeLeft;
-                if (cx == 1)
-                    p.mergeBits |= kEdgeRight;
-                if (ry == 1)
-                    p.mergeBits |= kEdgeBottom;
-
-                // 64-bit sums: a wide area of wide columns exceeds 32 bits.
-                std::int64_t w = p.colW;
-                for (std::int32_t k = 1; k < cx; ++k) {
-                    TXlsxCellAttr& q = cell(i, std::int64_t{j} + k);
-                    w += q.colW;
-                    q.mark = true;
-                    q.mergeBits = kEdgeTop;
-                    if (ry == 1)
-                        q.mergeBits |= kEdgeBottom;
-                    if (k == cx - 1)
-                        q.mergeBits |= kEdgeRight;
-                }
-                p.mergeW = static_cast<std::uint16_t>(w & 0xFFFF);
-                p.drawMW = static_cast<double>(w) * cadXsc;
-
-                std::int64_t h = p.rowH;
-                for (std::int32_t k = 1; k < ry; ++k) {
-                    TXlsxCellAttr& q = cell(std::int64_t{i} + k, j);
-                    h += q.rowH;
-                    q.mark = true;
-                    q.mergeBits = kEdgeLeft;
-                    if (k == ry - 1)
-                        q.mergeBits |= kEdgeBottom;
-                    if (cx == 1)
-                        q.mergeBits |= kEdgeRight;
-                    for (std::int32_t l = 1; l < cx; ++l) {
-                        // Inner cells of the clipped rectangle; with a short CellGrid some may not exist.
-                        if (!bounds.Exists(std::int64_t{i} + k, std::int64_t{j} + l))
-                            break;
-                        TXlsxCellAttr& r = cell(std::int64_t{i} + k, std::int64_t{j} + l);
-                        r.mark = true;
-                        r.mergeBits = 0;
-                        if (l == cx - 1)
-                            r.mergeBits |= kEdgeRight;
-                        if (k == ry - 1)
-                            r.mergeBits |= kEdgeBottom;
-                    }
-                }
-                p.mergeH = static_cast<std::uint16_t>(h & 0xFFFF);
-                p.drawMH = static_cast<double>(h) * cadYsc;
-            }
-            p.drawW = p.colW * cadXsc;
-            p.drawH = p.rowH * cadYsc;
-            p.drawTH = p.txtSize * cadTsc;
+            visit(cell, bounds, i, j, cell(i, j));
         }
     }
 }
 
+} // namespace
+
+void CalcDrawSize(CellTable& table, double cadXsc, double cadYsc, double cadTsc)
+{
+    WalkCells(table, [&](const auto& cell, const TableBounds& bounds, std::int32_t i, std::int32_t j,
+                         TXlsxCellAttr& p) {
+        if (p.mark || !p.cellMerge) {
+            p.drawMH = 0;
+            p.drawMW = 0;
+        } else {
+            const AreaExtent e = ClippedExtent(table, bounds, i, j);
+            const std::int32_t cx = e.cx;
+            const std::int32_t ry = e.ry;
+            p.mergeBits = kEdgeTop | kEdgeLeft;
+            if (cx == 1)
+                p.mergeBits |= kEdgeRight;
+            if (ry == 1)
+                p.mergeBits |= kEdgeBottom;
+
+            // 64-bit sums: a wide area of wide columns exceeds 32 bits.
+            std::int64_t w = p.colW;
+            for (std::int32_t k = 1; k < cx; ++k) {
+                TXlsxCellAttr& q = cell(i, std::int64_t{j} + k);
+                w += q.colW;
+                q.mark = true;
+                q.mergeBits = kEdgeTop;
+                if (ry == 1)
+                    q.mergeBits |= kEdgeBottom;
+                if (k == cx - 1)
+                    q.mergeBits |= kEdgeRight;
+            }
+            p.mergeW = static_cast<std::uint16_t>(w & 0xFFFF);
+            p.drawMW = static_cast<double>(w) * cadXsc;
+
+            std::int64_t h = p.rowH;
+            for (std::int32_t k = 1; k < ry; ++k) {
+                TXlsxCellAttr& q = cell(std::int64_t{i} + k, j);
+                h += q.rowH;
+                q.mark = true;
+                q.mergeBits = kEdgeLeft;
+                if (k == ry - 1)
+                    q.mergeBits |= kEdgeBottom;
+                if (cx == 1)
+                    q.mergeBits |= kEdgeRight;
+                for (std::int32_t l = 1; l < cx; ++l) {
+                    // Inner cells of the clipped rectangle; with a short CellGrid some may not exist.
+                    if (!bounds.Exists(std::int64_t{i} + k, std::int64_t{j} + l))
+                        break;
+                    TXlsxCellAttr& r = cell(std::int64_t{i} + k, std::int64_t{j} + l);
+                    r.mark = true;
+                    r.mergeBits = 0;
+                    if (l == cx - 1)
+                        r.mergeBits |= kEdgeRight;
+                    if (k == ry - 1)
+                        r.mergeBits |= kEdgeBottom;
+                }
+            }
+            p.mergeH = static_cast<std::uint16_t>(h & 0xFFFF);
+            p.drawMH = static_cast<double>(h) * cadYsc;
+        }
+        p.drawW = p.colW * cadXsc;
+        p.drawH = p.rowH * cadYsc;
+        p.drawTH = p.txtSize * cadTsc;
+    });
+}
+
 void SumMergeDrawSize(CellTable& table)
 {
-    const TableBounds bounds(table);
-    if (!bounds.Walkable())
-        return;
-    auto cell = [&](std::int64_t r, std::int64_t c) -> TXlsxCellAttr& {
-        return table.CellGrid[static_cast<std::size_t>(bounds.Index(r, c))];
-    };
-
-    for (std::int32_t i = 0; i < bounds.Rows(); ++i) {
-        for (std::int32_t j = 0; j < bounds.Cols(); ++j) {
-            if (!bounds.Exists(i, j))
-                return;
-            TXlsxCellAttr& p = cell(i, j);
-            if (p.mark || !p.cellMerge) {
-                p.drawMH = 0;
-                p.drawMW = 0;
-                continue;
-            }
-            const AreaExtent e = ClippedExtent(table, bounds, i, j);
-            double w = p.drawW;
-            for (std::int32_t k = 1; k < e.cx; ++k) {
-                TXlsxCellAttr& q = cell(i, std::int64_t{j} + k);
-                w += q.drawW;
-                q.mark = true;
-            }
-            p.drawMW = w;
-            double h = p.drawH;
-            for (std::int32_t k = 1; k < e.ry; ++k)
-                h += cell(std::int64_t{i} + k, j).drawH;
-            p.drawMH = h;
+    WalkCells(table, [&](const auto& cell, const TableBounds& bounds, std::int32_t i, std::int32_t j,
+                         TXlsxCellAttr& p) {
+        if (p.mark || !p.cellMerge) {
+            p.drawMH = 0;
+            p.drawMW = 0;
+            return;
         }
-    }
+        const AreaExtent e = ClippedExtent(table, bounds, i, j);
+        double w = p.drawW;
+        for (std::int32_t k = 1; k < e.cx; ++k) {
+            TXlsxCellAttr& q = cell(i, std::int64_t{j} + k);
+            w += q.drawW;
+            q.mark = true;
+        }
+        p.drawMW = w;
+        double h = p.drawH;
+        for (std::int32_t k = 1; k < e.ry; ++k)
+            h += cell(std::int64_t{i} + k, j).drawH;
+        p.drawMH = h;
+    });
 }
 
 } // namespace gridvane

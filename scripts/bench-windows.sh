@@ -11,16 +11,13 @@ cmake --build "$out/core" -j "$(nproc)" --target gridvane-com-bench gridvane-exc
 export WINEPREFIX=$out/wineprefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 export LOCPATH=$out/locale
 { export LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8; } 2>/dev/null
+. scripts/virtual-display.sh
 if [ -z "${DISPLAY:-}" ] && command -v Xvfb >/dev/null; then
-  display=:$((90 + $$ % 100))
-  Xvfb "$display" -screen 0 1024x768x24 >/dev/null 2>&1 &
-  xvfb=$!
-  export DISPLAY=$display
-  sleep 1
+  start_virtual_display 1024x768x24
 fi
 wineserver -p
 standin=$out/core/tests/windows/standin
 . tests/windows/standin/standin.sh
-trap 'standin_unregister "$standin" >/dev/null 2>&1 || true; wineserver -k 2>/dev/null || true; [ -z "${xvfb:-}" ] || kill "$xvfb" 2>/dev/null || true' EXIT
+trap 'standin_unregister "$standin" >/dev/null 2>&1 || true; wineserver -k 2>/dev/null || true; stop_virtual_displays' EXIT
 standin_register "$standin"
 wine "$standin/gridvane-com-bench.exe" "$@"

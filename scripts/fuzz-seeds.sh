@@ -3,7 +3,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 dir=${1:?corpus folder}
-mkdir -p "$dir"/{workbook,sheetxml,numfmt,settings,tablefile,widths}
+mkdir -p "$dir"/{workbook,sheetxml,numfmt,settings,tablefile,widths,numbertext}
 cp samples/*.xlsx "$dir/workbook/"
 # The sheet parts of the sample workbooks, and one with what the sheet reader's scanner must step over.
 for book in samples/*.xlsx; do
@@ -23,3 +23,10 @@ for code in 'General' '#,##0.00' '0.0%' 'yyyy/m/d' '[$-411]ggge"年"m"月"d"日"
 done
 printf '%s' 'ｶﾞｷﾞ１２３ＡＢ（１）＋［Ａ］熙槇' | iconv -f UTF-8 -t UTF-16LE >"$dir/widths/seed1"
 printf '%s' 'abc 123 ひらがな 漢字 ﾊﾟﾋﾟ' | iconv -f UTF-8 -t UTF-16LE >"$dir/widths/seed2"
+printf '%s' 'ｱ１Ａ✓a1¥é‖😀ｶ😀ﾞ〜' | iconv -f UTF-8 -t UTF-16LE >"$dir/widths/seed3"
+# numbertext: the first byte picks the decimal separator (even: full stop, odd: comma), UTF-16 follows.
+i=0
+for number in '０．４３' '－１' '１，２３４' '　12,345.5　' '5E-5' '０，４３' '−1.5' '1,23'; do
+  i=$((i + 1))
+  { printf "\\x0$((i % 2))"; printf '%s' "$number" | iconv -f UTF-8 -t UTF-16LE; } >"$dir/numbertext/seed$i"
+done

@@ -13,8 +13,8 @@ cmake --build "$out" -j "$(nproc)"
 rm -rf "$out/corpus"
 ./scripts/fuzz-seeds.sh "$out/corpus"
 status=0
-declare -A runs=([workbook]=110000 [sheetxml]=28000 [numfmt]=850000 [settings]=45000 [tablefile]=85000 [widths]=830000)
-for target in workbook sheetxml numfmt settings tablefile widths; do
+declare -A runs=([workbook]=110000 [sheetxml]=28000 [numfmt]=850000 [settings]=45000 [tablefile]=85000 [widths]=830000 [numbertext]=2000000)
+for target in workbook sheetxml numfmt settings tablefile widths numbertext; do
   dict=()
   [ "$target" = workbook ] || [ "$target" = sheetxml ] && dict=(-dict=fuzz/xlsx.dict)
   mkdir -p "$out/crashes/$target"

@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Builds the fuzz targets with clang and libFuzzer and runs one: scripts/fuzz.sh TARGET MINUTES
-# TARGET is workbook, numfmt, settings, tablefile or widths. Crashes land in build/fuzz/crashes/TARGET.
+# TARGET is workbook, numfmt, settings, tablefile, widths or numbertext. Crashes land in build/fuzz/crashes/TARGET.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-target=${1:?target: workbook numfmt settings tablefile widths}
+target=${1:?target: workbook numfmt settings tablefile widths numbertext}
 minutes=${2:-10}
 GRIDVANE_FUZZ=1 ./scripts/install-deps.sh
 out=build/fuzz

@@ -72,8 +72,11 @@ Gridvane23.exe
   インストールは不要です。書き込みのできる任意のフォルダに置いて実行してください。
 
 gridvane-convert.exe
-  表ファイル (.table.json) から同じ図面をコマンドラインで作ります。
-  使い方は「gridvane-convert.exe --help」を参照してください。
+  同じ図面をコマンドラインで作ります。
+    gridvane-convert.exe --excel            起動中の Excel で選択したセル範囲から
+                                            (「Excel から取得」と同じ取り込み。図面は selection.dxf)
+    gridvane-convert.exe 表.table.json      表ファイルから
+  -o で図面のファイル名を指定できます。使い方は「gridvane-convert.exe --help」を参照してください。
 
 ----------------------------------------------------------------------
 
@@ -93,8 +96,11 @@ Gridvane23.exe
   No installation: put the files in any folder you can write to and run them from there.
 
 gridvane-convert.exe
-  Makes the same drawing from a table file (.table.json) on the command line;
-  see "gridvane-convert.exe --help".
+  Makes the same drawing on the command line:
+    gridvane-convert.exe --excel            from the cells selected in the running Excel
+                                            (imported as "Excel から取得" does; the drawing is selection.dxf)
+    gridvane-convert.exe table.table.json   from a table file
+  -o names the drawing to write; see "gridvane-convert.exe --help".
 TEXT
 } >"$stage/README.txt"
 
@@ -117,20 +123,13 @@ if [ "${GRIDVANE_PACKAGE_SMOKE:-1}" = "1" ]; then
   export WINEPREFIX=$out/wineprefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
   if [ ! -f "$WINEPREFIX/system.reg" ]; then wineboot -i >/dev/null 2>&1; wineserver -w; fi
   wineserver -p
-  xvfb_pid=
+  . scripts/virtual-display.sh
   cleanup() {
     wineserver -k 2>/dev/null || true
-    if [ -n "$xvfb_pid" ]; then kill "$xvfb_pid" 2>/dev/null || true; wait "$xvfb_pid" 2>/dev/null || true; fi
+    stop_virtual_displays
   }
   trap cleanup EXIT
-  display=
-  for n in $(seq 90 160); do
-    if [ ! -e "/tmp/.X$n-lock" ] && [ ! -e "/tmp/.X11-unix/X$n" ]; then display=$n; break; fi
-  done
-  Xvfb ":$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-  xvfb_pid=$!
-  export DISPLAY=":$display"
-  for _ in $(seq 50); do xdotool getdisplaygeometry >/dev/null 2>&1 && break; sleep 0.2; done
+  start_virtual_display 1280x1024x24
   place="$WINEPREFIX/drive_c/図面 ツール"
   rm -rf "$place"
   mkdir -p "$place"

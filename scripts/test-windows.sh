@@ -46,13 +46,10 @@ for name in ja_JP de_DE; do
 done
 export LOCPATH=$out/locale
 { export LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8; } 2>/dev/null # the shell itself may not know the locale
+. scripts/virtual-display.sh
 # Windows of the stand-ins (a CAD window to restore, the spreadsheet's main window) need a display.
 if [ -z "${DISPLAY:-}" ] && command -v Xvfb >/dev/null; then
-  display=:$((90 + $$ % 100))
-  Xvfb "$display" -screen 0 1024x768x24 >/dev/null 2>&1 &
-  xvfb=$!
-  export DISPLAY=$display
-  sleep 1
+  start_virtual_display 1024x768x24
 fi
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
   echo "== Wine prefix"
@@ -62,11 +59,9 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
 fi
 # One Wine server for the whole run instead of one per test program.
 wineserver -p
-xvfb_pid=
 cleanup() {
   wineserver -k 2>/dev/null || true
-  [ -z "${xvfb:-}" ] || kill "$xvfb" 2>/dev/null || true
-  if [ -n "$xvfb_pid" ]; then kill "$xvfb_pid" 2>/dev/null || true; wait "$xvfb_pid" 2>/dev/null || true; fi
+  stop_virtual_displays
 }
 trap cleanup EXIT
 acp=$(wine cmd /c "reg query HKLM\\System\\CurrentControlSet\\Control\\Nls\\CodePage /v ACP" 2>/dev/null | tr -d '\r' | awk '/ACP/ {print $3}')
@@ -159,14 +154,7 @@ fi
 win_test=$out/core/tests/win/test_win.exe
 if [ -f "$win_test" ]; then
   echo "== The window under Wine on a virtual display"
-  display=
-  for n in $(seq 90 160); do
-    if [ ! -e "/tmp/.X$n-lock" ] && [ ! -e "/tmp/.X11-unix/X$n" ]; then display=$n; break; fi
-  done
-  Xvfb ":$display" -screen 0 2560x1600x24 -nolisten tcp >/dev/null 2>&1 &
-  xvfb_pid=$!
-  export DISPLAY=":$display"
-  for _ in $(seq 50); do xdotool getdisplaygeometry >/dev/null 2>&1 && break; sleep 0.2; done
+  start_virtual_display 2560x1600x24
   # Keep the pointer off the window; Wine draws the window frames itself (there is no window manager).
   xdotool mousemove 2550 1590 >/dev/null 2>&1 || true
   wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1

@@ -152,45 +152,47 @@ constexpr bool IsLowSurrogate(char16_t c)
 std::string EncodeCp932(std::u16string_view text)
 {
     const Tables& t = GetTables();
-    std::string bytes;
-    bytes.reserve(text.size() * 2);
+    std::string bytes(2 * text.size(), '\0'); // at most two bytes per unit
+    char* out = bytes.data();
     for (std::size_t i = 0; i < text.size(); ++i) {
         const char16_t c = text[i];
         if (IsHighSurrogate(c) && i + 1 < text.size() && IsLowSurrogate(text[i + 1]))
             ++i; // a character outside the basic plane: one "?"
         const std::uint16_t code = t.encode[c]; // surrogates have no code
-        if (code == kNoCode)
-            bytes += '?';
-        else if (code < 0x100)
-            bytes += static_cast<char>(code);
-        else {
-            bytes += static_cast<char>(code >> 8);
-            bytes += static_cast<char>(code & 0xFF);
+        if (code == kNoCode) {
+            *out++ = '?';
+        } else if (code < 0x100) {
+            *out++ = static_cast<char>(code);
+        } else {
+            *out++ = static_cast<char>(code >> 8);
+            *out++ = static_cast<char>(code & 0xFF);
         }
     }
+    bytes.resize(static_cast<std::size_t>(out - bytes.data()));
     return bytes;
 }
 
 std::u16string DecodeCp932(std::string_view bytes)
 {
     const Tables& t = GetTables();
-    std::u16string text;
-    text.reserve(bytes.size());
+    std::u16string text(bytes.size(), u'\0'); // at most one unit per byte
+    char16_t* out = text.data();
     const std::size_t n = bytes.size();
     for (std::size_t i = 0; i < n; ++i) {
         const unsigned b = static_cast<unsigned char>(bytes[i]);
         if (!IsLeadByte(b)) {
-            text += t.single[b];
+            *out++ = t.single[b];
             continue;
         }
         const unsigned trail = i + 1 < n ? static_cast<unsigned char>(bytes[i + 1]) : 0u;
         if (IsTrailByte(trail)) {
-            text += t.pair[b << 8 | trail];
+            *out++ = t.pair[b << 8 | trail];
             ++i;
         } else {
-            text += kReplacement; // the byte after a lead byte that cannot be a trail byte starts afresh
+            *out++ = kReplacement; // the byte after a lead byte that cannot be a trail byte starts afresh
         }
     }
+    text.resize(static_cast<std::size_t>(out - text.data()));
     return text;
 }
 

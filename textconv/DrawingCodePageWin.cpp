@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include "base/Decimal.h"
 #include "base/Utf.h"
 
 namespace gridvane {
@@ -14,8 +15,7 @@ unsigned DrawingCodePage()
 
 std::u16string DrawingCodePageName()
 {
-    const std::string number = std::to_string(DrawingCodePage());
-    return u"ANSI_" + std::u16string(number.begin(), number.end());
+    return u"ANSI_" + Decimal(DrawingCodePage());
 }
 
 std::string EncodeDrawingText(std::u16string_view text)

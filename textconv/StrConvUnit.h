@@ -8,9 +8,10 @@ namespace gridvane {
 
 // Width conversions on the code page 932 form of a text: each function encodes the text in CP932,
 // walks it one character at a time (a lead byte 0x81-0x9F or 0xE0-0xFC and the byte after it are one
-// character, never split), rewrites the characters of its own group and decodes the result. A character
-// CP932 cannot represent comes back as its substitute (kCp932BestFit: é as "e", ¥ as "\") or "?"; every
-// other character not in the group comes back unchanged.
+// character, never split), rewrites the characters of its own group and decodes the result. Every
+// character outside the group comes back unchanged, also one that CP932 cannot represent (¥, é, an
+// emoji, a lone surrogate): such a character is kept as it is, not encoded, and ends the run of
+// characters around it, so a sound mark after it does not join the kana before it.
 
 /// ０-９ to 0-9.
 std::u16string FullDigitsToHalf(std::u16string_view text);

@@ -8,20 +8,9 @@
 #include <algorithm>
 #include <cmath>
 
+#include "ui/QtConvert.h"
+
 namespace gridvane {
-
-namespace {
-
-QColor LayerColor(std::uint8_t layer)
-{
-    const auto layers = DrawingLayers();
-    const PreviewRgb c = ColorOnWhite(layer < layers.size() ? layers[layer].color : 7);
-    return QColor(c.r, c.g, c.b);
-}
-
-QString Q(const std::u16string& s) { return QString::fromUtf16(s.data(), static_cast<qsizetype>(s.size())); }
-
-} // namespace
 
 DrawingView::DrawingView(TForm1& form, QWidget* parent) : QWidget(parent), form_(form)
 {
@@ -58,7 +47,7 @@ void DrawingView::paintEvent(QPaintEvent*)
         const auto points = d.Points(e);
         if (e.layer != penLayer) {
             penLayer = e.layer;
-            painter.setPen(QPen(LayerColor(e.layer), 0)); // a hairline at every zoom
+            painter.setPen(QPen(Q(PreviewLayerColor(e.layer)), 0)); // a hairline at every zoom
         }
         if (e.kind == PreviewKind::Text) {
             const double px = e.height * v.scale;

@@ -4,11 +4,21 @@
 
 #include <algorithm>
 
+#include "ui/QtConvert.h"
+
 namespace gridvane {
 
 namespace {
 
-QString Q(const std::u16string& s) { return QString::fromUtf16(s.data(), static_cast<qsizetype>(s.size())); }
+Qt::Alignment ToQt(CellAlign align)
+{
+    switch (align) {
+    case CellAlign::Center: return Qt::AlignHCenter;
+    case CellAlign::Right: return Qt::AlignRight;
+    case CellAlign::Left: break;
+    }
+    return Qt::AlignLeft;
+}
 
 } // namespace
 
@@ -56,9 +66,13 @@ bool StringGridModel::setData(const QModelIndex& index, const QVariant& value, i
 
 QVariant StringGridModel::headerData(int section, Qt::Orientation orientation, int role) const
 {
-    if (role == Qt::TextAlignmentRole) return QVariant::fromValue(Qt::AlignCenter);
+    const std::int32_t c = orientation == Qt::Horizontal ? section + 1 : 0, r = orientation == Qt::Horizontal ? 0 : section + 1;
+    if (role == Qt::TextAlignmentRole) {
+        const Qt::Alignment align = form_ ? ToQt(form_->CellLook(c, r).align) : Qt::AlignHCenter;
+        return QVariant(static_cast<int>(align | Qt::AlignVCenter));
+    }
     if (role != Qt::DisplayRole) return {};
-    return orientation == Qt::Horizontal ? CellText(section + 1, 0) : CellText(0, section + 1);
+    return CellText(c, r);
 }
 
 Qt::ItemFlags StringGridModel::flags(const QModelIndex& index) const
@@ -69,24 +83,19 @@ Qt::ItemFlags StringGridModel::flags(const QModelIndex& index) const
 
 void StringGridDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const
 {
-    const TXlsxCellAttr* cell = form_.ModelCell(index.column() + 1, index.row() + 1);
+    const TCellLook look = form_.CellLook(index.column() + 1, index.row() + 1);
     const bool selected = option.state & QStyle::State_Selected;
     const bool current = option.state & QStyle::State_HasFocus;
     const QPalette& pal = option.palette;
     QColor background = pal.color(QPalette::Base);
     QColor foreground = pal.color(QPalette::Text);
-    Qt::Alignment align = Qt::AlignLeft;
     if (selected && !current) {
         background = pal.color(QPalette::Highlight);
         foreground = pal.color(QPalette::HighlightedText);
     }
-    if (cell) {
-        if (cell->mark || cell->drawMW > 0 || cell->drawMH > 0) {
-            background = QColor(240, 255, 255);
-            foreground = pal.color(QPalette::Text);
-        }
-        if (cell->txtAlign == kAlignCenter) align = Qt::AlignHCenter;
-        else if (cell->txtAlign == kAlignRight) align = Qt::AlignRight;
+    if (look.merged) {
+        background = Q(kMergeShade);
+        foreground = pal.color(QPalette::Text);
     }
     painter->save();
     painter->fillRect(option.rect, background);
@@ -101,15 +110,15 @@ void StringGridDelegate::paint(QPainter* painter, const QStyleOptionViewItem& op
     QString text = index.data(Qt::DisplayRole).toString();
     text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    painter->drawText(textRect, static_cast<int>(align | Qt::AlignTop), text);
-    if (form_.CodePageMark(index.column() + 1, index.row() + 1)) {
+    painter->drawText(textRect, static_cast<int>(ToQt(look.align) | Qt::AlignTop), text);
+    if (look.codePageMark) {
         // A character the drawing cannot carry: a small red corner, over the cell's own colours.
         const QRect r = option.rect;
         const int side = std::max(4, std::min({7, r.width() / 3, r.height() / 3}));
         const QPointF corner[] = {QPointF(r.right() + 1 - side, r.top()), QPointF(r.right() + 1, r.top()),
                                   QPointF(r.right() + 1, r.top() + side)};
         painter->setPen(Qt::NoPen);
-        painter->setBrush(QColor(255, 0, 0));
+        painter->setBrush(Q(kCodePageMarkColor));
         painter->setRenderHint(QPainter::Antialiasing, false);
         painter->drawPolygon(corner, 3);
     }

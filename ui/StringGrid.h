@@ -31,8 +31,8 @@ private:
     TForm1* form_ = nullptr;
 };
 
-/// StringGrid1DrawCell: merge colour, alignment from txtAlign, text from the top with line breaks,
-/// 2-pixel margins, clipped.
+/// StringGrid1DrawCell: the cell's look as the form gives it (TForm1::CellLook: merge shading, alignment,
+/// code-page mark), its text from the top with line breaks, 2-pixel margins, clipped.
 class StringGridDelegate : public QStyledItemDelegate {
 public:
     StringGridDelegate(const TForm1& form, QObject* parent) : QStyledItemDelegate(parent), form_(form) {}

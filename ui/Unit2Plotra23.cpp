@@ -33,14 +33,13 @@
 #include <QVBoxLayout>
 
 #include "ui/DrawingPage.h"
+#include "ui/QtConvert.h"
 #include "ui/StringGrid.h"
 #include "ui/Unit3.h"
 
 namespace gridvane {
 
 namespace {
-
-QString Q(std::u16string_view s) { return QString::fromUtf16(s.data(), static_cast<qsizetype>(s.size())); }
 
 QFont Tahoma(int points)
 {
@@ -90,9 +89,8 @@ Form1View::Form1View(FormPlatform platform, QWidget* parent) : QMainWindow(paren
     page1->setMinimumSize(1, 1);
     page2->setMinimumSize(1, 1);
     page3->setMinimumSize(1, 1);
-    PageControl1->addTab(page1, QStringLiteral(" 取得、描画"));
-    PageControl1->addTab(page2, QStringLiteral(" 設定、確認"));
-    PageControl1->addTab(page3, QStringLiteral(" 図面"));
+    QWidget* const pages[] = {page1, page2, page3};
+    for (std::size_t i = 0; i < kPageTitles.size(); ++i) PageControl1->addTab(pages[i], Q(kPageTitles[i]));
     setCentralWidget(PageControl1);
     BuildFirstPage(page1);
     BuildSecondPage(page2);
@@ -136,11 +134,11 @@ void Form1View::BuildFirstPage(QWidget* page)
 
     // Row 0: the range addresses, and Button3 at the right.
     auto* row0 = new QHBoxLayout;
-    Label1 = new QLabel(QStringLiteral("対象セル："), band);
+    Label1 = new QLabel(Q(kLabel1.caption), band);
     Label1->setObjectName(QStringLiteral("Label1"));
     Edit2 = new QLineEdit(band);
     Edit2->setObjectName(QStringLiteral("Edit2"));
-    Label2 = new QLabel(QStringLiteral("～"), band);
+    Label2 = new QLabel(Q(kLabel2.caption), band);
     Label2->setObjectName(QStringLiteral("Label2"));
     Edit3 = new QLineEdit(band);
     Edit3->setObjectName(QStringLiteral("Edit3"));
@@ -155,9 +153,9 @@ void Form1View::BuildFirstPage(QWidget* page)
     row0->addWidget(Label2);
     row0->addWidget(Edit3);
     row0->addStretch(1);
-    Button3 = new QPushButton(QStringLiteral("Excel から取得"), band);
+    Button3 = new QPushButton(Q(kButton3.caption), band);
     Button3->setObjectName(QStringLiteral("Button3"));
-    Button3->setToolTip(QStringLiteral("アクティブな Excel から選択範囲を取得します"));
+    Button3->setToolTip(Q(kButton3.hint));
     row0->addWidget(Button3);
     bandLayout->addLayout(row0, 0, 0, 1, 2);
 
@@ -169,40 +167,39 @@ void Form1View::BuildFirstPage(QWidget* page)
     Label4->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     Label4->setMinimumWidth(0);
     row1->addWidget(Label4, 1);
-    auto sizeBox = [&](const char* name, const char* hint) {
+    auto sizeBox = [&](const char* name, const ControlText& text) {
         auto* e = new QLineEdit(band);
         e->setObjectName(QString::fromLatin1(name));
-        e->setToolTip(QString::fromUtf8(hint));
+        e->setToolTip(Q(text.hint));
         e->setFixedWidth(56);
         e->setAlignment(Qt::AlignRight);
         e->installEventFilter(this);
         return e;
     };
-    Edit11 = sizeBox("Edit11", "列幅 [Enter]で更新");
-    Edit12 = sizeBox("Edit12", "行高さ [Enter]で更新");
-    Edit13 = sizeBox("Edit13", "文字高さ [Enter]で更新");
-    auto speed = [&](const char* name, const char* caption, const char* hint, int align) {
+    Edit11 = sizeBox("Edit11", kEdit11);
+    Edit12 = sizeBox("Edit12", kEdit12);
+    Edit13 = sizeBox("Edit13", kEdit13);
+    QToolButton** const speedButtons[] = {&SpeedButton1, &SpeedButton2, &SpeedButton3};
+    for (int i = 0; i < 3; ++i) {
         auto* b = new QToolButton(band);
-        b->setObjectName(QString::fromLatin1(name));
-        b->setText(QString::fromUtf8(caption));
-        b->setToolTip(QString::fromUtf8(hint));
+        b->setObjectName(QStringLiteral("SpeedButton%1").arg(i + 1));
+        b->setText(Q(kSpeedButtons[static_cast<std::size_t>(i)].caption));
+        b->setToolTip(Q(kSpeedButtons[static_cast<std::size_t>(i)].hint));
         b->setAutoRaise(true);
         b->setFixedWidth(24);
+        const int align = kAlignLeft + i;
         connect(b, &QToolButton::clicked, this, [this, align] { form_->SpeedButton1Click(align); });
-        return b;
-    };
-    SpeedButton1 = speed("SpeedButton1", "左", "文字基点 [左]", kAlignLeft);
-    SpeedButton2 = speed("SpeedButton2", "中", "文字基点 [中]", kAlignCenter);
-    SpeedButton3 = speed("SpeedButton3", "右", "文字基点 [右]", kAlignRight);
+        *speedButtons[i] = b;
+    }
     row1->addWidget(Edit11);
     row1->addWidget(Edit12);
     row1->addWidget(Edit13);
     row1->addWidget(SpeedButton1);
     row1->addWidget(SpeedButton2);
     row1->addWidget(SpeedButton3);
-    Button4 = new QPushButton(QStringLiteral("Plotra へ挿入"), band);
+    Button4 = new QPushButton(Q(kButton4.caption), band);
     Button4->setObjectName(QStringLiteral("Button4"));
-    Button4->setToolTip(QStringLiteral("DXF ファイル作成,、AutoCAD, Bricscad に挿入"));
+    Button4->setToolTip(Q(kButton4.hint));
     Button4->setEnabled(false);
     row1->addWidget(Button4);
     bandLayout->addLayout(row1, 1, 0, 1, 2);
@@ -211,13 +208,13 @@ void Form1View::BuildFirstPage(QWidget* page)
     auto* row2 = new QHBoxLayout;
     Edit1 = new QLineEdit(band);
     Edit1->setObjectName(QStringLiteral("Edit1"));
-    Edit1->setToolTip(QStringLiteral("赤文字の時：改行コードが含まれている"));
+    Edit1->setToolTip(Q(kEdit1.hint));
     Edit1->setFont(Tahoma(10));
     Edit1->installEventFilter(this);
     Label13 = new QLabel(band);
     Label13->setObjectName(QStringLiteral("Label13"));
     Label13->setMinimumWidth(48);
-    CheckBox1 = new QCheckBox(QStringLiteral("セルを描画"), band);
+    CheckBox1 = new QCheckBox(Q(kCheckBox1.caption), band);
     CheckBox1->setObjectName(QStringLiteral("CheckBox1"));
     row2->addWidget(Edit1, 1);
     row2->addWidget(Label13);
@@ -231,7 +228,7 @@ void Form1View::BuildFirstPage(QWidget* page)
     StringGrid1->setModel(gridModel_);
     StringGrid1->setItemDelegate(new StringGridDelegate(*form_, StringGrid1));
     StringGrid1->setFont(Tahoma(10));
-    StringGrid1->setToolTip(QStringLiteral("範囲選択=固定部クリック or [Shit]+矢印キー. 右クリックで選択範囲の文字変換メニュー"));
+    StringGrid1->setToolTip(Q(kStringGrid1.hint));
     StringGrid1->setSelectionMode(QAbstractItemView::ContiguousSelection);
     StringGrid1->setSelectionBehavior(QAbstractItemView::SelectItems);
     StringGrid1->setWordWrap(false);
@@ -305,51 +302,42 @@ void Form1View::BuildSecondPage(QWidget* page)
         e->setFixedSize(64, 19);
         return e;
     };
-    auto compact = [](QGridLayout* grid) {
+    auto label = [](SettingsLabel which) { return new QLabel(Q(kSettingsLabels[which])); };
+    // A group box in the settings column, its contents on a compact grid.
+    auto group = [&](const char* name, const ControlText& text) {
+        auto* box = new QGroupBox(Q(text.caption), page);
+        box->setObjectName(QString::fromLatin1(name));
+        auto* grid = new QGridLayout(box);
         grid->setContentsMargins(6, 2, 6, 2);
         grid->setVerticalSpacing(1);
         grid->setHorizontalSpacing(4);
+        left->addWidget(box);
+        return grid;
     };
-    auto* display = new QGroupBox(QStringLiteral("表示"), page);
-    display->setObjectName(QStringLiteral("GroupBox1"));
-    auto* dl = new QGridLayout(display);
-    compact(dl);
-    Edit4 = number("Edit4");
-    Edit5 = number("Edit5");
-    dl->addWidget(new QLabel(QStringLiteral("X 尺度")), 0, 0);
-    dl->addWidget(Edit4, 0, 1);
-    dl->addWidget(new QLabel(QStringLiteral("Y 尺度")), 1, 0);
-    dl->addWidget(Edit5, 1, 1);
-    left->addWidget(display);
-
-    auto* cad = new QGroupBox(QStringLiteral("CAD, DXF"), page);
-    cad->setObjectName(QStringLiteral("GroupBox2"));
-    auto* cl = new QGridLayout(cad);
-    compact(cl);
-    Edit6 = number("Edit6");
-    Edit7 = number("Edit7");
-    Edit8 = number("Edit8");
-    Edit9 = number("Edit9");
+    // A label and its number box on a row of a group.
+    auto numberRow = [&](QGridLayout* grid, int row, SettingsLabel which, const char* name) {
+        QLineEdit* e = number(name);
+        grid->addWidget(label(which), row, 0);
+        grid->addWidget(e, row, 1);
+        return e;
+    };
+    QGridLayout* display = group("GroupBox1", kGroupBox1);
+    Edit4 = numberRow(display, 0, kLabelEdit4, "Edit4");
+    Edit5 = numberRow(display, 1, kLabelEdit5, "Edit5");
+    QGridLayout* cad = group("GroupBox2", kGroupBox2);
+    Edit6 = numberRow(cad, 0, kLabelEdit6, "Edit6");
+    Edit7 = numberRow(cad, 1, kLabelEdit7, "Edit7");
+    Edit8 = numberRow(cad, 2, kLabelEdit8, "Edit8");
+    cad->addWidget(label(kLabelInsetHeading), 3, 0, 1, 3);
+    Edit9 = numberRow(cad, 4, kLabelInsetBefore, "Edit9");
+    cad->addWidget(label(kLabelInsetAfter), 4, 2);
     Edit10 = number("Edit10");
-    cl->addWidget(new QLabel(QStringLiteral("X 尺度")), 0, 0);
-    cl->addWidget(Edit6, 0, 1);
-    cl->addWidget(new QLabel(QStringLiteral("Y 尺度")), 1, 0);
-    cl->addWidget(Edit7, 1, 1);
-    cl->addWidget(new QLabel(QStringLiteral("文字尺度")), 2, 0);
-    cl->addWidget(Edit8, 2, 1);
-    cl->addWidget(new QLabel(QStringLiteral("文字基点オフセット X 尺度")), 3, 0, 1, 3);
-    cl->addWidget(new QLabel(QStringLiteral("文字高さの")), 4, 0);
-    cl->addWidget(Edit9, 4, 1);
-    cl->addWidget(new QLabel(QStringLiteral("倍")), 4, 2);
-    auto* colorLabel = new QLabel(QStringLiteral("セル区切り線の色番号"));
-    auto* byLayer = new QLabel(QStringLiteral("( BYLAER = 256 )"));
-    colorLabel->setEnabled(false);
-    byLayer->setEnabled(false);
-    Edit10->setEnabled(false);
-    cl->addWidget(colorLabel, 5, 0, 1, 3);
-    cl->addWidget(byLayer, 6, 0);
-    cl->addWidget(Edit10, 6, 1);
-    left->addWidget(cad);
+    edit10Labels_ = {label(kLabelEdit10), label(kLabelByLayer)};
+    Edit10->setEnabled(form_->State().edit10Enabled);
+    for (QLabel* l : edit10Labels_) l->setEnabled(form_->State().edit10Enabled);
+    cad->addWidget(edit10Labels_[0], 5, 0, 1, 3);
+    cad->addWidget(edit10Labels_[1], 6, 0);
+    cad->addWidget(Edit10, 6, 1);
     left->addStretch(1);
     // The settings column keeps its natural size: in a window too low for it, its bottom is cut, never
     // squeezed together.
@@ -376,7 +364,7 @@ void Form1View::BuildSecondPage(QWidget* page)
     StringGrid2->setMinimumSize(0, 0);
     StringGrid2->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Ignored);
     right->addWidget(StringGrid2, 1);
-    Button1 = new QPushButton(QStringLiteral("変更を反映"), page);
+    Button1 = new QPushButton(Q(kButton1.caption), page);
     Button1->setObjectName(QStringLiteral("Button1"));
     right->addWidget(Button1, 0, Qt::AlignLeft);
     layout->addLayout(right, 1);
@@ -386,13 +374,12 @@ void Form1View::BuildSecondPage(QWidget* page)
         connect(settingsEdits[i], &QLineEdit::textEdited, this,
                 [this, i](const QString& text) { form_->SettingsEditChange(i, text.toStdU16String()); });
     }
-    const char* labels[] = {"全幅", "全高", "列幅", "行高", "文字"};
     const QColor labelColor(185, 209, 234); // the gradient active-caption colour
     for (int r = 0; r < 5; ++r) {
-        auto* label = new QTableWidgetItem(QString::fromUtf8(labels[r]));
-        label->setBackground(labelColor);
-        label->setFlags(Qt::ItemIsEnabled); // a selected row leaves its label as it is
-        StringGrid2->setItem(r, 0, label);
+        auto* item = new QTableWidgetItem(Q(kSummaryLabels[static_cast<std::size_t>(r)]));
+        item->setBackground(labelColor);
+        item->setFlags(Qt::ItemIsEnabled); // a selected row leaves its label as it is
+        StringGrid2->setItem(r, 0, item);
         StringGrid2->setItem(r, 1, new QTableWidgetItem);
     }
 }
@@ -404,7 +391,7 @@ void Form1View::BuildDrawingPage(QWidget* page)
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(2);
     DrawingView1 = new DrawingView(*form_, page);
-    DrawingView1->setToolTip(QStringLiteral("ホイール: 拡大・縮小　ドラッグ: 移動　ダブルクリック: 全体表示"));
+    DrawingView1->setToolTip(Q(kDrawingView1.hint));
     CodePageList = new QListWidget(page);
     CodePageList->setObjectName(QStringLiteral("CodePageList"));
     CodePageList->setFont(Tahoma(10));
@@ -440,33 +427,17 @@ void Form1View::BuildPopupMenu()
 {
     PopupMenu1 = new QMenu(this);
     PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
-    auto item = [&](const char* name, const char* caption, void (TForm1::*handler)()) {
-        QAction* a = PopupMenu1->addAction(QString::fromUtf8(caption));
-        a->setObjectName(QString::fromLatin1(name));
-        connect(a, &QAction::triggered, this, [this, handler] { (form_.get()->*handler)(); });
-        return a;
-    };
-    auto separator = [&](const char* name) {
-        QAction* a = PopupMenu1->addSeparator();
-        a->setObjectName(QString::fromLatin1(name));
-        return a;
-    };
-    N1 = item("N1", "半角->全角", &TForm1::N1Click);
-    N12 = item("N12", "半角->全角（数字のみの文字列は除外）", &TForm1::N12Click);
-    N5 = item("N5", "半角カナ->全角", &TForm1::N5Click);
-    N3 = separator("N3");
-    N2 = item("N2", "全角->半角", &TForm1::N2Click);
-    N6 = item("N6", "全角数字->半角", &TForm1::N6Click);
-    N7 = item("N7", "全角アルファベット->半角", &TForm1::N7Click);
-    N8 = separator("N8");
-    N9 = item("N9", "代替文字を含む禁止文字->半角", &TForm1::N9Click);
-    N10 = separator("N10");
-    N4 = item("N4", "置換", &TForm1::N4Click);
-    connect(StringGrid1, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
-        const QModelIndex at = StringGrid1->indexAt(pos);
-        if (form_->StringGrid1ContextMenu(at.column() + 1, at.row() + 1))
-            PopupMenu1->popup(StringGrid1->viewport()->mapToGlobal(pos));
-    });
+    // The design's names of the items, by their number.
+    QAction** const named[] = {nullptr, &N1, &N2, &N3, &N4, &N5, &N6, &N7, &N8, &N9, &N10, nullptr, &N12};
+    for (const TMenuItem& item : PopupMenu1Items()) {
+        QAction* a = item.handler != nullptr ? PopupMenu1->addAction(Q(item.caption)) : PopupMenu1->addSeparator();
+        a->setObjectName(QStringLiteral("N%1").arg(item.number));
+        if (item.handler != nullptr) connect(a, &QAction::triggered, this, [this, handler = item.handler] { (form_.get()->*handler)(); });
+        if (item.number > 0 && item.number < static_cast<int>(std::size(named)) && named[item.number] != nullptr)
+            *named[item.number] = a;
+    }
+    connect(StringGrid1, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& pos) { PopupMenu1->popup(StringGrid1->viewport()->mapToGlobal(pos)); });
 }
 
 // ---- what the form asks of the window ------------------------------------------------------------
@@ -519,8 +490,10 @@ bool Form1View::AskYesNo(std::u16string_view text, std::u16string_view caption, 
 
 std::optional<std::filesystem::path> Form1View::ChooseWorkbook(const std::filesystem::path& startFolder)
 {
-    const QString path = QFileDialog::getOpenFileName(this, QStringLiteral("ブックを開く"), Q(startFolder.u16string()),
-                                                      QStringLiteral("Excel ブック (*.xlsx *.xlsm);;すべてのファイル (*)"));
+    QStringList filters;
+    for (const FileKind& kind : kWorkbookKinds) filters << Q(kind.name) + QStringLiteral(" (") + Q(kind.patterns) + QStringLiteral(")");
+    const QString path =
+        QFileDialog::getOpenFileName(this, Q(kOpenWorkbookTitle), Q(startFolder.u16string()), filters.join(QStringLiteral(";;")));
     if (path.isEmpty()) return std::nullopt;
     return std::filesystem::path(path.toStdU16String());
 }
@@ -553,7 +526,7 @@ void Form1View::Refresh(unsigned parts)
     if (parts & kPartEdit1) {
         Show(Edit1, s.edit1);
         QPalette pal = Edit1->palette();
-        pal.setColor(QPalette::Text, s.edit1Red ? QColor(255, 0, 0) : QColor(0, 0, 0));
+        pal.setColor(QPalette::Text, Q(s.edit1Red ? kLineFeedTextColor : kPlainTextColor));
         Edit1->setPalette(pal);
     }
     if (parts & kPartAddresses) {
@@ -583,6 +556,8 @@ void Form1View::Refresh(unsigned parts)
     if (parts & kPartSettingsEdits) {
         QLineEdit* edits[] = {Edit4, Edit5, Edit6, Edit7, Edit8, Edit9, Edit10};
         for (std::size_t i = 0; i < 7; ++i) Show(edits[i], s.settingsEdits[i]);
+        Edit10->setEnabled(s.edit10Enabled);
+        for (QLabel* l : edit10Labels_) l->setEnabled(s.edit10Enabled);
     }
     if (parts & kPartSummary) {
         for (int r = 0; r < 5; ++r)
@@ -688,8 +663,12 @@ bool Form1View::eventFilter(QObject* watched, QEvent* event)
         }
     } else if (watched == gridViewport_ && (event->type() == QEvent::MouseButtonPress ||
                                                       event->type() == QEvent::MouseButtonDblClick)) {
-        // The right click only opens the menu: the current cell and the selection stay as they are.
-        if (static_cast<QMouseEvent*>(event)->button() == Qt::RightButton) return true;
+        // A press that does not select (the right button's, which only opens the menu) never reaches the view.
+        const Qt::MouseButton pressed = static_cast<QMouseEvent*>(event)->button();
+        const MouseButton button = pressed == Qt::LeftButton    ? MouseButton::Left
+                                   : pressed == Qt::RightButton ? MouseButton::Right
+                                                                : MouseButton::Middle;
+        if (form_->StringGrid1MouseDown(button) != GridPress::Select) return true;
     }
     return QMainWindow::eventFilter(watched, event);
 }

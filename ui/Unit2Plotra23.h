@@ -1,5 +1,6 @@
 #pragma once
 #include <QMainWindow>
+#include <array>
 #include <memory>
 
 #include "form/Form1.h"
@@ -97,6 +98,7 @@ private:
     StringGridModel* gridModel_ = nullptr;
     std::unique_ptr<TForm1> form_;
     QWidget* gridViewport_ = nullptr; // StringGrid1's viewport, whose right clicks are the menu's
+    std::array<QLabel*, 2> edit10Labels_{}; // they follow Edit10's enabled state
     bool built_ = false;
     bool syncingSelection_ = false; // the view is being set from the form's state
     bool previewQueued_ = false;    // ShowPreview runs once the current handler has ended

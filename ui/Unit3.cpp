@@ -5,37 +5,39 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include "form/WindowTexts.h"
+#include "ui/QtConvert.h"
+
 namespace gridvane {
 
 TForm3::TForm3(QWidget* parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("Form3"));
-    setWindowTitle(QStringLiteral("置換"));
+    setWindowTitle(Q(kForm3Caption));
     setFixedSize(218, 117);
     setWindowFlags(windowFlags() & ~Qt::WindowContextHelpButtonHint);
 
-    Label1 = new QLabel(QStringLiteral("検索文字列"), this);
-    Label1->setObjectName(QStringLiteral("Label1"));
-    Label1->setGeometry(8, 8, 80, 20);
-    Edit1 = new QLineEdit(this);
-    Edit1->setObjectName(QStringLiteral("Edit1"));
-    Edit1->setGeometry(88, 8, 122, 22);
-    Label2 = new QLabel(QStringLiteral("置換文字列"), this);
-    Label2->setObjectName(QStringLiteral("Label2"));
-    Label2->setGeometry(8, 40, 80, 20);
-    Edit2 = new QLineEdit(this);
-    Edit2->setObjectName(QStringLiteral("Edit2"));
-    Edit2->setGeometry(88, 40, 122, 22);
-    Button1 = new QPushButton(QStringLiteral("実行"), this);
-    Button1->setObjectName(QStringLiteral("Button1"));
-    Button1->setGeometry(40, 80, 75, 25);
-    Button2 = new QPushButton(QStringLiteral("中止"), this);
-    Button2->setObjectName(QStringLiteral("Button2"));
-    Button2->setGeometry(128, 80, 75, 25);
-    for (QPushButton* b : {Button1, Button2}) {
+    // A label and its edit box on one line at y; a button at x.
+    auto row = [this](int number, const ControlText& text, int y, QLabel*& label, QLineEdit*& edit) {
+        label = new QLabel(Q(text.caption), this);
+        label->setObjectName(QStringLiteral("Label%1").arg(number));
+        label->setGeometry(8, y, 80, 20);
+        edit = new QLineEdit(this);
+        edit->setObjectName(QStringLiteral("Edit%1").arg(number));
+        edit->setGeometry(88, y, 122, 22);
+    };
+    auto button = [this](int number, const ControlText& text, int x) {
+        auto* b = new QPushButton(Q(text.caption), this);
+        b->setObjectName(QStringLiteral("Button%1").arg(number));
+        b->setGeometry(x, 80, 75, 25);
         b->setAutoDefault(false);
         b->setDefault(false);
-    }
+        return b;
+    };
+    row(1, kForm3Label1, 8, Label1, Edit1);
+    row(2, kForm3Label2, 40, Label2, Edit2);
+    Button1 = button(1, kForm3Button1, 40);
+    Button2 = button(2, kForm3Button2, 128);
     setTabOrder(Edit1, Edit2);
     setTabOrder(Edit2, Button1);
     setTabOrder(Button1, Button2);

@@ -12,45 +12,22 @@
 
 namespace gridvane::win {
 
-namespace {
-
-COLORREF LayerColour(std::uint8_t layer)
-{
-    const auto layers = DrawingLayers();
-    const PreviewRgb c = ColorOnWhite(layer < layers.size() ? layers[layer].color : 7);
-    return RGB(c.r, c.g, c.b);
-}
-
-} // namespace
-
 void DrawingViewWin::RegisterClass(HINSTANCE instance)
 {
     WNDCLASSEXW wc{};
-    wc.cbSize = sizeof wc;
     wc.style = CS_DBLCLKS | CS_HREDRAW | CS_VREDRAW;
-    wc.lpfnWndProc = WndProc;
     wc.hInstance = instance;
     wc.hCursor = LoadCursorW(nullptr, IDC_SIZEALL);
     wc.lpszClassName = kClassName;
-    RegisterClassExW(&wc);
+    Register(wc);
 }
 
 DrawingViewWin::DrawingViewWin(HWND parent, int id, TForm1& form) : form_(form)
 {
-    CreateWindowExW(WS_EX_CLIENTEDGE, kClassName, L"DrawingView1", WS_CHILD | WS_VISIBLE, 0, 0, 10, 10, parent,
-                    reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
-                    reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(parent, GWLP_HINSTANCE)), this);
+    Create(WS_EX_CLIENTEDGE, kClassName, L"DrawingView1", WS_CHILD | WS_VISIBLE, parent, id);
 }
 
-DrawingViewWin::~DrawingViewWin()
-{
-    if (hwnd_ != nullptr && IsWindow(hwnd_)) {
-        SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
-        DestroyWindow(hwnd_);
-    }
-}
-
-void DrawingViewWin::Paint(HDC target)
+void DrawingViewWin::Paint(HDC target, const RECT&)
 {
     RECT rc;
     GetClientRect(hwnd_, &rc);
@@ -81,6 +58,7 @@ void DrawingViewWin::Paint(HDC target)
         HFONT font = nullptr;
         int fontPixels = -1;
         std::uint8_t penLayer = 0xFF;
+        COLORREF penColour = 0;
         HGDIOBJ oldPen = SelectObject(dc, GetStockObject(BLACK_PEN));
         HGDIOBJ oldFont = SelectObject(dc, GetStockObject(DEFAULT_GUI_FONT));
         SelectObject(dc, GetStockObject(NULL_BRUSH));
@@ -90,11 +68,12 @@ void DrawingViewWin::Paint(HDC target)
             if (points.empty()) continue;
             if (e.layer != penLayer) {
                 penLayer = e.layer;
-                HPEN next = CreatePen(PS_SOLID, 1, LayerColour(e.layer)); // a hairline at every zoom
+                penColour = Colour(PreviewLayerColor(e.layer));
+                HPEN next = CreatePen(PS_SOLID, 1, penColour); // a hairline at every zoom
                 SelectObject(dc, next);
                 if (pen != nullptr) DeleteObject(pen);
                 pen = next;
-                SetTextColor(dc, LayerColour(e.layer));
+                SetTextColor(dc, penColour);
             }
             if (e.kind == PreviewKind::Text) {
                 const double pixels = e.height * v.scale;
@@ -144,7 +123,7 @@ void DrawingViewWin::Paint(HDC target)
             if (!IntersectRect(&shown, &box, &visible)) continue;
             if (e.kind == PreviewKind::Polyline && e.closed) polygon.push_back(polygon.front());
             Polyline(dc, polygon.data(), static_cast<int>(polygon.size()));
-            SetPixel(dc, polygon.back().x, polygon.back().y, LayerColour(e.layer)); // Polyline leaves out the last point
+            SetPixel(dc, polygon.back().x, polygon.back().y, penColour); // Polyline leaves out the last point
         }
         SelectObject(dc, oldPen);
         SelectObject(dc, oldFont);
@@ -157,29 +136,10 @@ void DrawingViewWin::Paint(HDC target)
     DeleteDC(dc);
 }
 
-LRESULT CALLBACK DrawingViewWin::WndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+LRESULT DrawingViewWin::OnMessage(UINT message, WPARAM wParam, LPARAM lParam)
 {
-    DrawingViewWin* self = WindowObject<DrawingViewWin>(hwnd, message, lParam);
-    if (self == nullptr) return DefWindowProcW(hwnd, message, wParam, lParam);
-    if (message == WM_NCCREATE) self->hwnd_ = hwnd;
-    return self->Handle(message, wParam, lParam);
-}
-
-LRESULT DrawingViewWin::Handle(UINT message, WPARAM wParam, LPARAM lParam)
-{
+    if (LRESULT result = 0; PaintMessage(message, wParam, result)) return result;
     switch (message) {
-    case WM_PAINT: {
-        PAINTSTRUCT ps;
-        HDC dc = BeginPaint(hwnd_, &ps);
-        Paint(dc);
-        EndPaint(hwnd_, &ps);
-        return 0;
-    }
-    case WM_PRINTCLIENT:
-        Paint(reinterpret_cast<HDC>(wParam));
-        return 0;
-    case WM_ERASEBKGND:
-        return 1;
     case WM_SIZE:
         form_.PreviewResize(LOWORD(lParam), HIWORD(lParam));
         return 0;
@@ -213,15 +173,10 @@ LRESULT DrawingViewWin::Handle(UINT message, WPARAM wParam, LPARAM lParam)
     case WM_LBUTTONDBLCLK:
         form_.PreviewFit();
         return 0;
-    case WM_NCDESTROY: {
-        HWND hwnd = hwnd_;
-        hwnd_ = nullptr;
-        return DefWindowProcW(hwnd, message, wParam, lParam);
-    }
     default:
         break;
     }
-    return DefWindowProcW(hwnd_, message, wParam, lParam);
+    return Default(message, wParam, lParam);
 }
 
 } // namespace gridvane::win

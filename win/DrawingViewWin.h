@@ -5,28 +5,23 @@
 #include <windows.h>
 
 #include "form/Form1.h"
+#include "win/WindowBase.h"
 
 namespace gridvane::win {
 
-class DrawingViewWin {
+class DrawingViewWin final : public WindowBase<DrawingViewWin> {
 public:
     static constexpr const wchar_t* kClassName = L"GridvaneDrawingView";
     static void RegisterClass(HINSTANCE instance);
 
     DrawingViewWin(HWND parent, int id, TForm1& form);
-    ~DrawingViewWin();
-    DrawingViewWin(const DrawingViewWin&) = delete;
-    DrawingViewWin& operator=(const DrawingViewWin&) = delete;
-
-    HWND Handle() const { return hwnd_; }
-    /// Paints the preview into dc (the whole client area).
-    void Paint(HDC dc);
 
 private:
-    static LRESULT CALLBACK WndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
-    LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
+    friend class WindowBase<DrawingViewWin>;
+    // Paints the preview into dc: the whole client area, whatever area asks for.
+    void Paint(HDC dc, const RECT& area);
+    LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
 
-    HWND hwnd_ = nullptr;
     TForm1& form_;
     bool dragging_ = false;
     POINT dragFrom_{};

@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <exception>
 
-#include "base/Utf.h"
 #include "win/WinText.h"
 
 namespace gridvane::win {
@@ -15,30 +14,23 @@ namespace {
 
 constexpr const wchar_t* kMainClass = L"GridvaneTForm1";
 constexpr const wchar_t* kPageClass = L"GridvanePage";
-constexpr const wchar_t* kSummaryClass = L"GridvaneSummaryGrid";
 constexpr DWORD kMainStyle = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
 constexpr int kClientWidth = 432, kClientHeight = 288;
 constexpr int kBandHeight = 99;     // the command band above StringGrid1
 constexpr int kProgressHeight = 9;
-constexpr int kSummaryRowHeight = 19;
-constexpr int kSummaryLabelWidth = 80, kSummaryValueWidth = 380;
 constexpr UINT_PTR kKeySubclass = 1;
 constexpr UINT kShowPreview = WM_APP + 2; // the drawing page, once the handler that changed it has ended
 constexpr int kCodePageRows = 4;          // lines of the list under the drawing in view
 constexpr UINT_PTR kButton4AreaTool = 1; // the tooltip tool over Button4's place on the first page
 
-HWND CreateChild(HWND parent, const wchar_t* cls, const wchar_t* text, DWORD style, int id, DWORD exStyle = 0)
+HWND CreateChild(HWND parent, const wchar_t* cls, std::u16string_view text, DWORD style, int id, DWORD exStyle = 0)
 {
-    return CreateWindowExW(exStyle, cls, text, WS_CHILD | WS_VISIBLE | style, 0, 0, 10, 10, parent,
+    return CreateWindowExW(exStyle, cls, W(text).c_str(), WS_CHILD | WS_VISIBLE | style, 0, 0, 10, 10, parent,
                            reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr), nullptr);
 }
 
-// The application's error display for what escapes a handler of ours (the form catches its own).
-void ShowEscapedError(HWND owner, const char* what)
-{
-    const std::u16string text = what != nullptr ? FromUtf8(what) : u"不明なエラーが発生しました。";
-    MessageBoxW(owner, W(text).c_str(), L"Gridvane23", MB_OK | MB_ICONERROR);
-}
+// The command identifier of PopupMenu1's item N<number>.
+int MenuCommand(int number) { return kIdN1 + number - 1; }
 
 UINT IconFlag(MessageIcon icon)
 {
@@ -58,29 +50,23 @@ void TForm1Win::RegisterClasses(HINSTANCE instance)
 {
     WNDCLASSEXW wc{};
     wc.cbSize = sizeof wc;
-    wc.lpfnWndProc = WndProc;
     wc.hInstance = instance;
     wc.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(1));
     wc.hIconSm = wc.hIcon;
     wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
     wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
     wc.lpszClassName = kMainClass;
-    RegisterClassExW(&wc);
+    Register(wc);
 
+    // The pages have no object of their own: they pass their controls' notifications on.
     WNDCLASSEXW page = wc;
     page.lpfnWndProc = PageProc;
     page.hIcon = page.hIconSm = nullptr;
     page.lpszClassName = kPageClass;
     RegisterClassExW(&page);
 
-    WNDCLASSEXW summary = page;
-    summary.lpfnWndProc = SummaryProc;
-    summary.style = CS_HREDRAW | CS_VREDRAW;
-    summary.hbrBackground = nullptr;
-    summary.lpszClassName = kSummaryClass;
-    RegisterClassExW(&summary);
-
     StringGridWin::RegisterClass(instance);
+    SummaryGridWin::RegisterClass(instance);
     DrawingViewWin::RegisterClass(instance);
 }
 
@@ -88,8 +74,8 @@ TForm1Win::TForm1Win(FormPlatform platform)
 {
     // The form first: its FormCreate loads the settings; the window then shows the state it left.
     form_.emplace(std::move(platform), *this);
-    CreateWindowExW(WS_EX_CONTROLPARENT, kMainClass, W(form_->State().caption).c_str(), kMainStyle, CW_USEDEFAULT,
-                    CW_USEDEFAULT, 100, 100, nullptr, nullptr, GetModuleHandleW(nullptr), this);
+    Create(WS_EX_CONTROLPARENT, kMainClass, W(form_->State().caption).c_str(), kMainStyle, nullptr, 0, CW_USEDEFAULT,
+           CW_USEDEFAULT, 100, 100);
     dpi_ = WindowDpi(hwnd_);
     CreatePopupMenu1();
     CreateControls();
@@ -115,10 +101,7 @@ TForm1Win::~TForm1Win()
 {
     form3_.reset();
     grid1_.reset();
-    if (hwnd_ != nullptr && IsWindow(hwnd_)) {
-        SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
-        DestroyWindow(hwnd_);
-    }
+    Destroy();
     if (popup_ != nullptr) DestroyMenu(popup_);
     if (font8_ != nullptr) DeleteObject(font8_);
     if (font10_ != nullptr) DeleteObject(font10_);
@@ -127,110 +110,88 @@ TForm1Win::~TForm1Win()
 void TForm1Win::CreatePopupMenu1()
 {
     popup_ = CreatePopupMenu();
-    struct Item {
-        int id;
-        const wchar_t* caption; // null: a separator
-    };
-    static constexpr Item kItems[] = {
-        {kIdN1, L"半角->全角"},
-        {kIdN12, L"半角->全角（数字のみの文字列は除外）"},
-        {kIdN5, L"半角カナ->全角"},
-        {kIdN3, nullptr},
-        {kIdN2, L"全角->半角"},
-        {kIdN6, L"全角数字->半角"},
-        {kIdN7, L"全角アルファベット->半角"},
-        {kIdN8, nullptr},
-        {kIdN9, L"代替文字を含む禁止文字->半角"},
-        {kIdN10, nullptr},
-        {kIdN4, L"置換"},
-    };
     UINT position = 0;
-    for (const Item& item : kItems) {
+    for (const TMenuItem& item : PopupMenu1Items()) {
+        const bool separator = item.handler == nullptr;
+        std::wstring caption = W(item.caption);
         MENUITEMINFOW mi{};
         mi.cbSize = sizeof mi;
-        mi.fMask = MIIM_ID | MIIM_FTYPE | (item.caption != nullptr ? MIIM_STRING : 0u);
-        mi.fType = item.caption != nullptr ? MFT_STRING : MFT_SEPARATOR;
-        mi.wID = static_cast<UINT>(item.id);
-        mi.dwTypeData = const_cast<wchar_t*>(item.caption);
+        mi.fMask = MIIM_ID | MIIM_FTYPE | (separator ? 0u : MIIM_STRING);
+        mi.fType = separator ? MFT_SEPARATOR : MFT_STRING;
+        mi.wID = static_cast<UINT>(MenuCommand(item.number));
+        mi.dwTypeData = caption.data();
         InsertMenuItemW(popup_, position++, TRUE, &mi);
     }
 }
 
-void TForm1Win::AddTooltip(HWND control, const wchar_t* text)
+void TForm1Win::AddTooltip(HWND control, std::u16string_view hint)
 {
+    std::wstring text = W(hint);
     TOOLINFOW ti{};
     ti.cbSize = sizeof ti;
     ti.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
     ti.hwnd = GetParent(control);
     ti.uId = reinterpret_cast<UINT_PTR>(control);
-    ti.lpszText = const_cast<wchar_t*>(text);
+    ti.lpszText = text.data(); // copied by the tooltip
     SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&ti));
 }
 
 void TForm1Win::CreateControls()
 {
-    tab_ = CreateChild(hwnd_, WC_TABCONTROLW, L"", WS_CLIPSIBLINGS | WS_TABSTOP, kIdPageControl1);
+    tab_ = CreateChild(hwnd_, WC_TABCONTROLW, u"", WS_CLIPSIBLINGS | WS_TABSTOP, kIdPageControl1);
     SetWindowTextW(tab_, L"PageControl1");
-    TCITEMW item{};
-    item.mask = TCIF_TEXT;
-    item.pszText = const_cast<wchar_t*>(L" 取得、描画");
-    SendMessageW(tab_, TCM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item));
-    item.pszText = const_cast<wchar_t*>(L" 設定、確認");
-    SendMessageW(tab_, TCM_INSERTITEMW, 1, reinterpret_cast<LPARAM>(&item));
-    item.pszText = const_cast<wchar_t*>(L" 図面");
-    SendMessageW(tab_, TCM_INSERTITEMW, 2, reinterpret_cast<LPARAM>(&item));
+    for (std::size_t i = 0; i < kPageTitles.size(); ++i) {
+        std::wstring title = W(kPageTitles[i]);
+        TCITEMW item{};
+        item.mask = TCIF_TEXT;
+        item.pszText = title.data();
+        SendMessageW(tab_, TCM_INSERTITEMW, i, reinterpret_cast<LPARAM>(&item));
+    }
 
-    page1_ = CreateChild(hwnd_, kPageClass, L"TabSheet1", WS_CLIPCHILDREN, kIdTabSheet1, WS_EX_CONTROLPARENT);
+    page1_ = CreateChild(hwnd_, kPageClass, u"TabSheet1", WS_CLIPCHILDREN, kIdTabSheet1, WS_EX_CONTROLPARENT);
     // Not clipping its children: the group boxes leave their inside to the page to paint.
-    page2_ = CreateChild(hwnd_, kPageClass, L"TabSheet2", 0, kIdTabSheet2, WS_EX_CONTROLPARENT);
-    page3_ = CreateChild(hwnd_, kPageClass, L"TabSheet3", WS_CLIPCHILDREN, kIdTabSheet3, WS_EX_CONTROLPARENT);
+    page2_ = CreateChild(hwnd_, kPageClass, u"TabSheet2", 0, kIdTabSheet2, WS_EX_CONTROLPARENT);
+    page3_ = CreateChild(hwnd_, kPageClass, u"TabSheet3", WS_CLIPCHILDREN, kIdTabSheet3, WS_EX_CONTROLPARENT);
     ShowWindow(page2_, SW_HIDE);
     ShowWindow(page3_, SW_HIDE);
     for (HWND page : {page1_, page2_, page3_}) SetWindowPos(page, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
 
     // The first page, in tab order.
-    label1_ = CreateChild(page1_, WC_STATICW, L"対象セル：", SS_LEFTNOWORDWRAP, kIdLabel1);
-    edit2_ = CreateChild(page1_, WC_EDITW, L"", ES_READONLY | ES_AUTOHSCROLL, kIdEdit2, WS_EX_CLIENTEDGE);
-    label2_ = CreateChild(page1_, WC_STATICW, L"～", SS_CENTER, kIdLabel2);
-    edit3_ = CreateChild(page1_, WC_EDITW, L"", ES_READONLY | ES_AUTOHSCROLL, kIdEdit3, WS_EX_CLIENTEDGE);
-    button3_ = CreateChild(page1_, WC_BUTTONW, L"Excel から取得", WS_TABSTOP | BS_PUSHBUTTON, kIdButton3);
-    label4_ = CreateChild(page1_, WC_STATICW, L"", SS_LEFTNOWORDWRAP | SS_NOPREFIX, kIdLabel4);
-    checkBox1_ = CreateChild(page1_, WC_BUTTONW, L"セルを描画", WS_TABSTOP | BS_AUTOCHECKBOX, kIdCheckBox1);
-    button4_ = CreateChild(page1_, WC_BUTTONW, L"Plotra へ挿入", WS_TABSTOP | BS_PUSHBUTTON, kIdButton4);
-    edit1_ = CreateChild(page1_, WC_EDITW, L"", WS_TABSTOP | ES_AUTOHSCROLL, kIdEdit1, WS_EX_CLIENTEDGE);
-    label13_ = CreateChild(page1_, WC_STATICW, L"", SS_LEFTNOWORDWRAP | SS_NOPREFIX, kIdLabel13);
-    edit11_ = CreateChild(page1_, WC_EDITW, L"", WS_TABSTOP | ES_AUTOHSCROLL | ES_RIGHT, kIdEdit11, WS_EX_CLIENTEDGE);
-    edit12_ = CreateChild(page1_, WC_EDITW, L"", WS_TABSTOP | ES_AUTOHSCROLL | ES_RIGHT, kIdEdit12, WS_EX_CLIENTEDGE);
-    edit13_ = CreateChild(page1_, WC_EDITW, L"", WS_TABSTOP | ES_AUTOHSCROLL | ES_RIGHT, kIdEdit13, WS_EX_CLIENTEDGE);
-    static constexpr const wchar_t* kSpeed[] = {L"左", L"中", L"右"};
-    for (int i = 0; i < 3; ++i) speed_[static_cast<std::size_t>(i)] = CreateChild(page1_, WC_BUTTONW, kSpeed[i], BS_OWNERDRAW, kIdSpeedButton1 + i);
+    label1_ = CreateChild(page1_, WC_STATICW, kLabel1.caption, SS_LEFTNOWORDWRAP, kIdLabel1);
+    edit2_ = CreateChild(page1_, WC_EDITW, u"", ES_READONLY | ES_AUTOHSCROLL, kIdEdit2, WS_EX_CLIENTEDGE);
+    label2_ = CreateChild(page1_, WC_STATICW, kLabel2.caption, SS_CENTER, kIdLabel2);
+    edit3_ = CreateChild(page1_, WC_EDITW, u"", ES_READONLY | ES_AUTOHSCROLL, kIdEdit3, WS_EX_CLIENTEDGE);
+    button3_ = CreateChild(page1_, WC_BUTTONW, kButton3.caption, WS_TABSTOP | BS_PUSHBUTTON, kIdButton3);
+    label4_ = CreateChild(page1_, WC_STATICW, u"", SS_LEFTNOWORDWRAP | SS_NOPREFIX, kIdLabel4);
+    checkBox1_ = CreateChild(page1_, WC_BUTTONW, kCheckBox1.caption, WS_TABSTOP | BS_AUTOCHECKBOX, kIdCheckBox1);
+    button4_ = CreateChild(page1_, WC_BUTTONW, kButton4.caption, WS_TABSTOP | BS_PUSHBUTTON, kIdButton4);
+    edit1_ = CreateChild(page1_, WC_EDITW, u"", WS_TABSTOP | ES_AUTOHSCROLL, kIdEdit1, WS_EX_CLIENTEDGE);
+    label13_ = CreateChild(page1_, WC_STATICW, u"", SS_LEFTNOWORDWRAP | SS_NOPREFIX, kIdLabel13);
+    edit11_ = CreateChild(page1_, WC_EDITW, u"", WS_TABSTOP | ES_AUTOHSCROLL | ES_RIGHT, kIdEdit11, WS_EX_CLIENTEDGE);
+    edit12_ = CreateChild(page1_, WC_EDITW, u"", WS_TABSTOP | ES_AUTOHSCROLL | ES_RIGHT, kIdEdit12, WS_EX_CLIENTEDGE);
+    edit13_ = CreateChild(page1_, WC_EDITW, u"", WS_TABSTOP | ES_AUTOHSCROLL | ES_RIGHT, kIdEdit13, WS_EX_CLIENTEDGE);
+    for (std::size_t i = 0; i < speed_.size(); ++i)
+        speed_[i] = CreateChild(page1_, WC_BUTTONW, kSpeedButtons[i].caption, BS_OWNERDRAW, kIdSpeedButton1 + static_cast<int>(i));
     grid1_ = std::make_unique<StringGridWin>(page1_, kIdStringGrid1, *form_, popup_, hwnd_);
-    progress_ = CreateChild(page1_, PROGRESS_CLASSW, L"ProgressBar1", 0, kIdProgressBar1);
+    progress_ = CreateChild(page1_, PROGRESS_CLASSW, u"ProgressBar1", 0, kIdProgressBar1);
     for (HWND e : {edit1_, edit11_, edit12_, edit13_})
         SetWindowSubclass(e, KeySubclass, kKeySubclass, reinterpret_cast<DWORD_PTR>(this));
     for (HWND b : speed_) SetWindowSubclass(b, HoverSubclass, kKeySubclass, reinterpret_cast<DWORD_PTR>(this));
 
     // The second page.
-    group1_ = CreateChild(page2_, WC_BUTTONW, L"表示", BS_GROUPBOX, kIdGroupBox1);
-    group2_ = CreateChild(page2_, WC_BUTTONW, L"CAD, DXF", BS_GROUPBOX, kIdGroupBox2);
-    static constexpr const wchar_t* kLabels[] = {L"X 尺度", L"Y 尺度", L"X 尺度", L"Y 尺度", L"文字尺度",
-                                                 L"文字基点オフセット X 尺度", L"文字高さの", L"倍",
-                                                 L"セル区切り線の色番号", L"( BYLAER = 256 )", L""};
-    for (std::size_t i = 0; i + 1 < settingsLabels_.size(); ++i)
-        settingsLabels_[i] = CreateChild(page2_, WC_STATICW, kLabels[i], SS_LEFTNOWORDWRAP, kIdSettingsLabel + static_cast<int>(i));
+    group1_ = CreateChild(page2_, WC_BUTTONW, kGroupBox1.caption, BS_GROUPBOX, kIdGroupBox1);
+    group2_ = CreateChild(page2_, WC_BUTTONW, kGroupBox2.caption, BS_GROUPBOX, kIdGroupBox2);
+    for (std::size_t i = 0; i < settingsLabels_.size(); ++i)
+        settingsLabels_[i] = CreateChild(page2_, WC_STATICW, kSettingsLabels[i], SS_LEFTNOWORDWRAP, kIdSettingsLabel + static_cast<int>(i));
     for (std::size_t i = 0; i < settingsEdits_.size(); ++i)
-        settingsEdits_[i] = CreateChild(page2_, WC_EDITW, L"", WS_TABSTOP | ES_AUTOHSCROLL | ES_RIGHT, kIdEdit4 + static_cast<int>(i), WS_EX_CLIENTEDGE);
-    // The line colour is carried, not edited.
-    EnableWindow(settingsEdits_[6], FALSE);
-    EnableWindow(settingsLabels_[8], FALSE);
-    EnableWindow(settingsLabels_[9], FALSE);
-    grid2_ = CreateChild(page2_, kSummaryClass, L"StringGrid2", 0, kIdStringGrid2, WS_EX_CLIENTEDGE);
-    SetWindowLongPtrW(grid2_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-    button1_ = CreateChild(page2_, WC_BUTTONW, L"変更を反映", WS_TABSTOP | BS_PUSHBUTTON, kIdButton1);
+        settingsEdits_[i] = CreateChild(page2_, WC_EDITW, u"", WS_TABSTOP | ES_AUTOHSCROLL | ES_RIGHT, kIdEdit4 + static_cast<int>(i), WS_EX_CLIENTEDGE);
+    ShowEdit10Enabled();
+    summary_ = std::make_unique<SummaryGridWin>(page2_, kIdStringGrid2, *form_);
+    button1_ = CreateChild(page2_, WC_BUTTONW, kButton1.caption, WS_TABSTOP | BS_PUSHBUTTON, kIdButton1);
 
     // The drawing page: the drawing, and under it the cells with characters the drawing cannot carry.
     drawing_ = std::make_unique<DrawingViewWin>(page3_, kIdDrawingView1, *form_);
-    codePageList_ = CreateChild(page3_, WC_LISTBOXW, L"", WS_VSCROLL | WS_TABSTOP | LBS_NOINTEGRALHEIGHT | LBS_NOSEL,
+    codePageList_ = CreateChild(page3_, WC_LISTBOXW, u"", WS_VSCROLL | WS_TABSTOP | LBS_NOINTEGRALHEIGHT | LBS_NOSEL,
                                 kIdCodePageList, WS_EX_CLIENTEDGE);
     ShowWindow(codePageList_, SW_HIDE);
 
@@ -238,26 +199,31 @@ void TForm1Win::CreateControls()
                                CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr,
                                GetModuleHandleW(nullptr), nullptr);
     SendMessageW(tooltip_, TTM_SETMAXTIPWIDTH, 0, 600);
-    AddTooltip(button3_, L"アクティブな Excel から選択範囲を取得します");
-    AddTooltip(button4_, L"DXF ファイル作成,、AutoCAD, Bricscad に挿入");
+    AddTooltip(button3_, kButton3.hint);
+    AddTooltip(button4_, kButton4.hint);
     // A disabled button gets no mouse messages (its page does): the same hint over its rectangle on the
     // page, so it shows while the button waits for a table.
+    std::wstring button4Hint = W(kButton4.hint);
     TOOLINFOW ti{};
     ti.cbSize = sizeof ti;
     ti.uFlags = TTF_SUBCLASS;
     ti.hwnd = page1_;
     ti.uId = kButton4AreaTool;
-    ti.lpszText = const_cast<wchar_t*>(L"DXF ファイル作成,、AutoCAD, Bricscad に挿入");
+    ti.lpszText = button4Hint.data();
     SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&ti));
-    AddTooltip(edit13_, L"文字高さ [Enter]で更新");
-    AddTooltip(speed_[0], L"文字基点 [左]");
-    AddTooltip(speed_[1], L"文字基点 [中]");
-    AddTooltip(speed_[2], L"文字基点 [右]");
-    AddTooltip(edit11_, L"列幅 [Enter]で更新");
-    AddTooltip(edit12_, L"行高さ [Enter]で更新");
-    AddTooltip(edit1_, L"赤文字の時：改行コードが含まれている");
-    AddTooltip(drawing_->Handle(), L"ホイール: 拡大・縮小　ドラッグ: 移動　ダブルクリック: 全体表示");
-    AddTooltip(grid1_->Handle(), L"範囲選択=固定部クリック or [Shit]+矢印キー. 右クリックで選択範囲の文字変換メニュー");
+    AddTooltip(edit13_, kEdit13.hint);
+    for (std::size_t i = 0; i < speed_.size(); ++i) AddTooltip(speed_[i], kSpeedButtons[i].hint);
+    AddTooltip(edit11_, kEdit11.hint);
+    AddTooltip(edit12_, kEdit12.hint);
+    AddTooltip(edit1_, kEdit1.hint);
+    AddTooltip(drawing_->Handle(), kDrawingView1.hint);
+    AddTooltip(grid1_->Handle(), kStringGrid1.hint);
+}
+
+void TForm1Win::ShowEdit10Enabled()
+{
+    const BOOL on = form_->State().edit10Enabled ? TRUE : FALSE;
+    for (HWND w : {settingsEdits_[6], settingsLabels_[kLabelEdit10], settingsLabels_[kLabelByLayer]}) EnableWindow(w, on);
 }
 
 HWND TForm1Win::Control(int id) const
@@ -274,8 +240,9 @@ void TForm1Win::ApplyDpi(UINT dpi)
     HFONT font8 = CreateTahoma(8, dpi_), font10 = CreateTahoma(10, dpi_);
     auto setFont = [](HWND w, HFONT f) { SendMessageW(w, WM_SETFONT, reinterpret_cast<WPARAM>(f), FALSE); };
     for (HWND w : {tab_, label1_, label2_, button3_, label4_, checkBox1_, button4_, label13_, edit11_, edit12_, edit13_,
-                   speed_[0], speed_[1], speed_[2], group1_, group2_, button1_, grid2_, tooltip_})
+                   speed_[0], speed_[1], speed_[2], group1_, group2_, button1_, tooltip_})
         setFont(w, font8);
+    summary_->SetFontAndDpi(font8, dpi_);
     for (HWND w : settingsLabels_) setFont(w, font8);
     for (HWND w : settingsEdits_) setFont(w, font8);
     // The grid and the boxes of the cell text and the addresses use the larger font.
@@ -339,28 +306,24 @@ void TForm1Win::Layout()
     place(grid1_->Handle(), 0, kBandHeight, pw, ph - kBandHeight - kProgressHeight);
     place(progress_, 0, ph - kProgressHeight, pw, kProgressHeight);
 
-    // The settings page.
+    // The settings page: Edit4 and Edit5 in GroupBox1, Edit6 .. Edit8 in GroupBox2, a label before each box.
     place(group1_, 6, 2, 154, 70);
-    place(settingsLabels_[0], 16, 24, 60, 16);
-    place(settingsEdits_[0], 80, 21, 70, 21);
-    place(settingsLabels_[1], 16, 47, 60, 16);
-    place(settingsEdits_[1], 80, 44, 70, 21);
     place(group2_, 6, 74, 154, 182);
-    place(settingsLabels_[2], 16, 95, 60, 16);
-    place(settingsEdits_[2], 80, 92, 70, 21);
-    place(settingsLabels_[3], 16, 118, 60, 16);
-    place(settingsEdits_[3], 80, 115, 70, 21);
-    place(settingsLabels_[4], 16, 141, 60, 16);
-    place(settingsEdits_[4], 80, 138, 70, 21);
-    place(settingsLabels_[5], 12, 164, 144, 16);
-    place(settingsLabels_[6], 16, 185, 60, 16);
+    constexpr int kScaleRowTops[] = {21, 44, 92, 115, 138};
+    for (std::size_t i = 0; i < std::size(kScaleRowTops); ++i) {
+        place(settingsLabels_[kLabelEdit4 + i], 16, kScaleRowTops[i] + 3, 60, 16);
+        place(settingsEdits_[i], 80, kScaleRowTops[i], 70, 21);
+    }
+    place(settingsLabels_[kLabelInsetHeading], 12, 164, 144, 16);
+    place(settingsLabels_[kLabelInsetBefore], 16, 185, 60, 16);
     place(settingsEdits_[5], 80, 182, 52, 21);
-    place(settingsLabels_[7], 136, 185, 18, 16);
-    place(settingsLabels_[8], 12, 210, 144, 16);
-    place(settingsLabels_[9], 12, 233, 88, 16);
+    place(settingsLabels_[kLabelInsetAfter], 136, 185, 18, 16);
+    place(settingsLabels_[kLabelEdit10], 12, 210, 144, 16);
+    place(settingsLabels_[kLabelByLayer], 12, 233, 88, 16);
     place(settingsEdits_[6], 102, 230, 48, 21);
-    place(grid2_, 166, 8, pw - 166 - 6, 5 * kSummaryRowHeight + 5);
-    place(button1_, 166, 8 + 5 * kSummaryRowHeight + 12, 92, 25);
+    constexpr int kSummaryHeight = SummaryGridWin::kRows * SummaryGridWin::kRowHeight;
+    place(summary_->Handle(), 166, 8, pw - 166 - 6, kSummaryHeight + 5);
+    place(button1_, 166, 8 + kSummaryHeight + 12, 92, 25);
 
     // The drawing page: the list, when it has lines, takes up to four of them along the bottom.
     const int lines = static_cast<int>(std::min<LRESULT>(SendMessageW(codePageList_, LB_GETCOUNT, 0, 0), kCodePageRows));
@@ -496,9 +459,11 @@ void TForm1Win::Refresh(unsigned parts)
         SendMessageW(progress_, PBM_SETRANGE32, 0, std::max(1, s.progressMax));
         SendMessageW(progress_, PBM_SETPOS, static_cast<WPARAM>(s.progressPosition), 0);
     }
-    if (parts & kPartSettingsEdits)
+    if (parts & kPartSettingsEdits) {
         for (std::size_t i = 0; i < settingsEdits_.size(); ++i) SetWindowTextIfChanged(settingsEdits_[i], s.settingsEdits[i]);
-    if (parts & kPartSummary) InvalidateRect(grid2_, nullptr, FALSE);
+        ShowEdit10Enabled();
+    }
+    if (parts & kPartSummary) InvalidateRect(summary_->Handle(), nullptr, FALSE);
     filling_ = false;
     grid1_->Refresh(parts);
     if ((parts & kPartPreview) && !previewQueued_ &&
@@ -555,15 +520,12 @@ void TForm1Win::Command(int id, int code, HWND control)
     case kIdEdit1:
         if (code == EN_CHANGE && !filling_) f.Edit1Change(WindowText(control));
         return;
-    case kIdN1: f.N1Click(); return;
-    case kIdN12: f.N12Click(); return;
-    case kIdN5: f.N5Click(); return;
-    case kIdN2: f.N2Click(); return;
-    case kIdN6: f.N6Click(); return;
-    case kIdN7: f.N7Click(); return;
-    case kIdN9: f.N9Click(); return;
-    case kIdN4: f.N4Click(); return;
     default: break;
+    }
+    for (const TMenuItem& item : PopupMenu1Items()) {
+        if (id != MenuCommand(item.number)) continue;
+        if (item.handler != nullptr) (f.*item.handler)();
+        return;
     }
     if (id >= kIdEdit4 && id < kIdEdit4 + 7 && code == EN_CHANGE && !filling_)
         f.SettingsEditChange(id - kIdEdit4, WindowText(control));
@@ -590,75 +552,6 @@ void TForm1Win::DrawSpeedButton(const DRAWITEMSTRUCT& item)
     SetTextColor(item.hDC, GetSysColor((item.itemState & ODS_DISABLED) ? COLOR_GRAYTEXT : COLOR_BTNTEXT));
     if (pressed) OffsetRect(&rc, 1, 1);
     DrawTextW(item.hDC, text, -1, &rc, DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
-}
-
-void TForm1Win::PaintSummary(HDC dc)
-{
-    RECT rc;
-    GetClientRect(grid2_, &rc);
-    FillRect(dc, &rc, GetSysColorBrush(COLOR_WINDOW));
-    HGDIOBJ oldFont = SelectObject(dc, font8_);
-    const int rowHeight = Scale(kSummaryRowHeight, dpi_);
-    const int widths[2] = {Scale(kSummaryLabelWidth, dpi_), Scale(kSummaryValueWidth, dpi_)};
-    HPEN pen = CreatePen(PS_SOLID, 1, GetSysColor(COLOR_3DSHADOW));
-    HGDIOBJ oldPen = SelectObject(dc, pen);
-    const auto& summary = form_->State().summary;
-    for (int r = 0; r < 5; ++r) {
-        int x = 0;
-        for (int c = 0; c < 2; ++c) {
-            RECT cell{x, r * (rowHeight + 1), x + widths[c], r * (rowHeight + 1) + rowHeight};
-            // Whole-row selection highlights the value only; the label cell keeps its colour.
-            const bool highlighted = c == 1 && r == summarySelectedRow_ && GetFocus() == grid2_;
-            const int back = c == 0 ? COLOR_GRADIENTACTIVECAPTION : (highlighted ? COLOR_HIGHLIGHT : COLOR_WINDOW);
-            FillRect(dc, &cell, GetSysColorBrush(back));
-            SetBkMode(dc, TRANSPARENT);
-            SetTextColor(dc, GetSysColor(c == 0 ? COLOR_CAPTIONTEXT : (highlighted ? COLOR_HIGHLIGHTTEXT : COLOR_WINDOWTEXT)));
-            RECT inner = cell;
-            inner.left += Scale(2, dpi_);
-            inner.top += Scale(2, dpi_);
-            const std::wstring text = W(summary[static_cast<std::size_t>(r)][static_cast<std::size_t>(c)]);
-            DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &inner, DT_LEFT | DT_TOP | DT_SINGLELINE | DT_NOPREFIX);
-            MoveToEx(dc, cell.right, cell.top, nullptr);
-            LineTo(dc, cell.right, cell.bottom + 1);
-            MoveToEx(dc, cell.left, cell.bottom, nullptr);
-            LineTo(dc, cell.right + 1, cell.bottom);
-            x = cell.right + 1;
-        }
-    }
-    SelectObject(dc, oldPen);
-    DeleteObject(pen);
-    SelectObject(dc, oldFont);
-}
-
-LRESULT CALLBACK TForm1Win::SummaryProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    auto* self = reinterpret_cast<TForm1Win*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-    if (self == nullptr) return DefWindowProcW(hwnd, message, wParam, lParam);
-    switch (message) {
-    case WM_PAINT: {
-        PAINTSTRUCT ps;
-        HDC dc = BeginPaint(hwnd, &ps);
-        self->PaintSummary(dc);
-        EndPaint(hwnd, &ps);
-        return 0;
-    }
-    case WM_ERASEBKGND:
-        return 1;
-    case WM_LBUTTONDOWN: {
-        SetFocus(hwnd);
-        const int row = GET_Y_LPARAM(lParam) / (Scale(kSummaryRowHeight, self->dpi_) + 1);
-        if (row >= 0 && row < 5) self->summarySelectedRow_ = row;
-        InvalidateRect(hwnd, nullptr, FALSE);
-        return 0;
-    }
-    case WM_SETFOCUS:
-    case WM_KILLFOCUS:
-        InvalidateRect(hwnd, nullptr, FALSE);
-        return 0;
-    default:
-        break;
-    }
-    return DefWindowProcW(hwnd, message, wParam, lParam);
 }
 
 LRESULT CALLBACK TForm1Win::PageProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
@@ -703,7 +596,7 @@ LRESULT CALLBACK TForm1Win::KeySubclass(HWND hwnd, UINT message, WPARAM wParam, 
             }
         }
     } catch (const std::exception& e) {
-        ShowEscapedError(self->hwnd_, e.what());
+        self->form_->ShowEscapedError(&e);
         return 0;
     }
     if (message == WM_NCDESTROY) RemoveWindowSubclass(hwnd, KeySubclass, kKeySubclass);
@@ -731,22 +624,9 @@ LRESULT CALLBACK TForm1Win::HoverSubclass(HWND hwnd, UINT message, WPARAM wParam
     return DefSubclassProc(hwnd, message, wParam, lParam);
 }
 
-LRESULT CALLBACK TForm1Win::WndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    TForm1Win* self = WindowObject<TForm1Win>(hwnd, message, lParam);
-    if (self == nullptr) return DefWindowProcW(hwnd, message, wParam, lParam);
-    if (message == WM_NCCREATE) self->hwnd_ = hwnd;
-    try {
-        return self->Handle(message, wParam, lParam);
-    } catch (const std::exception& e) {
-        ShowEscapedError(hwnd, e.what());
-    } catch (...) {
-        ShowEscapedError(hwnd, nullptr);
-    }
-    return 0;
-}
+void TForm1Win::Escaped(const std::exception* e) { form_->ShowEscapedError(e); }
 
-LRESULT TForm1Win::Handle(UINT message, WPARAM wParam, LPARAM lParam)
+LRESULT TForm1Win::OnMessage(UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
     case WM_SIZE:
@@ -757,13 +637,10 @@ LRESULT TForm1Win::Handle(UINT message, WPARAM wParam, LPARAM lParam)
         info->ptMinTrackSize = POINT{Scale(200, dpi_), Scale(160, dpi_)};
         return 0;
     }
-    case WM_DPICHANGED: {
+    case WM_DPICHANGED:
         ApplyDpi(HIWORD(wParam));
-        const RECT* suggested = reinterpret_cast<const RECT*>(lParam);
-        SetWindowPos(hwnd_, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
-                     suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+        MoveToSuggestedRect(lParam);
         return 0;
-    }
     case WM_COMMAND:
         if (lParam == 0 && HIWORD(wParam) == 0) { // a menu item
             Command(LOWORD(wParam), 0, nullptr);
@@ -789,7 +666,7 @@ LRESULT TForm1Win::Handle(UINT message, WPARAM wParam, LPARAM lParam)
     case WM_CTLCOLOREDIT:
         if (reinterpret_cast<HWND>(lParam) == edit1_) {
             HDC dc = reinterpret_cast<HDC>(wParam);
-            SetTextColor(dc, form_->State().edit1Red ? RGB(255, 0, 0) : RGB(0, 0, 0));
+            SetTextColor(dc, Colour(form_->State().edit1Red ? kLineFeedTextColor : kPlainTextColor));
             SetBkColor(dc, GetSysColor(COLOR_WINDOW));
             return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_WINDOW));
         }
@@ -810,15 +687,10 @@ LRESULT TForm1Win::Handle(UINT message, WPARAM wParam, LPARAM lParam)
     case WM_DESTROY:
         PostQuitMessage(0);
         return 0;
-    case WM_NCDESTROY: {
-        HWND hwnd = hwnd_;
-        hwnd_ = nullptr;
-        return DefWindowProcW(hwnd, message, wParam, lParam);
-    }
     default:
         break;
     }
-    return DefWindowProcW(hwnd_, message, wParam, lParam);
+    return Default(message, wParam, lParam);
 }
 
 } // namespace gridvane::win

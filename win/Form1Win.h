@@ -11,7 +11,9 @@
 #include "form/Form1.h"
 #include "win/DrawingViewWin.h"
 #include "win/StringGridWin.h"
+#include "win/SummaryGridWin.h"
 #include "win/Unit3Win.h"
+#include "win/WindowBase.h"
 
 namespace gridvane::win {
 
@@ -36,7 +38,7 @@ enum ControlId : int {
 /// Command identifiers of PopupMenu1's items, N1 .. N12.
 enum MenuId : int { kIdN1 = 2001, kIdN2, kIdN3, kIdN4, kIdN5, kIdN6, kIdN7, kIdN8, kIdN9, kIdN10, kIdN11, kIdN12 };
 
-class TForm1Win final : public FormFrontEnd {
+class TForm1Win final : public WindowBase<TForm1Win>, public FormFrontEnd {
 public:
     /// Registers the window classes; once per process, before the first window.
     static void RegisterClasses(HINSTANCE instance);
@@ -45,8 +47,6 @@ public:
     /// and the hidden replace dialog.
     explicit TForm1Win(FormPlatform platform);
     ~TForm1Win() override;
-    TForm1Win(const TForm1Win&) = delete;
-    TForm1Win& operator=(const TForm1Win&) = delete;
 
     void Show(int showCommand);
     /// Runs the message loop until the main window is gone; the exit code of WM_QUIT.
@@ -54,11 +54,10 @@ public:
     /// Dispatches one message, with the dialog manager's keyboard handling for the window.
     void DispatchOne(MSG& msg);
 
-    HWND Handle() const { return hwnd_; }
     TForm1& Form() { return *form_; }
     StringGridWin& StringGrid1() { return *grid1_; }
     DrawingViewWin& DrawingView1() { return *drawing_; }
-    HWND StringGrid2() const { return grid2_; }
+    HWND StringGrid2() const { return summary_->Handle(); }
     HWND Tooltip() const { return tooltip_; }
     TForm3& Form3() { return *form3_; }
     HMENU PopupMenu1() const { return popup_; }
@@ -75,20 +74,21 @@ public:
     void CloseWindow() override;
 
 private:
-    static LRESULT CALLBACK WndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+    friend class WindowBase<TForm1Win>;
     static LRESULT CALLBACK PageProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
-    static LRESULT CALLBACK SummaryProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
     static LRESULT CALLBACK HoverSubclass(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id, DWORD_PTR data);
     static LRESULT CALLBACK KeySubclass(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id, DWORD_PTR data);
-    LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    // What escaped a handler of this window's: shown by the form's error display.
+    void Escaped(const std::exception* e);
     void CreateControls();
     void CreatePopupMenu1();
-    void AddTooltip(HWND control, const wchar_t* text);
+    void AddTooltip(HWND control, std::u16string_view hint);
+    void ShowEdit10Enabled();
     void ApplyDpi(UINT dpi);
     void Layout();
     void Command(int id, int code, HWND control);
     void DrawSpeedButton(const DRAWITEMSTRUCT& item);
-    void PaintSummary(HDC dc);
     void SelectPage(int index);
     void ShowPreview();
     HWND Owner(MessageOwner owner) const;
@@ -98,7 +98,7 @@ private:
     std::unique_ptr<StringGridWin> grid1_;
     std::unique_ptr<TForm3> form3_;
     std::unique_ptr<DrawingViewWin> drawing_;
-    HWND hwnd_ = nullptr;
+    std::unique_ptr<SummaryGridWin> summary_;
     HWND tab_ = nullptr, page1_ = nullptr, page2_ = nullptr, page3_ = nullptr, tooltip_ = nullptr;
     HWND codePageList_ = nullptr;
     bool previewQueued_ = false;
@@ -108,13 +108,12 @@ private:
     HWND edit1_ = nullptr, edit2_ = nullptr, edit3_ = nullptr, edit11_ = nullptr, edit12_ = nullptr, edit13_ = nullptr;
     std::array<HWND, 7> settingsEdits_{};
     std::array<HWND, 3> speed_{};
-    HWND checkBox1_ = nullptr, progress_ = nullptr, grid2_ = nullptr, group1_ = nullptr, group2_ = nullptr;
-    std::array<HWND, 11> settingsLabels_{};
+    HWND checkBox1_ = nullptr, progress_ = nullptr, group1_ = nullptr, group2_ = nullptr;
+    std::array<HWND, kSettingsLabelCount> settingsLabels_{};
     HMENU popup_ = nullptr;
     HFONT font8_ = nullptr, font10_ = nullptr;
     UINT dpi_ = 96;
     bool filling_ = false; // the form fills a control: its change notification is not the user's
-    int summarySelectedRow_ = 0;
     HWND hotSpeed_ = nullptr; // the speed button under the mouse
     unsigned deferred_ = 0; // parts changed during an import and not shown yet
 };

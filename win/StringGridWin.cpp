@@ -11,7 +11,6 @@ namespace gridvane::win {
 
 namespace {
 
-constexpr COLORREF kMergeColour = RGB(240, 255, 255);
 constexpr int kTextMargin = 2;   // pixels left and right of a cell's text, at 96 dots per inch
 constexpr int kBorderGrip = 3;   // pixels either side of a border where a drag resizes
 constexpr int kMinCellSize = 1;  // device pixels a dragged cell keeps at least
@@ -19,37 +18,45 @@ constexpr UINT_PTR kEditorSubclass = 1;
 
 bool KeyDown(int key) { return (GetKeyState(key) & 0x8000) != 0; }
 
+// The first row (column) from which the one at index is shown whole at the bottom (right) of room pixels,
+// or index itself when it alone needs more; line is the grid line's width. Walked back from index, so it
+// costs the cells in view, not the whole table (a jump to the last of 60,000 rows).
+template <class Size> std::int32_t FirstShowing(std::int32_t index, int room, int line, Size size)
+{
+    std::int32_t first = index;
+    int used = size(index) + line;
+    while (first > 1 && used + size(first - 1) + line <= room) {
+        --first;
+        used += size(first) + line;
+    }
+    return first;
+}
+
 } // namespace
 
 void StringGridWin::RegisterClass(HINSTANCE instance)
 {
     WNDCLASSEXW wc{};
-    wc.cbSize = sizeof wc;
     wc.style = CS_DBLCLKS | CS_HREDRAW | CS_VREDRAW;
-    wc.lpfnWndProc = WndProc;
     wc.hInstance = instance;
     wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
     wc.hbrBackground = nullptr; // everything is painted, double-buffered
     wc.lpszClassName = kClassName;
-    RegisterClassExW(&wc);
+    Register(wc);
 }
 
 StringGridWin::StringGridWin(HWND parent, int id, TForm1& form, HMENU popupMenu, HWND menuOwner)
     : form_(form), popup_(popupMenu), menuOwner_(menuOwner)
 {
-    CreateWindowExW(WS_EX_CLIENTEDGE, kClassName, L"", WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_HSCROLL | WS_VSCROLL,
-                    0, 0, 10, 10, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
-                    reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(parent, GWLP_HINSTANCE)), this);
+    Create(WS_EX_CLIENTEDGE, kClassName, L"", WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_HSCROLL | WS_VSCROLL, parent, id);
     SetWindowTextW(hwnd_, L"StringGrid1");
     dpi_ = WindowDpi(hwnd_);
 }
 
 StringGridWin::~StringGridWin()
 {
-    if (hwnd_ != nullptr && IsWindow(hwnd_)) {
-        SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
-        DestroyWindow(hwnd_);
-    }
+    // Before the members go: the in-place editor's procedure still reads them while it is destroyed.
+    Destroy();
 }
 
 void StringGridWin::SetFontAndDpi(HFONT font, UINT dpi)
@@ -78,38 +85,21 @@ int StringGridWin::RowHeight(std::int32_t r) const
     return Scale(std::max(0, g.rowHeights[static_cast<std::size_t>(r)]), dpi_);
 }
 
-// The largest first row that still fills the view: found by walking back from the last row, so it
-// costs the rows in view, not the whole table.
+// The largest first row (column) that still fills the view: the one that shows the last whole.
 std::int32_t StringGridWin::MaxTopRow() const
 {
     RECT rc;
     GetClientRect(hwnd_, &rc);
-    const int room = rc.bottom - (RowHeight(0) + LineWidth());
-    const std::int32_t last = Grid().rowCount - 1;
-    std::int32_t top = last;
-    int used = 0;
-    while (top >= 1) {
-        used += RowHeight(top) + LineWidth();
-        if (used > room) break;
-        --top;
-    }
-    return std::max<std::int32_t>(1, std::min(last, top + 1));
+    return std::max<std::int32_t>(1, FirstShowing(Grid().rowCount - 1, rc.bottom - (RowHeight(0) + LineWidth()), LineWidth(),
+                                                  [this](std::int32_t i) { return RowHeight(i); }));
 }
 
 std::int32_t StringGridWin::MaxLeftCol() const
 {
     RECT rc;
     GetClientRect(hwnd_, &rc);
-    const int room = rc.right - (ColWidth(0) + LineWidth());
-    const std::int32_t last = Grid().colCount - 1;
-    std::int32_t left = last;
-    int used = 0;
-    while (left >= 1) {
-        used += ColWidth(left) + LineWidth();
-        if (used > room) break;
-        --left;
-    }
-    return std::max<std::int32_t>(1, std::min(last, left + 1));
+    return std::max<std::int32_t>(1, FirstShowing(Grid().colCount - 1, rc.right - (ColWidth(0) + LineWidth()), LineWidth(),
+                                                  [this](std::int32_t i) { return ColWidth(i); }));
 }
 
 void StringGridWin::ClampScroll()
@@ -140,24 +130,17 @@ void StringGridWin::EnsureVisible(std::int32_t c, std::int32_t r)
 {
     RECT rc;
     GetClientRect(hwnd_, &rc);
-    // The first row (column) that shows index entirely at the bottom (right): walked back from index, so
-    // a jump to the last of 60,000 rows costs the rows in view.
-    auto lastFirst = [this](std::int32_t index, int room, auto size) {
-        std::int32_t first = index;
-        int used = size(index) + LineWidth();
-        while (first > 1 && used + size(first - 1) + LineWidth() <= room) {
-            --first;
-            used += size(first) + LineWidth();
-        }
-        return first;
-    };
     if (r >= 1 && r < Grid().rowCount) {
         if (r < topRow_) topRow_ = r;
-        else topRow_ = std::max(topRow_, lastFirst(r, rc.bottom - RowHeight(0) - LineWidth(), [this](std::int32_t i) { return RowHeight(i); }));
+        else
+            topRow_ = std::max(topRow_, FirstShowing(r, rc.bottom - RowHeight(0) - LineWidth(), LineWidth(),
+                                                     [this](std::int32_t i) { return RowHeight(i); }));
     }
     if (c >= 1 && c < Grid().colCount) {
         if (c < leftCol_) leftCol_ = c;
-        else leftCol_ = std::max(leftCol_, lastFirst(c, rc.right - ColWidth(0) - LineWidth(), [this](std::int32_t i) { return ColWidth(i); }));
+        else
+            leftCol_ = std::max(leftCol_, FirstShowing(c, rc.right - ColWidth(0) - LineWidth(), LineWidth(),
+                                                       [this](std::int32_t i) { return ColWidth(i); }));
     }
     ClampScroll();
 }
@@ -253,17 +236,12 @@ void StringGridWin::DrawCell(HDC dc, std::int32_t c, std::int32_t r, RECT rect)
 
     COLORREF background = GetSysColor(fixed ? COLOR_ACTIVECAPTION : (highlighted ? COLOR_HIGHLIGHT : COLOR_WINDOW));
     COLORREF textColour = GetSysColor(fixed ? COLOR_CAPTIONTEXT : (highlighted ? COLOR_HIGHLIGHTTEXT : COLOR_WINDOWTEXT));
-    UINT align = fixed ? DT_CENTER : DT_LEFT;
-    if (!fixed && !form_.Table().Empty()) {
-        if (const TXlsxCellAttr* cell = form_.ModelCell(c, r)) {
-            if (cell->mark || cell->drawMW > 0 || cell->drawMH > 0) {
-                background = kMergeColour;
-                textColour = GetSysColor(COLOR_WINDOWTEXT);
-            }
-            if (cell->txtAlign == kAlignCenter) align = DT_CENTER;
-            else if (cell->txtAlign == kAlignRight) align = DT_RIGHT;
-        }
+    const TCellLook look = form_.CellLook(c, r);
+    if (look.merged) {
+        background = Colour(kMergeShade);
+        textColour = GetSysColor(COLOR_WINDOWTEXT);
     }
+    const UINT align = look.align == CellAlign::Center ? DT_CENTER : look.align == CellAlign::Right ? DT_RIGHT : DT_LEFT;
     SetBkColor(dc, background);
     ExtTextOutW(dc, 0, 0, ETO_OPAQUE, &rect, nullptr, 0, nullptr);
 
@@ -279,11 +257,11 @@ void StringGridWin::DrawCell(HDC dc, std::int32_t c, std::int32_t r, RECT rect)
         DrawTextW(dc, w.c_str(), static_cast<int>(w.size()), &inner, align | DT_TOP | DT_NOPREFIX | DT_EXPANDTABS);
         SetBkMode(dc, OPAQUE);
     }
-    if (!fixed && form_.CodePageMark(c, r)) {
+    if (look.codePageMark) {
         // A character the drawing cannot carry: a small red corner, over the cell's own colours.
         const int side = std::max(Scale(4, dpi_), std::min<int>({Scale(7, dpi_), (rect.right - rect.left) / 3, (rect.bottom - rect.top) / 3}));
         const POINT corner[] = {{rect.right - side, rect.top}, {rect.right, rect.top}, {rect.right, rect.top + side}};
-        HBRUSH red = CreateSolidBrush(RGB(255, 0, 0));
+        HBRUSH red = CreateSolidBrush(Colour(kCodePageMarkColor));
         HGDIOBJ oldBrush = SelectObject(dc, red);
         HGDIOBJ oldPen = SelectObject(dc, GetStockObject(NULL_PEN));
         Polygon(dc, corner, 3);
@@ -494,51 +472,22 @@ LRESULT CALLBACK StringGridWin::EditorProc(HWND hwnd, UINT message, WPARAM wPara
 
 void StringGridWin::ContextMenu(int screenX, int screenY, bool fromKeyboard)
 {
-    const TStringGridState& g = Grid();
-    std::int32_t c = g.col, r = g.row;
     POINT pt{screenX, screenY};
     if (fromKeyboard) {
-        RECT cell = CellRect(c, r);
+        // Under the current cell, which the keyboard works on.
+        const RECT cell = CellRect(Grid().col, Grid().row);
         pt = POINT{cell.left, cell.bottom};
         ClientToScreen(hwnd_, &pt);
-    } else {
-        POINT client = pt;
-        ScreenToClient(hwnd_, &client);
-        const Hit hit = HitTest(client.x, client.y);
-        c = hit.c;
-        r = hit.r;
     }
     if (editor_ != nullptr) CloseEditor(EditorEnd::Keep);
-    if (!form_.StringGrid1ContextMenu(c, r) || popup_ == nullptr) return;
+    if (popup_ == nullptr) return;
     TrackPopupMenu(popup_, TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RIGHTBUTTON, pt.x, pt.y, 0, menuOwner_, nullptr);
 }
 
-LRESULT CALLBACK StringGridWin::WndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+LRESULT StringGridWin::OnMessage(UINT message, WPARAM wParam, LPARAM lParam)
 {
-    StringGridWin* self = WindowObject<StringGridWin>(hwnd, message, lParam);
-    if (self == nullptr) return DefWindowProcW(hwnd, message, wParam, lParam);
-    if (message == WM_NCCREATE) self->hwnd_ = hwnd;
-    return self->Handle(message, wParam, lParam);
-}
-
-LRESULT StringGridWin::Handle(UINT message, WPARAM wParam, LPARAM lParam)
-{
+    if (LRESULT result = 0; PaintMessage(message, wParam, result)) return result;
     switch (message) {
-    case WM_PAINT: {
-        PAINTSTRUCT ps;
-        HDC dc = BeginPaint(hwnd_, &ps);
-        Paint(dc, ps.rcPaint);
-        EndPaint(hwnd_, &ps);
-        return 0;
-    }
-    case WM_PRINTCLIENT: {
-        RECT rc;
-        GetClientRect(hwnd_, &rc);
-        Paint(reinterpret_cast<HDC>(wParam), rc);
-        return 0;
-    }
-    case WM_ERASEBKGND:
-        return 1;
     case WM_SIZE:
         ClampScroll();
         UpdateScrollBars();
@@ -581,8 +530,13 @@ LRESULT StringGridWin::Handle(UINT message, WPARAM wParam, LPARAM lParam)
         }
         break;
     case WM_LBUTTONDOWN:
-    case WM_LBUTTONDBLCLK: {
+    case WM_LBUTTONDBLCLK:
+    case WM_RBUTTONDOWN:
+    case WM_RBUTTONDBLCLK: {
         SetFocus(hwnd_);
+        // A press that does not select (the right button's) only focuses the grid; its click opens the menu.
+        const bool right = message == WM_RBUTTONDOWN || message == WM_RBUTTONDBLCLK;
+        if (form_.StringGrid1MouseDown(right ? MouseButton::Right : MouseButton::Left) != GridPress::Select) return 0;
         const int x = GET_X_LPARAM(lParam), y = GET_Y_LPARAM(lParam);
         const Hit hit = HitTest(x, y);
         if (hit.colBorder >= 0) {
@@ -672,10 +626,6 @@ LRESULT StringGridWin::Handle(UINT message, WPARAM wParam, LPARAM lParam)
         }
         drag_ = Drag::None;
         return 0;
-    case WM_RBUTTONDOWN:
-        // The right click neither moves the current cell nor the selection; it only focuses the grid.
-        SetFocus(hwnd_);
-        return 0;
     case WM_CONTEXTMENU: {
         const bool keyboard = GET_X_LPARAM(lParam) == -1 && GET_Y_LPARAM(lParam) == -1;
         ContextMenu(GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam), keyboard);
@@ -717,15 +667,10 @@ LRESULT StringGridWin::Handle(UINT message, WPARAM wParam, LPARAM lParam)
     case WM_APP:
         if (editor_ != nullptr && GetFocus() != editor_) CloseEditor(EditorEnd::Keep);
         return 0;
-    case WM_NCDESTROY: {
-        HWND hwnd = hwnd_;
-        hwnd_ = nullptr;
-        return DefWindowProcW(hwnd, message, wParam, lParam);
-    }
     default:
         break;
     }
-    return DefWindowProcW(hwnd_, message, wParam, lParam);
+    return Default(message, wParam, lParam);
 }
 
 } // namespace gridvane::win

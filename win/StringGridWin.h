@@ -8,10 +8,11 @@
 #include <string>
 
 #include "form/Form1.h"
+#include "win/WindowBase.h"
 
 namespace gridvane::win {
 
-class StringGridWin {
+class StringGridWin final : public WindowBase<StringGridWin> {
 public:
     /// The window class name of the control.
     static constexpr const wchar_t* kClassName = L"GridvaneStringGrid";
@@ -21,10 +22,7 @@ public:
     /// menuOwner as WM_COMMAND.
     StringGridWin(HWND parent, int id, TForm1& form, HMENU popupMenu, HWND menuOwner);
     ~StringGridWin();
-    StringGridWin(const StringGridWin&) = delete;
-    StringGridWin& operator=(const StringGridWin&) = delete;
 
-    HWND Handle() const { return hwnd_; }
     /// The font of the cells (the caller keeps it alive) and the dots per inch the sizes are scaled to.
     void SetFontAndDpi(HFONT font, UINT dpi);
     /// Shows the parts of the form's grid state that changed (kPartGrid, kPartGridTexts, ...).
@@ -39,9 +37,9 @@ public:
     HWND Editor() const { return editor_; }
 
 private:
-    static LRESULT CALLBACK WndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+    friend class WindowBase<StringGridWin>;
     static LRESULT CALLBACK EditorProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id, DWORD_PTR data);
-    LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
 
     const TStringGridState& Grid() const { return form_.Grid(); }
     int ColWidth(std::int32_t c) const;  // device pixels, without the grid line
@@ -67,7 +65,6 @@ private:
     void CloseEditor(EditorEnd end);
     void ContextMenu(int screenX, int screenY, bool fromKeyboard);
 
-    HWND hwnd_ = nullptr;
     TForm1& form_;
     HMENU popup_;
     HWND menuOwner_;

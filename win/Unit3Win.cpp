@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include "form/WindowTexts.h"
 #include "win/WinText.h"
 
 namespace gridvane::win {
@@ -21,33 +22,31 @@ TForm3::TForm3(HWND owner) : owner_(owner)
     static bool registered = false;
     if (!registered) {
         WNDCLASSEXW wc{};
-        wc.cbSize = sizeof wc;
-        wc.lpfnWndProc = WndProc;
         wc.hInstance = instance;
         wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
         wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
         wc.lpszClassName = kClassName;
-        RegisterClassExW(&wc);
+        Register(wc);
         registered = true;
     }
-    CreateWindowExW(kExStyle, kClassName, L"置換", kStyle, 0, 0, 100, 100, owner, nullptr, instance, this);
-    auto make = [&](const wchar_t* cls, const wchar_t* text, DWORD style, int id, DWORD ex = 0) {
-        return CreateWindowExW(ex, cls, text, WS_CHILD | WS_VISIBLE | style, 0, 0, 10, 10, hwnd_,
+    Create(kExStyle, kClassName, W(kForm3Caption).c_str(), kStyle, owner, 0, 0, 0, 100, 100);
+    auto make = [&](const wchar_t* cls, std::u16string_view text, DWORD style, int id, DWORD ex = 0) {
+        return CreateWindowExW(ex, cls, W(text).c_str(), WS_CHILD | WS_VISIBLE | style, 0, 0, 10, 10, hwnd_,
                                reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, nullptr);
     };
     // Created in tab order.
-    label1_ = make(WC_STATICW, L"検索文字列", 0, 0);
-    edit1_ = make(WC_EDITW, L"", WS_TABSTOP | ES_AUTOHSCROLL, kEdit1, WS_EX_CLIENTEDGE);
-    label2_ = make(WC_STATICW, L"置換文字列", 0, 0);
-    edit2_ = make(WC_EDITW, L"", WS_TABSTOP | ES_AUTOHSCROLL, kEdit2, WS_EX_CLIENTEDGE);
-    button1_ = make(WC_BUTTONW, L"実行", WS_TABSTOP | BS_PUSHBUTTON, kButton1);
-    button2_ = make(WC_BUTTONW, L"中止", WS_TABSTOP | BS_PUSHBUTTON, kButton2);
+    label1_ = make(WC_STATICW, kForm3Label1.caption, 0, 0);
+    edit1_ = make(WC_EDITW, {}, WS_TABSTOP | ES_AUTOHSCROLL, kEdit1, WS_EX_CLIENTEDGE);
+    label2_ = make(WC_STATICW, kForm3Label2.caption, 0, 0);
+    edit2_ = make(WC_EDITW, {}, WS_TABSTOP | ES_AUTOHSCROLL, kEdit2, WS_EX_CLIENTEDGE);
+    button1_ = make(WC_BUTTONW, kForm3Button1.caption, WS_TABSTOP | BS_PUSHBUTTON, kButton1);
+    button2_ = make(WC_BUTTONW, kForm3Button2.caption, WS_TABSTOP | BS_PUSHBUTTON, kButton2);
     ApplyDpi(WindowDpi(hwnd_));
 }
 
 TForm3::~TForm3()
 {
-    if (hwnd_ != nullptr) DestroyWindow(hwnd_);
+    Destroy();
     if (font_ != nullptr) DeleteObject(font_);
 }
 
@@ -120,15 +119,7 @@ bool TForm3::ShowModal(std::u16string& search, std::u16string& replacement)
     return ok_;
 }
 
-LRESULT CALLBACK TForm3::WndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    TForm3* self = WindowObject<TForm3>(hwnd, message, lParam);
-    if (self == nullptr) return DefWindowProcW(hwnd, message, wParam, lParam);
-    if (message == WM_NCCREATE) self->hwnd_ = hwnd;
-    return self->Handle(message, wParam, lParam);
-}
-
-LRESULT TForm3::Handle(UINT message, WPARAM wParam, LPARAM lParam)
+LRESULT TForm3::OnMessage(UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
     case WM_COMMAND:
@@ -140,22 +131,14 @@ LRESULT TForm3::Handle(UINT message, WPARAM wParam, LPARAM lParam)
     case WM_CLOSE:
         End(false);
         return 0;
-    case WM_DPICHANGED: {
+    case WM_DPICHANGED:
         ApplyDpi(HIWORD(wParam));
-        const RECT* suggested = reinterpret_cast<const RECT*>(lParam);
-        SetWindowPos(hwnd_, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
-                     suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+        MoveToSuggestedRect(lParam);
         return 0;
-    }
-    case WM_NCDESTROY: {
-        HWND hwnd = hwnd_;
-        hwnd_ = nullptr;
-        return DefWindowProcW(hwnd, message, wParam, lParam);
-    }
     default:
         break;
     }
-    return DefWindowProcW(hwnd_, message, wParam, lParam);
+    return Default(message, wParam, lParam);
 }
 
 } // namespace gridvane::win

@@ -4,32 +4,30 @@
 
 #include <string>
 
+#include "win/WindowBase.h"
+
 namespace gridvane::win {
 
-class TForm3 {
+class TForm3 final : public WindowBase<TForm3> {
 public:
     /// Creates the dialog hidden, owned by owner.
     explicit TForm3(HWND owner);
     ~TForm3();
-    TForm3(const TForm3&) = delete;
-    TForm3& operator=(const TForm3&) = delete;
 
     /// Shows the dialog modally with the texts as they are, leaves there what the user typed. True only
     /// when it was closed with "実行"; Enter and Escape do not close it, the close box is Cancel.
     bool ShowModal(std::u16string& search, std::u16string& replacement);
-    HWND Handle() const { return hwnd_; }
     /// Scales the dialog to the dots per inch of its monitor.
     void ApplyDpi(UINT dpi);
 
     static constexpr int kEdit1 = 101, kEdit2 = 102, kButton1 = 103, kButton2 = 104;
 
 private:
-    static LRESULT CALLBACK WndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
-    LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
+    friend class WindowBase<TForm3>;
+    LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
     void Layout();
     void End(bool ok);
 
-    HWND hwnd_ = nullptr;
     HWND owner_;
     HWND label1_ = nullptr, edit1_ = nullptr, label2_ = nullptr, edit2_ = nullptr, button1_ = nullptr, button2_ = nullptr;
     HFONT font_ = nullptr;

@@ -61,16 +61,4 @@ void AdjustWindowRectForDpi(RECT& rect, DWORD style, DWORD exStyle, UINT dpi)
     AdjustWindowRectEx(&rect, style, FALSE, exStyle);
 }
 
-SIZE TextExtent(HWND hwnd, HFONT font, std::u16string_view text)
-{
-    SIZE size{};
-    HDC dc = GetDC(hwnd);
-    HGDIOBJ old = SelectObject(dc, font);
-    const std::wstring w = W(text);
-    GetTextExtentPoint32W(dc, w.c_str(), static_cast<int>(w.size()), &size);
-    SelectObject(dc, old);
-    ReleaseDC(hwnd, dc);
-    return size;
-}
-
 } // namespace gridvane::win

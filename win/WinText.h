@@ -1,10 +1,12 @@
 #pragma once
-// Text and geometry at the boundary between the form (UTF-16 in std::u16string) and the Windows API
+// Text, colours and geometry at the boundary between the form (UTF-16 in std::u16string) and the Windows API
 // (UTF-16 in wchar_t). Windows only.
 #include <windows.h>
 
 #include <string>
 #include <string_view>
+
+#include "layout/DrawingPreview.h"
 
 namespace gridvane::win {
 
@@ -27,19 +29,7 @@ inline int Unscale(int value, UINT dpi) { return MulDiv(value, 96, static_cast<i
 HFONT CreateTahoma(int points, UINT dpi);
 /// AdjustWindowRectExForDpi where the system has it, AdjustWindowRectEx otherwise.
 void AdjustWindowRectForDpi(RECT& rect, DWORD style, DWORD exStyle, UINT dpi);
-/// The size of one text in a font, in pixels.
-SIZE TextExtent(HWND hwnd, HFONT font, std::u16string_view text);
-
-/// The object of ours behind a window: taken from CreateWindowExW's parameter at WM_NCCREATE and kept in
-/// the window's user data, read from there for every later message; null before WM_NCCREATE.
-template <class T> T* WindowObject(HWND hwnd, UINT message, LPARAM lParam)
-{
-    if (message == WM_NCCREATE) {
-        T* self = static_cast<T*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
-        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-        return self;
-    }
-    return reinterpret_cast<T*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-}
+/// A colour of the form's as the API takes it.
+inline COLORREF Colour(PreviewRgb c) { return RGB(c.r, c.g, c.b); }
 
 } // namespace gridvane::win

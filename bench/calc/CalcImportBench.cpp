@@ -14,7 +14,7 @@
 #include "calc/CalcApplication.h"
 #include "calc/CalcDocumentDriver.h"
 #include "excel/ExcelImport.h"
-#include "excel/xlsx/XlsxWorkbook.h"
+#include "xlsx/XlsxApplication.h"
 #include "tests/support/CalcOffice.h"
 
 namespace {

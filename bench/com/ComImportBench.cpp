@@ -10,19 +10,14 @@
 #include <fstream>
 #include <string>
 
-#include "excel/DispatchWin.h"
+#include "com/ComApartmentWin.h"
 #include "excel/ExcelAutomationWin.h"
 #include "excel/ExcelImport.h"
+#include "tests/windows/standin/StandInClient.h"
 
 namespace {
 
-std::wstring Beside(const wchar_t* name)
-{
-    wchar_t path[MAX_PATH];
-    const DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring p(path, n);
-    return p.substr(0, p.find_last_of(L"\\/") + 1) + name;
-}
+using gridvane::standin::BesideThisProgram;
 
 // 100 x 20 cells: texts, numbers, a border on every cell, a merged area in each tenth row.
 void WriteSheet(const std::wstring& path)
@@ -55,9 +50,9 @@ int wmain(int argc, wchar_t** argv)
         else if (std::wstring(argv[i]) == L"--runs") runs = _wtoi(argv[++i]);
     }
     gridvane::ComApartment apartment;
-    const std::wstring sheet = Beside(L"bench.sheet");
+    const std::wstring sheet = BesideThisProgram(L"bench.sheet");
     WriteSheet(sheet);
-    std::wstring command = L"\"" + Beside(L"gridvane-excel-standin.exe") + L"\" --sheet \"" + sheet +
+    std::wstring command = L"\"" + BesideThisProgram(L"gridvane-excel-standin.exe") + L"\" --sheet \"" + sheet +
                            L"\" --delay-us " + std::to_wstring(delayUs);
     STARTUPINFOW si{};
     si.cb = sizeof si;
@@ -66,12 +61,9 @@ int wmain(int argc, wchar_t** argv)
         fwprintf(stderr, L"the stand-in cannot be started\n");
         return 1;
     }
-    CLSID clsid{};
-    CLSIDFromProgID(L"Excel.Application", &clsid);
     for (int i = 0; i < 300; ++i) {
-        IUnknown* u = nullptr;
-        if (SUCCEEDED(GetActiveObject(clsid, nullptr, &u)) && u != nullptr) {
-            u->Release();
+        if (IDispatch* d = gridvane::standin::AttachRunning(L"Excel.Application")) {
+            d->Release();
             break;
         }
         Sleep(100);
@@ -123,25 +115,10 @@ int wmain(int argc, wchar_t** argv)
             status = 1;
     }
     // Asked to quit through the control member.
-    if (IUnknown* u = nullptr; SUCCEEDED(GetActiveObject(clsid, nullptr, &u)) && u != nullptr) {
-        IDispatch* d = nullptr;
-        u->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(&d));
-        u->Release();
-        LPOLESTR names[] = {const_cast<LPOLESTR>(L"GvControl")};
-        DISPID id = 0;
-        if (d != nullptr && SUCCEEDED(d->GetIDsOfNames(IID_NULL, names, 1, 1033, &id))) {
-            VARIANT arg, res;
-            VariantInit(&arg);
-            VariantInit(&res);
-            arg.vt = VT_BSTR;
-            arg.bstrVal = SysAllocString(L"quit");
-            DISPPARAMS p{&arg, nullptr, 1, 0};
-            d->Invoke(id, IID_NULL, 1033, DISPATCH_METHOD, &p, &res, nullptr, nullptr);
-            VariantClear(&arg);
-            VariantClear(&res);
-        }
-        if (d != nullptr)
-            d->Release();
+    if (IDispatch* d = gridvane::standin::AttachRunning(L"Excel.Application")) {
+        std::wstring answer;
+        gridvane::standin::Control(d, L"quit", answer);
+        d->Release();
     }
     WaitForSingleObject(pi.hProcess, 10000);
     CloseHandle(pi.hProcess);

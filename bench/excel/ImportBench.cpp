@@ -14,8 +14,8 @@
 #include <functional>
 
 #include "excel/ExcelImport.h"
-#include "excel/xlsx/XlsxPackage.h"
-#include "excel/xlsx/XlsxWorkbook.h"
+#include "xlsx/XlsxPackage.h"
+#include "xlsx/XlsxApplication.h"
 #include "layout/TableLayout.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "excel/xlsx/NumberFormat.h"
+#include "numfmt/NumberFormat.h"
 
 #include <benchmark/benchmark.h>
 

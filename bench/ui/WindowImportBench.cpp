@@ -11,7 +11,7 @@
 
 #include "app/FormPlatform.h"
 #include "excel/ExcelImport.h"
-#include "excel/xlsx/XlsxWorkbook.h"
+#include "xlsx/XlsxApplication.h"
 #include "ui/DrawingPage.h"
 #include "ui/Unit2Plotra23.h"
 

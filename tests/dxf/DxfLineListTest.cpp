@@ -82,9 +82,8 @@ TEST(DxfLineList, ARecordWithANonFiniteValueLeavesNothingBehind)
     const std::string before(list.Bytes());
     const double nan = std::numeric_limits<double>::quiet_NaN();
     EXPECT_THROW(DxfLine(list, {0, 0, 0}, {1, nan, 0}, u"L", u"BYLAYER", 256), Error);
-    EXPECT_THROW(DxfPolyline(list, {{0, 0, 0}, {std::numeric_limits<double>::infinity(), 1, 0}}, true, u"L",
-                             u"BYLAYER", 256),
-                 Error);
+    const TAcadPoint unbounded[] = {{0, 0, 0}, {std::numeric_limits<double>::infinity(), 1, 0}};
+    EXPECT_THROW(DxfPolyline(list, unbounded, true, u"L", u"BYLAYER", 256), Error);
     EXPECT_THROW(DxfText(list, u"a", {0, 0, 0}, {0, 0, 0}, nan, 1, 0, 0, 0, u"", u"L", 256), Error);
     EXPECT_THROW(list.AddReal(nan), Error);
     EXPECT_EQ(list.Bytes(), before);

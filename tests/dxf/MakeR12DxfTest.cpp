@@ -8,6 +8,7 @@
 #include "base/Error.h"
 #include "base/Utf.h"
 #include "dxf/MakeR12Dxf_V.h"
+#include "tests/support/TestFolder.h"
 
 namespace gridvane {
 namespace {
@@ -83,7 +84,8 @@ TEST(MakeR12Dxf, HeaderTablesAndEnd)
 TEST(MakeR12Dxf, Polyline)
 {
     DxfLineList list;
-    DxfPolyline(list, {{0, 0, 5}, {20, 0, 5}, {20, -20, 0}, {0, -20, 0}}, true, u"L", u"BYLAYER", 256);
+    const TAcadPoint square[] = {{0, 0, 5}, {20, 0, 5}, {20, -20, 0}, {0, -20, 0}};
+    DxfPolyline(list, square, true, u"L", u"BYLAYER", 256);
     const auto lines = Lines(list);
     ASSERT_EQ(lines.size(), 20u + 4 * 10 + 2);
     EXPECT_EQ(lines[18], u" 70");
@@ -127,8 +129,6 @@ TEST(MakeR12Dxf, TextJustification)
 
 TEST(MakeR12Dxf, PointConversions)
 {
-    const double c3[3] = {1, 2, 3};
-    EXPECT_EQ(VarToAcadPoint(c3), (TAcadPoint{1, 2, 3}));
     const double c8[8] = {0, 1, 2, 3, 4, 5, 6, 7};
     const double c9[9] = {0, 1, 2, 3, 4, 5, 6, 7, 8};
     TAcadPoint four[4];
@@ -148,8 +148,7 @@ std::string ReadBytes(const fs::path& p)
 
 TEST(MakeR12Dxf, SaveWritesCrLfInCodePage932AndKeepsOldFileOnFailure)
 {
-    const fs::path dir = fs::path(GRIDVANE_BINARY_DIR) / "test-tmp" / "dxf";
-    fs::create_directories(dir);
+    const fs::path dir = TestFolder("dxf");
     const fs::path path = dir / "save.dxf";
     DxfLineList list;
     list.Add(u"  1");

@@ -332,12 +332,42 @@ TEST(ExcelImport, TooLargeSelectionIsRefusedBeforeAnythingIsResized)
     }
 }
 
+TEST(ExcelImport, NumericPropertiesTakeWhatTheSpreadsheetAnswers)
+{
+    // Empty counts as 0, a Boolean as 0 or -1 (kept to 16 bits as every size is), a text that is a number
+    // as that number; null and error values stop the import at the cell.
+    const struct {
+        const char* name;
+        XlValue fontSize;
+        int txtSize;                // -1: the import fails
+        const char16_t* detail;
+    } cases[] = {
+        {"empty", XlValue::Empty(), 0, nullptr},
+        {"a half, to the even neighbour", XlValue::Of(2.5), 2, nullptr},
+        {"true", XlValue::OfBool(true), 65535, nullptr},
+        {"false", XlValue::OfBool(false), 0, nullptr},
+        {"a text that is a number", XlValue::Of(std::u16string(u"12")), 12, nullptr},
+        {"null", XlValue::Null(), -1, u"A1: 文字ごとにフォントサイズが異なります"},
+        {"an error value", XlValue::ErrorValue(u"#N/A"), -1, u"A1: フォントサイズがエラー値 #N/A です"},
+    };
+    for (const auto& k : cases) {
+        FakeBook book;
+        book.cells[{1, 1}].fontSize = k.fontSize;
+        RecordingView view;
+        CellTable table;
+        const ImportResult result = Import(book, view, table);
+        if (k.txtSize < 0) {
+            EXPECT_FALSE(result.ok) << k.name;
+            EXPECT_EQ(result.detail, k.detail) << k.name;
+        } else {
+            ASSERT_TRUE(result.ok) << k.name;
+            EXPECT_EQ(table.CellGrid[0].txtSize, k.txtSize) << k.name;
+        }
+    }
+}
+
 TEST(ExcelImport, ValueConversions)
 {
-    EXPECT_EQ(XlNumber(XlValue::Empty(), "x"), 0);
-    EXPECT_EQ(XlNumber(XlValue::Of(2.5), "x"), 2.5);
-    EXPECT_THROW(XlNumber(XlValue::Null(), "x"), Error);
-    EXPECT_THROW(XlNumber(XlValue::ErrorValue(u"#N/A"), "x"), Error);
     EXPECT_EQ(XlTextForm(XlValue::OfBool(false), u'.'), u"False");
     EXPECT_EQ(XlTextForm(XlValue::Of(1234.5), u','), u"1234,5");
     EXPECT_EQ(XlTextForm(XlValue::Of(1e15), u'.'), u"1E15");

@@ -9,7 +9,7 @@
 #include <functional>
 
 #include "base/Utf.h"
-#include "excel/xlsx/XlsxWorkbook.h"
+#include "xlsx/XlsxApplication.h"
 #include "textconv/DrawingCodePage.h"
 #include "tests/support/DxfEntities.h"
 #include "tests/support/FakeSpreadsheet.h"
@@ -167,6 +167,7 @@ TEST(Form1, StartUpState)
     EXPECT_TRUE(s.button3Enabled);
     EXPECT_FALSE(s.button4Enabled);
     EXPECT_FALSE(s.checkBox1);
+    EXPECT_FALSE(s.edit10Enabled); // the line colour is carried, not edited
     const std::u16string edits[] = {u"20", u"3", u"3", u"0.43", u"0.27", u"0.8", u"252"};
     for (std::size_t i = 0; i < 7; ++i) EXPECT_EQ(s.settingsEdits[i], edits[i]) << i;
     for (const auto* text : {&s.edit1, &s.edit2, &s.edit3, &s.edit11, &s.edit12, &s.edit13, &s.label4, &s.label13})
@@ -398,9 +399,12 @@ TEST(Form1, FixedCellClicksShowTheNewCurrentCell)
         EXPECT_EQ(h.Cell(c.col, c.row).back(), u'x');
         EXPECT_EQ(h.Cell(1, 1), other);
     }
-    // The right click changes neither the current cell nor the selection.
+    // The right button's press changes neither the current cell nor the selection: its click only opens
+    // the menu. The other buttons select as in any grid.
     const TStringGridState before = f.Grid();
-    EXPECT_TRUE(f.StringGrid1ContextMenu(1, 1));
+    const std::pair<MouseButton, GridPress> presses[] = {
+        {MouseButton::Left, GridPress::Select}, {MouseButton::Middle, GridPress::Select}, {MouseButton::Right, GridPress::MenuOnly}};
+    for (const auto& [button, press] : presses) EXPECT_EQ(f.StringGrid1MouseDown(button), press) << static_cast<int>(button);
     EXPECT_EQ(f.Grid().col, before.col);
     EXPECT_EQ(f.Grid().row, before.row);
     EXPECT_EQ(f.Grid().selection.left, before.selection.left);
@@ -739,19 +743,18 @@ TEST(Form1, CodePageMarksFollowImportsEditsAndCommands)
     EXPECT_EQ(lines(), (std::vector<std::u16string>{u"図面で表せない文字: D2 \"é\" → \"e\""})); // its best-fit neighbour
 
     // The popup's replace over a selection marks and unmarks.
+    auto replace = [&](std::u16string search, std::u16string replacement) {
+        h.front.typeIntoReplaceDialog = true;
+        h.front.typeSearch = std::move(search);
+        h.front.typeReplacement = std::move(replacement);
+        h.front.replaceResults = {true};
+        h.f().N4Click();
+    };
     h.f().StringGrid1FixedCellClick(0, 0);
-    h.front.typeIntoReplaceDialog = true;
-    h.front.typeSearch = u"r";
-    h.front.typeReplacement = u"ř";
-    h.front.replaceResults = {true};
-    h.f().N4Click();
+    replace(u"r", u"ř");
     EXPECT_TRUE(h.f().CodePageMark(4, 3));
     EXPECT_EQ(lines().size(), 10u); // the nine cells that held "r", and D2
-    h.front.typeIntoReplaceDialog = true;
-    h.front.typeSearch = u"ř";
-    h.front.typeReplacement = u"r";
-    h.front.replaceResults = {true};
-    h.f().N4Click();
+    replace(u"ř", u"r");
     EXPECT_FALSE(h.f().CodePageMark(4, 3));
     // A width command: full-width to half-width keeps é (no change), half-width to full-width too.
     h.f().N1Click();
@@ -772,6 +775,106 @@ TEST(Form1, CodePageMarksFollowImportsEditsAndCommands)
     EXPECT_NE(bytes.find(cafe), std::string::npos);
 }
 
+// ---- the window's rules, which both windows only show
+
+TEST(Form1, PopupMenu1IsOneTableOfItemsSeparatorsAndHandlers)
+{
+    struct Expect {
+        int number;
+        std::u16string_view caption; // empty: a separator
+        void (TForm1::*handler)();
+    };
+    const Expect expected[] = {
+        {1, u"半角->全角", &TForm1::N1Click},
+        {12, u"半角->全角（数字のみの文字列は除外）", &TForm1::N12Click},
+        {5, u"半角カナ->全角", &TForm1::N5Click},
+        {3, u"", nullptr},
+        {2, u"全角->半角", &TForm1::N2Click},
+        {6, u"全角数字->半角", &TForm1::N6Click},
+        {7, u"全角アルファベット->半角", &TForm1::N7Click},
+        {8, u"", nullptr},
+        {9, u"代替文字を含む禁止文字->半角", &TForm1::N9Click},
+        {10, u"", nullptr},
+        {4, u"置換", &TForm1::N4Click},
+    };
+    const auto items = PopupMenu1Items();
+    ASSERT_EQ(items.size(), std::size(expected));
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        EXPECT_EQ(items[i].number, expected[i].number) << i;
+        EXPECT_EQ(items[i].caption, expected[i].caption) << i;
+        EXPECT_TRUE(items[i].handler == expected[i].handler) << "N" << items[i].number;
+    }
+    // An item runs its command on the selection, as the window's menu does.
+    Harness h("menu");
+    h.f().StringGrid1SetEditText(1, 1, u"abc");
+    (h.f().*items[0].handler)();
+    EXPECT_EQ(h.Cell(1, 1), u"ａｂｃ");
+}
+
+TEST(Form1, CellLookShadesMergedAreasAlignsAndMarks)
+{
+    Harness h("look");
+    auto look = [&](int c, int r) { return h.f().CellLook(c, r); };
+    // Before any import: the standard look everywhere, fixed cells centred.
+    EXPECT_EQ(look(1, 1).align, CellAlign::Left);
+    EXPECT_FALSE(look(1, 1).merged);
+    EXPECT_EQ(look(0, 1).align, CellAlign::Center);
+
+    h.Import();
+    h.f().StringGrid1SelectCell(3, 3, false);
+    h.f().SpeedButton1Click(kAlignCenter);
+    h.f().StringGrid1SetEditText(4, 3, u"café");
+    struct Case {
+        int c, r;
+        bool merged;
+        CellAlign align;
+        bool mark;
+    };
+    const Case cases[] = {
+        {0, 0, false, CellAlign::Center, false}, // the corner
+        {1, 0, false, CellAlign::Center, false}, // a column header over a merged cell
+        {0, 1, false, CellAlign::Center, false}, // a row header
+        {1, 1, true, CellAlign::Left, false},    // the merged title's anchor, general alignment
+        {2, 1, true, CellAlign::Left, false},    // the cell it covers
+        {3, 1, false, CellAlign::Left, false},
+        {2, 2, false, CellAlign::Right, false},  // the number 12.5, general alignment: right
+        {3, 3, false, CellAlign::Center, false}, // centred by 中
+        {4, 3, false, CellAlign::Left, true},    // é: the drawing carries e
+        {5, 1, false, CellAlign::Left, false},   // outside the grid
+    };
+    for (const Case& c : cases) {
+        const TCellLook l = look(c.c, c.r);
+        EXPECT_EQ(l.merged, c.merged) << c.c << ", " << c.r;
+        EXPECT_EQ(l.align, c.align) << c.c << ", " << c.r;
+        EXPECT_EQ(l.codePageMark, c.mark) << c.c << ", " << c.r;
+    }
+}
+
+TEST(Form1, PreviewLayerColorsFallBackToBlack)
+{
+    const auto layers = DrawingLayers();
+    ASSERT_EQ(layers.size(), 4u);
+    for (std::size_t i = 0; i < layers.size(); ++i)
+        EXPECT_EQ(PreviewLayerColor(static_cast<std::uint8_t>(i)), ColorOnWhite(layers[i].color)) << i;
+    EXPECT_NE(PreviewLayerColor(1), (PreviewRgb{0, 0, 0})); // the cell lines' grey
+    for (std::uint8_t outside : {std::uint8_t{4}, std::uint8_t{255}}) EXPECT_EQ(PreviewLayerColor(outside), (PreviewRgb{0, 0, 0}));
+}
+
+TEST(Form1, WhatEscapesAFrontEndIsShownInTheErrorBox)
+{
+    Harness h("escaped");
+    const Error e("disk full", u"ディスクがいっぱいです");
+    h.f().ShowEscapedError(&e);
+    h.f().ShowEscapedError(nullptr);
+    ASSERT_EQ(h.front.boxes.size(), 2u);
+    EXPECT_EQ(h.front.boxes[0].text, u"ディスクがいっぱいです");
+    EXPECT_EQ(h.front.boxes[1].text, u"不明なエラーが発生しました。");
+    for (const auto& box : h.front.boxes) {
+        EXPECT_EQ(box.caption, u"Gridvane23");
+        EXPECT_EQ(box.icon, MessageIcon::Error);
+        EXPECT_EQ(box.owner, MessageOwner::MainWindow);
+    }
+}
+
 } // namespace
 } // namespace gridvane
-

@@ -6,18 +6,12 @@
 #include "base/Error.h"
 #include "settings/Settings.h"
 #include "settings/SizeSummary.h"
+#include "tests/support/TestFolder.h"
 
 namespace gridvane {
 namespace {
 
 namespace fs = std::filesystem;
-
-fs::path Dir()
-{
-    const fs::path d = fs::path(GRIDVANE_BINARY_DIR) / "test-tmp" / "settings";
-    fs::create_directories(d);
-    return d;
-}
 
 std::string Read(const fs::path& p)
 {
@@ -29,7 +23,7 @@ void Write(const fs::path& p, const std::string& bytes) { std::ofstream(p, std::
 
 TEST(Settings, FirstStartGivesDefaultsAndSaveWritesTheNineKeys)
 {
-    const fs::path p = Dir() / "first.ini";
+    const fs::path p = TestFolder("settings") / "first.ini";
     fs::remove(p);
     const TSettings s = LoadSettings(p, u'.');
     EXPECT_EQ(s, TSettings{});
@@ -66,18 +60,18 @@ TEST(Settings, ReadingFollowsTheProfileRules)
         {"negative accepted", "[PlotraTlsx]\ncadTof=-1.5\n", u'.', with([](TSettings& s) { s.cadTof = -1.5; })},
     };
     for (const Case& k : cases) {
-        const fs::path p = Dir() / "read.ini";
+        const fs::path p = TestFolder("settings") / "read.ini";
         Write(p, k.file);
         EXPECT_EQ(LoadSettings(p, k.sep), k.expected) << k.name;
     }
-    const fs::path big = Dir() / "big.ini";
+    const fs::path big = TestFolder("settings") / "big.ini";
     Write(big, "[PlotraTlsx]\ncadXsc=9\n" + std::string(1100000, ';'));
     EXPECT_EQ(LoadSettings(big, u'.'), TSettings{});
 }
 
 TEST(Settings, SaveKeepsForeignContentAndUpdatesInPlace)
 {
-    const fs::path p = Dir() / "foreign.ini";
+    const fs::path p = TestFolder("settings") / "foreign.ini";
     Write(p, "; comment \xff\xfe\n[Other]\nkey=value\n[PlotraTlsx]\ncadXsc=9\nunknown=1\n\n[Tail]\nx=1\n");
     TSettings s;
     s.cadXsc = 2.5;
@@ -93,7 +87,7 @@ TEST(Settings, SaveKeepsForeignContentAndUpdatesInPlace)
 // file then reads back and saves unchanged (an input the fuzzer found).
 TEST(Settings, LongNumbersAreRoundedOnceAndThenStable)
 {
-    const fs::path p = Dir() / "long.ini";
+    const fs::path p = TestFolder("settings") / "long.ini";
     Write(p, "[PlotraTlsx]\r\n0[O\r0\ncadYsc=0." + std::string(60, '8') + "\r\n");
     const TSettings first = LoadSettings(p, u'.');
     EXPECT_DOUBLE_EQ(first.cadYsc, 0.8888888888888888);
@@ -108,7 +102,7 @@ TEST(Settings, LongNumbersAreRoundedOnceAndThenStable)
 
 TEST(Settings, UnwritableLocationKeepsTheOldFile)
 {
-    const fs::path missing = Dir() / "no-such-folder" / "x.ini";
+    const fs::path missing = TestFolder("settings") / "no-such-folder" / "x.ini";
     try {
         SaveSettings(missing, TSettings{}, u'.');
         ADD_FAILURE() << "saved";
@@ -116,10 +110,10 @@ TEST(Settings, UnwritableLocationKeepsTheOldFile)
         EXPECT_EQ(std::string(e.what()), missing.string() + " に書き込めません");
     }
     EXPECT_FALSE(fs::exists(missing.parent_path()));
-    const fs::path folder = Dir() / "folder.ini";
+    const fs::path folder = TestFolder("settings") / "folder.ini";
     fs::create_directories(folder);
     EXPECT_THROW(SaveSettings(folder, TSettings{}, u'.'), Error);
-    for (const auto& e : fs::directory_iterator(Dir())) EXPECT_EQ(e.path().string().find(".tmp"), std::string::npos);
+    for (const auto& e : fs::directory_iterator(TestFolder("settings"))) EXPECT_EQ(e.path().string().find(".tmp"), std::string::npos);
 }
 
 TEST(SizeSummary, ModeMinMaxAndTotals)

@@ -57,6 +57,31 @@ TEST(TextCommands, ConvertCellText)
     }
 }
 
+// Characters without a width counterpart, most of them outside CP932, are no command's business: each of
+// the seven commands gives them back as they are, between converted neighbours too.
+TEST(TextCommands, CharactersWithoutAWidthFormComeBackFromEveryCommand)
+{
+    const std::u16string untouched = u"✓é‖—〜€\U0001F600\U00020B9F\xD800\xDC00\uFFFD漢字ひらがな";
+    const struct {
+        TextCommand command;
+        std::u16string text;
+        std::u16string expected;
+    } cases[] = {
+        {TextCommand::N1, u"a✓" + untouched + u"1", u"ａ✓" + untouched + u"１"},
+        {TextCommand::N12, u"a✓" + untouched + u"1", u"ａ✓" + untouched + u"１"},
+        {TextCommand::N5, u"ｱ✓" + untouched + u"ｶﾞ", u"ア✓" + untouched + u"ガ"},
+        {TextCommand::N2, u"Ａ✓" + untouched + u"１", u"A✓" + untouched + u"1"},
+        {TextCommand::N6, u"１✓" + untouched + u"２", u"1✓" + untouched + u"2"},
+        {TextCommand::N7, u"Ａ✓" + untouched + u"ｂ", u"A✓" + untouched + u"b"},
+        {TextCommand::N9, u"（✓" + untouched + u"）", u"(✓" + untouched + u")"},
+    };
+    for (const auto& c : cases) {
+        const auto result = ConvertCellText(c.command, c.text);
+        ASSERT_TRUE(result.has_value()) << static_cast<int>(c.command);
+        EXPECT_EQ(*result, c.expected) << static_cast<int>(c.command) << ": " << ToUtf8(*result);
+    }
+}
+
 // A grid of texts that records every write.
 class FakeGrid : public GridTexts {
 public:

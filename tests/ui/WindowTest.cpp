@@ -88,6 +88,14 @@ struct Window {
         form->workbook = fs::path(GRIDVANE_SOURCE_DIR) / "samples" / "parts-list.xlsx";
         form->Button3->click();
     }
+    // The sample imported and the window shown at 900 x 600.
+    void ShowSample()
+    {
+        ImportSample();
+        form->resize(900, 600);
+        form->show();
+        QApplication::processEvents();
+    }
     QString Cell(int c, int r) const { return form->GridModel()->CellText(c, r); }
 };
 
@@ -244,6 +252,25 @@ TEST(Window, SettingsApplyAndSizeSummary)
     EXPECT_FALSE(f.StringGrid2->item(2, 0)->flags() & Qt::ItemIsSelectable);
 }
 
+TEST(Window, TabGoesThroughTheSettingsInTheirOrder)
+{
+    Window w("settings-tab");
+    ScriptedWindow& f = w.f();
+    f.show();
+    f.PageControl1->setCurrentIndex(kPageSettings);
+    QApplication::processEvents();
+    // Edit4 to Edit9 one after another; Edit10 is disabled and passed over.
+    QStringList order;
+    QWidget* at = f.Edit4;
+    for (int i = 0; i < 6; ++i) {
+        order << at->objectName();
+        do at = at->nextInFocusChain();
+        while (!(at->isEnabled() && at->isVisible() && (at->focusPolicy() & Qt::TabFocus)));
+    }
+    EXPECT_EQ(order, (QStringList{"Edit4", "Edit5", "Edit6", "Edit7", "Edit8", "Edit9"}));
+    EXPECT_EQ(at, f.Button1);
+}
+
 // Types text into a widget as key presses carrying the characters (also those no key of a US keyboard has).
 void Type(QWidget* widget, const QString& text)
 {
@@ -265,10 +292,7 @@ TEST(Window, RealClicksOnHeadersAndTheRightButton)
 {
     Window w("clicks");
     ScriptedWindow& f = w.f();
-    w.ImportSample();
-    f.resize(900, 600);
-    f.show();
-    QApplication::processEvents();
+    w.ShowSample();
     const TForm1& form = f.Form();
 
     // A click on a cell makes it current and shows it.
@@ -487,10 +511,7 @@ TEST(Window, DrawingPageAndCodePageMarks)
 {
     Window w("drawing-page");
     ScriptedWindow& f = w.f();
-    w.ImportSample();
-    f.resize(900, 600);
-    f.show();
-    QApplication::processEvents();
+    w.ShowSample();
 
     // A check mark typed into F8, which the drawing's code page lacks: a red corner on the cell, its colour
     // kept.

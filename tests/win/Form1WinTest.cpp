@@ -222,22 +222,42 @@ void RightClickCell(StringGridWin& grid, std::int32_t c, std::int32_t r)
     Pump();
 }
 
+// A window's client area as it paints itself into a bitmap (WM_PRINTCLIENT).
+class ClientImage {
+public:
+    explicit ClientImage(HWND window) : window_(window)
+    {
+        GetClientRect(window, &rect_);
+        screen_ = GetDC(window);
+        dc_ = CreateCompatibleDC(screen_);
+        bitmap_ = CreateCompatibleBitmap(screen_, rect_.right, rect_.bottom);
+        old_ = SelectObject(dc_, bitmap_);
+        SendMessageW(window, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc_), PRF_CLIENT);
+    }
+    ~ClientImage()
+    {
+        SelectObject(dc_, old_);
+        DeleteObject(bitmap_);
+        DeleteDC(dc_);
+        ReleaseDC(window_, screen_);
+    }
+    ClientImage(const ClientImage&) = delete;
+    ClientImage& operator=(const ClientImage&) = delete;
+    COLORREF Pixel(int x, int y) const { return GetPixel(dc_, x, y); }
+    const RECT& Rect() const { return rect_; }
+
+private:
+    HWND window_;
+    RECT rect_{};
+    HDC screen_ = nullptr, dc_ = nullptr;
+    HBITMAP bitmap_ = nullptr;
+    HGDIOBJ old_ = nullptr;
+};
+
 COLORREF PixelOfCell(StringGridWin& grid, std::int32_t c, std::int32_t r)
 {
-    RECT rc;
-    GetClientRect(grid.Handle(), &rc);
-    HDC screen = GetDC(grid.Handle());
-    HDC dc = CreateCompatibleDC(screen);
-    HBITMAP bitmap = CreateCompatibleBitmap(screen, rc.right, rc.bottom);
-    HGDIOBJ old = SelectObject(dc, bitmap);
-    SendMessageW(grid.Handle(), WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT);
     const RECT cell = grid.CellRect(c, r);
-    const COLORREF colour = GetPixel(dc, cell.right - 2, cell.bottom - 2); // a corner the text leaves free
-    SelectObject(dc, old);
-    DeleteObject(bitmap);
-    DeleteDC(dc);
-    ReleaseDC(grid.Handle(), screen);
-    return colour;
+    return ClientImage(grid.Handle()).Pixel(cell.right - 2, cell.bottom - 2); // a corner the text leaves free
 }
 
 // A selection as left, top, right, bottom.
@@ -868,21 +888,10 @@ TEST_F(Form1WinImportTest, ImportsTheSelectionDrawsItAndHandsItToTheCad)
     EXPECT_TRUE(IsWindowVisible(Ctl(kIdTabSheet3)));
     EXPECT_FALSE(IsWindowVisible(Ctl(kIdCodePageList)));
     auto inkOfDrawing = [&] {
-        HWND view = window_->DrawingView1().Handle();
-        RECT rc;
-        GetClientRect(view, &rc);
-        HDC screen = GetDC(view);
-        HDC dc = CreateCompatibleDC(screen);
-        HBITMAP bitmap = CreateCompatibleBitmap(screen, rc.right, rc.bottom);
-        HGDIOBJ old = SelectObject(dc, bitmap);
-        SendMessageW(view, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT);
+        const ClientImage image(window_->DrawingView1().Handle());
         int ink = 0;
-        for (int y = 0; y < rc.bottom; y += 2)
-            for (int x = 0; x < rc.right; x += 2) ink += GetPixel(dc, x, y) != RGB(255, 255, 255);
-        SelectObject(dc, old);
-        DeleteObject(bitmap);
-        DeleteDC(dc);
-        ReleaseDC(view, screen);
+        for (int y = 0; y < image.Rect().bottom; y += 2)
+            for (int x = 0; x < image.Rect().right; x += 2) ink += image.Pixel(x, y) != RGB(255, 255, 255);
         return ink;
     };
     const int fitted = inkOfDrawing();
@@ -907,20 +916,7 @@ TEST_F(Form1WinImportTest, ImportsTheSelectionDrawsItAndHandsItToTheCad)
     SendMessageW(g.Editor(), WM_KEYDOWN, VK_RETURN, 0);
     Pump();
     const RECT marked = g.CellRect(4, 5);
-    {
-        RECT rc;
-        GetClientRect(g.Handle(), &rc);
-        HDC screen = GetDC(g.Handle());
-        HDC dc = CreateCompatibleDC(screen);
-        HBITMAP bitmap = CreateCompatibleBitmap(screen, rc.right, rc.bottom);
-        HGDIOBJ old = SelectObject(dc, bitmap);
-        SendMessageW(g.Handle(), WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT);
-        EXPECT_EQ(GetPixel(dc, marked.right - 2, marked.top + 1), RGB(255, 0, 0));
-        SelectObject(dc, old);
-        DeleteObject(bitmap);
-        DeleteDC(dc);
-        ReleaseDC(g.Handle(), screen);
-    }
+    EXPECT_EQ(ClientImage(g.Handle()).Pixel(marked.right - 2, marked.top + 1), RGB(255, 0, 0));
     showPage(kPageDrawing);
     EXPECT_TRUE(IsWindowVisible(Ctl(kIdCodePageList)));
     ASSERT_EQ(SendMessageW(Ctl(kIdCodePageList), LB_GETCOUNT, 0, 0), 1);

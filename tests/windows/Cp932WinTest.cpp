@@ -6,25 +6,12 @@
 #include <map>
 
 #include "base/Utf.h"
+#include "tests/support/HexBytes.h"
 #include "textconv/Cp932.h"
 #include "textconv/Cp932BestFit.h"
 
 namespace gridvane {
 namespace {
-
-std::string Hex(std::string_view bytes)
-{
-    static constexpr char kHex[] = "0123456789ABCDEF";
-    std::string out;
-    for (const char b : bytes) {
-        const auto u = static_cast<unsigned char>(b);
-        if (!out.empty())
-            out += ' ';
-        out += kHex[u >> 4];
-        out += kHex[u & 0xF];
-    }
-    return out;
-}
 
 TEST(Cp932Win, EncodesWithMicrosoftsTableAndTheSystemsSubstitutes)
 {

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "base/Error.h"
+#include "com/ComApartmentWin.h"
 #include "excel/ExcelComWin.h"
 
 namespace gridvane {

@@ -533,6 +533,8 @@ int Unregister(Server& server, const wchar_t* progId, const GUID& clsid)
     return 0;
 }
 
+namespace {
+
 bool LoadTypeLibrary(Server& server)
 {
     const std::wstring tlb = BesideExecutable(L".tlb");
@@ -545,7 +547,9 @@ bool LoadTypeLibrary(Server& server)
     return true;
 }
 
-int Serve(IDispatch* application, const GUID& clsid, bool registerRunning)
+// Runs the message loop until WM_QUIT, the application in the running-object table for clsid meanwhile
+// (unless registerRunning is false).
+int ServeRunning(IDispatch* application, const GUID& clsid, bool registerRunning)
 {
     DWORD cookie = 0;
     if (registerRunning) {
@@ -563,6 +567,71 @@ int Serve(IDispatch* application, const GUID& clsid, bool registerRunning)
     if (registerRunning)
         RevokeActiveObject(cookie, nullptr);
     return 0;
+}
+
+LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM w, LPARAM l)
+{
+    if (message == WM_DESTROY) {
+        PostQuitMessage(0);
+        return 0;
+    }
+    return DefWindowProcW(window, message, w, l);
+}
+
+int ServeInApartment(Server& server, const wchar_t* kind, std::unique_ptr<Behaviour> behaviour, const GUID& clsid,
+                     bool registerRunning)
+{
+    if (!LoadTypeLibrary(server))
+        return 1;
+    IDispatch* app = NewObject(server, kind, std::move(behaviour));
+    if (app == nullptr) {
+        fwprintf(stderr, L"the application object cannot be made\n");
+        return 1;
+    }
+    const int code = ServeRunning(app, clsid, registerRunning);
+    app->Release();
+    return code;
+}
+
+} // namespace
+
+bool ServerSwitch(Server& server, int& i, int argc, wchar_t** argv)
+{
+    const std::wstring a = argv[i];
+    const bool more = i + 1 < argc;
+    if (a == L"--delay-us" && more)
+        server.delayMicroseconds = _wtoi64(argv[++i]);
+    else if (a == L"--busy-ms" && more)
+        server.busyUntil = GetTickCount64() + static_cast<ULONGLONG>(_wtoi(argv[++i]));
+    else if (a == L"--busy-forever")
+        server.busyForever = true;
+    else
+        return false;
+    return true;
+}
+
+HWND CreateMainWindow(const wchar_t* className, const std::wstring& title)
+{
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = MainWindowProc;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = className;
+    RegisterClassW(&wc);
+    return CreateWindowExW(0, className, title.c_str(), WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT, 640, 480,
+                           nullptr, nullptr, wc.hInstance, nullptr);
+}
+
+int Serve(Server& server, const wchar_t* kind, std::unique_ptr<Behaviour> behaviour, const GUID& clsid,
+          bool registerRunning, HWND mainWindow)
+{
+    int code = 1;
+    if (SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {
+        code = ServeInApartment(server, kind, std::move(behaviour), clsid, registerRunning);
+        if (mainWindow != nullptr && IsWindow(mainWindow))
+            DestroyWindow(mainWindow);
+        CoUninitialize();
+    }
+    return code;
 }
 
 } // namespace gridvane::standin

@@ -96,13 +96,19 @@ HRESULT ObjectResult(Server& server, const wchar_t* kind, std::unique_ptr<Behavi
 int Register(Server& server, const wchar_t* progId, const GUID& clsid);
 /// Removes what Register wrote. Returns a process exit code.
 int Unregister(Server& server, const wchar_t* progId, const GUID& clsid);
-/// Loads the registered type library; false (with a message on standard error) when it is missing.
-bool LoadTypeLibrary(Server& server);
+/// Handles a command-line switch common to both stand-ins at argv[i] ("--delay-us N", "--busy-ms MS",
+/// "--busy-forever"), stepping i over its value; false when it is not one of these.
+bool ServerSwitch(Server& server, int& i, int argc, wchar_t** argv);
 
 /// The path of this executable with its extension replaced by ext.
 std::wstring BesideExecutable(const wchar_t* ext);
-/// Runs the message loop until WM_QUIT; the stand-in's application object is in the running-object table
-/// for clsid meanwhile (unless registerRunning is false).
-int Serve(IDispatch* application, const GUID& clsid, bool registerRunning);
+/// The stand-in's main window, of a class of that name, not yet shown; destroying it ends the message loop.
+HWND CreateMainWindow(const wchar_t* className, const std::wstring& title);
+/// Runs a stand-in: enters a single-threaded apartment, loads the registered type library, makes the
+/// application object (an object of kind with behaviour) and runs the message loop until WM_QUIT, the
+/// application in the running-object table for clsid meanwhile (unless registerRunning is false); then
+/// destroys mainWindow. Returns a process exit code.
+int Serve(Server& server, const wchar_t* kind, std::unique_ptr<Behaviour> behaviour, const GUID& clsid,
+          bool registerRunning, HWND mainWindow);
 
 } // namespace gridvane::standin

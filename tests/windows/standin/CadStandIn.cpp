@@ -97,15 +97,6 @@ public:
     }
 };
 
-LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM w, LPARAM l)
-{
-    if (message == WM_DESTROY) {
-        PostQuitMessage(0);
-        return 0;
-    }
-    return DefWindowProcW(window, message, w, l);
-}
-
 } // namespace
 } // namespace gridvane::standin
 
@@ -121,38 +112,15 @@ int wmain(int argc, wchar_t** argv)
         const bool more = i + 1 < argc;
         if (a == L"--register") return Register(server, L"BricscadApp.AcadApplication", kClsidCad);
         if (a == L"--unregister") return Unregister(server, L"BricscadApp.AcadApplication", kClsidCad);
+        if (ServerSwitch(server, i, argc, argv)) continue;
         if (a == L"--minimized") minimized = true;
-        else if (a == L"--delay-us" && more) server.delayMicroseconds = _wtoi64(argv[++i]);
-        else if (a == L"--busy-ms" && more) server.busyUntil = GetTickCount64() + static_cast<ULONGLONG>(_wtoi(argv[++i]));
-        else if (a == L"--busy-forever") server.busyForever = true;
         else if (a == L"--log" && more) logPath = argv[++i];
         else {
             fwprintf(stderr, L"unknown argument %ls\n", argv[i]);
             return 2;
         }
     }
-    if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)))
-        return 1;
-    if (!LoadTypeLibrary(server))
-        return 1;
-    WNDCLASSW wc{};
-    wc.lpfnWndProc = WindowProc;
-    wc.hInstance = GetModuleHandleW(nullptr);
-    wc.lpszClassName = L"GridvaneCadStandIn";
-    RegisterClassW(&wc);
-    mainWindow = CreateWindowExW(0, wc.lpszClassName, L"BricsCAD stand-in - Drawing1.dwg", WS_OVERLAPPEDWINDOW,
-                                 CW_USEDEFAULT, CW_USEDEFAULT, 640, 480, nullptr, nullptr, wc.hInstance, nullptr);
+    mainWindow = CreateMainWindow(L"GridvaneCadStandIn", L"BricsCAD stand-in - Drawing1.dwg");
     ShowWindow(mainWindow, minimized ? SW_SHOWMINNOACTIVE : SW_SHOWNOACTIVATE);
-
-    IDispatch* app = NewObject(server, L"AcadApplication", std::make_unique<ApplicationObject>());
-    if (app == nullptr) {
-        fwprintf(stderr, L"the application object cannot be made\n");
-        return 1;
-    }
-    const int code = Serve(app, kClsidCad, true);
-    app->Release();
-    if (IsWindow(mainWindow))
-        DestroyWindow(mainWindow);
-    CoUninitialize();
-    return code;
+    return Serve(server, L"AcadApplication", std::make_unique<ApplicationObject>(), kClsidCad, true, mainWindow);
 }

@@ -16,58 +16,26 @@
 
 #include "base/Utf.h"
 #include "cad/CadInsertion.h"
-#include "excel/DispatchWin.h"
+#include "com/ComApartmentWin.h"
 #include "excel/ExcelAutomationWin.h"
 #include "excel/ExcelImport.h"
 #include "layout/TableLayout.h"
+#include "tests/windows/standin/StandInClient.h"
 
 namespace gridvane {
 namespace {
 
-std::wstring Beside(const wchar_t* name)
-{
-    wchar_t path[MAX_PATH];
-    const DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring p(path, n);
-    return p.substr(0, p.find_last_of(L"\\/") + 1) + name;
-}
-
-IDispatch* AttachRaw(const wchar_t* progId)
-{
-    CLSID clsid{};
-    if (FAILED(CLSIDFromProgID(progId, &clsid)))
-        return nullptr;
-    IUnknown* unknown = nullptr;
-    if (FAILED(GetActiveObject(clsid, nullptr, &unknown)) || unknown == nullptr)
-        return nullptr;
-    IDispatch* d = nullptr;
-    unknown->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(&d));
-    unknown->Release();
-    return d;
-}
+using standin::AttachRunning;
+using standin::BesideThisProgram;
 
 // Application.GvControl(command) of the running stand-in.
 std::wstring Control(const wchar_t* progId, const std::wstring& command)
 {
-    IDispatch* app = AttachRaw(progId);
+    IDispatch* app = AttachRunning(progId);
     if (app == nullptr)
         return L"(not running)";
-    LPOLESTR names[] = {const_cast<LPOLESTR>(L"GvControl")};
-    DISPID id = 0;
     std::wstring answer;
-    if (SUCCEEDED(app->GetIDsOfNames(IID_NULL, names, 1, 1033, &id))) {
-        VARIANT arg, result;
-        VariantInit(&arg);
-        VariantInit(&result);
-        arg.vt = VT_BSTR;
-        arg.bstrVal = SysAllocStringLen(command.data(), static_cast<UINT>(command.size()));
-        DISPPARAMS params{&arg, nullptr, 1, 0};
-        if (SUCCEEDED(app->Invoke(id, IID_NULL, 1033, DISPATCH_METHOD, &params, &result, nullptr, nullptr)) &&
-            result.vt == VT_BSTR)
-            answer.assign(result.bstrVal, SysStringLen(result.bstrVal));
-        VariantClear(&arg);
-        VariantClear(&result);
-    }
+    standin::Control(app, command, answer);
     app->Release();
     return answer;
 }
@@ -78,14 +46,14 @@ public:
     StandIn(const wchar_t* exe, const wchar_t* progId, const std::wstring& args, bool waitForRot = true)
         : progId_(progId), inRot_(waitForRot)
     {
-        std::wstring command = L"\"" + Beside(exe) + L"\" " + args;
+        std::wstring command = L"\"" + BesideThisProgram(exe) + L"\" " + args;
         STARTUPINFOW si{};
         si.cb = sizeof si;
         ok_ = CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &process_);
         const ULONGLONG end = GetTickCount64() + 20000;
         while (ok_ && GetTickCount64() < end) {
             if (waitForRot) {
-                if (IDispatch* d = AttachRaw(progId)) {
+                if (IDispatch* d = AttachRunning(progId)) {
                     d->Release();
                     return;
                 }
@@ -205,12 +173,12 @@ TEST_F(CrossProcess, TheConverterWritesTheDrawingTheWindowWrites)
     ASSERT_TRUE(excel.Ok());
     const Import i = RunImport();
     ASSERT_TRUE(i.result.ok) << ToUtf8(i.result.detail);
-    const std::filesystem::path here = std::filesystem::path(Beside(L""));
+    const std::filesystem::path here = std::filesystem::path(BesideThisProgram(L""));
     const std::filesystem::path window = here / "window.dxf";
     const std::filesystem::path converter = here / "converter.dxf";
     SaveDxfLineList(LayoutTable(i.table, i.view.texts, LayoutOptions{}), window);
 
-    std::wstring command = L"\"" + Beside(L"..\\..\\..\\app\\gridvane-convert.exe") + L"\" --excel -o \"" +
+    std::wstring command = L"\"" + BesideThisProgram(L"..\\..\\..\\app\\gridvane-convert.exe") + L"\" --excel -o \"" +
                            converter.native() + L"\"";
     STARTUPINFOW si{};
     si.cb = sizeof si;
@@ -289,7 +257,7 @@ TEST_F(CrossProcess, TheInsertionReachesTheDocumentWithTheExactCommandAndRestore
     StandIn cad(L"gridvane-cad-standin.exe", L"BricscadApp.AcadApplication", L"--minimized");
     ASSERT_TRUE(cad.Ok());
     EXPECT_EQ(cad.Ask(L"iconic"), L"1");
-    const std::filesystem::path drawing = std::filesystem::path(Beside(L"")) / "挿入 テスト.dxf";
+    const std::filesystem::path drawing = std::filesystem::path(BesideThisProgram(L"")) / "挿入 テスト.dxf";
     std::ofstream(drawing) << "0\r\nEOF\r\n";
     EXPECT_NO_THROW(InsertIntoRunningCad(drawing));
     const std::wstring native = drawing.native();
@@ -312,7 +280,7 @@ TEST_F(CrossProcess, ABusyCadStillTakesTheCommandOnceItIsFree)
 {
     StandIn cad(L"gridvane-cad-standin.exe", L"BricscadApp.AcadApplication", L"--busy-ms 2500");
     ASSERT_TRUE(cad.Ok());
-    const std::filesystem::path drawing = std::filesystem::path(Beside(L"")) / "busy.dxf";
+    const std::filesystem::path drawing = std::filesystem::path(BesideThisProgram(L"")) / "busy.dxf";
     std::ofstream(drawing) << "0\r\nEOF\r\n";
     EXPECT_NO_THROW(InsertIntoRunningCad(drawing));
     EXPECT_EQ(cad.Ask(L"commands"), L"1");

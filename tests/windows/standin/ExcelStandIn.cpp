@@ -497,15 +497,6 @@ public:
     }
 };
 
-LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM w, LPARAM l)
-{
-    if (message == WM_DESTROY) {
-        PostQuitMessage(0);
-        return 0;
-    }
-    return DefWindowProcW(window, message, w, l);
-}
-
 } // namespace
 } // namespace gridvane::standin
 
@@ -523,10 +514,8 @@ int wmain(int argc, wchar_t** argv)
         const bool more = i + 1 < argc;
         if (a == L"--register") return Register(server, L"Excel.Application", kClsidExcel);
         if (a == L"--unregister") return Unregister(server, L"Excel.Application", kClsidExcel);
+        if (ServerSwitch(server, i, argc, argv)) continue;
         if (a == L"--sheet" && more) sheetPath = argv[++i];
-        else if (a == L"--delay-us" && more) server.delayMicroseconds = _wtoi64(argv[++i]);
-        else if (a == L"--busy-ms" && more) server.busyUntil = GetTickCount64() + static_cast<ULONGLONG>(_wtoi(argv[++i]));
-        else if (a == L"--busy-forever") server.busyForever = true;
         else if (a == L"--busy-code" && more) server.busyCode = std::wstring(argv[++i]) == L"retrylater" ? RPC_E_SERVERCALL_RETRYLATER : RPC_E_CALL_REJECTED;
         else if (a == L"--english-only") server.englishOnly = true;
         else if (a == L"--no-rot") rot = false;
@@ -539,28 +528,6 @@ int wmain(int argc, wchar_t** argv)
         fwprintf(stderr, L"%ls: cannot be read\n", sheetPath.c_str());
         return 1;
     }
-    if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)))
-        return 1;
-    if (!LoadTypeLibrary(server))
-        return 1;
-
-    WNDCLASSW wc{};
-    wc.lpfnWndProc = WindowProc;
-    wc.hInstance = GetModuleHandleW(nullptr);
-    wc.lpszClassName = L"XLMAIN"; // the spreadsheet's main window class
-    RegisterClassW(&wc);
-    mainWindow = CreateWindowExW(0, L"XLMAIN", (L"Microsoft Excel - " + sheet.workbook).c_str(), WS_OVERLAPPEDWINDOW,
-                                 CW_USEDEFAULT, CW_USEDEFAULT, 640, 480, nullptr, nullptr, wc.hInstance, nullptr);
-
-    IDispatch* app = NewObject(server, L"Application", std::make_unique<ApplicationObject>());
-    if (app == nullptr) {
-        fwprintf(stderr, L"the application object cannot be made\n");
-        return 1;
-    }
-    const int code = Serve(app, kClsidExcel, rot);
-    app->Release();
-    if (mainWindow != nullptr && IsWindow(mainWindow))
-        DestroyWindow(mainWindow);
-    CoUninitialize();
-    return code;
+    mainWindow = CreateMainWindow(L"XLMAIN", L"Microsoft Excel - " + sheet.workbook); // the spreadsheet's class
+    return Serve(server, L"Application", std::make_unique<ApplicationObject>(), kClsidExcel, rot, mainWindow);
 }

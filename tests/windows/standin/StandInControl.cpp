@@ -10,23 +10,9 @@
 #include <cstdio>
 #include <string>
 
-namespace {
+#include "StandInClient.h"
 
-IDispatch* Attach(const wchar_t* progId)
-{
-    CLSID clsid{};
-    if (FAILED(CLSIDFromProgID(progId, &clsid)))
-        return nullptr;
-    IUnknown* unknown = nullptr;
-    if (FAILED(GetActiveObject(clsid, nullptr, &unknown)) || unknown == nullptr)
-        return nullptr;
-    IDispatch* dispatch = nullptr;
-    unknown->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(&dispatch));
-    unknown->Release();
-    return dispatch;
-}
-
-} // namespace
+using gridvane::standin::AttachRunning;
 
 int wmain(int argc, wchar_t** argv)
 {
@@ -39,7 +25,7 @@ int wmain(int argc, wchar_t** argv)
     if (verb == L"wait") {
         const ULONGLONG end = GetTickCount64() + 1000ull * static_cast<ULONGLONG>(argc > 3 ? _wtoi(argv[3]) : 30);
         while (GetTickCount64() < end) {
-            if (IDispatch* d = Attach(argv[1])) {
+            if (IDispatch* d = AttachRunning(argv[1])) {
                 d->Release();
                 return 0;
             }
@@ -51,34 +37,23 @@ int wmain(int argc, wchar_t** argv)
     std::wstring command;
     for (int i = 2; i < argc; ++i)
         command += (i > 2 ? L" " : L"") + std::wstring(argv[i]);
-    IDispatch* app = Attach(argv[1]);
+    IDispatch* app = AttachRunning(argv[1]);
     if (app == nullptr) {
         fwprintf(stderr, L"%ls: not running\n", argv[1]);
         return 1;
     }
-    LPOLESTR names[] = {const_cast<LPOLESTR>(L"GvControl")};
-    DISPID id = 0;
-    HRESULT hr = app->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id);
-    VARIANT arg, result;
-    VariantInit(&arg);
-    VariantInit(&result);
-    arg.vt = VT_BSTR;
-    arg.bstrVal = SysAllocString(command.c_str());
-    DISPPARAMS params{&arg, nullptr, 1, 0};
-    if (SUCCEEDED(hr))
-        hr = app->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, &result, nullptr, nullptr);
+    std::wstring answer;
+    const HRESULT hr = gridvane::standin::Control(app, command, answer);
     int code = 0;
     if (FAILED(hr)) {
         fwprintf(stderr, L"GvControl(%ls): 0x%08lX\n", command.c_str(), static_cast<unsigned long>(hr));
         code = 1;
-    } else if (result.vt == VT_BSTR) {
-        const int n = WideCharToMultiByte(CP_UTF8, 0, result.bstrVal, -1, nullptr, 0, nullptr, nullptr);
+    } else {
+        const int n = WideCharToMultiByte(CP_UTF8, 0, answer.c_str(), -1, nullptr, 0, nullptr, nullptr);
         std::string u8(static_cast<std::size_t>(n), '\0');
-        WideCharToMultiByte(CP_UTF8, 0, result.bstrVal, -1, u8.data(), n, nullptr, nullptr);
+        WideCharToMultiByte(CP_UTF8, 0, answer.c_str(), -1, u8.data(), n, nullptr, nullptr);
         fputs(u8.c_str(), stdout);
     }
-    VariantClear(&arg);
-    VariantClear(&result);
     app->Release();
     CoUninitialize();
     return code;

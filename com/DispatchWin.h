@@ -1,0 +1,118 @@
+#pragma once
+// Windows only. Late-bound automation: members of a running server's objects called by name, across
+// processes. The dispatch identifiers are looked up once per object kind and member name; calls the
+// server rejects as busy are retried for a bounded time; a locale the server refuses is replaced by 1033.
+#include <chrono>
+#include <cstdint>
+#include <initializer_list>
+#include <map>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <variant>
+
+#include "base/Error.h"
+
+namespace gridvane {
+
+/// Why attaching to a running server failed.
+enum class AttachFailure {
+    NotInstalled, // the ProgID names no registered class
+    NotRunning,   // no instance is in the running-object table, and no window of it exists
+    Unreachable,  // it runs (its main window exists) but cannot be reached, e.g. it runs with higher rights
+};
+
+/// A failed attach: the system's description in what(), and the kind of failure.
+class AttachError : public Error {
+public:
+    AttachError(AttachFailure why, const std::string& message) : Error(message), failure(why) {}
+    AttachFailure failure;
+};
+
+/// A call the server kept rejecting as busy for the whole retry time.
+class ServerBusyError : public Error {
+public:
+    using Error::Error;
+};
+
+/// What the objects of one automation session share: the dispatch identifiers found so far (per object
+/// kind and member name), the locale the server accepts, how long rejected calls are retried, and the
+/// number of calls made.
+class DispatchSession {
+public:
+    /// A session in the user's default locale, retrying for 10 s.
+    DispatchSession();
+
+    std::chrono::milliseconds retryFor{std::chrono::seconds(10)};
+    std::uint32_t locale;             // the user's default locale; 1033 once the server refused it
+    long nameLookups = 0;             // GetIDsOfNames calls made
+    long invocations = 0;             // Invoke calls made
+    std::map<std::u16string, long> ids; // "Kind.Member" -> DISPID
+};
+
+/// An argument of an automation call: an integer or a text.
+using DispatchArg = std::variant<std::int32_t, std::u16string>;
+/// A cell value: empty, a number, a text or a Boolean.
+using DispatchValue = std::variant<std::monostate, double, std::u16string, bool>;
+
+/// One reference to an automation object of a given kind ("Range", "Application", ...), released on
+/// destruction. Every call throws Error naming the member and carrying the server's or the system's
+/// description when it fails, and ServerBusyError when the server rejected it for the whole retry time.
+class DispatchObject {
+public:
+    /// No object.
+    DispatchObject() = default;
+    /// Takes over one reference to an IDispatch (given as void* to keep system types out of here); a new
+    /// session is made when none is given.
+    explicit DispatchObject(void* dispatch, std::shared_ptr<DispatchSession> session = nullptr,
+                            std::u16string kind = {});
+    /// Takes over other's reference.
+    DispatchObject(DispatchObject&& other) noexcept;
+    /// Releases the reference held and takes over other's.
+    DispatchObject& operator=(DispatchObject&& other) noexcept;
+    DispatchObject(const DispatchObject&) = delete;
+    DispatchObject& operator=(const DispatchObject&) = delete;
+    /// Releases the reference held.
+    ~DispatchObject();
+
+    /// The running object registered for progId, as an automation object of kind. Throws AttachError: not
+    /// installed when the class is not registered; unreachable when no instance can be had although a
+    /// top-level window of windowClass exists (or the instance refuses us); not running otherwise.
+    static DispatchObject AttachRunning(std::u16string_view progId, std::u16string kind = {},
+                                        std::u16string_view windowClass = {});
+
+    /// True when this holds an object.
+    explicit operator bool() const { return dispatch_ != nullptr; }
+    /// The underlying IDispatch pointer, still owned by this object.
+    void* Get() const { return dispatch_; }
+    /// The session this object's calls belong to.
+    const std::shared_ptr<DispatchSession>& Session() const { return session_; }
+    /// The object kind its member identifiers are kept under.
+    const std::u16string& Kind() const { return kind_; }
+
+    /// Looks up the identifier of member name now (once per kind), so that a later call needs no look-up.
+    void Prepare(std::u16string_view name) const;
+    /// A property that is an object of kind (Worksheet.Range(address), Borders.Item(8), Application.Selection);
+    /// kind defaults to the member's name.
+    DispatchObject Object(std::u16string_view name, std::initializer_list<DispatchArg> args = {},
+                          std::u16string_view kind = {}) const;
+    /// A numeric property; empty counts as 0; null, an error value or a non-number throws.
+    double Number(std::u16string_view name, std::initializer_list<DispatchArg> args = {}) const;
+    /// A text property; empty gives the empty text; null or an error value throws.
+    std::u16string Text(std::u16string_view name, std::initializer_list<DispatchArg> args = {}) const;
+    /// A Boolean property: true only when the server reports true.
+    bool Boolean(std::u16string_view name, std::initializer_list<DispatchArg> args = {}) const;
+    /// A value property (Range.Value2): empty, number, text or Boolean; null or an error value throws.
+    DispatchValue Value(std::u16string_view name, std::initializer_list<DispatchArg> args = {}) const;
+    /// Writes a Boolean property (Application.ScreenUpdating).
+    void Put(std::u16string_view name, bool value, std::initializer_list<DispatchArg> args = {}) const;
+    /// Calls a method whose result is of no interest (Document.SendCommand(text)).
+    void Call(std::u16string_view name, std::initializer_list<DispatchArg> args = {}) const;
+
+private:
+    void* dispatch_ = nullptr;
+    std::shared_ptr<DispatchSession> session_;
+    std::u16string kind_;
+};
+
+} // namespace gridvane

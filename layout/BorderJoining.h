@@ -1,0 +1,28 @@
+#pragma once
+// The joining of border segments: segments that continue one another become one, and a segment that
+// repeats another is dropped, so that each border line of the drawing is one LINE entity.
+#include <vector>
+
+#include "dxf/MakeR12Dxf_V.h"
+
+namespace gridvane {
+
+/// One border segment; mark is set once it was absorbed into another or found to duplicate one.
+struct TXlsxKeisen {
+    TAcadPoint stpt;
+    TAcadPoint edpt;
+    bool mark = false;
+};
+
+/// Tolerance of every segment comparison.
+inline constexpr double kKeisenTolerance = 0.000001;
+
+/// |a - b| <= tolerance.
+bool NearlyEqual(double a, double b, double tolerance);
+
+/// Joins and de-duplicates vertical (keisenV) and horizontal (keisenH) segments in place by setting mark:
+/// a segment absorbs every later one that starts where it ends, then a later segment that repeats one
+/// (either way round) is marked, each comparison within kKeisenTolerance and in list order.
+void MergeKeisen(std::vector<TXlsxKeisen>& keisenV, std::vector<TXlsxKeisen>& keisenH);
+
+} // namespace gridvane

@@ -1,0 +1,428 @@
+// The sheet part read in one pass, as it is decompressed: the sheet's format, its column and row
+// records, the saved selection, the cells of the area kept and the merged areas.
+#include <algorithm>
+#include <cmath>
+#include <numeric>
+
+#include "base/Error.h"
+#include "base/Utf.h"
+#include "model/CellAddress.h"
+#include "xlsx/XlsxDates.h"
+#include "xlsx/XlsxSheet.h"
+#include "xlsx/XlsxWorkbookFile.h"
+#include "xlsx/XlsxXmlStream.h"
+
+namespace gridvane::xlsx {
+
+namespace {
+
+enum class CellType : std::uint8_t { Number, Shared, Inline, Boolean, Error, Text, Date };
+
+} // namespace
+
+class SheetReader : public XmlEvents {
+public:
+    SheetReader(Sheet& sheet, const Workbook& book, const std::string& file, const std::string& part,
+                std::optional<Area> wanted)
+        : sheet_(sheet), book_(book), reader_(file + ": " + part), where_(reader_.Where()), wanted_(wanted),
+          notWorksheet_(file + ": the part " + part + " is not a worksheet")
+    {
+    }
+
+    void Start(std::string_view name, const XmlAttrs& attrs, int depth) override
+    {
+        if (depth == 1) {
+            if (name != "worksheet") throw Error(notWorksheet_);
+            return;
+        }
+        if (depth == 2) {
+            StartSection(name, attrs);
+            return;
+        }
+        switch (section_) {
+        case Section::SheetViews:
+            if (depth == 3 && name == "sheetView" && !viewSeen_) viewSeen_ = true, inView_ = true;
+            if (inView_ && depth == 4) ViewChild(name, attrs);
+            break;
+        case Section::Cols:
+            if (depth == 3 && name == "col") Column(attrs);
+            break;
+        case Section::SheetData:
+            if (depth == 3 && name == "row") {
+                StartRow(attrs);
+            } else if (inRow_ && depth == 4 && name == "c") {
+                StartCell(attrs);
+            } else if (inCell_ && depth == 5) {
+                if (name == "v" && !haveV_) haveV_ = true, inV_ = true, v_.clear();
+                if (name == "is" && !haveIs_) haveIs_ = true, inIs_ = true, rich_.Clear();
+            } else if (inIs_) {
+                rich_.Start(name, attrs, depth - 5, reader_, [this] { return CellWhat(); });
+            }
+            break;
+        case Section::MergeCells:
+            if (depth == 3 && name == "mergeCell") {
+                const XmlAttr ref = attrs["ref"];
+                Area a;
+                if (!ParseArea(ref.value(), a)) throw Error(where_ + ": invalid merged area \"" + ref.value() + "\"");
+                sheet_.AddMerge(a, where_);
+            }
+            break;
+        case Section::None: break;
+        }
+    }
+
+    void End(std::string_view, int depth) override
+    {
+        if (depth == 2) {
+            if (section_ == Section::SheetViews) ChooseSelection();
+            section_ = Section::None;
+        } else if (section_ == Section::SheetViews && depth == 3) {
+            inView_ = false;
+        } else if (section_ == Section::SheetData) {
+            if (depth == 3) {
+                inRow_ = false;
+            } else if (depth == 4 && inCell_) {
+                EndCell();
+            } else if (depth == 5) {
+                inV_ = false;
+                if (inIs_) inIs_ = false, inline_ = rich_.Take();
+            } else if (inIs_) {
+                rich_.End(depth - 5);
+            }
+        }
+    }
+
+    void Text(std::string_view text, int depth) override
+    {
+        if (inV_ && depth == 5) {
+            v_.append(text);
+        } else if (inIs_ && depth > 5) {
+            rich_.Text(text, depth - 5);
+        }
+    }
+
+    void Finish()
+    {
+        // Row heights in row order, the last record of a row counting where a row is given twice.
+        auto& heights = sheet_.rowHeights_;
+        if (!rowsInOrder_) {
+            std::stable_sort(heights.begin(), heights.end(),
+                             [](const auto& a, const auto& b) { return a.first < b.first; });
+            std::size_t out = 0;
+            for (std::size_t i = 0; i < heights.size(); ++i) {
+                if (i + 1 < heights.size() && heights[i + 1].first == heights[i].first) continue;
+                heights[out++] = heights[i];
+            }
+            heights.resize(out);
+        }
+        std::erase_if(heights, [](const auto& h) { return std::isnan(h.second); });
+        sheet_.rowDeltaSums_.assign(heights.size() + 1, 0);
+        for (std::size_t i = 0; i < heights.size(); ++i) {
+            sheet_.rowDeltaSums_[i + 1] = sheet_.rowDeltaSums_[i] + (heights[i].second - sheet_.defaultRowHeight_);
+        }
+        IndexColumns();
+    }
+
+private:
+    enum class Section : std::uint8_t { None, SheetViews, Cols, SheetData, MergeCells };
+
+    void StartSection(std::string_view name, const XmlAttrs& attrs)
+    {
+        section_ = Section::None;
+        Section s = Section::None;
+        if (name == "sheetViews") s = Section::SheetViews;
+        if (name == "cols") s = Section::Cols;
+        if (name == "sheetData") s = Section::SheetData;
+        if (name == "mergeCells") s = Section::MergeCells;
+        if (name == "sheetFormatPr" && !formatSeen_) {
+            formatSeen_ = true;
+            SheetFormat(attrs);
+        }
+        if (s == Section::None) return;
+        // Only the first of each counts, as in a tree's first child of that name.
+        bool& seen = sectionsSeen_[static_cast<int>(s)];
+        if (seen) return;
+        seen = true;
+        section_ = s;
+        if (s == Section::SheetData) DecideKept();
+    }
+
+    void SheetFormat(const XmlAttrs& attrs)
+    {
+        sheet_.defaultRowHeight_ = reader_.Number(attrs["defaultRowHeight"], 15, "the sheet's format");
+        if (const XmlAttr dcw = attrs["defaultColWidth"]) sheet_.defaultColWidth_ = reader_.Number(dcw, 0, "the sheet's format");
+        const std::int64_t base = reader_.Integer(attrs["baseColWidth"], 8, "the sheet's format");
+        sheet_.baseColWidth_ = base < 0 || base > 255 ? 8 : static_cast<int>(base);
+    }
+
+    // The cells kept: those of the area asked for, or of the saved selection when the part has given it
+    // before its cells (as every writer does); all of them otherwise.
+    void DecideKept()
+    {
+        std::optional<Area> area = wanted_;
+        if (!area && sectionsSeen_[static_cast<int>(Section::SheetViews)]) area = sheet_.selection_;
+        if (!area) return;
+        sheet_.keptAll_ = false;
+        sheet_.kept_ = *area;
+        const std::int64_t cells = (static_cast<std::int64_t>(area->r2) - area->r1 + 1) * (static_cast<std::int64_t>(area->c2) - area->c1 + 1);
+        if (cells <= Sheet::kMaxDenseCells) sheet_.dense_.assign(static_cast<std::size_t>(cells), Cell{});
+    }
+
+    // The saved selection: the active pane's of the first sheet view.
+    void ViewChild(std::string_view name, const XmlAttrs& attrs)
+    {
+        if (name == "pane" && !paneSeen_) {
+            paneSeen_ = true;
+            activePane_ = attrs["activePane"].as_string("topLeft");
+        } else if (name == "selection") {
+            const std::string pane = attrs["pane"].as_string("topLeft");
+            const std::string sqref = attrs["sqref"].as_string("A1");
+            // The first selection of each pane; a view has at most four panes.
+            const bool known = std::any_of(selections_.begin(), selections_.end(), [&](const auto& s) { return s.first == pane; });
+            if (!known && selections_.size() < 8) selections_.emplace_back(pane, sqref.substr(0, sqref.find(' ')));
+        }
+    }
+
+    void ChooseSelection()
+    {
+        if (selectionChosen_) return;
+        selectionChosen_ = true;
+        const std::string* chosen = nullptr;
+        for (const auto& [pane, sqref] : selections_) {
+            if (pane == activePane_) { chosen = &sqref; break; }
+            if (pane == "topLeft" && !chosen) chosen = &sqref;
+        }
+        if (chosen && !ParseArea(*chosen, sheet_.selection_)) sheet_.selection_ = Area{};
+    }
+
+    // Column elements: each a run of columns within the sheet's 16384, at most one element per column.
+    void Column(const XmlAttrs& attrs)
+    {
+        auto& cols = sheet_.cols_;
+        if (cols.size() >= static_cast<std::size_t>(kMaxCol)) {
+            reader_.Fail("the sheet has more column elements (<col>) than its " + std::to_string(kMaxCol) + " columns");
+        }
+        const std::string what = "the column element " + std::to_string(cols.size() + 1);
+        const std::int64_t min = reader_.Integer(attrs["min"], 0, what);
+        const std::int64_t max = reader_.Integer(attrs["max"], min, what);
+        if (min < 1 || max < min || max > kMaxCol) {
+            reader_.Fail(what + " spans the columns " + std::to_string(min) + " to " + std::to_string(max) +
+                         ", outside the sheet's columns 1 to " + std::to_string(kMaxCol));
+        }
+        ColInfo ci;
+        ci.min = static_cast<std::int32_t>(min);
+        ci.max = static_cast<std::int32_t>(max);
+        const XmlAttr width = attrs["width"];
+        ci.hasWidth = static_cast<bool>(width);
+        ci.width = reader_.Number(width, 0, what);
+        ci.hidden = attrs["hidden"].as_bool(false);
+        ci.style = reader_.Index(attrs["style"], book_.XfCount(), what, "the cell format");
+        cols.push_back(ci);
+    }
+
+    // Each column's element, the first that covers it; each column is visited once, whatever the overlaps.
+    void IndexColumns()
+    {
+        auto& index = sheet_.colIndex_;
+        index.assign(static_cast<std::size_t>(kMaxCol) + 1, -1);
+        std::vector<std::int32_t> nextFree(static_cast<std::size_t>(kMaxCol) + 2);
+        std::iota(nextFree.begin(), nextFree.end(), 0);
+        const auto find = [&](std::int32_t c) {
+            while (nextFree[static_cast<std::size_t>(c)] != c) {
+                auto& n = nextFree[static_cast<std::size_t>(c)];
+                n = nextFree[static_cast<std::size_t>(n)];
+                c = n;
+            }
+            return c;
+        };
+        const auto& cols = sheet_.cols_;
+        for (std::size_t i = 0; i < cols.size(); ++i) {
+            for (std::int32_t c = find(cols[i].min); c <= cols[i].max; c = find(c + 1)) {
+                index[static_cast<std::size_t>(c)] = static_cast<std::int32_t>(i);
+                nextFree[static_cast<std::size_t>(c)] = c + 1;
+            }
+        }
+        auto& left = sheet_.colLeftPx_;
+        left.assign(static_cast<std::size_t>(kMaxCol) + 1, 0);
+        for (std::int32_t c = 1; c <= kMaxCol; ++c) {
+            left[static_cast<std::size_t>(c)] = left[static_cast<std::size_t>(c - 1)] + sheet_.ColumnPixels(c);
+        }
+    }
+
+    void StartRow(const XmlAttrs& attrs)
+    {
+        inRow_ = true;
+        if (const XmlAttr r = attrs["r"]) {
+            const auto number = XmlInteger(r.value());
+            if (!number || *number < 1 || *number > kMaxRow) reader_.Fail("a row has an invalid number " + Shown(r.value()));
+            row_ = static_cast<std::int32_t>(*number);
+        } else {
+            row_ = lastRow_ + 1;
+            if (row_ > kMaxRow) reader_.Fail("the sheet has more rows than " + std::to_string(kMaxRow));
+        }
+        const bool again = row_ <= lastRow_;
+        if (again) rowsInOrder_ = false;
+        lastRow_ = row_;
+        lastCol_ = 0;
+        const auto rowWhat = [this] { return "row " + std::to_string(row_); };
+        const bool hidden = attrs["hidden"].as_bool(false);
+        const XmlAttr ht = attrs["ht"];
+        if (hidden || ht) {
+            const double height = reader_.Number(ht, 0, rowWhat);
+            sheet_.rowHeights_.emplace_back(row_, hidden ? 0 : height);
+        } else if (again) {
+            // A row given again without a height of its own: it has the default height after all.
+            sheet_.rowHeights_.emplace_back(row_, std::nan(""));
+        }
+        const std::uint32_t style = reader_.Index(attrs["s"], book_.XfCount(), rowWhat, "the cell format");
+        const bool custom = attrs["customFormat"].as_bool(false);
+        if (sheet_.keptAll_ || (row_ >= sheet_.kept_.r1 && row_ <= sheet_.kept_.r2)) {
+            if (custom) {
+                sheet_.rowStyles_[row_] = style;
+            } else if (again) {
+                sheet_.rowStyles_.erase(row_);
+            }
+        }
+    }
+
+    void StartCell(const XmlAttrs& attrs)
+    {
+        inCell_ = true;
+        haveV_ = haveIs_ = inV_ = inIs_ = false;
+        cellRow_ = row_, cellCol_ = lastCol_ + 1;
+        if (const XmlAttr ref = attrs["r"]) {
+            if (!ParseCellRef(ref.value(), cellRow_, cellCol_) || cellRow_ != row_) {
+                throw Error(where_ + ": row " + std::to_string(row_) + " has an invalid cell reference \"" + ref.value() + "\"");
+            }
+        }
+        if (cellCol_ > kMaxCol) throw Error(where_ + ": row " + std::to_string(row_) + " has too many cells");
+        lastCol_ = cellCol_;
+        const auto what = [this] { return CellWhat(); };
+        cell_ = Cell{};
+        cell_.present = true;
+        cell_.style = reader_.Index(attrs["s"], book_.XfCount(), what, "the cell format");
+        const std::string_view t = attrs["t"].as_string("n");
+        if (t == "n") {
+            type_ = CellType::Number;
+        } else if (t == "s") {
+            type_ = CellType::Shared;
+        } else if (t == "inlineStr") {
+            type_ = CellType::Inline;
+        } else if (t == "b") {
+            type_ = CellType::Boolean;
+        } else if (t == "e") {
+            type_ = CellType::Error;
+        } else if (t == "str") {
+            type_ = CellType::Text;
+        } else if (t == "d") {
+            type_ = CellType::Date;
+        } else {
+            reader_.Fail(what() + " has an unknown type t=" + Shown(t));
+        }
+    }
+
+    void EndCell()
+    {
+        inCell_ = false;
+        const auto what = [this] { return CellWhat(); };
+        const bool keep = sheet_.Holds(cellRow_, cellCol_);
+        const std::string_view text = v_;
+        switch (type_) {
+        case CellType::Shared:
+            if (haveV_) {
+                cell_.kind = CellKind::Shared;
+                cell_.index = reader_.Index(text, book_.SharedCount(), what, "the shared string");
+                if (book_.SharedCount() == 0) {
+                    reader_.Fail(what() + " refers to the shared string " + std::to_string(cell_.index) +
+                                 ", which the workbook does not define");
+                }
+            }
+            break;
+        case CellType::Inline:
+            if (haveIs_ && inline_.rich) {
+                cell_.kind = CellKind::Inline;
+                if (keep) {
+                    cell_.index = static_cast<std::uint32_t>(sheet_.inline_.size());
+                    sheet_.inline_.push_back(std::move(inline_));
+                }
+            } else {
+                // Without runs an inline string answers as a text of the cell's own: kept as one, in half the room.
+                cell_.kind = CellKind::Text;
+                if (keep) cell_.index = sheet_.AddOwnString(haveIs_ ? std::u16string_view(inline_.text) : std::u16string_view());
+            }
+            break;
+        case CellType::Boolean:
+            if (haveV_) {
+                const std::string_view b = TrimXmlSpace(text);
+                if (b != "0" && b != "1" && b != "true" && b != "false") {
+                    reader_.Fail(what() + " has an invalid Boolean value " + Shown(text));
+                }
+                cell_.kind = CellKind::Boolean, cell_.number = b == "1" || b == "true";
+            }
+            break;
+        case CellType::Error:
+        case CellType::Text:
+            if (haveV_) {
+                cell_.kind = type_ == CellType::Error ? CellKind::Error : CellKind::Text;
+                if (keep) cell_.index = sheet_.AddOwnString(DecodeEscapes(U16(text)));
+            }
+            break;
+        case CellType::Date:
+            // An ISO 8601 date: the spreadsheet holds it as its serial number and shows it through the
+            // cell's format, like any date it has typed in.
+            if (haveV_ && !TrimXmlSpace(text).empty()) {
+                const auto serial = IsoDateSerial(text, book_.Date1904());
+                if (!serial) reader_.Fail(what() + " has an invalid date " + Shown(text) + " (or one before 1900)");
+                cell_.kind = CellKind::Number, cell_.number = *serial;
+            }
+            break;
+        case CellType::Number:
+            if (haveV_ && !TrimXmlSpace(text).empty()) {
+                const auto number = XmlDouble(text);
+                if (!number) reader_.Fail(what() + " has an invalid number " + Shown(text));
+                cell_.kind = CellKind::Number, cell_.number = *number;
+            }
+            break;
+        }
+        if (keep) sheet_.Slot(cellRow_, cellCol_) = cell_;
+    }
+
+    std::string CellWhat() const { return "cell " + ToUtf8(CellName(cellCol_, cellRow_)); }
+
+    Sheet& sheet_;
+    const Workbook& book_;
+    const PartReader reader_;
+    const std::string where_;
+    const std::optional<Area> wanted_;
+    const std::string notWorksheet_;
+
+    Section section_ = Section::None;
+    bool sectionsSeen_[5] = {};
+    bool formatSeen_ = false;
+
+    bool viewSeen_ = false, inView_ = false, paneSeen_ = false, selectionChosen_ = false;
+    std::string activePane_ = "topLeft";
+    std::vector<std::pair<std::string, std::string>> selections_;
+
+    bool inRow_ = false, rowsInOrder_ = true;
+    std::int32_t row_ = 0, lastRow_ = 0, lastCol_ = 0;
+
+    bool inCell_ = false, haveV_ = false, haveIs_ = false, inV_ = false, inIs_ = false;
+    std::int32_t cellRow_ = 0, cellCol_ = 0;
+    CellType type_ = CellType::Number;
+    Cell cell_;
+    std::string v_;
+    RichStringBuilder rich_;
+    RichString inline_;
+};
+
+Sheet::Sheet(const Workbook& book, const XlsxPackage& package, const std::string& part, std::u16string name,
+             std::optional<Area> wanted)
+    : book_(book), name_(std::move(name))
+{
+    SheetReader reader(*this, book, package.DisplayName(), part, wanted);
+    StreamXmlPart(package, part, reader);
+    reader.Finish();
+}
+
+} // namespace gridvane::xlsx
