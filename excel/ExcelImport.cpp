@@ -26,6 +26,9 @@ public:
     ImportFailure(std::u16string japanese, const std::string& english) : Error(english, std::move(japanese)) {}
 };
 
+// The view asked the import to stop.
+struct ImportCancelled {};
+
 // Where a value is read, in both languages: a cell's address, or the selection.
 struct Place {
     std::u16string ja;
@@ -201,6 +204,10 @@ public:
         try {
             ReadAll(*app);
             result.ok = true;
+        } catch (const ImportCancelled&) {
+            result.cancelled = true;
+            result.detail = u"取得を中止しました";
+            result.reason = "cancelled";
         } catch (const ImportFailure& e) {
             result.detail = e.Japanese();
             result.reason = e.what();
@@ -227,16 +234,16 @@ public:
             view_.SetButton4Enabled(true);
             view_.SetButton3Enabled(true);
         } else {
-            Fail();
+            Fail(!result.cancelled);
         }
         return result;
     }
 
 private:
-    void Fail()
+    void Fail(bool tell = true)
     {
         view_.SetButton4Enabled(false);
-        view_.ShowMessage(kImportFailed);
+        if (tell) view_.ShowMessage(kImportFailed);
         view_.SetButton3Enabled(true);
     }
 
@@ -297,6 +304,7 @@ private:
             view_.SetLabel4(Decimal(r) + u" / " + total);
             view_.StepProgress();
             view_.ProcessEvents();
+            if (view_.StopRequested()) throw ImportCancelled{};
             view_.SetCellText(0, r, Decimal(x));
             for (std::int32_t c = 1; c <= sel.cols; ++c) {
                 const std::int32_t y = sel.c1 + c - 1;

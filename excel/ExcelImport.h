@@ -28,6 +28,7 @@ struct ImportResult {
     std::u16string detail;
     bool screenUpdatingLeftOff = false; // switching it on again failed: try RestoreScreenUpdating later
     std::string reason;
+    bool cancelled = false; // the view asked to stop (ImportView::StopRequested); not ok
 };
 
 /// Reads the selection of the active worksheet of the spreadsheet that attach finds into table and view,

@@ -55,6 +55,8 @@ struct RecordingView : ImportView {
     void StepProgress() override { ++progress; }
     void ProcessEvents() override { ++events; }
     void ShowMessage(std::u16string_view t) override { messages.emplace_back(t); }
+    int stopAtEvent = 0; // StopRequested answers true from this turn of the messages on; 0: never
+    bool StopRequested() override { return stopAtEvent > 0 && events >= stopAtEvent; }
 };
 
 XlAttach AttachTo(FakeBook& book)
@@ -302,6 +304,26 @@ TEST(ExcelImport, ASpreadsheetBusyAtACellIsToldInItsOwnWords)
     const ImportResult result = Import(book, view, table);
     EXPECT_FALSE(result.ok);
     EXPECT_EQ(view.messages, (std::vector<std::u16string>{std::u16string(kExcelBusy), u"取得に失敗しました."}));
+    EXPECT_EQ(book.screenUpdating, (std::vector<bool>{false, true}));
+}
+
+TEST(ExcelImport, AStopAskedForAtARowEndsTheImportThereWithoutTheFailureMessage)
+{
+    FakeBook book;
+    book.rows = 4, book.cols = 2;
+    RecordingView view;
+    view.stopAtEvent = 2; // at the second row's turn
+    CellTable table;
+    const int before = book.rangeCalls;
+    const ImportResult result = Import(book, view, table);
+    EXPECT_FALSE(result.ok);
+    EXPECT_TRUE(result.cancelled);
+    EXPECT_TRUE(view.messages.empty());
+    EXPECT_EQ(book.rangeCalls - before, 2); // the first row's two cells, nothing after the stop
+    EXPECT_EQ(view.label4, u"2 / 4");
+    EXPECT_TRUE(view.button3);
+    EXPECT_FALSE(view.button4);
+    EXPECT_TRUE(view.redraw);
     EXPECT_EQ(book.screenUpdating, (std::vector<bool>{false, true}));
 }
 
