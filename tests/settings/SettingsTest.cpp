@@ -116,6 +116,30 @@ TEST(Settings, UnwritableLocationKeepsTheOldFile)
     for (const auto& e : fs::directory_iterator(TestFolder("settings"))) EXPECT_EQ(e.path().string().find(".tmp"), std::string::npos);
 }
 
+TEST(Settings, TheWindowsPlaceHasASectionOfItsOwnAfterTheNineKeys)
+{
+    const fs::path p = Dir() / "window.ini";
+    fs::remove(p);
+    EXPECT_FALSE(LoadWindowPlacement(p).has_value());
+    SaveSettings(p, TSettings{}, u'.', TWindowPlacement{10, -3, 640, 480, false});
+    const std::string nine = "[PlotraTlsx]\r\ncolXsc=20\r\nrowYsc=3\r\ncadXsc=3\r\ncadYsc=0.43\r\ncadTsc=0.27\r\n"
+                             "cadTof=0.8\r\ncellLineColor=252\r\ncellLineDraw=1\r\nxlsVerNum=16\r\n";
+    EXPECT_EQ(Read(p), nine + "[Window]\r\nLeft=10\r\nTop=-3\r\nWidth=640\r\nHeight=480\r\nMaximized=0\r\n");
+    EXPECT_EQ(LoadWindowPlacement(p), (TWindowPlacement{10, -3, 640, 480, false}));
+    // Saved again without a place (the window never shown): the section stays as it was; with one, updated.
+    SaveSettings(p, TSettings{}, u'.');
+    EXPECT_EQ(LoadWindowPlacement(p), (TWindowPlacement{10, -3, 640, 480, false}));
+    SaveSettings(p, TSettings{}, u'.', TWindowPlacement{0, 0, 900, 700, true});
+    EXPECT_EQ(Read(p), nine + "[Window]\r\nLeft=0\r\nTop=0\r\nWidth=900\r\nHeight=700\r\nMaximized=1\r\n");
+    // A key missing, not a number, or a size that is not positive: no place.
+    const char* broken[] = {"[Window]\nLeft=1\nTop=2\nWidth=3\n", "[Window]\nLeft=1\nTop=2\nWidth=3\nHeight=x\nMaximized=0\n",
+                            "[Window]\nLeft=1\nTop=2\nWidth=0\nHeight=4\nMaximized=0\n"};
+    for (const char* ini : broken) {
+        Write(p, ini);
+        EXPECT_FALSE(LoadWindowPlacement(p).has_value()) << ini;
+    }
+}
+
 TEST(SizeSummary, ModeMinMaxAndTotals)
 {
     CellTable t;
