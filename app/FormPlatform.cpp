@@ -1,6 +1,8 @@
 #include "app/FormPlatform.h"
 
 #include "base/Platform.h"
+#include "base/Utf.h"
+#include "cad/CadAutomation.h"
 #include "cad/CadInsertion.h"
 #ifdef _WIN32
 #include "excel/ExcelAutomationWin.h"
@@ -27,7 +29,18 @@ FormPlatform MakeFormPlatform(const std::filesystem::path& executable)
         return [path] { return OpenWorkbookAsApplication(path); };
     };
 #endif
-    p.insertIntoCad = [](const std::filesystem::path& drawing) { InsertIntoRunningCad(drawing); };
+    p.insertIntoCad = [](const std::filesystem::path& drawing) {
+        // Whether a CAD took it, so that the window can say where the drawing is when none did.
+        const std::unique_ptr<CadAutomation> automation = MakeCadAutomation();
+        if (!IsCadRunning(*automation)) return false;
+#ifdef _WIN32
+        const std::wstring& native = drawing.native();
+        InsertDrawing(*automation, std::u16string(native.begin(), native.end()));
+#else
+        InsertDrawing(*automation, FromUtf8(drawing.native()));
+#endif
+        return true;
+    };
     return p;
 }
 
