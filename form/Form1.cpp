@@ -443,6 +443,9 @@ void TForm1::EndImport(const ImportResult& result)
         if (!result.detail.empty() && ToUtf8(result.detail) != result.reason && !told)
             messages.back() = result.detail + u"\n" + messages.back();
     }
+    // The table takes input again while the messages are shown; the buttons follow once they are closed.
+    state_.tableInput = true;
+    Refresh(kPartButtons);
     for (const std::u16string& m : messages) front_.Message(m, kMessageCaption, MessageIcon::None, MessageOwner::MainWindow);
     ShowBusy();
     if (closePending_) {
@@ -683,6 +686,8 @@ void TForm1::StringGrid1FixedCellClick(std::int32_t c, std::int32_t r)
         grid_.anchorRow = s.top;
         grid_.col = s.right;
         grid_.row = s.bottom;
+        // A cell a merged area covers is the area's: its anchor is current, the one Edit1 shows.
+        if (const std::optional<GridSelection> area = MergedAreaAt(grid_.col, grid_.row)) grid_.col = area->left, grid_.row = area->top;
         // The view stays where the user clicked; the current cell may lie out of it.
         grid_.scrollToCurrent = false;
         Refresh(kPartGridSelection);

@@ -1068,6 +1068,12 @@ TEST(Form1, AMergedAreaIsOneCellForClicksAndKeys)
     // A header click keeps the view where it is; a click on a cell brings the current cell into view.
     f.StringGrid1FixedCellClick(2, 0);
     EXPECT_FALSE(f.Grid().scrollToCurrent);
+    // A column whose last cell an area covers: the area's anchor is current, the cell Edit1 shows.
+    f.StringGrid1FixedCellClick(4, 0);
+    EXPECT_EQ(corners(f.Grid().selection), (std::array{4, 1, 4, 3}));
+    EXPECT_EQ(f.Grid().col, 3);
+    EXPECT_EQ(f.Grid().row, 2);
+    EXPECT_EQ(h.s().edit1, h.Cell(3, 2));
     f.StringGrid1SelectCell(1, 2, false);
     EXPECT_TRUE(f.Grid().scrollToCurrent);
 }

@@ -325,7 +325,7 @@ TEST(Window, RealClicksOnHeadersAndTheRightButton)
     EXPECT_EQ(f.Edit1->text(), w.Cell(2, 2));
 
     // A click on the column header C selects the column, makes its last cell current and shows it: typing
-    // into Edit1 then changes that cell, and no other.
+    // into Edit1 then changes that cell, and no other. C8 lies in the merged B8:E8: its anchor B8 is current.
     QHeaderView* top = f.StringGrid1->horizontalHeader();
     const QPoint header(top->sectionViewportPosition(1) + top->sectionSize(1) / 2, top->height() / 2);
     QTest::mouseClick(top->viewport(), Qt::LeftButton, {}, header);
@@ -333,30 +333,36 @@ TEST(Window, RealClicksOnHeadersAndTheRightButton)
     EXPECT_EQ(form.Grid().selection.right, 2);
     EXPECT_EQ(form.Grid().selection.top, 1);
     EXPECT_EQ(form.Grid().selection.bottom, 8);
-    EXPECT_EQ(form.Grid().col, 2);
+    EXPECT_EQ(form.Grid().col, 1);
     EXPECT_EQ(form.Grid().row, 8);
-    const QString last = w.Cell(2, 8), other = w.Cell(2, 2);
+    const QString last = w.Cell(1, 8), other = w.Cell(2, 2);
     EXPECT_EQ(f.Edit1->text(), last);
     f.Edit1->setFocus();
     f.Edit1->end(false);
     QTest::keyClicks(f.Edit1, QStringLiteral("!"));
-    EXPECT_EQ(w.Cell(2, 8), last + QStringLiteral("!"));
+    EXPECT_EQ(w.Cell(1, 8), last + QStringLiteral("!"));
     EXPECT_EQ(w.Cell(2, 2), other);
 
     // The right click opens the menu and moves neither the current cell nor the selection.
     const GridSelection before = form.Grid().selection;
     QTest::mouseClick(f.StringGrid1->viewport(), Qt::RightButton, {}, CellCentre(f.StringGrid1, 2, 4));
     QApplication::processEvents();
-    EXPECT_EQ(form.Grid().col, 2);
+    EXPECT_EQ(form.Grid().col, 1);
     EXPECT_EQ(form.Grid().row, 8);
     EXPECT_EQ(form.Grid().selection.left, before.left);
     EXPECT_EQ(form.Grid().selection.bottom, before.bottom);
-    EXPECT_EQ(f.StringGrid1->currentIndex(), f.GridModel()->index(7, 1));
+    EXPECT_EQ(f.StringGrid1->currentIndex(), f.GridModel()->index(7, 0));
     f.PopupMenu1->hide();
 
-    // A popup command on the selection changes the current cell's text: Edit1 follows it.
+    // A popup command acts on the selected column; Edit1 keeps showing the current cell as it is.
+    const QString c3 = w.Cell(2, 3);
     f.N1->trigger();
-    EXPECT_EQ(f.Edit1->text(), w.Cell(2, 8));
+    EXPECT_NE(w.Cell(2, 3), c3); // "M8×20" to full width
+    EXPECT_EQ(f.Edit1->text(), w.Cell(1, 8));
+    // On the current cell itself ("!" to full width) Edit1 follows the command.
+    QTest::mouseClick(f.StringGrid1->viewport(), Qt::LeftButton, {}, CellCentre(f.StringGrid1, 7, 2));
+    f.N1->trigger();
+    EXPECT_EQ(f.Edit1->text(), last + QStringLiteral("！"));
     f.grab().save(QString::fromStdString(std::string(GRIDVANE_BINARY_DIR) + "/window-clicks.png"));
 }
 
@@ -687,11 +693,14 @@ TEST(Window, MergedAreasAreOneCellAndAHeaderClickKeepsTheView)
     QHeaderView* top = f.StringGrid1->horizontalHeader();
     QTest::mouseClick(top->viewport(), Qt::LeftButton, {}, QPoint(top->sectionViewportPosition(2) + top->sectionSize(2) / 2, top->height() / 2));
     QApplication::processEvents();
-    EXPECT_EQ(f.Form().Grid().col, 3);
+    EXPECT_EQ(f.Form().Grid().selection.left, 3);
+    EXPECT_EQ(f.Form().Grid().selection.bottom, 8);
+    EXPECT_EQ(f.Form().Grid().col, 1); // D8 lies in B8:E8, whose anchor is current
     EXPECT_EQ(f.Form().Grid().row, 8);
     EXPECT_EQ(f.StringGrid1->verticalScrollBar()->value(), 0);
-    // A click on a cell with the keyboard's arrows brings the current cell into view again.
+    // The arrow keys bring the current cell into view again.
     f.StringGrid1->setFocus();
+    QTest::keyClick(f.StringGrid1, Qt::Key_Up);
     QTest::keyClick(f.StringGrid1, Qt::Key_Down);
     QApplication::processEvents();
     EXPECT_GT(f.StringGrid1->verticalScrollBar()->value(), 0);

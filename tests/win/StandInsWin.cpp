@@ -211,6 +211,12 @@ struct SpreadsheetStandIn::State {
         return sheet.texts[static_cast<std::size_t>(r) * sheet.table.GridColCount + c];
     }
 
+    bool IsDivisionByZero(std::int32_t row, std::int32_t col) const
+    {
+        return std::find(sheet.divisionByZero.begin(), sheet.divisionByZero.end(), std::make_pair(row, col)) !=
+               sheet.divisionByZero.end();
+    }
+
     NamedObject* Counter(double count)
     {
         return (new NamedObject({}, live))->Get(L"Count", Number(count));
@@ -233,7 +239,13 @@ struct SpreadsheetStandIn::State {
                 return (new NamedObject({}, live))->Get(L"Size", Number(cell->txtSize));
             }))
             ->Get(L"Text", Text(CellText(row, col)))
-            ->Get(L"Value2", [text = CellText(row, col)](const std::vector<VARIANT>& args, VARIANT* result) {
+            ->Get(L"Value2", [text = CellText(row, col), error = IsDivisionByZero(row, col)](const std::vector<VARIANT>& args,
+                                                                                          VARIANT* result) {
+                if (error) {
+                    result->vt = VT_ERROR;
+                    result->scode = static_cast<SCODE>(0x800A07D7); // the spreadsheet's error 2007, #DIV/0!
+                    return S_OK;
+                }
                 if (text.empty()) return S_OK; // empty
                 return Text(text)(args, result);
             })
