@@ -62,22 +62,29 @@ void EditHistory::Typed(std::int32_t c, std::int32_t r, const std::u16string& be
     typingOpen_ = true;
 }
 
+namespace {
+
+// The last step of from, moved to the end of to; null when from has none.
+template <class From, class To> const EditStep* MoveLast(From& from, To& to)
+{
+    if (from.empty()) return nullptr;
+    to.push_back(std::move(from.back()));
+    from.pop_back();
+    return &to.back();
+}
+
+} // namespace
+
 const EditStep* EditHistory::Undo()
 {
     typingOpen_ = false;
-    if (undo_.empty()) return nullptr;
-    redo_.push_back(std::move(undo_.back()));
-    undo_.pop_back();
-    return &redo_.back();
+    return MoveLast(undo_, redo_);
 }
 
 const EditStep* EditHistory::Redo()
 {
     typingOpen_ = false;
-    if (redo_.empty()) return nullptr;
-    undo_.push_back(std::move(redo_.back()));
-    redo_.pop_back();
-    return &undo_.back();
+    return MoveLast(redo_, undo_);
 }
 
 void EditHistory::Clear()

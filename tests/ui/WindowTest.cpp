@@ -286,6 +286,19 @@ TEST(Window, SettingsApplyAndSizeSummary)
     EXPECT_FALSE(f.StringGrid2->item(2, 0)->flags() & Qt::ItemIsSelectable);
 }
 
+// The names of count widgets Tab reaches from the first one on (enabled, shown, taking the focus by Tab).
+QStringList TabOrder(QWidget* from, int count)
+{
+    QStringList order;
+    QWidget* at = from;
+    for (int i = 0; i < count; ++i) {
+        order << at->objectName();
+        do at = at->nextInFocusChain();
+        while (!(at->isEnabled() && at->isVisible() && (at->focusPolicy() & Qt::TabFocus)));
+    }
+    return order;
+}
+
 TEST(Window, TabGoesThroughTheSettingsInTheirOrder)
 {
     Window w("settings-tab");
@@ -294,15 +307,7 @@ TEST(Window, TabGoesThroughTheSettingsInTheirOrder)
     f.PageControl1->setCurrentIndex(kPageSettings);
     QApplication::processEvents();
     // Edit4 to Edit9 one after another; Edit10 is disabled and passed over.
-    QStringList order;
-    QWidget* at = f.Edit4;
-    for (int i = 0; i < 6; ++i) {
-        order << at->objectName();
-        do at = at->nextInFocusChain();
-        while (!(at->isEnabled() && at->isVisible() && (at->focusPolicy() & Qt::TabFocus)));
-    }
-    EXPECT_EQ(order, (QStringList{"Edit4", "Edit5", "Edit6", "Edit7", "Edit8", "Edit9"}));
-    EXPECT_EQ(at, f.Button1);
+    EXPECT_EQ(TabOrder(f.Edit4, 7), (QStringList{"Edit4", "Edit5", "Edit6", "Edit7", "Edit8", "Edit9", "Button1"}));
 }
 
 // Clicks at the centre of a view cell or a header section, as the user does.
@@ -640,14 +645,7 @@ TEST(Window, TheBandShowsTheTotalWholeAndTheAddressBoxesAreNotInTheTabOrder)
     // Tab: the read-only addresses are passed over, 左 中 右 are reached.
     EXPECT_FALSE(f.Edit2->focusPolicy() & Qt::TabFocus);
     EXPECT_FALSE(f.Edit3->focusPolicy() & Qt::TabFocus);
-    QStringList order;
-    QWidget* at = f.Button3;
-    for (int i = 0; i < 11; ++i) {
-        order << at->objectName();
-        do at = at->nextInFocusChain();
-        while (!(at->isEnabled() && at->isVisible() && (at->focusPolicy() & Qt::TabFocus)));
-    }
-    EXPECT_EQ(order, (QStringList{"Button3", "CheckBox1", "Button4", "Edit1", "Edit11", "Edit12", "Edit13", "SpeedButton1",
+    EXPECT_EQ(TabOrder(f.Button3, 11), (QStringList{"Button3", "CheckBox1", "Button4", "Edit1", "Edit11", "Edit12", "Edit13", "SpeedButton1",
                                   "SpeedButton2", "SpeedButton3", "StringGrid1"}));
 
     // "Plotra へ挿入" with no CAD: the status line says where the drawing is, and no box interrupts.

@@ -339,22 +339,22 @@ test::StandInSheet PartsSheet()
     return sheet;
 }
 
-// A sheet of rows x 2 plain cells, for imports that take a while.
-test::StandInSheet LargeSheet(std::int32_t rows)
+// A sheet of rows x cols plain cells ("行1", "行2", ... row by row), for imports that take a while.
+test::StandInSheet LargeSheet(std::int32_t rows, std::int32_t cols = 2)
 {
     test::StandInSheet sheet;
     sheet.workbook = u"大きい.xlsx";
     CellTable& t = sheet.table;
-    t.GridColCount = 2;
+    t.GridColCount = cols;
     t.GridRowCount = rows;
-    t.CellGrid.resize(static_cast<std::size_t>(rows) * 2);
+    t.CellGrid.resize(static_cast<std::size_t>(rows) * static_cast<std::size_t>(cols));
     for (std::size_t i = 0; i < t.CellGrid.size(); ++i) {
         TXlsxCellAttr& a = t.CellGrid[i];
         a.colW = 5;
         a.rowH = 6;
         a.txtSize = 10;
         a.mergerowYscount = a.mergecolXscount = 1;
-        a.str = u"x" + FromUtf8(std::to_string(i));
+        a.str = u"行" + FromUtf8(std::to_string(i + 1));
         sheet.texts.push_back(a.str);
     }
     return sheet;
@@ -1284,21 +1284,7 @@ TEST_F(Form1WinImportTest, ImportsFromASpreadsheetInAnotherProcess)
 // A grid of 60,000 rows costs the rows in view: a jump to the end, a header click and a paint.
 TEST_F(Form1WinImportTest, SixtyThousandRowsJumpScrollAndPaintInView)
 {
-    test::StandInSheet sheet;
-    CellTable& t = sheet.table;
-    t.GridColCount = 1;
-    t.GridRowCount = 60000;
-    t.CellGrid.resize(60000);
-    for (std::size_t i = 0; i < t.CellGrid.size(); ++i) {
-        TXlsxCellAttr& a = t.CellGrid[i];
-        a.colW = 5;
-        a.rowH = 6;
-        a.txtSize = 10;
-        a.mergerowYscount = a.mergecolXscount = 1;
-        a.str = u"行" + FromUtf8(std::to_string(i + 1));
-        sheet.texts.push_back(a.str);
-    }
-    test::SpreadsheetStandIn spreadsheet(std::move(sheet));
+    test::SpreadsheetStandIn spreadsheet(LargeSheet(60000, 1));
     using Clock = std::chrono::steady_clock;
     auto millis = [](Clock::time_point since) {
         return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - since).count();
