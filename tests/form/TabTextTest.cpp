@@ -7,6 +7,7 @@
 #include <fstream>
 
 #include "base/Utf.h"
+#include "tests/support/TestFolder.h"
 
 namespace gridvane {
 namespace {
@@ -52,8 +53,7 @@ TEST(TabText, ASpreadsheetsReaderGetsEveryCellBack)
 #ifdef _WIN32
     GTEST_SKIP() << "the reader runs on the build machine";
 #else
-    const fs::path dir = fs::path(GRIDVANE_BINARY_DIR) / "test-tmp" / "form" / "tabtext";
-    fs::create_directories(dir);
+    const fs::path dir = TestFolder("form/tabtext");
     std::ofstream(dir / "clip.txt", std::ios::binary) << ToUtf8(text);
     std::ofstream(dir / "read.py") << "import csv, json, sys\n"
                                       "with open(sys.argv[1], newline='', encoding='utf-8') as f:\n"

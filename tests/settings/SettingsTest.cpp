@@ -118,7 +118,7 @@ TEST(Settings, UnwritableLocationKeepsTheOldFile)
 
 TEST(Settings, TheWindowsPlaceHasASectionOfItsOwnAfterTheNineKeys)
 {
-    const fs::path p = Dir() / "window.ini";
+    const fs::path p = TestFolder("settings-window") / "window.ini"; // a folder of its own: another test lists "settings"
     fs::remove(p);
     EXPECT_FALSE(LoadWindowPlacement(p).has_value());
     SaveSettings(p, TSettings{}, u'.', TWindowPlacement{10, -3, 640, 480, false});
