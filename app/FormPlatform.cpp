@@ -10,7 +10,18 @@
 
 namespace gridvane {
 
-FormPlatform MakeFormPlatform(const std::filesystem::path& executable)
+namespace {
+
+// waitReport for the calls into program; nothing when there is none.
+CallWaitReport ReportFor(const CalledProgramWait& waitReport, CalledProgram program)
+{
+    if (!waitReport) return {};
+    return [waitReport, program](bool waiting) { waitReport(program, waiting); };
+}
+
+} // namespace
+
+FormPlatform MakeFormPlatform(const std::filesystem::path& executable, CalledProgramWait waitReport)
 {
     FormPlatform p;
     p.iniPath = std::filesystem::path(executable).replace_extension(".ini");
@@ -21,13 +32,15 @@ FormPlatform MakeFormPlatform(const std::filesystem::path& executable)
     p.applicationTitle = name.substr(0, name.find(u'.'));
     if (p.applicationTitle.empty()) p.applicationTitle = u"Gridvane23";
 #ifdef _WIN32
-    p.attachRunning = [] { return AttachRunningExcel(); };
+    p.attachRunning = [report = ReportFor(waitReport, CalledProgram::Spreadsheet)] { return AttachRunningExcel(report); };
 #else
     p.openWorkbook = [](const std::filesystem::path& path) -> XlAttach {
         return [path] { return OpenWorkbookAsApplication(path); };
     };
 #endif
-    p.insertIntoCad = [](const std::filesystem::path& drawing) { InsertIntoRunningCad(drawing); };
+    p.insertIntoCad = [report = ReportFor(waitReport, CalledProgram::Cad)](const std::filesystem::path& drawing) {
+        InsertIntoRunningCad(drawing, report);
+    };
     return p;
 }
 
