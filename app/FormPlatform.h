@@ -11,9 +11,10 @@ enum class CalledProgram { Spreadsheet, Cad };
 
 /// Told while a call into the running spreadsheet or CAD waits because that program is busy: with true
 /// before every pause between two tries (the first says that the call waits), with false once when the call
-/// has ended, taken or given up. The pauses let the window paint and leave its keyboard and mouse input in
-/// the queue; whatever input the report lets run must find Button3 and Button4 doing nothing until the
-/// import or insertion that made the call has ended.
+/// has ended, taken or given up (CallWaitReport). The pauses let the window paint and leave its keyboard
+/// and mouse input in the queue; whatever input the report lets run must find Button3 and Button4 doing
+/// nothing until the import or insertion that made the call has ended. What it leaves is dropped when the
+/// call has ended.
 using CalledProgramWait = std::function<void(CalledProgram program, bool waiting)>;
 
 /// The platform services of the window program: the settings and drawing files beside executable, the

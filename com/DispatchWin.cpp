@@ -252,6 +252,7 @@ void DispatchSession::EndWait()
     if (!waiting_)
         return;
     waiting_ = false;
+    DropInput();
     if (waitReport)
         waitReport(false);
 }

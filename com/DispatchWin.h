@@ -56,7 +56,9 @@ public:
     /// One pause of a call the server asked to repeat later: tells waitReport that the call waits, then lets
     /// the thread's window messages but its input run for kBusyRetryPause (PauseWithMessages).
     void PauseWhileBusy();
-    /// The call has ended: tells waitReport so once, when the call had waited.
+    /// The call has ended: when it had waited, drops the keyboard and mouse input still queued (what the
+    /// report did not take: a click made while the call waited must not act once it has ended) and tells
+    /// waitReport so, once.
     void EndWait();
 
 private:

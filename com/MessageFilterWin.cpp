@@ -70,6 +70,15 @@ constexpr struct {
 
 constexpr UINT kNoInput = PM_QS_SENDMESSAGE | PM_QS_POSTMESSAGE | PM_QS_PAINT;
 
+// The posted messages that are input.
+constexpr struct {
+    UINT first, last;
+} kPostedInput[] = {
+    {WM_NCMOUSEMOVE, WM_NCXBUTTONDBLCLK},
+    {WM_KEYFIRST, WM_KEYLAST},
+    {WM_MOUSEFIRST, WM_MOUSELAST},
+};
+
 } // namespace
 
 bool IsBusyForNow(std::int32_t result)
@@ -116,6 +125,16 @@ void PauseWithMessages(std::chrono::milliseconds time)
     }
     if (quit)
         PostQuitMessage(static_cast<int>(quitCode));
+}
+
+void DropInput()
+{
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE | PM_QS_INPUT)) {
+    }
+    for (const auto& range : kPostedInput)
+        while (PeekMessageW(&msg, nullptr, range.first, range.last, PM_REMOVE | PM_QS_POSTMESSAGE)) {
+        }
 }
 
 RetryMessageFilter::RetryMessageFilter(DispatchSession& session)

@@ -30,6 +30,9 @@ bool IsRejectedAsBusy(std::int32_t result);
 /// must not start its action again in the middle of a call. A WM_QUIT taken meanwhile is posted again.
 void PauseWithMessages(std::chrono::milliseconds time);
 
+/// Drops the keyboard and mouse input waiting in the calling thread's queue, from the user or posted.
+void DropInput();
+
 /// A message filter (IMessageFilter) registered on the calling thread for the life of the object, for the
 /// calls of session: a call the server rejects with SERVERCALL_RETRYLATER is asked again after a pause
 /// (DispatchSession::PauseWhileBusy) until the session's retry time has passed since the call was made; one
