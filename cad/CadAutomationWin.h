@@ -10,9 +10,10 @@ namespace gridvane {
 /// The CAD automation over COM (Windows only): the class registry, the running-object table and
 /// late-bound calls on the CAD's application object and its active document. Initialises COM on the
 /// calling thread and registers a message filter that retries calls the CAD asks to repeat later, for the
-/// life of the object (one insertion); a call the CAD rejects is not repeated. Both give a busy status. ReadHwnd also looks up ActiveDocument and its SendCommand, so
-/// that nothing is looked up after the CAD's window has come to the front; SetForegroundWindow restores
-/// a minimised window; a failed SendCommand brings the previous foreground window (ours) back.
+/// life of the object (one insertion); a call the CAD rejects is not repeated, and either gives a busy
+/// status. ReadHwnd also looks up ActiveDocument and its SendCommand, so that nothing is looked up after
+/// the CAD's window has come to the front; SetForegroundWindow restores a minimised window; a failed
+/// SendCommand brings the previous foreground window (ours) back.
 class ComCadAutomation final : public CadAutomation {
 public:
     /// Enters the apartment and registers the message filter; waitReport is told while a call waits.

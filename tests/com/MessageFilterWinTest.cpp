@@ -348,16 +348,5 @@ TEST_F(BusyServer, TheMessageFilterAsksAgainAfterAPauseOnlyWhatTheServerAsksToRe
     registered->Release();
 }
 
-TEST(IsRejectedAsBusy, TellsWhatIsAskedAgainFromWhatIsFinal)
-{
-    EXPECT_TRUE(IsBusyForNow(RPC_E_SERVERCALL_RETRYLATER));
-    EXPECT_TRUE(IsBusyForNow(kObjectModelBusy));
-    EXPECT_FALSE(IsBusyForNow(RPC_E_CALL_REJECTED));
-    EXPECT_TRUE(IsRejectedAsBusy(RPC_E_CALL_REJECTED));
-    EXPECT_TRUE(IsRejectedAsBusy(kObjectModelBusy));
-    EXPECT_FALSE(IsRejectedAsBusy(E_FAIL));
-    EXPECT_FALSE(IsRejectedAsBusy(S_OK));
-}
-
 } // namespace
 } // namespace gridvane
