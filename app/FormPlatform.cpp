@@ -12,7 +12,18 @@
 
 namespace gridvane {
 
-FormPlatform MakeFormPlatform(const std::filesystem::path& executable)
+namespace {
+
+// waitReport for the calls into program; nothing when there is none.
+CallWaitReport ReportFor(const CalledProgramWait& waitReport, OutsideProgram program)
+{
+    if (!waitReport) return {};
+    return [waitReport, program](bool waiting) { waitReport(program, waiting); };
+}
+
+} // namespace
+
+FormPlatform MakeFormPlatform(const std::filesystem::path& executable, CalledProgramWait waitReport)
 {
     FormPlatform p;
     p.iniPath = std::filesystem::path(executable).replace_extension(".ini");
@@ -23,23 +34,14 @@ FormPlatform MakeFormPlatform(const std::filesystem::path& executable)
     p.applicationTitle = name.substr(0, name.find(u'.'));
     if (p.applicationTitle.empty()) p.applicationTitle = u"Gridvane23";
 #ifdef _WIN32
-    p.attachRunning = [] { return AttachRunningExcel(); };
+    p.attachRunning = [report = ReportFor(waitReport, OutsideProgram::Spreadsheet)] { return AttachRunningExcel(report); };
 #else
     p.openWorkbook = [](const std::filesystem::path& path) -> XlAttach {
         return [path] { return OpenWorkbookAsApplication(path); };
     };
 #endif
-    p.insertIntoCad = [](const std::filesystem::path& drawing) {
-        // Whether a CAD took it, so that the window can say where the drawing is when none did.
-        const std::unique_ptr<CadAutomation> automation = MakeCadAutomation();
-        if (!IsCadRunning(*automation)) return false;
-#ifdef _WIN32
-        const std::wstring& native = drawing.native();
-        InsertDrawing(*automation, std::u16string(native.begin(), native.end()));
-#else
-        InsertDrawing(*automation, FromUtf8(drawing.native()));
-#endif
-        return true;
+    p.insertIntoCad = [report = ReportFor(waitReport, OutsideProgram::Cad)](const std::filesystem::path& drawing) {
+        return InsertIntoRunningCad(drawing, report);
     };
     return p;
 }
