@@ -3,6 +3,9 @@
 #include <functional>
 
 #include "form/Form1.h"
+#ifndef _WIN32
+#include "calc/CalcApplication.h"
+#endif
 
 namespace gridvane {
 
@@ -15,8 +18,14 @@ namespace gridvane {
 using CalledProgramWait = std::function<void(OutsideProgram program, bool waiting)>;
 
 /// The platform services of the window program: the settings and drawing files beside executable, the
-/// user's decimal separator, the running spreadsheet (Windows: COM; elsewhere a workbook file chosen by
-/// the user stands in for it) and the running CAD, whose waiting calls are told to waitReport.
+/// user's decimal separator, the running spreadsheet (Windows: COM; elsewhere this user's running
+/// LibreOffice Calc, and a workbook file chosen by the user when none runs) and the running CAD, whose
+/// waiting COM calls are told to waitReport (the running Calc's waits are told to the form by the import).
 FormPlatform MakeFormPlatform(const std::filesystem::path& executable, CalledProgramWait waitReport = {});
+
+#ifndef _WIN32
+/// The same, with the running Calc looked for where calc says (a test's own office).
+FormPlatform MakeFormPlatform(const std::filesystem::path& executable, const CalcAttachOptions& calc);
+#endif
 
 } // namespace gridvane

@@ -343,10 +343,57 @@ void TForm1::Button3Click()
             RunImport(platform_.attachRunning);
             return;
         }
-        // A workbook file stands in for the running spreadsheet.
+        // A workbook file stands in for the running spreadsheet when none runs. One that runs but has no
+        // spreadsheet in front (or does not answer) is not passed over in silence: the user hears why, and
+        // chooses between putting a spreadsheet in front and a workbook file.
+        if (platform_.findRunning) {
+            const std::optional<FoundSpreadsheet> found = FindRunningSpreadsheet();
+            if (!found) return;
+            if (found->kind == FoundSpreadsheet::Kind::Ready) {
+                RunImport(found->attach);
+                return;
+            }
+            if (found->kind == FoundSpreadsheet::Kind::Unusable &&
+                !front_.AskYesNo(found->reason + u"\n\n" + std::u16string(kChooseWorkbookInstead), kConfirmCaption,
+                                 MessageOwner::MainWindow)) {
+                return;
+            }
+        }
         const std::optional<std::filesystem::path> path = front_.ChooseWorkbook(lastWorkbookFolder_);
         if (path) ImportWorkbookFile(*path);
     });
+}
+
+std::optional<FoundSpreadsheet> TForm1::FindRunningSpreadsheet()
+{
+    // Looking is the import's first step: the buttons and the table rest as during an import, and Esc or
+    // a close stops it.
+    importing_ = true;
+    stopRequested_ = false;
+    ShowBusy();
+    FoundSpreadsheet found;
+    std::exception_ptr escaped;
+    try {
+        found = platform_.findRunning([this](OutsideProgram program, bool waiting) { return CallWaits(program, waiting); });
+    } catch (...) {
+        escaped = std::current_exception();
+    }
+    importing_ = false;
+    const bool stopped = stopRequested_;
+    stopRequested_ = false;
+    ShowBusy();
+    // An import that follows runs what waited at its end; otherwise it runs now.
+    const bool importFollows = !escaped && !stopped && found.kind == FoundSpreadsheet::Kind::Ready;
+    if (!importFollows && RunPending()) return std::nullopt;
+    if (escaped) std::rethrow_exception(escaped);
+    if (stopped) return std::nullopt;
+    return found;
+}
+
+bool TForm1::CallWaits(OutsideProgram program, bool waiting)
+{
+    OutsideCallWaiting(program, waiting);
+    return stopRequested_;
 }
 
 void TForm1::ImportWorkbookFile(const std::filesystem::path& path)
@@ -434,8 +481,10 @@ void TForm1::EndImport(const ImportResult& result)
 {
     std::vector<std::u16string> messages = std::move(importMessages_);
     importMessages_.clear();
-    if (result.cancelled) {
-        messages.clear(); // the user stopped it: nothing to tell
+    if (result.cancelled || (!result.ok && stopRequested_)) {
+        // The user stopped it (a call that waited was given up for it, too): nothing to tell, but that the
+        // spreadsheet's screen stays frozen.
+        std::erase_if(messages, [](const std::u16string& m) { return m != kExcelScreenUpdatingLeftOff; });
     } else if (!result.ok && !messages.empty()) {
         // The failure's reason with the cell it happened at, in the window's language, before the failure
         // message: given when the import has one of its own (its English reason differs) not shown yet.
@@ -448,11 +497,16 @@ void TForm1::EndImport(const ImportResult& result)
     Refresh(kPartButtons);
     for (const std::u16string& m : messages) front_.Message(m, kMessageCaption, MessageIcon::None, MessageOwner::MainWindow);
     ShowBusy();
+    RunPending();
+}
+
+bool TForm1::RunPending()
+{
     if (closePending_) {
         closePending_ = false;
         applyPending_ = summaryPending_ = false;
         front_.CloseWindow();
-        return;
+        return true;
     }
     if (applyPending_) {
         applyPending_ = false;
@@ -462,6 +516,7 @@ void TForm1::EndImport(const ImportResult& result)
         summaryPending_ = false;
         showWhSizeGrid2();
     }
+    return false;
 }
 
 // The import's calls. The buttons are the form's while it runs (ShowBusy); the grid it writes is staged.
@@ -589,7 +644,7 @@ void TForm1::OutsideCallWaiting(OutsideProgram program, bool waiting)
         return;
     }
     if (!label4BeforeWait_) label4BeforeWait_ = state_.label4;
-    SetLabel4(program == OutsideProgram::Cad ? kWaitingForCad : kWaitingForSpreadsheet);
+    SetLabel4(program == OutsideProgram::Cad ? kWaitingForCad : program == OutsideProgram::Calc ? kWaitingForCalc : kWaitingForSpreadsheet);
     // The window paints and takes input meanwhile; Button3 and Button4 do nothing until the call has ended.
     front_.ProcessEvents();
 }

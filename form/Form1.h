@@ -55,7 +55,24 @@ inline constexpr int kPageTable = 0, kPageSettings = 1, kPageDrawing = 2;
 inline constexpr int kMinClientWidth = 432, kMinClientHeight = 288;
 
 /// A program the window calls into, for the status line while such a call waits.
-enum class OutsideProgram { Spreadsheet, Cad };
+enum class OutsideProgram { Spreadsheet, Calc, Cad };
+
+/// The platform's report of a call into an outside program that waits: told again and again with true
+/// while it waits (the window paints and takes its keys meanwhile), then once with false when it has
+/// ended. Answers true when the user asked to stop (Esc, a close): a call that can be given up then is.
+using OutsideWait = std::function<bool(OutsideProgram program, bool waiting)>;
+
+/// The running spreadsheet as "Excel から取得" finds it where a workbook file stands in when none runs.
+struct FoundSpreadsheet {
+    enum class Kind {
+        None,     // none runs: the user is asked for a workbook file
+        Ready,    // one runs with a spreadsheet in front: attach reaches it
+        Unusable, // one runs but nothing can be imported from it now: reason says why, for the user
+    };
+    Kind kind = Kind::None;
+    XlAttach attach;
+    std::u16string reason;
+};
 
 /// The icon of a message box.
 enum class MessageIcon { None, Information, Warning, Error, Question };
@@ -98,6 +115,9 @@ struct FormPlatform {
     XlAttach attachRunning;
     /// Opens a workbook file as the spreadsheet (Linux); empty where the running spreadsheet is used.
     std::function<XlAttach(const std::filesystem::path&)> openWorkbook;
+    /// Looks for a running spreadsheet before a workbook file is asked for (Linux: a running LibreOffice
+    /// Calc); empty: none is looked for. It and the import from what it found report their waits to wait.
+    std::function<FoundSpreadsheet(const OutsideWait& wait)> findRunning;
     /// Hands the saved drawing to the running CAD: true when it took it, false when no CAD runs. Throws
     /// Error on failure. While one of its calls waits for a busy CAD it calls TForm1::OutsideCallWaiting.
     std::function<bool(const std::filesystem::path&)> insertIntoCad;
@@ -231,7 +251,10 @@ public:
     void ShowEscapedError(const std::exception* e);
 
     // ---- the first page
-    /// "Excel から取得": imports the selection of the running spreadsheet, or of a workbook file the user chooses.
+    /// "Excel から取得": imports the selection of the running spreadsheet. Where a workbook file stands in
+    /// when none runs, that of a running one found with a spreadsheet in front; with none running, of a
+    /// workbook file the user chooses; with one running that cannot be imported from, the user hears why
+    /// and is asked whether to choose a workbook file instead.
     void Button3Click();
     /// The import of a workbook file where one stands in for the running spreadsheet (a drop, a file dialog).
     void ImportWorkbookFile(const std::filesystem::path& path);
@@ -387,6 +410,13 @@ private:
     void Refresh(unsigned parts);
     void RunImport(const XlAttach& attach);
     void EndImport(const ImportResult& result);
+    // The running spreadsheet as the platform finds it; nothing when the user stopped the search.
+    std::optional<FoundSpreadsheet> FindRunningSpreadsheet();
+    // What waited for an import's end (a close, the settings' apply, the summary): true when the window
+    // was closed.
+    bool RunPending();
+    // The platform's waits, told in the status line; true once the user asked to stop.
+    bool CallWaits(OutsideProgram program, bool waiting);
     void ShowBusy();
     void RunCommand(TextCommand command);
     void SizeEdit(std::u16string text, int which);

@@ -116,6 +116,10 @@ inline constexpr std::u16string_view kDrawingHandedToCad = u"図面を Plotra �
 /// The status line while a call into the spreadsheet or the CAD waits for it to take the call.
 inline constexpr std::u16string_view kWaitingForSpreadsheet = u"Excel が処理中です。応答を待っています…";
 inline constexpr std::u16string_view kWaitingForCad = u"Plotra が処理中です。応答を待っています…";
+inline constexpr std::u16string_view kWaitingForCalc = u"LibreOffice Calc の応答を待っています… (Esc で中止)";
+/// Asked after the reason why the running spreadsheet cannot be imported from (caption kConfirmCaption):
+/// Yes opens the file dialog.
+inline constexpr std::u16string_view kChooseWorkbookInstead = u"代わりにブックのファイルを選んで取得しますか？";
 /// After the count of replaced texts.
 inline constexpr std::u16string_view kReplacedCount = u" 個の文字列を置換しました.";
 /// What escaped a handler without a message of its own.

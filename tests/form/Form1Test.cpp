@@ -51,7 +51,13 @@ struct RecordingFrontEnd : FormFrontEnd {
         answers.pop_front();
         return a;
     }
-    std::optional<fs::path> ChooseWorkbook(const fs::path&) override { return std::nullopt; }
+    std::optional<fs::path> workbook; // the file the user picks in the workbook dialog; empty: cancel
+    int dialogs = 0;                  // the workbook dialogs shown
+    std::optional<fs::path> ChooseWorkbook(const fs::path&) override
+    {
+        ++dialogs;
+        return workbook;
+    }
     bool ShowReplaceDialog(std::u16string& search, std::u16string& replacement) override
     {
         if (typeIntoReplaceDialog) {
@@ -134,8 +140,14 @@ struct Harness {
     std::function<void()> insertFails;
     RecordingFrontEnd front;
     std::unique_ptr<TForm1> form;
+    // Where workbook files stand in for the spreadsheet: what the look for a running one finds (none by
+    // default), and the files opened.
+    std::function<FoundSpreadsheet(const OutsideWait&)> running;
+    std::vector<fs::path> opened;
+    FakeBook fileBook = SampleBook();
 
-    explicit Harness(const std::string& name, const std::string& ini = {})
+    enum Route { Running, WorkbookFiles };
+    explicit Harness(const std::string& name, const std::string& ini = {}, Route route = Running)
     {
         dir = TestDir(name);
         if (!ini.empty()) std::ofstream(dir / "Gridvane23.ini", std::ios::binary) << ini;
@@ -143,10 +155,18 @@ struct Harness {
         p.iniPath = dir / "Gridvane23.ini";
         p.dxfPath = dir / "Gridvane23.dxf";
         p.applicationTitle = u"Gridvane23";
-        p.attachRunning = [this]() -> std::unique_ptr<XlApplication> {
-            if (!spreadsheetRunning) throw Error("no spreadsheet", std::u16string(kExcelClassInvalid));
-            return std::make_unique<FakeApp>(book);
-        };
+        if (route == Running) {
+            p.attachRunning = [this]() -> std::unique_ptr<XlApplication> {
+                if (!spreadsheetRunning) throw Error("no spreadsheet", std::u16string(kExcelClassInvalid));
+                return std::make_unique<FakeApp>(book);
+            };
+        } else {
+            p.openWorkbook = [this](const fs::path& path) -> XlAttach {
+                opened.push_back(path);
+                return [this] { return std::make_unique<FakeApp>(fileBook); };
+            };
+            p.findRunning = [this](const OutsideWait& wait) { return running ? running(wait) : FoundSpreadsheet{}; };
+        }
         p.insertIntoCad = [this](const fs::path& drawing) {
             if (insertFails) insertFails();
             if (!cadRunning) return false;
@@ -373,6 +393,224 @@ TEST(Form1, WhileAnImportRunsTheTableTakesNoInputAndEscOrACloseCancelsIt)
     fresh.Import();
     EXPECT_FALSE(fresh.s().canUndo);
     EXPECT_EQ(fresh.Cell(1, 1), u"見出し\n2行");
+}
+
+// The fake spreadsheet as a running Calc can answer it: a step refused with a message for the user, or
+// a step that waits (the platform tells the form, which may ask to give it up).
+class RunningCalcApp : public FakeApp {
+public:
+    using FakeApp::FakeApp;
+    std::u16string selectionRefused;
+    std::function<void()> onWorkbookName;
+    std::unique_ptr<XlRange> Selection() override
+    {
+        if (!selectionRefused.empty()) throw XlUserMessage(ToUtf8(selectionRefused), selectionRefused);
+        return FakeApp::Selection();
+    }
+    std::u16string ActiveWorkbookName() override
+    {
+        if (onWorkbookName) onWorkbookName();
+        return FakeApp::ActiveWorkbookName();
+    }
+};
+
+FoundSpreadsheet Ready(std::function<std::unique_ptr<XlApplication>()> attach)
+{
+    return {FoundSpreadsheet::Kind::Ready, std::move(attach), {}};
+}
+
+TEST(Form1, TheRunningCalcIsImportedFromElseAWorkbookFileIsAskedFor)
+{
+    Harness h("calc-choice", {}, Harness::WorkbookFiles);
+    h.fileBook.bookName = u"ファイル.xlsx";
+    h.book.bookName = u"実行中.ods";
+    int looks = 0;
+    FoundSpreadsheet found; // none running
+    h.running = [&](const OutsideWait&) {
+        ++looks;
+        return found;
+    };
+    // None runs: the file dialog; cancelled, nothing happens.
+    h.Import();
+    EXPECT_EQ(h.front.dialogs, 1);
+    EXPECT_TRUE(h.front.boxes.empty());
+    EXPECT_TRUE(h.opened.empty());
+    EXPECT_EQ(h.s().caption, u"Gridvane 2023.02.11");
+    h.front.workbook = h.dir / "chosen.xlsx";
+    h.Import();
+    EXPECT_EQ(h.front.dialogs, 2);
+    EXPECT_EQ(h.opened, std::vector<fs::path>{h.dir / "chosen.xlsx"});
+    EXPECT_EQ(h.front.Texts(), std::vector<std::u16string>{u" 取得しました."});
+    EXPECT_EQ(h.s().caption, u"ファイル.xlsx [表]");
+
+    // One runs with a spreadsheet in front: its selection, without a dialog.
+    found = Ready([&] { return std::make_unique<FakeApp>(h.book); });
+    h.Import();
+    EXPECT_EQ(h.front.dialogs, 2);
+    EXPECT_EQ(h.opened.size(), 1u);
+    EXPECT_EQ(h.front.Texts(), std::vector<std::u16string>{u" 取得しました."});
+    EXPECT_EQ(h.s().caption, u"実行中.ods [表]");
+    EXPECT_TRUE(h.s().button4Enabled);
+    // A dropped file is imported whatever runs, without looking.
+    const int looked = looks;
+    h.f().ImportWorkbookFile(h.dir / "dropped.xlsx");
+    EXPECT_EQ(looks, looked);
+    EXPECT_EQ(h.opened.back(), h.dir / "dropped.xlsx");
+    EXPECT_EQ(h.s().caption, u"ファイル.xlsx [表]");
+
+    // One runs but nothing can be imported from it: the reason and the question; No leaves everything,
+    // Yes opens the dialog.
+    found = {FoundSpreadsheet::Kind::Unusable, {}, u"前面の文書が表ではありません。"};
+    const Shown before = WhatIsShown(h.f());
+    h.front.answers = {false};
+    h.Import();
+    ASSERT_EQ(h.front.boxes.size(), 1u);
+    EXPECT_TRUE(h.front.boxes[0].question);
+    EXPECT_EQ(h.front.boxes[0].text, u"前面の文書が表ではありません。\n\n代わりにブックのファイルを選んで取得しますか？");
+    EXPECT_EQ(h.front.boxes[0].caption, u"確認");
+    EXPECT_EQ(h.front.dialogs, 2);
+    EXPECT_TRUE(WhatIsShown(h.f()) == before);
+    EXPECT_TRUE(h.s().button3Enabled);
+    h.front.answers = {true};
+    h.front.workbook = h.dir / "instead.xlsx";
+    h.Import();
+    EXPECT_EQ(h.front.dialogs, 3);
+    EXPECT_EQ(h.opened.back(), h.dir / "instead.xlsx");
+    EXPECT_EQ(h.front.Texts(), (std::vector<std::u16string>{h.front.boxes[0].text, u" 取得しました."}));
+}
+
+TEST(Form1, EachFailureOfTheRunningCalcIsToldAndKeepsTheTable)
+{
+    Harness h("calc-fail", {}, Harness::WorkbookFiles);
+    std::function<std::unique_ptr<XlApplication>()> attach;
+    h.running = [&](const OutsideWait&) { return Ready(attach); };
+    attach = [&] { return std::make_unique<FakeApp>(h.book); };
+    h.Import();
+    h.f().StringGrid1SelectCell(2, 2, false);
+    h.f().Edit1Change(u"edited");
+    const Shown before = WhatIsShown(h.f());
+    struct Case {
+        const char* name;
+        std::function<std::unique_ptr<XlApplication>()> attach;
+        std::u16string message;
+    };
+    const std::u16string gone = u"LibreOffice Calc が起動していません。";
+    const std::u16string areas = u"複数の範囲が選択されています。一つの範囲を選択してください。";
+    const std::u16string closed = u"取得中に LibreOffice Calc との接続が切れました。";
+    const std::u16string silent = u"LibreOffice Calc が応答しません。";
+    const Case cases[] = {
+        {"closed between the look and the import",
+         [&]() -> std::unique_ptr<XlApplication> { throw Error("LibreOffice Calc is not running", gone); }, gone},
+        {"several areas",
+         [&] {
+             auto app = std::make_unique<RunningCalcApp>(h.book);
+             app->selectionRefused = areas;
+             return app;
+         },
+         areas},
+        {"closed during the import",
+         [&] {
+             h.book.cells[{3, 4}].value2Message = closed;
+             return std::make_unique<FakeApp>(h.book);
+         },
+         closed},
+        {"no answer",
+         [&] {
+             h.book.cells[{4, 2}].value2Message = silent;
+             return std::make_unique<FakeApp>(h.book);
+         },
+         silent},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        h.book = SampleBook();
+        h.book.bookName = u"other.ods";
+        h.book.rows = 5;
+        attach = c.attach;
+        h.Import();
+        EXPECT_EQ(h.front.Texts(), (std::vector<std::u16string>{c.message, u"取得に失敗しました."}));
+        EXPECT_TRUE(WhatIsShown(h.f()) == before);
+        EXPECT_TRUE(h.s().button4Enabled);
+        EXPECT_TRUE(h.s().tableInput);
+        EXPECT_EQ(h.front.dialogs, 0);
+    }
+}
+
+TEST(Form1, WhileTheRunningCalcIsAwaitedTheStatusLineSaysSoAndEscGivesUp)
+{
+    Harness h("calc-wait", {}, Harness::WorkbookFiles);
+    TForm1& f = h.f();
+    const std::u16string waitText = u"LibreOffice Calc の応答を待っています… (Esc で中止)";
+    // A look that waits: the status line says so while the window paints; clicks do nothing meanwhile.
+    int looks = 0;
+    std::vector<std::u16string> label4While;
+    h.running = [&](const OutsideWait& wait) {
+        ++looks;
+        for (int tick = 0; tick < 3; ++tick) {
+            const int painted = h.front.processEvents;
+            EXPECT_FALSE(wait(OutsideProgram::Calc, true));
+            EXPECT_EQ(h.front.processEvents, painted + 1);
+            label4While.push_back(h.s().label4);
+            EXPECT_FALSE(h.s().button3Enabled || h.s().button4Enabled || h.s().tableInput);
+            f.Button3Click();
+        }
+        wait(OutsideProgram::Calc, false);
+        return Ready([&] { return std::make_unique<FakeApp>(h.book); });
+    };
+    h.Import();
+    EXPECT_EQ(looks, 1);
+    EXPECT_EQ(label4While, std::vector<std::u16string>(3, waitText));
+    EXPECT_EQ(h.front.Texts(), std::vector<std::u16string>{u" 取得しました."});
+    EXPECT_EQ(h.s().label4, u"全体: W=120.000 x H=25.800");
+    const Shown before = WhatIsShown(f);
+
+    // Esc while the look waits: it is given up, and nothing follows: no message, no dialog.
+    h.running = [&](const OutsideWait& wait) {
+        wait(OutsideProgram::Calc, true);
+        f.CancelImport();
+        EXPECT_TRUE(wait(OutsideProgram::Calc, true));
+        wait(OutsideProgram::Calc, false);
+        return FoundSpreadsheet{FoundSpreadsheet::Kind::Unusable, {}, u"LibreOffice Calc が応答しません。"};
+    };
+    h.Import();
+    EXPECT_TRUE(h.front.boxes.empty());
+    EXPECT_EQ(h.front.dialogs, 0);
+    EXPECT_TRUE(WhatIsShown(f) == before);
+    EXPECT_TRUE(h.s().button3Enabled && h.s().button4Enabled && h.s().tableInput);
+
+    // Esc while a call of the import waits: the call is given up and the import ends without a word.
+    h.running = [&](const OutsideWait& wait) {
+        return Ready([&, wait] {
+            auto app = std::make_unique<RunningCalcApp>(h.book);
+            app->onWorkbookName = [wait, &f] {
+                wait(OutsideProgram::Calc, true);
+                f.CancelImport();
+                const bool stop = wait(OutsideProgram::Calc, true);
+                wait(OutsideProgram::Calc, false);
+                if (stop) throw XlUserMessage("no answer", u"LibreOffice Calc が応答しません。");
+            };
+            return app;
+        });
+    };
+    h.book.bookName = u"other.ods";
+    h.Import();
+    EXPECT_TRUE(h.front.boxes.empty());
+    EXPECT_TRUE(WhatIsShown(f) == before);
+    EXPECT_TRUE(h.s().tableInput);
+
+    // A close while the look waits: given up, and the window closes; the table is kept until then.
+    h.running = [&](const OutsideWait& wait) {
+        wait(OutsideProgram::Calc, true);
+        EXPECT_FALSE(f.FormCloseQuery());
+        EXPECT_TRUE(wait(OutsideProgram::Calc, true));
+        wait(OutsideProgram::Calc, false);
+        return FoundSpreadsheet{};
+    };
+    h.Import();
+    EXPECT_EQ(h.front.closes, 1);
+    EXPECT_EQ(h.front.dialogs, 0);
+    EXPECT_FALSE(f.Table().Empty());
+    EXPECT_TRUE(f.FormCloseQuery());
 }
 
 TEST(Form1, SizeEditsAskAndSetWholeColumnsRowsOrCells)

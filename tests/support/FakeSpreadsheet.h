@@ -29,6 +29,7 @@ struct FakeCell {
     double left = 0, top = 0;
     std::string value2Throws; // Value2 fails with this message, as an automation layer reports it
     bool value2Busy = false;  // Value2 is refused as the spreadsheet is busy for good
+    std::u16string value2Message; // Value2 fails with this message for the user (the spreadsheet gone, ...)
 };
 
 struct FakeBook {
@@ -77,6 +78,7 @@ public:
     {
         if (!cell_.value2Throws.empty()) throw Error(cell_.value2Throws);
         if (cell_.value2Busy) throw XlUserMessage(ToUtf8(kExcelBusy));
+        if (!cell_.value2Message.empty()) throw XlUserMessage(ToUtf8(cell_.value2Message), cell_.value2Message);
         return cell_.value2;
     }
     XlValue BorderLineStyle(int index) override

@@ -30,6 +30,7 @@
 
 #include "app/FormPlatform.h"
 #include "settings/SizeSummary.h"
+#include "tests/support/CalcOffice.h"
 #include "tests/support/GermanLocale.h"
 #include "ui/DrawingPage.h"
 #include "ui/StringGrid.h"
@@ -66,8 +67,23 @@ struct ScriptedWindow : Form1View {
         answers.pop_front();
         return a;
     }
-    std::optional<fs::path> ChooseWorkbook(const fs::path&) override { return workbook; }
+    int dialogs = 0;                   // workbook dialogs shown
+    std::optional<fs::path> ChooseWorkbook(const fs::path&) override
+    {
+        ++dialogs;
+        return workbook;
+    }
 };
+
+// Where the window looks for a running Calc in the tests that do not start one: a profile and a pipe of
+// the test's own, which no office uses (this user's own office stays out of the tests).
+CalcAttachOptions NoOffice(const fs::path& dir)
+{
+    CalcAttachOptions options;
+    options.userInstallation = "file://" + (dir / "no-office-profile").string();
+    options.pipeName = "gridvane_test_no_office_" + std::to_string(getpid());
+    return options;
+}
 
 fs::path TestDir(const std::string& name)
 {
@@ -84,7 +100,7 @@ struct Window {
     {
         dir = TestDir(name);
         if (!ini.empty()) std::ofstream(dir / "Gridvane23.ini", std::ios::binary) << ini;
-        form = std::make_unique<ScriptedWindow>(MakeFormPlatform(dir / "Gridvane23"));
+        form = std::make_unique<ScriptedWindow>(MakeFormPlatform(dir / "Gridvane23", NoOffice(dir)));
     }
     ScriptedWindow& f() { return *form; }
     void ImportSample()
@@ -243,6 +259,75 @@ TEST(Window, ImportDrivesButtonsGridAndSummary)
     f.Form().Button4Click();
     EXPECT_TRUE(fs::exists(w.dir / "Gridvane23.dxf"));
 
+}
+
+// "Excel から取得" while a LibreOffice Calc runs with a spreadsheet in front imports the selection made in
+// it, as the workbook file gives the same cells; with a document in front that is not a spreadsheet the
+// window says so and offers a workbook file instead; once the office has ended, the file dialog follows
+// as it does where none ever ran.
+TEST(Window, ExcelButtonImportsTheRunningCalcsSelection)
+{
+    const fs::path dir = TestDir("calc");
+    const fs::path sample = fs::path(GRIDVANE_SOURCE_DIR) / "samples" / "parts-list.xlsx";
+    testing::CalcOffice office(dir, "window");
+    office.Driver().Open(sample);
+    office.Driver().Select(u"B1:G8"); // the workbook's saved selection, which the file route takes
+    office.Disconnect();
+
+    ScriptedWindow live(MakeFormPlatform(dir / "Gridvane23", office.Options()));
+    live.resize(900, 600);
+    live.show();
+    QApplication::processEvents();
+    live.Button3->click();
+    EXPECT_EQ(live.dialogs, 0);
+    ASSERT_EQ(live.shown.size(), 1u) << live.shown.back().text.toStdString();
+    EXPECT_EQ(live.shown[0].text, QStringLiteral(" 取得しました."));
+    EXPECT_TRUE(live.Button4->isEnabled());
+    QApplication::processEvents();
+    live.grab().save(QString::fromStdString(std::string(GRIDVANE_BINARY_DIR) + "/window-calc.png"));
+
+    Window file("calc-file");
+    file.ImportSample();
+    const TForm1& a = live.Form();
+    const TForm1& b = file.f().Form();
+    EXPECT_EQ(live.windowTitle(), QStringLiteral("parts-list.xlsx [部品表]"));
+    EXPECT_EQ(live.windowTitle(), file.f().windowTitle());
+    EXPECT_EQ(live.Edit2->text(), QStringLiteral("B1"));
+    EXPECT_EQ(live.Edit3->text(), file.f().Edit3->text());
+    EXPECT_EQ(a.Grid().colCount, b.Grid().colCount);
+    EXPECT_EQ(a.Grid().rowCount, b.Grid().rowCount);
+    EXPECT_EQ(a.Grid().cells, b.Grid().cells); // the headers and every text
+    EXPECT_EQ(a.Grid().colWidths, b.Grid().colWidths);
+    EXPECT_EQ(a.Grid().rowHeights, b.Grid().rowHeights);
+    EXPECT_TRUE(a.Table().CellGrid == b.Table().CellGrid);
+    EXPECT_EQ(live.Label4->text(), file.f().Label4->text());
+    for (int r = 0; r < live.GridModel()->rowCount(); ++r)
+        for (int c = 0; c < live.GridModel()->columnCount(); ++c)
+            EXPECT_EQ(live.GridModel()->CellText(c + 1, r + 1), file.Cell(c + 1, r + 1)) << c << ", " << r;
+
+    // A chart in front: the reason and the offer of a file; No leaves the table as it is.
+    const std::vector<std::u16string> cells = a.Grid().cells;
+    office.Driver().CloseAll();
+    office.Driver().OpenChartDocument();
+    office.Disconnect();
+    live.shown.clear();
+    live.answers = {false};
+    live.Button3->click();
+    ASSERT_EQ(live.shown.size(), 1u);
+    EXPECT_EQ(live.shown[0].icon, MessageIcon::Question);
+    EXPECT_EQ(live.shown[0].text, QString::fromStdU16String(std::u16string(kCalcNotSpreadsheet) + u"\n\n" +
+                                                            std::u16string(kChooseWorkbookInstead)));
+    EXPECT_EQ(live.dialogs, 0);
+    EXPECT_EQ(a.Grid().cells, cells);
+
+    // The office ended: the file dialog (cancelled here), nothing else.
+    office.Stop();
+    live.shown.clear();
+    live.Button3->click();
+    EXPECT_EQ(live.dialogs, 1);
+    EXPECT_TRUE(live.shown.empty());
+    EXPECT_EQ(a.Grid().cells, cells);
+    EXPECT_TRUE(live.Button3->isEnabled());
 }
 
 TEST(Window, SettingsApplyAndSizeSummary)
@@ -621,7 +706,7 @@ TEST(Window, TheWindowComesBackWhereItWasLeftAndIsNeverTooSmallToRead)
                        "cellLineColor=252\r\ncellLineDraw=1\r\nxlsVerNum=16\r\n[Window]\r\n"),
               0u);
     // The next start.
-    ScriptedWindow again(MakeFormPlatform(w.dir / "Gridvane23"));
+    ScriptedWindow again(MakeFormPlatform(w.dir / "Gridvane23", NoOffice(w.dir)));
     EXPECT_EQ(again.size(), QSize(700, 500));
     EXPECT_EQ(again.pos(), QPoint(30, 40));
 }
