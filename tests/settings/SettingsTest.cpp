@@ -102,7 +102,8 @@ TEST(Settings, LongNumbersAreRoundedOnceAndThenStable)
 
 TEST(Settings, UnwritableLocationKeepsTheOldFile)
 {
-    const fs::path missing = TestFolder("settings") / "no-such-folder" / "x.ini";
+    // A folder of its own: the other tests' saves leave their temporary files in "settings" meanwhile.
+    const fs::path missing = TestFolder("settings-unwritable") / "no-such-folder" / "x.ini";
     try {
         SaveSettings(missing, TSettings{}, u'.');
         ADD_FAILURE() << "saved";
@@ -110,10 +111,10 @@ TEST(Settings, UnwritableLocationKeepsTheOldFile)
         EXPECT_EQ(std::string(e.what()), missing.string() + " に書き込めません");
     }
     EXPECT_FALSE(fs::exists(missing.parent_path()));
-    const fs::path folder = TestFolder("settings") / "folder.ini";
+    const fs::path folder = TestFolder("settings-unwritable") / "folder.ini";
     fs::create_directories(folder);
     EXPECT_THROW(SaveSettings(folder, TSettings{}, u'.'), Error);
-    for (const auto& e : fs::directory_iterator(TestFolder("settings"))) EXPECT_EQ(e.path().string().find(".tmp"), std::string::npos);
+    for (const auto& e : fs::directory_iterator(TestFolder("settings-unwritable"))) EXPECT_EQ(e.path().string().find(".tmp"), std::string::npos);
 }
 
 TEST(Settings, TheWindowsPlaceHasASectionOfItsOwnAfterTheNineKeys)
