@@ -135,7 +135,7 @@ LRESULT TForm3::OnMessage(UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
     case WM_COMMAND:
-        // Enter (the default button, 実行) runs the replace; Escape (IDCANCEL from the dialog manager) is 中止.
+        // Enter (the default button, the run button) runs the replace; Escape (IDCANCEL from the dialog manager) is the cancel button.
         if ((LOWORD(wParam) == kButton1 || LOWORD(wParam) == IDOK) && HIWORD(wParam) == BN_CLICKED) End(true);
         else if ((LOWORD(wParam) == kButton2 || LOWORD(wParam) == IDCANCEL) && HIWORD(wParam) == BN_CLICKED) End(false);
         return 0;
