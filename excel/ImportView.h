@@ -32,6 +32,9 @@ public:
     // The whole selection has been read into the table, before the message that says so: the view shows
     // the new table (its current cell) now, not after the message has been closed.
     virtual void SelectionRead() {}
+    // Asked once per row, after the window messages have run: true ends the import at once as cancelled
+    // (ImportResult::cancelled), without the failure message.
+    virtual bool StopRequested() { return false; }
 };
 
 /// The view of an import without a window: it keeps the data cells' texts, row by row, and ignores the rest.
