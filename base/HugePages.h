@@ -26,4 +26,12 @@ void ResizeFresh(std::vector<T>& v, std::size_t n)
     v.resize(n);
 }
 
+/// Makes room for n elements in v (empty) in fresh memory advised for huge pages before its first touch.
+template <class T>
+void ReserveFresh(std::vector<T>& v, std::size_t n)
+{
+    v.reserve(n);
+    AdviseHugePages(v.data() + v.size(), (v.capacity() - v.size()) * sizeof(T));
+}
+
 } // namespace gridvane

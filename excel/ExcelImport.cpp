@@ -123,9 +123,18 @@ double Number(const XlValue& value, const Place& at, const Item& item)
 }
 
 // Round to the nearest integer, halves to the even neighbour; a value that no 64-bit integer holds fails.
+// To the nearest integer, ties to even, in the default rounding mode: adding 2^52 leaves no fraction bits.
+double NearestEven(double v)
+{
+    constexpr double kNoFraction = 4503599627370496.0; // 2^52
+    if (!(std::fabs(v) < kNoFraction)) return v;       // whole already, or not a number
+    const double shift = std::copysign(kNoFraction, v);
+    return (v + shift) - shift;
+}
+
 std::int64_t RoundEven(double v, const Place& at, const Item& item)
 {
-    const double r = std::nearbyint(v); // default rounding mode: to nearest, ties to even
+    const double r = NearestEven(v);
     if (!std::isfinite(r) || std::fabs(r) > 9.0e15) {
         const std::u16string shown = FormatGeneral(v, u'.');
         Fail(at, std::u16string(item.ja) + u"が範囲外です (" + shown + u")",

@@ -21,7 +21,7 @@ namespace {
 
 // Value2 is read in blocks of whole rows of about this many cells: one call for a small selection, and
 // for a large one neither an array of a million values in one answer nor a long wait before the first row.
-constexpr std::int64_t kValueBlockCells = 65536;
+constexpr std::int64_t kValueBlockCells = 16384;
 
 // A text value shows as it is under these formats, up to this length (the spreadsheet displays at most
 // 1,024 characters of a cell, and its older versions showed a text-formatted cell of more than 255 as ###).
@@ -172,6 +172,7 @@ public:
         if (r > blockEnd_) ReadValues(r);
         row_ = r;
         rowFacts_ = Facts{};
+        rowLo_ = 1, rowHi_ = 0;
         std::unique_ptr<XlRange> own;
         XlRange* range = &s_.range;
         if (s_.rows > 1) {
@@ -236,39 +237,69 @@ private:
         }
     }
 
-    // The answers of a row where neither the selection's nor its columns' fix every cell.
+    // The answers of a row where neither the selection's nor its columns' fix every cell: asked of the
+    // part of the row from its first open cell to its last, as one range.
     void ReadRow(XlRange& row)
     {
         const std::int32_t r = row_;
         if (!all_.height) rowFacts_.height = Fixing(XlValue::Kind::Number, [&] { return row.RowHeight(); });
-        ReadProperties(row, rowFacts_, s_.cols == 1, [&](Prop p) {
-            for (std::int32_t c = 1; c <= s_.cols; ++c) {
-                if (all_.property[p] || columns_[Index(c)].property[p]) continue;
-                if (p != kFormat || FormatWanted(c)) return true;
-            }
+        const auto propertyOpen = [&](std::int32_t c, Prop p) {
+            return !all_.property[p] && !columns_[Index(c)].property[p] && (p != kFormat || FormatWanted(c));
+        };
+        const auto edgeOpen = [&](std::int32_t c, int index) { return !Edge(r, c, index, false); };
+        const auto open = [&](std::int32_t c) {
+            for (int p = 0; p < kPropCount; ++p)
+                if (propertyOpen(c, static_cast<Prop>(p))) return true;
+            for (int index : {kXlEdgeTop, kXlEdgeBottom, kXlEdgeLeft, kXlEdgeRight, kXlDiagonalDown, kXlDiagonalUp})
+                if (edgeOpen(c, index)) return true;
+            return false;
+        };
+        std::int32_t lo = 1, hi = s_.cols;
+        while (lo <= hi && !open(lo)) ++lo;
+        while (hi >= lo && !open(hi)) --hi;
+        if (lo > hi) return;
+        std::unique_ptr<XlRange> part;
+        XlRange* span = &row;
+        if (lo != 1 || hi != s_.cols) {
+            const std::int64_t x = static_cast<std::int64_t>(s_.r1) + r - 1;
+            const std::u16string address = CellName(s_.c1 + lo - 1, x) + (lo == hi ? u"" : u":" + CellName(s_.c1 + hi - 1, x));
+            part = RangeOrNone([&] { return s_.sheet.Range(address); });
+            if (!part) return;
+            span = part.get();
+        }
+        rowLo_ = lo, rowHi_ = hi;
+        ReadProperties(*span, rowFacts_, lo == hi, [&](Prop p) {
+            for (std::int32_t c = lo; c <= hi; ++c)
+                if (propertyOpen(c, p)) return true;
             return false;
         });
-        const auto openAt = [&](std::int32_t c, int index) { return !Edge(r, c, index, false); };
         const auto ask = [&](int index) {
-            rowFacts_.Border(index) = Fixing(XlValue::Kind::Number, [&] { return row.BorderLineStyle(index); });
+            rowFacts_.Border(index) = Fixing(XlValue::Kind::Number, [&] { return span->BorderLineStyle(index); });
         };
         const auto anyOpen = [&](int index) {
-            for (std::int32_t c = 1; c <= s_.cols; ++c)
-                if (openAt(c, index)) return true;
+            for (std::int32_t c = lo; c <= hi; ++c)
+                if (edgeOpen(c, index)) return true;
             return false;
         };
+        // The span's top and bottom are those of its every cell, its left and right those of its first and
+        // last cell, its inside lines the right and left edges of the cells between.
         if (anyOpen(kXlEdgeTop)) ask(kXlEdgeTop);
         if (anyOpen(kXlEdgeBottom)) ask(kXlEdgeBottom);
-        if (openAt(1, kXlEdgeLeft)) ask(kXlEdgeLeft);
-        if (openAt(s_.cols, kXlEdgeRight)) ask(kXlEdgeRight);
-        if (s_.cols > 1) {
-            bool open = false;
-            for (std::int32_t c = 1; c <= s_.cols && !open; ++c)
-                open = (c > 1 && openAt(c, kXlEdgeLeft)) || (c < s_.cols && openAt(c, kXlEdgeRight));
-            if (open) ask(kXlInsideVertical);
-        }
+        if (edgeOpen(lo, kXlEdgeLeft)) ask(kXlEdgeLeft);
+        if (edgeOpen(hi, kXlEdgeRight)) ask(kXlEdgeRight);
+        bool inside = false;
+        for (std::int32_t c = lo; c <= hi && !inside; ++c)
+            inside = (c > lo && edgeOpen(c, kXlEdgeLeft)) || (c < hi && edgeOpen(c, kXlEdgeRight));
+        if (inside) ask(kXlInsideVertical);
         if (anyOpen(kXlDiagonalDown)) ask(kXlDiagonalDown);
         if (anyOpen(kXlDiagonalUp)) ask(kXlDiagonalUp);
+    }
+
+    // The row's answers for the cell in column c: those of the span it was asked in, if c lies in it.
+    const Facts& RowFacts(std::int32_t c) const
+    {
+        static const Facts none;
+        return c >= rowLo_ && c <= rowHi_ ? rowFacts_ : none;
     }
 
     template <class Wanted>
@@ -295,27 +326,27 @@ private:
         case kXlEdgeTop:
             take(all_.Border(r == 1 ? kXlEdgeTop : kXlInsideHorizontal));
             take(col.Border(r == 1 ? kXlEdgeTop : kXlInsideHorizontal));
-            if (withRow) take(rowFacts_.Border(kXlEdgeTop));
+            if (withRow) take(RowFacts(c).Border(kXlEdgeTop));
             break;
         case kXlEdgeBottom:
             take(all_.Border(r == s_.rows ? kXlEdgeBottom : kXlInsideHorizontal));
             take(col.Border(r == s_.rows ? kXlEdgeBottom : kXlInsideHorizontal));
-            if (withRow) take(rowFacts_.Border(kXlEdgeBottom));
+            if (withRow) take(RowFacts(c).Border(kXlEdgeBottom));
             break;
         case kXlEdgeLeft:
             take(all_.Border(c == 1 ? kXlEdgeLeft : kXlInsideVertical));
             take(col.Border(kXlEdgeLeft));
-            if (withRow) take(rowFacts_.Border(c == 1 ? kXlEdgeLeft : kXlInsideVertical));
+            if (withRow) take(RowFacts(c).Border(c == rowLo_ ? kXlEdgeLeft : kXlInsideVertical));
             break;
         case kXlEdgeRight:
             take(all_.Border(c == s_.cols ? kXlEdgeRight : kXlInsideVertical));
             take(col.Border(kXlEdgeRight));
-            if (withRow) take(rowFacts_.Border(c == s_.cols ? kXlEdgeRight : kXlInsideVertical));
+            if (withRow) take(RowFacts(c).Border(c == rowHi_ ? kXlEdgeRight : kXlInsideVertical));
             break;
         default: // the diagonals, of each cell
             take(all_.Border(index));
             take(col.Border(index));
-            if (withRow) take(rowFacts_.Border(index));
+            if (withRow) take(RowFacts(c).Border(index));
             break;
         }
         return found;
@@ -367,6 +398,7 @@ private:
     Facts all_;                  // the selection's
     std::vector<Facts> columns_; // each column's (none where the selection has one column)
     Facts rowFacts_;             // the current row's (none where the selection has one row)
+    std::int32_t rowLo_ = 1, rowHi_ = 0; // the columns the row's answers were asked of (height: all)
     std::int32_t row_ = 0;
     std::vector<double> lefts_, tops_; // Left of each column, Top of each row read so far; NaN: not known
     XlValueArray block_;
@@ -402,7 +434,7 @@ XlRange& RangeCell::Own()
 XlValue RangeCell::Answer(Prop p, XlValue (XlRange::*read)())
 {
     const RangeReader& r = reader_;
-    if (const auto& v = First(r.all_.property[p], r.columns_[RangeReader::Index(c_)].property[p], r.rowFacts_.property[p]))
+    if (const auto& v = First(r.all_.property[p], r.columns_[RangeReader::Index(c_)].property[p], r.RowFacts(c_).property[p]))
         return *v;
     return (Own().*read)();
 }
@@ -438,7 +470,7 @@ std::u16string RangeCell::Text()
         if (v->kind == XlValue::Kind::Text && v->text.size() <= kCertainTextLength && r.TextsMayBeCertain() &&
             alignment_.kind == XlValue::Kind::Number && alignment_.number != kXlHAlignFill) {
             const auto& format = First(r.all_.property[kFormat], r.columns_[RangeReader::Index(c_)].property[kFormat],
-                                       r.rowFacts_.property[kFormat]);
+                                       r.RowFacts(c_).property[kFormat]);
             // General and Text ("@") show a text as it is; any other format may add to it or hide it.
             if (format && (format->text == u"General" || format->text == u"@")) return v->text;
         }
@@ -462,7 +494,7 @@ XlValue RangeCell::MergeCells()
 {
     const RangeReader& r = reader_;
     if (const auto& v = First(r.all_.property[kMerge], r.columns_[RangeReader::Index(c_)].property[kMerge],
-                              r.rowFacts_.property[kMerge])) {
+                              r.RowFacts(c_).property[kMerge])) {
         merge_ = *v;
     } else {
         merge_ = Own().MergeCells();

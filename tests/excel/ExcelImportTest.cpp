@@ -423,6 +423,12 @@ TEST(ExcelImport, ValueConversions)
     EXPECT_EQ(XlTextForm(XlValue::Of(1234.5), u','), u"1234,5");
     EXPECT_EQ(XlTextForm(XlValue::Of(1e15), u'.'), u"1E15");
     EXPECT_THROW(XlTextForm(XlValue::ErrorValue(u"#DIV/0!"), u'.'), Error);
+    // The object model's cell error numbers, and one it does not document.
+    EXPECT_EQ(XlErrorText(2007), u"#DIV/0!");
+    EXPECT_EQ(XlErrorText(2042), u"#N/A");
+    EXPECT_EQ(XlErrorText(2000), u"#NULL!");
+    EXPECT_EQ(XlErrorText(2045), u"#SPILL!");
+    EXPECT_EQ(XlErrorText(2050), u"2050");
 }
 
 TEST(ExcelImport, ShowWHSizeText)
