@@ -7,9 +7,9 @@
 #include <cmath>
 #include <limits>
 
-#include "base/Decimal.h"
 #include "base/Error.h"
 #include "base/Utf.h"
+#include "excel/CellArea.h"
 #include "model/CellAddress.h"
 #include "xlsx/XlsxWorkbookFile.h"
 
@@ -142,8 +142,7 @@ public:
     XlValue Top() override { return XlValue::Of(sheet_.Top(area_.r1)); }
     std::u16string Address() override
     {
-        std::u16string a = Absolute(area_.r1, area_.c1);
-        if (area_.r1 != area_.r2 || area_.c1 != area_.c2) a += u":" + Absolute(area_.r2, area_.c2);
+        std::u16string a = AbsoluteAddress(Of(area_));
         // The sheet lists the further areas apart by spaces, the spreadsheet by commas.
         std::size_t start = 0;
         while (start < moreAreas_.size()) {
@@ -154,30 +153,13 @@ public:
         }
         return a;
     }
-    std::unique_ptr<XlRange> Rows(std::int32_t i) override
-    {
-        if (i < 1 || i > area_.r2 - area_.r1 + 1) throw Error("Rows(" + std::to_string(i) + "): no such row");
-        return Sub({area_.r1 + i - 1, area_.c1, area_.r1 + i - 1, area_.c2});
-    }
-    std::unique_ptr<XlRange> Columns(std::int32_t i) override
-    {
-        if (i < 1 || i > area_.c2 - area_.c1 + 1) throw Error("Columns(" + std::to_string(i) + "): no such column");
-        return Sub({area_.r1, area_.c1 + i - 1, area_.r2, area_.c1 + i - 1});
-    }
-    std::unique_ptr<XlRange> Cells(std::int32_t r, std::int32_t c) override
-    {
-        if (r < 1 || c < 1 || r > kMaxRow - area_.r1 + 1 || c > kMaxCol - area_.c1 + 1) {
-            throw Error("Cells(" + std::to_string(r) + ", " + std::to_string(c) + "): no such cell");
-        }
-        return Sub({area_.r1 + r - 1, area_.c1 + c - 1, area_.r1 + r - 1, area_.c1 + c - 1});
-    }
+    std::unique_ptr<XlRange> Rows(std::int32_t i) override { return Sub(AreaRow(Of(area_), i)); }
+    std::unique_ptr<XlRange> Columns(std::int32_t i) override { return Sub(AreaColumn(Of(area_), i)); }
+    std::unique_ptr<XlRange> Cells(std::int32_t r, std::int32_t c) override { return Sub(AreaCell(Of(area_), r, c)); }
 
 private:
-    std::unique_ptr<XlRange> Sub(const Area& a);
-    static std::u16string Absolute(std::int32_t row, std::int32_t col)
-    {
-        return u"$" + ColNoToLetters(col) + u"$" + Decimal(row);
-    }
+    static XlArea Of(const Area& a) { return {a.r1, a.c1, a.r2, a.c2}; }
+    std::unique_ptr<XlRange> Sub(const XlArea& a);
     static int EdgeOf(const Border& b, int index)
     {
         switch (index) {
@@ -309,8 +291,9 @@ private:
     std::unique_ptr<Sheet> selected_, whole_;
 };
 
-std::unique_ptr<XlRange> XlsxRange::Sub(const Area& a)
+std::unique_ptr<XlRange> XlsxRange::Sub(const XlArea& x)
 {
+    const Area a{x.r1, x.c1, x.r2, x.c2};
     return std::make_unique<XlsxRange>(book_, source_, sheet_.Holds(a.r1, a.c1) && sheet_.Holds(a.r2, a.c2) ? sheet_ : source_.Holding(a), a);
 }
 
