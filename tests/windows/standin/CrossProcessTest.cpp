@@ -174,7 +174,7 @@ TEST_F(CrossProcess, ImportsTheSelectionOfTheStandInWithOneLookUpPerMemberAndKin
     Import cells;
     cells.result = ImportSelectionPerCell(&AttachRunningExcel, cells.view, cells.table, ImportScales{}, u'.');
     ASSERT_TRUE(cells.result.ok) << ToUtf8(cells.result.detail);
-    EXPECT_LT(ranges * 3, CallsCounted(excel)) << ranges;
+    EXPECT_LT(ranges * 2, CallsCounted(excel)) << ranges;
 }
 
 // Every sheet gives the table file of the cell-by-cell reading, or its failure at the same cell, through
