@@ -121,7 +121,7 @@ InputTable ReadExcelInput(const TSettings& settings, char16_t separator)
 {
 #ifdef _WIN32
     const ComApartment apartment; // the window's thread has one; the converter's main thread needs its own
-    return ReadRunningInput(&AttachRunningExcel, settings, separator);
+    return ReadRunningInput([] { return AttachRunningExcel(); }, settings, separator);
 #else
     (void)settings;
     (void)separator;

@@ -14,7 +14,13 @@ int main(int argc, char** argv)
     // The window speaks Japanese, its standard boxes and the file dialog too.
     gridvane::LoadQtJapaneseTexts();
 
-    gridvane::Form1View form1(gridvane::MakeFormPlatform(std::filesystem::path(exe.absoluteFilePath().toStdU16String())));
+    // A call into a busy program is shown in the form's status line while it waits.
+    gridvane::TForm1* form = nullptr;
+    gridvane::Form1View form1(gridvane::MakeFormPlatform(std::filesystem::path(exe.absoluteFilePath().toStdU16String()),
+                                                         [&form](gridvane::OutsideProgram program, bool waiting) {
+                                                             if (form) form->OutsideCallWaiting(program, waiting);
+                                                         }));
+    form = &form1.Form();
     form1.show();
     return app.exec();
 }

@@ -6,6 +6,8 @@
 #include <string_view>
 #include <utility>
 
+#include "base/CallWait.h"
+
 namespace gridvane {
 
 /// A 128-bit class or interface identifier, laid out like the system's GUID.
@@ -28,13 +30,17 @@ inline constexpr Guid kIidDispatch{0x00020400, 0x0000, 0x0000, {0xC0, 0x00, 0x00
 /// The CAD application's dual automation interface, {D48F17B7-773E-4238-A6C6-B2BBEBAA9A1E}.
 inline constexpr Guid kIidCadApplication{0xD48F17B7, 0x773E, 0x4238, {0xA6, 0xC6, 0xB2, 0xBB, 0xEB, 0xAA, 0x9A, 0x1E}};
 
-/// The outcome of one automation call: success, or a failure with its description for a person (UTF-8).
+/// The outcome of one automation call: success, or a failure with its description for a person (UTF-8);
+/// busy when the CAD did not take the call because it is busy (rejected it, or asked to repeat it later
+/// for the whole retry time).
 struct CadStatus {
     bool ok = true;
     std::string description;
+    bool busy = false;
 
     static CadStatus Success() { return {}; }
     static CadStatus Failure(std::string description) { return {false, std::move(description)}; }
+    static CadStatus Busy(std::string description) { return {false, std::move(description), true}; }
 };
 
 /// An opaque reference to an object of the automation server; 0 is no object.
@@ -83,7 +89,8 @@ private:
     CadRef ref_;
 };
 
-/// The automation of the running CAD on this platform: COM on Windows, the stand-in elsewhere.
-std::unique_ptr<CadAutomation> MakeCadAutomation();
+/// The automation of the running CAD on this platform: COM on Windows, the stand-in elsewhere. waitReport
+/// is told while a call waits for the CAD to be free.
+std::unique_ptr<CadAutomation> MakeCadAutomation(CallWaitReport waitReport = {});
 
 } // namespace gridvane

@@ -5,8 +5,8 @@
 #include <objbase.h>
 #include <oleauto.h>
 
-#include "base/SystemErrorWin.h"
 #include "com/DispatchCallWin.h"
+#include "com/MessageFilterWin.h"
 
 namespace gridvane {
 namespace {
@@ -40,11 +40,12 @@ std::wstring Wide(std::u16string_view text)
     return std::wstring(text.begin(), text.end());
 }
 
-CadStatus Status(HRESULT code)
+CadStatus Status(HRESULT code, const std::string& description = {})
 {
     if (SUCCEEDED(code))
         return CadStatus::Success();
-    return CadStatus::Failure(SystemErrorText(static_cast<std::int32_t>(code)));
+    std::string text = CallFailureText(code, description);
+    return IsRejectedAsBusy(code) ? CadStatus::Busy(std::move(text)) : CadStatus::Failure(std::move(text));
 }
 
 IUnknown* Object(CadRef ref)
@@ -75,14 +76,15 @@ CadStatus Call(DispatchSession& session, IDispatch* object, std::u16string_view 
     DISPPARAMS params{args, nullptr, argCount, 0};
     std::string description;
     code = InvokeMember(session, object, id, flags, params, result, description);
-    if (FAILED(code))
-        return CadStatus::Failure(CallFailureText(code, description));
-    return CadStatus::Success();
+    return Status(code, description);
 }
 
 } // namespace
 
-ComCadAutomation::ComCadAutomation() = default;
+ComCadAutomation::ComCadAutomation(CallWaitReport waitReport)
+{
+    session_.waitReport = std::move(waitReport);
+}
 
 ComCadAutomation::~ComCadAutomation()
 {
@@ -225,9 +227,9 @@ void ComCadAutomation::Release(CadRef object)
         unknown->Release();
 }
 
-std::unique_ptr<CadAutomation> MakeCadAutomation()
+std::unique_ptr<CadAutomation> MakeCadAutomation(CallWaitReport waitReport)
 {
-    return std::make_unique<ComCadAutomation>();
+    return std::make_unique<ComCadAutomation>(std::move(waitReport));
 }
 
 } // namespace gridvane

@@ -16,16 +16,24 @@ std::string FailureMessage(const CadStatus& status, std::string_view operation)
     return "CAD の呼び出しに失敗しました (" + std::string(operation) + ")";
 }
 
-void Check(const CadStatus& status, std::string_view operation)
+// Throws the failure of a step; a busy CAD in the words of the window, with where the drawing is.
+void Check(const CadStatus& status, std::string_view operation, std::u16string_view path)
 {
-    if (!status.ok)
-        throw Error(FailureMessage(status, operation));
+    if (status.ok)
+        return;
+    if (status.busy)
+        throw Error("the CAD is busy and did not take the insertion (" + std::string(operation) + ": " +
+                        FailureMessage(status, operation) + "); the drawing is saved at " + ToUtf8(path),
+                    std::u16string(kCadBusy) + std::u16string(path));
+    throw Error(FailureMessage(status, operation));
 }
 
 Guid LookUpCadClass(CadAutomation& automation)
 {
     Guid classId;
-    Check(automation.ClassIdFromProgId(kCadProgId, classId), "CLSIDFromProgID");
+    const CadStatus status = automation.ClassIdFromProgId(kCadProgId, classId);
+    if (!status.ok)
+        throw Error(FailureMessage(status, "CLSIDFromProgID"));
     return classId;
 }
 
@@ -67,12 +75,12 @@ void InsertDrawing(CadAutomation& automation, std::u16string_view path)
     CadRef raw = 0;
     CadStatus status = automation.ActiveObject(classId, raw);
     const CadReference object(automation, raw);
-    Check(status, "GetActiveObject");
+    Check(status, "GetActiveObject", path);
 
     raw = 0;
     status = automation.QueryInterface(object.Get(), kIidDispatch, raw);
     const CadReference dispatch(automation, raw);
-    Check(status, "QueryInterface");
+    Check(status, "QueryInterface", path);
 
     raw = 0;
     status = automation.QueryInterface(dispatch.Get(), kIidCadApplication, raw);
@@ -81,19 +89,22 @@ void InsertDrawing(CadAutomation& automation, std::u16string_view path)
         throw Error("Interface はサポートされていません");
 
     std::intptr_t hwnd = 0;
-    Check(automation.ReadHwnd(application.Get(), hwnd), "HWND");
+    Check(automation.ReadHwnd(application.Get(), hwnd), "HWND", path);
     automation.SetForegroundWindow(hwnd);
 
-    Check(automation.SendCommand(application.Get(), MakeInsertCommand(path)), "SendCommand");
+    Check(automation.SendCommand(application.Get(), MakeInsertCommand(path)), "SendCommand", path);
 }
 
-void InsertIntoRunningCad(const std::filesystem::path& drawing)
+bool InsertIntoRunningCad(const std::filesystem::path& drawing, CallWaitReport waitReport)
 {
     std::error_code error;
     if (!std::filesystem::is_regular_file(drawing, error))
-        return;
-    const std::unique_ptr<CadAutomation> automation = MakeCadAutomation();
+        return false;
+    const std::unique_ptr<CadAutomation> automation = MakeCadAutomation(std::move(waitReport));
+    if (!IsCadRunning(*automation))
+        return false;
     InsertDrawing(*automation, PathText(drawing));
+    return true;
 }
 
 } // namespace gridvane

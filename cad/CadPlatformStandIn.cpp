@@ -2,7 +2,7 @@
 
 namespace gridvane {
 
-std::unique_ptr<CadAutomation> MakeCadAutomation()
+std::unique_ptr<CadAutomation> MakeCadAutomation(CallWaitReport)
 {
     return std::make_unique<CadStandIn>();
 }

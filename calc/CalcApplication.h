@@ -1,6 +1,7 @@
 #pragma once
 // A running LibreOffice Calc behind the spreadsheet interface (Linux), reached through UNO over a pipe.
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -19,7 +20,16 @@ struct CalcAttachOptions {
     std::string userInstallation;
     /// The longest wait for any one step: reaching the office, its starting to listen, each call.
     std::chrono::milliseconds timeout{10000};
+    /// Told while a step waits for the office beyond a moment (kCalcWaitMoment): again and again with true,
+    /// about every kCalcWaitTick, so that a window can paint and take its keys meanwhile, then once with false
+    /// when the wait has ended. Answering true gives the step up at once, as if its time had run out.
+    /// Empty: the steps just wait.
+    std::function<bool(bool waiting)> onWait;
 };
+
+/// How long a step waits before onWait hears of it, and how often it hears again.
+inline constexpr std::chrono::milliseconds kCalcWaitMoment{300};
+inline constexpr std::chrono::milliseconds kCalcWaitTick{50};
 
 /// The pipe named for this user ("gridvane_calc_" and the user's id).
 std::string CalcPipeName();

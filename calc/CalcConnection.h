@@ -72,10 +72,11 @@ public:
     /// The office's component context.
     const Reference<css::uno::XComponentContext>& Remote() const { return remote_; }
 
-    /// Runs one UNO call: counted, and given up when the office gives no answer within the timeout. A
-    /// failure of the office or the connection becomes XlUserMessage (kCalcNoAnswer, kCalcClosed); any
-    /// other UNO exception an Error naming what was asked. call must not touch what it captures once the
-    /// office has answered, beyond returning the answer.
+    /// Runs one UNO call: counted, and given up when the office gives no answer within the timeout (or
+    /// when onWait says so). A failure of the office or the connection becomes XlUserMessage
+    /// (kCalcNoAnswer, kCalcClosed); any other UNO exception an Error naming what was asked. A call given
+    /// up has ended when this returns: the connection is closed under it and it is awaited, so the
+    /// objects it captured may go.
     template <class F>
     auto Call(const char* what, F&& call) -> decltype(call())
     {
@@ -111,12 +112,17 @@ private:
     void Close();
     // Runs task on the call thread and waits for it at most the timeout; rethrows what it threw.
     void Run(const char* what, std::function<void()> task);
+    // Gives up the call under way: closes the bridge, which ends it, and awaits the call thread.
+    void Abandon();
+    void DisposeBridge();
 
     std::chrono::milliseconds timeout_;
+    std::function<bool(bool)> onWait_;
     Reference<css::bridge::XBridge> bridge_;
     Reference<css::uno::XComponentContext> remote_;
     long calls_ = 0;
     bool abandoned_ = false; // a call was given up: the office is not asked again
+    bool calling_ = false;   // a call is under way (onWait may let the window's events run meanwhile)
     std::shared_ptr<CallThread> thread_;
     std::thread worker_;
 };

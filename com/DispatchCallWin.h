@@ -1,7 +1,8 @@
 #pragma once
 // Windows only; internal to the COM backends (DispatchObject, the CAD's automation): one late-bound call
 // with the system's types, without exceptions. Member identifiers are kept by the session, a call the
-// server rejects as busy is asked again for the session's retry time, and a failure is described.
+// server asks to repeat later is asked again for the session's retry time (the session's report told while
+// it waits), and a failure is described.
 #include <windows.h>
 #include <oaidl.h>
 
@@ -19,7 +20,8 @@ HRESULT FindMemberId(DispatchSession& session, IDispatch* object, const std::u16
 /// Calls member id of object with params; result, when given, receives the value. A call refused for the
 /// locale's language is made once more in 1033, which the session keeps from then on. On failure
 /// description holds the server's own description of it, when it gave one (else it is empty); a server that
-/// raises its busy state as an exception counts as busy.
+/// raises its busy state as an exception (kObjectModelBusy) counts as busy, and the exception's code is
+/// the result.
 HRESULT InvokeMember(DispatchSession& session, IDispatch* object, DISPID id, WORD flags, DISPPARAMS& params,
                      VARIANT* result, std::string& description);
 

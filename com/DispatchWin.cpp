@@ -2,6 +2,7 @@
 
 #include <windows.h>
 #include <objbase.h>
+#include <oleacc.h>
 #include <oleauto.h>
 
 #include <vector>
@@ -87,20 +88,37 @@ private:
 
 constexpr LCID kEnglishLocale = 1033;
 
-// Runs call(locale) until the server takes it: a call rejected as busy again until the session's retry
-// time has passed, a call refused for the locale's language once more with 1033, which the session keeps
-// from then on.
+// Ends the session's wait, if a call waited, on every way out of the call.
+class WaitEnd {
+public:
+    explicit WaitEnd(DispatchSession& session) : session_(session) {}
+    ~WaitEnd() { session_.EndWait(); }
+    WaitEnd(const WaitEnd&) = delete;
+    WaitEnd& operator=(const WaitEnd&) = delete;
+
+private:
+    DispatchSession& session_;
+};
+
+// Runs call(locale) until the server takes it: a call the server asks to repeat later (IsBusyForNow) again
+// after a pause until the session's retry time has passed since the first try, a call refused for the
+// locale's language once more with 1033, which the session keeps from then on. A call rejected as busy
+// for good (RPC_E_CALL_REJECTED) is not asked again.
 template <typename Call>
 HRESULT Retrying(DispatchSession& session, Call call)
 {
-    return RetryWhileBusy(session.retryFor, [&] {
+    const WaitEnd end(session);
+    const auto start = std::chrono::steady_clock::now();
+    for (;;) {
         HRESULT code = call(static_cast<LCID>(session.locale));
         if (code == TYPE_E_INVDATAREAD && session.locale != kEnglishLocale) {
             session.locale = kEnglishLocale;
             code = call(static_cast<LCID>(session.locale));
         }
-        return code;
-    });
+        if (!IsBusyForNow(code) || std::chrono::steady_clock::now() - start >= session.retryFor)
+            return code;
+        session.PauseWhileBusy();
+    }
 }
 
 [[noreturn]] void FailCall(std::u16string_view name, HRESULT code, const std::string& description)
@@ -221,6 +239,24 @@ std::string CallFailureText(HRESULT code, const std::string& description)
 
 DispatchSession::DispatchSession() : locale(static_cast<std::uint32_t>(GetUserDefaultLCID())) {}
 
+void DispatchSession::PauseWhileBusy()
+{
+    waiting_ = true;
+    if (waitReport)
+        waitReport(true);
+    PauseWithMessages(kBusyRetryPause);
+}
+
+void DispatchSession::EndWait()
+{
+    if (!waiting_)
+        return;
+    waiting_ = false;
+    DropInput();
+    if (waitReport)
+        waitReport(false);
+}
+
 DispatchObject::DispatchObject(void* dispatch, std::shared_ptr<DispatchSession> session, std::u16string kind)
     : dispatch_(dispatch), session_(session ? std::move(session) : std::make_shared<DispatchSession>()),
       kind_(std::move(kind))
@@ -253,7 +289,7 @@ DispatchObject::~DispatchObject()
 }
 
 DispatchObject DispatchObject::AttachRunning(std::u16string_view progId, std::u16string kind,
-                                             std::u16string_view windowClass)
+                                             std::u16string_view windowClass, std::shared_ptr<DispatchSession> session)
 {
     const std::wstring id = Wide(progId);
     const std::string name = ToUtf8(progId);
@@ -277,7 +313,21 @@ DispatchObject DispatchObject::AttachRunning(std::u16string_view progId, std::u1
     unknown->Release();
     if (FAILED(code) || dispatch == nullptr)
         throw AttachError(AttachFailure::Unreachable, name + ": " + SystemErrorText(FAILED(code) ? code : E_NOINTERFACE));
-    return DispatchObject(dispatch, nullptr, std::move(kind));
+    return DispatchObject(dispatch, std::move(session), std::move(kind));
+}
+
+DispatchObject DispatchObject::FromNativeWindow(void* window, std::u16string kind, std::shared_ptr<DispatchSession> session)
+{
+    const HWND hwnd = static_cast<HWND>(window);
+    // The window's program answers WM_GETOBJECT on its own thread; one that no longer takes messages would
+    // keep us waiting for good.
+    if (hwnd == nullptr || IsHungAppWindow(GetAncestor(hwnd, GA_ROOT)))
+        throw Error("OBJID_NATIVEOM: " + SystemErrorText(HRESULT_FROM_WIN32(ERROR_TIMEOUT)));
+    void* dispatch = nullptr;
+    const HRESULT code = AccessibleObjectFromWindow(hwnd, static_cast<DWORD>(OBJID_NATIVEOM), IID_IDispatch, &dispatch);
+    if (FAILED(code) || dispatch == nullptr)
+        throw Error("OBJID_NATIVEOM: " + SystemErrorText(FAILED(code) ? code : E_NOINTERFACE));
+    return DispatchObject(dispatch, std::move(session), std::move(kind));
 }
 
 void DispatchObject::Prepare(std::u16string_view name) const

@@ -1,7 +1,8 @@
 #pragma once
 // Windows only. Late-bound automation: members of a running server's objects called by name, across
 // processes. The dispatch identifiers are looked up once per object kind and member name; calls the
-// server rejects as busy are retried for a bounded time; a locale the server refuses is replaced by 1033.
+// server asks to repeat later are retried for a bounded time, and whoever waits is told; a locale the
+// server refuses is replaced by 1033.
 #include <chrono>
 #include <cstdint>
 #include <initializer_list>
@@ -12,6 +13,7 @@
 #include <variant>
 #include <vector>
 
+#include "base/CallWait.h"
 #include "base/Error.h"
 
 namespace gridvane {
@@ -30,25 +32,38 @@ public:
     AttachFailure failure;
 };
 
-/// A call the server kept rejecting as busy for the whole retry time.
+/// A call the server did not take because it is busy: rejected (SERVERCALL_REJECTED, final), or asked to be
+/// repeated later for the whole retry time.
 class ServerBusyError : public Error {
 public:
     using Error::Error;
 };
 
 /// What the objects of one automation session share: the dispatch identifiers found so far (per object
-/// kind and member name), the locale the server accepts, how long rejected calls are retried, and the
-/// number of calls made.
+/// kind and member name), the locale the server accepts, how long calls the server asks to repeat later are
+/// retried and whom to tell while one waits, and the number of calls made.
 class DispatchSession {
 public:
-    /// A session in the user's default locale, retrying for 10 s.
+    /// A session in the user's default locale, retrying for 10 s, telling nobody.
     DispatchSession();
 
     std::chrono::milliseconds retryFor{std::chrono::seconds(10)};
+    CallWaitReport waitReport;        // told while a call waits for the busy server (may be empty)
     std::uint32_t locale;             // the user's default locale; 1033 once the server refused it
     long nameLookups = 0;             // GetIDsOfNames calls made
     long invocations = 0;             // Invoke calls made
     std::map<std::u16string, long> ids; // "Kind.Member" -> DISPID
+
+    /// One pause of a call the server asked to repeat later: tells waitReport that the call waits, then lets
+    /// the thread's window messages but its input run for kBusyRetryPause (PauseWithMessages).
+    void PauseWhileBusy();
+    /// The call has ended: when it had waited, drops the keyboard and mouse input still queued (what the
+    /// report did not take: a click made while the call waited must not act once it has ended) and tells
+    /// waitReport so, once.
+    void EndWait();
+
+private:
+    bool waiting_ = false; // a call waits: waitReport was told so and not yet told that it ended
 };
 
 /// An argument of an automation call: an integer or a text.
@@ -72,7 +87,7 @@ struct DispatchValues {
 
 /// One reference to an automation object of a given kind ("Range", "Application", ...), released on
 /// destruction. Every call throws Error naming the member and carrying the server's or the system's
-/// description when it fails, and ServerBusyError when the server rejected it for the whole retry time.
+/// description when it fails, and ServerBusyError when the server did not take it because it is busy.
 class DispatchObject {
 public:
     /// No object.
@@ -90,11 +105,18 @@ public:
     /// Releases the reference held.
     ~DispatchObject();
 
-    /// The running object registered for progId, as an automation object of kind. Throws AttachError: not
-    /// installed when the class is not registered; unreachable when no instance can be had although a
-    /// top-level window of windowClass exists (or the instance refuses us); not running otherwise.
+    /// The running object registered for progId, as an automation object of kind of session (a new one when
+    /// none is given). Throws AttachError: not installed when the class is not registered; unreachable when
+    /// no instance can be had although a top-level window of windowClass exists (or the instance refuses
+    /// us); not running otherwise.
     static DispatchObject AttachRunning(std::u16string_view progId, std::u16string kind = {},
-                                        std::u16string_view windowClass = {});
+                                        std::u16string_view windowClass = {},
+                                        std::shared_ptr<DispatchSession> session = nullptr);
+    /// The object of the native object model that the window (an HWND) gives through its accessibility
+    /// interface (AccessibleObjectFromWindow with OBJID_NATIVEOM), as an automation object of kind of
+    /// session; throws Error when the window gives none, and when its program does not answer (hung).
+    static DispatchObject FromNativeWindow(void* window, std::u16string kind,
+                                           std::shared_ptr<DispatchSession> session = nullptr);
 
     /// True when this holds an object.
     explicit operator bool() const { return dispatch_ != nullptr; }

@@ -1,44 +1,48 @@
 #pragma once
-// Windows only. Calls into another process that the server rejects while it is busy (a cell being edited,
-// a dialog open) are asked again every 100 ms for a bounded time, with the window's messages let run in
-// between: by the message filter where the system asks it, by RetryWhileBusy where a call returns the
-// rejection itself.
+// Windows only. Calls into another process while it is busy. A server says so in one of three ways: it
+// rejects the call with SERVERCALL_RETRYLATER (a cell being edited, a dialog open), its object model raises
+// kObjectModelBusy from the call, or it rejects the call with SERVERCALL_REJECTED. The first two are asked
+// again every 100 ms for the session's retry time: by the message filter where the system asks it, by the
+// session's retry where a call returns the state itself. SERVERCALL_REJECTED is final.
 #include <chrono>
 #include <cstdint>
 
 namespace gridvane {
 
-/// The pause between two tries of a call the server rejected as busy.
+class DispatchSession;
+
+/// The pause between two tries of a call the server asked to repeat later.
 inline constexpr std::chrono::milliseconds kBusyRetryPause{100};
 
-/// True for the result of a call the server rejected as busy (RPC_E_CALL_REJECTED, RPC_E_SERVERCALL_RETRYLATER).
+/// 0x800AC472: what a server's object model raises from a call while it takes none (the spreadsheet busy).
+inline constexpr std::int32_t kObjectModelBusy = static_cast<std::int32_t>(0x800AC472);
+
+/// True for the result of a call the server asks to have repeated later: RPC_E_SERVERCALL_RETRYLATER, or
+/// kObjectModelBusy.
+bool IsBusyForNow(std::int32_t result);
+
+/// True for the result of a call that a busy server did not take: IsBusyForNow, or RPC_E_CALL_REJECTED (the
+/// server's SERVERCALL_REJECTED, or a call the message filter gave up).
 bool IsRejectedAsBusy(std::int32_t result);
 
-/// Lets the calling thread's window messages run for the given time, so that its windows repaint.
+/// Lets the calling thread's window messages run for the given time: sent and posted messages, timers and
+/// painting. Keyboard and mouse input, from the user or posted, stays in the queue: a click on a button
+/// must not start its action again in the middle of a call. A WM_QUIT taken meanwhile is posted again.
 void PauseWithMessages(std::chrono::milliseconds time);
 
-/// Runs call() (which gives an HRESULT) until the server takes it: a call rejected as busy is asked again
-/// after kBusyRetryPause until retryFor has passed since the first try. Returns the last result.
-template <typename Call>
-auto RetryWhileBusy(std::chrono::milliseconds retryFor, Call call) -> decltype(call())
-{
-    const auto start = std::chrono::steady_clock::now();
-    for (;;) {
-        const auto result = call();
-        if (!IsRejectedAsBusy(result) || std::chrono::steady_clock::now() - start >= retryFor)
-            return result;
-        PauseWithMessages(kBusyRetryPause);
-    }
-}
+/// Drops the keyboard and mouse input waiting in the calling thread's queue, from the user or posted.
+void DropInput();
 
-/// A message filter (IMessageFilter) registered on the calling thread for the life of the object: calls
-/// that the server rejects (SERVERCALL_RETRYLATER) are retried every 100 ms until retryFor has passed.
-/// The previous filter is put back on destruction. Needs a single-threaded apartment (ComApartment);
-/// without one it does nothing.
+/// A message filter (IMessageFilter) registered on the calling thread for the life of the object, for the
+/// calls of session: a call the server rejects with SERVERCALL_RETRYLATER is asked again after a pause
+/// (DispatchSession::PauseWhileBusy) until the session's retry time has passed since the call was made; one
+/// rejected with SERVERCALL_REJECTED is given up at once. Either way the call then fails with
+/// RPC_E_CALL_REJECTED. The previous filter is put back on destruction. Needs a single-threaded apartment
+/// (ComApartment); without one it does nothing. session must outlive the filter.
 class RetryMessageFilter {
 public:
     /// Registers the filter.
-    explicit RetryMessageFilter(std::chrono::milliseconds retryFor = std::chrono::seconds(10));
+    explicit RetryMessageFilter(DispatchSession& session);
     /// Puts the previous filter back.
     ~RetryMessageFilter();
     RetryMessageFilter(const RetryMessageFilter&) = delete;

@@ -108,7 +108,11 @@ private:
 
 class ComApplication : public XlApplication {
 public:
-    ComApplication() : filter_(std::make_unique<RetryMessageFilter>()), app_(Attach()) {}
+    explicit ComApplication(CallWaitReport waitReport)
+        : session_(NewSession(std::move(waitReport))), filter_(std::make_unique<RetryMessageFilter>(*session_)),
+          app_(Attach(session_))
+    {
+    }
     void SetScreenUpdating(bool on) override { Busy([&] { app_.SetScreenUpdating(on); }); }
     std::unique_ptr<XlWorksheet> ActiveSheet() override
     {
@@ -123,10 +127,17 @@ public:
     const DispatchSession& Session() const { return *app_.Session(); }
 
 private:
-    static ExcelComApplication Attach()
+    static std::shared_ptr<DispatchSession> NewSession(CallWaitReport waitReport)
+    {
+        auto session = std::make_shared<DispatchSession>();
+        session->waitReport = std::move(waitReport);
+        return session;
+    }
+
+    static ExcelComApplication Attach(const std::shared_ptr<DispatchSession>& session)
     {
         try {
-            ExcelComApplication app = ExcelComApplication::AttachRunning();
+            ExcelComApplication app = Busy([&] { return ExcelComApplication::AttachRunning(session); });
             Busy([&] { app.Prepare(); });
             return app;
         } catch (const AttachError& e) {
@@ -136,16 +147,18 @@ private:
         }
     }
 
-    // Declared first: registered before the first call, revoked after the last reference is released.
+    // In this order: the session the filter and every object use, the filter registered before the first
+    // call and revoked after the last reference is released.
+    std::shared_ptr<DispatchSession> session_;
     std::unique_ptr<RetryMessageFilter> filter_;
     ExcelComApplication app_;
 };
 
 } // namespace
 
-std::unique_ptr<XlApplication> AttachRunningExcel()
+std::unique_ptr<XlApplication> AttachRunningExcel(CallWaitReport waitReport)
 {
-    return std::make_unique<ComApplication>();
+    return std::make_unique<ComApplication>(std::move(waitReport));
 }
 
 XlCallCounts ExcelCallCounts(const XlApplication& application)

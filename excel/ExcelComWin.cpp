@@ -4,6 +4,8 @@
 #include <objbase.h>
 
 #include <cmath>
+#include <optional>
+#include <vector>
 
 #include "base/Error.h"
 #include "base/Utf.h"
@@ -33,6 +35,58 @@ std::int32_t Integer(double value, std::u16string_view member)
     if (!(rounded >= INT32_MIN && rounded <= INT32_MAX))
         throw Error(ToUtf8(member) + ": 値が範囲外です");
     return static_cast<std::int32_t>(rounded);
+}
+
+std::wstring Wide(std::u16string_view text)
+{
+    return std::wstring(text.begin(), text.end());
+}
+
+struct MainWindows {
+    std::wstring windowClass;
+    std::vector<HWND> found;
+};
+
+BOOL CALLBACK CollectMainWindow(HWND window, LPARAM data)
+{
+    auto& windows = *reinterpret_cast<MainWindows*>(data);
+    wchar_t name[32];
+    const int n = GetClassNameW(window, name, 32);
+    if (n > 0 && windows.windowClass == std::wstring_view(name, static_cast<std::size_t>(n)) && IsWindowVisible(window))
+        windows.found.push_back(window);
+    return TRUE;
+}
+
+// The visible main windows of the spreadsheet, the most recently active first (the order of the top-level
+// windows from the top down).
+std::vector<HWND> MainWindowsMostRecentFirst()
+{
+    MainWindows windows{Wide(kExcelWindowClass), {}};
+    EnumWindows(&CollectMainWindow, reinterpret_cast<LPARAM>(&windows));
+    return windows.found;
+}
+
+// The application behind the workbook window of the most recently active main window that has one and
+// gives its native object model; nothing when none does. A busy application is an answer (ServerBusyError):
+// the user works in it, another one is not what was asked for.
+std::optional<DispatchObject> ApplicationOfMostRecentWindow(const std::shared_ptr<DispatchSession>& session)
+{
+    const std::wstring desk = Wide(kExcelDeskWindowClass), workbook = Wide(kExcelWorkbookWindowClass);
+    for (const HWND main : MainWindowsMostRecentFirst()) {
+        const HWND deskWindow = FindWindowExW(main, nullptr, desk.c_str(), nullptr);
+        const HWND workbookWindow = deskWindow ? FindWindowExW(deskWindow, nullptr, workbook.c_str(), nullptr) : nullptr;
+        if (workbookWindow == nullptr)
+            continue; // no workbook open in it
+        try {
+            const DispatchObject window = DispatchObject::FromNativeWindow(workbookWindow, u"Window", session);
+            return window.Object(u"Application", {}, u"Application");
+        } catch (const ServerBusyError&) {
+            throw;
+        } catch (const Error&) {
+            // Not reachable this way (another user's or higher rights): the next window, or the table.
+        }
+    }
+    return std::nullopt;
 }
 
 } // namespace
@@ -182,9 +236,14 @@ ExcelComRange ExcelComWorksheet::Range(std::u16string_view address) const
     return ExcelComRange(sheet_.Object(u"Range", {std::u16string(address)}, kRange));
 }
 
-ExcelComApplication ExcelComApplication::AttachRunning()
+ExcelComApplication ExcelComApplication::AttachRunning(std::shared_ptr<DispatchSession> session)
 {
-    return ExcelComApplication(DispatchObject::AttachRunning(kExcelProgId, u"Application", kExcelWindowClass));
+    if (!session)
+        session = std::make_shared<DispatchSession>();
+    if (std::optional<DispatchObject> application = ApplicationOfMostRecentWindow(session))
+        return ExcelComApplication(std::move(*application));
+    return ExcelComApplication(
+        DispatchObject::AttachRunning(kExcelProgId, u"Application", kExcelWindowClass, std::move(session)));
 }
 
 void ExcelComApplication::Prepare() const

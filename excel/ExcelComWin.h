@@ -16,6 +16,10 @@ inline constexpr std::u16string_view kExcelProgId = u"Excel.Application";
 
 /// The window class of the spreadsheet's main window.
 inline constexpr std::u16string_view kExcelWindowClass = u"XLMAIN";
+/// The window classes inside it: the desk, and a workbook's window on it, whose native object model (a
+/// Window object) leads to the application.
+inline constexpr std::u16string_view kExcelDeskWindowClass = u"XLDESK";
+inline constexpr std::u16string_view kExcelWorkbookWindowClass = u"EXCEL7";
 
 /// A range of cells: the selection, one cell, or a merged area. Members of each kind of object
 /// (Application, Workbook, Worksheet, Range, Font, Borders, Border) are looked up once per session.
@@ -98,9 +102,13 @@ private:
 /// The running spreadsheet application.
 class ExcelComApplication {
 public:
-    /// Attaches to the running application; never starts one. Throws AttachError when none is running,
-    /// its class is not registered, or it runs but cannot be reached.
-    static ExcelComApplication AttachRunning();
+    /// Attaches to the running application the user worked in last; never starts one. With several running,
+    /// the running-object table knows only the first started: the application is taken from the workbook
+    /// window of the most recently active visible main window (its native object model's Window.Application),
+    /// and from the running-object table when no such window gives one. The calls belong to session (a new
+    /// one when none is given). Throws AttachError when none is running, its class is not registered, or it
+    /// runs but cannot be reached; ServerBusyError when the application found is busy.
+    static ExcelComApplication AttachRunning(std::shared_ptr<DispatchSession> session = nullptr);
     explicit ExcelComApplication(DispatchObject application) : application_(std::move(application)) {}
 
     /// Writes ScreenUpdating.

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "excel/ExcelImport.h"
+#include "form/EditHistory.h"
 #include "form/WindowTexts.h"
 #include "layout/DrawingPreview.h"
 #include "model/CellTable.h"
@@ -28,7 +29,7 @@ namespace gridvane {
 /// Parts of the form's state that a front end shows; FormFrontEnd::Refresh names the ones that changed.
 enum FormPart : unsigned {
     kPartCaption = 1u << 0,       // the window caption
-    kPartButtons = 1u << 1,       // Button3, Button4 enabled
+    kPartButtons = 1u << 1,       // Button3, Button4 enabled; whether the table's controls take input
     kPartEdit1 = 1u << 2,         // Edit1's text and colour
     kPartAddresses = 1u << 3,     // Edit2, Edit3
     kPartSizeBoxes = 1u << 4,     // Edit11, Edit12, Edit13
@@ -44,10 +45,34 @@ enum FormPart : unsigned {
     kPartSummary = 1u << 14,      // StringGrid2
     kPartGridScrollHome = 1u << 15, // StringGrid1 scrolls back to its top-left corner
     kPartPreview = 1u << 16,      // the drawing page: TForm1::Preview() (drawing, view, list) is to be shown anew
+    kPartHistory = 1u << 17,      // what can be undone and redone (the menu's items)
 };
 
 /// The pages of PageControl1.
 inline constexpr int kPageTable = 0, kPageSettings = 1, kPageDrawing = 2;
+
+/// The smallest client area of the main window, pixels at 96 dots per inch: every control stays readable.
+inline constexpr int kMinClientWidth = 432, kMinClientHeight = 288;
+
+/// A program the window calls into, for the status line while such a call waits.
+enum class OutsideProgram { Spreadsheet, Calc, Cad };
+
+/// The platform's report of a call into an outside program that waits: told again and again with true
+/// while it waits (the window paints and takes its keys meanwhile), then once with false when it has
+/// ended. Answers true when the user asked to stop (Esc, a close): a call that can be given up then is.
+using OutsideWait = std::function<bool(OutsideProgram program, bool waiting)>;
+
+/// The running spreadsheet as "Excel から取得" finds it where a workbook file stands in when none runs.
+struct FoundSpreadsheet {
+    enum class Kind {
+        None,     // none runs: the user is asked for a workbook file
+        Ready,    // one runs with a spreadsheet in front: attach reaches it
+        Unusable, // one runs but nothing can be imported from it now: reason says why, for the user
+    };
+    Kind kind = Kind::None;
+    XlAttach attach;
+    std::u16string reason;
+};
 
 /// The icon of a message box.
 enum class MessageIcon { None, Information, Warning, Error, Question };
@@ -74,6 +99,10 @@ public:
     virtual void ProcessEvents() = 0;
     /// Closes the main window (a close that was held back while an import ran).
     virtual void CloseWindow() = 0;
+    /// Puts text on the clipboard.
+    virtual void SetClipboardText(std::u16string_view text) = 0;
+    /// The clipboard's text; empty when it holds none.
+    virtual std::u16string ClipboardText() = 0;
 };
 
 /// What the platform gives the form; wired by the program's entry (app/).
@@ -86,8 +115,12 @@ struct FormPlatform {
     XlAttach attachRunning;
     /// Opens a workbook file as the spreadsheet (Linux); empty where the running spreadsheet is used.
     std::function<XlAttach(const std::filesystem::path&)> openWorkbook;
-    /// Hands the saved drawing to the running CAD; does nothing when none runs. Throws Error on failure.
-    std::function<void(const std::filesystem::path&)> insertIntoCad;
+    /// Looks for a running spreadsheet before a workbook file is asked for (Linux: a running LibreOffice
+    /// Calc); empty: none is looked for. It and the import from what it found report their waits to wait.
+    std::function<FoundSpreadsheet(const OutsideWait& wait)> findRunning;
+    /// Hands the saved drawing to the running CAD: true when it took it, false when no CAD runs. Throws
+    /// Error on failure. While one of its calls waits for a busy CAD it calls TForm1::OutsideCallWaiting.
+    std::function<bool(const std::filesystem::path&)> insertIntoCad;
 };
 
 /// StringGrid1's state: texts of every cell (the fixed row 0 and column 0 included), pixel sizes, the
@@ -101,6 +134,7 @@ struct TStringGridState {
     std::int32_t col = 1, row = 1; // the current cell
     GridSelection selection{1, 1, 1, 1};
     std::int32_t anchorCol = 1, anchorRow = 1; // the corner a range selection grows from
+    bool scrollToCurrent = true; // a view brings the current cell into view (not after a header click)
 
     /// The index of grid cell (c, r) in cells (and in every array of the grid's cells); (c, r) must be in the grid.
     std::size_t Index(std::int32_t c, std::int32_t r) const
@@ -121,6 +155,7 @@ struct TPreviewState {
                                                 // at most kCodePageLinesShown, then one line with the rest's count
     std::u16string error;                       // why there is no drawing, or empty
     std::uint64_t generation = 0;               // counts the recomputations, so a front end knows what is new
+    double smallestText = 0;                    // the smallest text height in the drawing; 0 without texts
 };
 inline constexpr std::size_t kCodePageLinesShown = 1000;
 
@@ -157,6 +192,8 @@ enum class GridPress {
 struct TForm1State {
     std::u16string caption{kForm1Caption};
     bool button3Enabled = true, button4Enabled = false;
+    bool tableInput = true; // StringGrid1, Edit1, Edit11 .. Edit13 and 左 中 右 take input (not during an import)
+    bool canUndo = false, canRedo = false;
     std::u16string edit1;      // text of the current cell
     bool edit1Red = false;     // the text holds a line feed
     std::u16string edit2, edit3; // first and last cell of the imported range
@@ -170,6 +207,7 @@ struct TForm1State {
     std::array<std::array<std::u16string, 2>, 5> summary; // StringGrid2: label column, value column
     int activePage = 0;
 };
+
 
 /// TForm1: the main window's state and handlers. Every handler catches what fails inside it and shows it
 /// through the application's error display, so nothing escapes into a toolkit's event dispatch.
@@ -185,30 +223,49 @@ public:
     const CellTable& Table() const { return table_; }
     const TSettings& Settings() const { return settings_; }
     bool Importing() const { return importing_; }
+    /// An import or an insertion runs: Button3 and Button4 do nothing until it has ended.
+    bool Busy() const { return importing_ || inserting_; }
     char16_t DecimalSeparator() const { return platform_.decimalSeparator; }
     /// The model cell of grid cell (c, r), or null outside the table.
     const TXlsxCellAttr* ModelCell(std::int32_t c, std::int32_t r) const;
     /// How StringGrid1 shows grid cell (c, r): merge shading, alignment and the code-page mark.
     TCellLook CellLook(std::int32_t c, std::int32_t r) const;
+    /// The merged areas of the table in grid coordinates, each shown as one cell with its anchor's text.
+    const std::vector<GridSelection>& MergedAreas() const { return mergedAreas_; }
+    /// The merged area grid cell (c, r) belongs to, or nothing.
+    std::optional<GridSelection> MergedAreaAt(std::int32_t c, std::int32_t r) const;
 
     // ---- life cycle
     /// Clears the texts, loads the settings, prepares the summary grid. Run once by the constructor.
     void FormCreate();
-    /// A request to close: true when the window may close. Held back (false) while an import runs; then
-    /// the window is closed when the import ends.
+    /// A request to close: true when the window may close. A running import is cancelled and an insertion
+    /// awaited (false); the window is closed when it has ended.
     bool FormCloseQuery();
+    /// Where the window was when it was last closed (from the settings file), or nothing.
+    const std::optional<TWindowPlacement>& SavedPlacement() const { return placement_; }
+    /// Where the window is now; saved with the settings at the close.
+    void WindowPlaced(const TWindowPlacement& placement) { placement_ = placement; }
 
     /// The application's error display for what escaped a front end's own code (e: null when it was no
     /// std::exception): the error box the handlers show their failures in.
     void ShowEscapedError(const std::exception* e);
 
     // ---- the first page
-    /// "Excel から取得": imports the selection of the running spreadsheet, or of a workbook file the user chooses.
+    /// "Excel から取得": imports the selection of the running spreadsheet. Where a workbook file stands in
+    /// when none runs, that of a running one found with a spreadsheet in front; with none running, of a
+    /// workbook file the user chooses; with one running that cannot be imported from, the user hears why
+    /// and is asked whether to choose a workbook file instead.
     void Button3Click();
     /// The import of a workbook file where one stands in for the running spreadsheet (a drop, a file dialog).
     void ImportWorkbookFile(const std::filesystem::path& path);
-    /// "Plotra へ挿入": writes the drawing of the table beside the program and hands it to the running CAD.
+    /// Esc or a close during an import: the import ends at its next row and the previous table stays.
+    void CancelImport();
+    /// "Plotra へ挿入": writes the drawing of the table beside the program and hands it to the running CAD;
+    /// the status line says where the drawing is.
     void Button4Click();
+    /// The platform's call into program waits while program is busy and the call is retried (waiting), or
+    /// has ended (!waiting): the status line says so, and the window keeps painting while it waits.
+    void OutsideCallWaiting(OutsideProgram program, bool waiting);
     /// "セルを描画" ticked or cleared: whether the drawing has the cell grid lines.
     void CheckBox1Click(bool checked);
     /// The user moved the current cell to (c, r) with the mouse or the keyboard; extend: Shift or a drag
@@ -222,6 +279,9 @@ public:
     void StringGrid1Click();
     /// A fixed cell clicked: its column, its row, or (the corner) everything is selected.
     void StringGrid1FixedCellClick(std::int32_t c, std::int32_t r);
+    /// The cell the current cell moves to from (c, r) by (dc, dr) cells: past the merged area it is in, and
+    /// within the data cells.
+    std::pair<std::int32_t, std::int32_t> GridStep(std::int32_t c, std::int32_t r, std::int32_t dc, std::int32_t dr) const;
     /// A mouse button pressed over the grid: whether the press selects. The right button's never does: its
     /// click opens PopupMenu1 on the selection as it stands.
     GridPress StringGrid1MouseDown(MouseButton button) const;
@@ -258,8 +318,25 @@ public:
     void N7Click() { RunCommand(TextCommand::N7); }
     /// "代替文字を含む禁止文字->半角": full-width symbols in the selected texts to ASCII.
     void N9Click() { RunCommand(TextCommand::N9); }
-    /// "置換": asks for a search and a replacement text and replaces in every selected text.
+    /// "置換": asks for a search and a replacement text and replaces in every selected text; tells how many
+    /// cells it changed.
     void N4Click();
+    /// "元に戻す" (Ctrl+Z): takes back the last change to the table.
+    void EditUndo();
+    /// "やり直し" (Ctrl+Y): does again what was taken back.
+    void EditRedo();
+    /// "コピー" (Ctrl+C): the selected texts to the clipboard as tab-separated lines.
+    void EditCopy();
+    /// "貼り付け" (Ctrl+V): tab-separated text from the clipboard into the cells from the current cell on.
+    void EditPaste();
+    /// "削除" (Del): empties the selected cells' texts.
+    void EditDelete();
+    bool CanUndo() const { return state_.canUndo; }
+    bool CanRedo() const { return state_.canRedo; }
+    /// The selected texts as the clipboard gets them.
+    std::u16string SelectionText() const;
+    /// Writes tab-separated text into the cells from the current cell on, within the grid; selects them.
+    void PasteText(std::u16string_view text);
     /// The overall size in Label4.
     void ShowWHSize();
 
@@ -275,7 +352,8 @@ public:
     bool PreviewStale() const { return previewStale_; }
     /// The page's drawing area has this size in pixels.
     void PreviewResize(double width, double height);
-    /// The mouse wheel turned by angleDelta (120 a notch, positive away from the user) over pixel (x, y).
+    /// The mouse wheel turned by angleDelta (120 a notch, positive away from the user) over pixel (x, y). The
+    /// zoom stays between a tenth of the fitted one and the smallest text as high as the area.
     void PreviewWheel(double x, double y, int angleDelta);
     /// The user dragged the drawing by (dx, dy) pixels.
     void PreviewDrag(double dx, double dy);
@@ -288,6 +366,7 @@ public:
     /// The user typed into Edit4 .. Edit10 (index 0 .. 6).
     void SettingsEditChange(int index, std::u16string text);
     /// "変更を反映": the typed scale factors are applied and every size is computed again, if the user says Yes.
+    /// A factor that is not a positive number (the text inset: not negative) refuses the whole apply.
     void Button1Click();
     /// The summary of widths, heights and text heights in StringGrid2.
     void showWhSizeGrid2();
@@ -315,9 +394,7 @@ private:
     void StepProgress() override;
     void ProcessEvents() override;
     void ShowMessage(std::u16string_view text) override;
-    void SelectionRead() override;
-    // After an import: the grid's texts and colours, the drawing page, and the current cell in the edit boxes.
-    void ShowImportedTable(bool ok);
+    bool StopRequested() override { return stopRequested_; }
     // GridTexts, for the text commands
     std::u16string Text(std::int32_t col, std::int32_t row) const override;
     void SetText(std::int32_t col, std::int32_t row, std::u16string text) override;
@@ -332,10 +409,30 @@ private:
     void ShowError(std::u16string_view text);
     void Refresh(unsigned parts);
     void RunImport(const XlAttach& attach);
+    void EndImport(const ImportResult& result);
+    // The running spreadsheet as the platform finds it; nothing when the user stopped the search.
+    std::optional<FoundSpreadsheet> FindRunningSpreadsheet();
+    // What waited for an import's end (a close, the settings' apply, the summary): true when the window
+    // was closed.
+    bool RunPending();
+    // The platform's waits, told in the status line; true once the user asked to stop.
+    bool CallWaits(OutsideProgram program, bool waiting);
+    void ShowBusy();
     void RunCommand(TextCommand command);
     void SizeEdit(std::u16string text, int which);
     void FollowCurrentText();
-    void ResizeGrid(std::int32_t cols, std::int32_t rows);
+    // The current cell's sizes and alignment in the size boxes and the speed buttons.
+    void ShowCurrentCellLook();
+    void FindMergedAreas();
+    // The selection grown until it cuts no merged area.
+    GridSelection CoverAreas(GridSelection s) const;
+    // The grid being written: the staged one during an import, else the shown one.
+    TStringGridState& ImportGrid() { return stagedGrid_ ? *stagedGrid_ : grid_; }
+    // Runs change as one step of the history: every grid text it writes and, with draws, every cell's
+    // drawing fields and the settings it changes.
+    template <class F> void Recorded(bool draws, F&& change);
+    void ApplyStep(const EditStep& step, bool undo);
+    void ShowHistory();
     std::optional<std::size_t> ModelIndex(std::int32_t c, std::int32_t r) const;
     TXlsxCellAttr* WritableModelCell(std::int32_t c, std::int32_t r);
     // Writes a grid cell's text, with its code-page mark, the drawing page and the grid's repaint.
@@ -354,13 +451,20 @@ private:
     TStringGridState grid_;
     CellTable table_;
     TSettings settings_;
+    std::optional<TWindowPlacement> placement_;
     std::u16string replaceSearch_, replaceWith_; // TForm3's texts, kept between uses
     std::filesystem::path lastWorkbookFolder_;
-    bool importing_ = false;
-    bool gridRedrawOff_ = false;
-    unsigned heldParts_ = 0; // grid parts changed while the grid's redrawing was off
-    bool currentMoved_ = false; // the import made a cell current
-    bool tableShown_ = false;   // the imported table has been shown (before the closing message)
+    bool importing_ = false, inserting_ = false;
+    bool stopRequested_ = false;
+    // An import reads into these; they replace the table and the grid when it has succeeded.
+    std::optional<TStringGridState> stagedGrid_;
+    CellTable stagedTable_;
+    std::vector<std::u16string> importMessages_; // the import's boxes, shown when it has ended
+    std::vector<GridSelection> mergedAreas_;
+    std::vector<std::int32_t> areaOfCell_; // by grid cell: index into mergedAreas_, -1 none; empty without areas
+    EditHistory history_;
+    EditStep* recording_ = nullptr; // the step a change is being recorded into
+    std::optional<std::u16string> label4BeforeWait_; // the status line a waiting call replaced
     bool screenUpdatingLeftOff_ = false; // the last import could not switch the spreadsheet's screen on
     bool eventsRan_ = false;    // window messages ran during this import
     std::chrono::steady_clock::time_point lastEvents_;
@@ -372,9 +476,11 @@ private:
 
 /// An item of PopupMenu1, the grid's popup menu.
 struct TMenuItem {
-    int number;                  // the design's name: N<number>
-    std::u16string_view caption; // empty for a separator
-    void (TForm1::*handler)();   // what the item runs; null for a separator
+    int number;                    // the design's name: N<number>
+    std::u16string_view caption;   // empty for a separator
+    void (TForm1::*handler)();     // what the item runs; null for a separator
+    std::u16string_view key;       // the key that runs it too, as the menu shows it; empty: none
+    bool (TForm1::*enabled)() const; // whether it can run now; null: always
 };
 /// PopupMenu1's items, top to bottom, as every window builds the menu.
 std::span<const TMenuItem> PopupMenu1Items();

@@ -35,7 +35,7 @@ inline constexpr ControlText kEdit13{{}, u"文字高さ [Enter]で更新"};
 inline constexpr std::array<ControlText, 3> kSpeedButtons = {
     ControlText{u"左", u"文字基点 [左]"}, ControlText{u"中", u"文字基点 [中]"}, ControlText{u"右", u"文字基点 [右]"}};
 inline constexpr ControlText kCheckBox1{u"セルを描画", {}};
-inline constexpr ControlText kStringGrid1{{}, u"範囲選択=固定部クリック or [Shit]+矢印キー. 右クリックで選択範囲の文字変換メニュー"};
+inline constexpr ControlText kStringGrid1{{}, u"範囲選択=固定部クリック or [Shift]+矢印キー. 右クリックで選択範囲の文字変換メニュー"};
 
 /// PopupMenu1's item captions (the menu itself: PopupMenu1Items).
 inline constexpr std::u16string_view kN1 = u"半角->全角";
@@ -46,6 +46,14 @@ inline constexpr std::u16string_view kN6 = u"全角数字->半角";
 inline constexpr std::u16string_view kN7 = u"全角アルファベット->半角";
 inline constexpr std::u16string_view kN9 = u"代替文字を含む禁止文字->半角";
 inline constexpr std::u16string_view kN4 = u"置換";
+inline constexpr std::u16string_view kN14 = u"元に戻す";
+inline constexpr std::u16string_view kN15 = u"やり直し";
+inline constexpr std::u16string_view kN17 = u"コピー";
+inline constexpr std::u16string_view kN18 = u"貼り付け";
+inline constexpr std::u16string_view kN19 = u"削除";
+/// The keys of those items, as the menus show them.
+inline constexpr std::u16string_view kUndoKey = u"Ctrl+Z", kRedoKey = u"Ctrl+Y", kCopyKey = u"Ctrl+C",
+                                     kPasteKey = u"Ctrl+V", kDeleteKey = u"Del";
 
 // ---- the settings page
 inline constexpr ControlText kGroupBox1{u"表示", {}};
@@ -58,7 +66,7 @@ enum SettingsLabel : int {
 };
 inline constexpr std::array<std::u16string_view, kSettingsLabelCount> kSettingsLabels = {
     u"X 尺度", u"Y 尺度", u"X 尺度", u"Y 尺度", u"文字尺度", u"文字基点オフセット X 尺度", u"文字高さの", u"倍",
-    u"セル区切り線の色番号", u"( BYLAER = 256 )"};
+    u"セル区切り線の色番号", u"( BYLAYER = 256 )"};
 inline constexpr ControlText kButton1{u"変更を反映", {}};
 /// StringGrid2's label column, row by row.
 inline constexpr std::array<std::u16string_view, 5> kSummaryLabels = {u"全幅", u"全高", u"列幅", u"行高", u"文字"};
@@ -91,6 +99,27 @@ inline constexpr std::u16string_view kApplyQuestion =
 /// Edit11, Edit12, Edit13: column width, row height, text height.
 inline constexpr std::array<std::u16string_view, 3> kSizeQuestions = {
     u"選択範囲の列幅を変更しますか？", u"選択範囲の行高さを変更しますか？", u"選択範囲の文字高さを変更しますか？"};
+/// Edit11, Edit12, Edit13 with a text that is not a positive number.
+inline constexpr std::array<std::u16string_view, 3> kSizeNotPositive = {
+    u"列幅には 0 より大きい数を入力してください。", u"行高さには 0 より大きい数を入力してください。",
+    u"文字高さには 0 より大きい数を入力してください。"};
+/// Edit4 .. Edit9 as the refusal of an apply names them.
+inline constexpr std::array<std::u16string_view, 6> kSettingNames = {
+    u"表示の X 尺度", u"表示の Y 尺度", u"CAD, DXF の X 尺度", u"CAD, DXF の Y 尺度", u"文字尺度", u"文字基点オフセット X 尺度"};
+/// An apply refused: the setting's name, then one of these, then the text typed in quotation marks and kNothingApplied.
+inline constexpr std::u16string_view kNotPositive = u" には 0 より大きい数を入力してください: ";
+inline constexpr std::u16string_view kNotZeroOrPositive = u" には 0 以上の数を入力してください: ";
+inline constexpr std::u16string_view kNothingApplied = u"\n設定は変更していません。";
+/// The status line after "Plotra へ挿入", before the drawing's path.
+inline constexpr std::u16string_view kDrawingSavedNoCad = u"Plotra が起動していないため、図面をファイルに保存しました: ";
+inline constexpr std::u16string_view kDrawingHandedToCad = u"図面を Plotra に渡しました。Plotra で挿入点を指示してください: ";
+/// The status line while a call into the spreadsheet or the CAD waits for it to take the call.
+inline constexpr std::u16string_view kWaitingForSpreadsheet = u"Excel が処理中です。応答を待っています…";
+inline constexpr std::u16string_view kWaitingForCad = u"Plotra が処理中です。応答を待っています…";
+inline constexpr std::u16string_view kWaitingForCalc = u"LibreOffice Calc の応答を待っています… (Esc で中止)";
+/// Asked after the reason why the running spreadsheet cannot be imported from (caption kConfirmCaption):
+/// Yes opens the file dialog.
+inline constexpr std::u16string_view kChooseWorkbookInstead = u"代わりにブックのファイルを選んで取得しますか？";
 /// After the count of replaced texts.
 inline constexpr std::u16string_view kReplacedCount = u" 個の文字列を置換しました.";
 /// What escaped a handler without a message of its own.

@@ -170,4 +170,25 @@ void SumMergeDrawSize(CellTable& table)
     });
 }
 
+std::vector<CellArea> MergedAreas(const CellTable& table)
+{
+    std::vector<CellArea> areas;
+    const TableBounds bounds(table);
+    if (!bounds.Walkable())
+        return areas;
+    for (std::int32_t i = 0; i < bounds.Rows(); ++i) {
+        for (std::int32_t j = 0; j < bounds.Cols(); ++j) {
+            if (!bounds.Exists(i, j))
+                return areas;
+            const TXlsxCellAttr& p = table.CellGrid[static_cast<std::size_t>(bounds.Index(i, j))];
+            if (p.mark || !p.cellMerge)
+                continue;
+            const AreaExtent e = ClippedExtent(table, bounds, i, j);
+            if (e.cx > 1 || e.ry > 1)
+                areas.push_back({i, j, e.ry, e.cx});
+        }
+    }
+    return areas;
+}
+
 } // namespace gridvane

@@ -65,4 +65,14 @@ void CalcDrawSize(CellTable& table, double cadXsc, double cadYsc, double cadTsc)
 /// Re-totals drawMW and drawMH of every merged area from the cells' drawW and drawH.
 void SumMergeDrawSize(CellTable& table);
 
+/// A merged area as the drawing shows it: the anchor's row and column (from 0) and the area's extent, clipped
+/// as CalcDrawSize clips it.
+struct CellArea {
+    std::int32_t row = 0, col = 0;
+    std::int32_t rows = 1, cols = 1;
+    bool operator==(const CellArea&) const = default;
+};
+/// The merged areas of more than one cell, row by row from the top, as the last CalcDrawSize marked them.
+std::vector<CellArea> MergedAreas(const CellTable& table);
+
 } // namespace gridvane

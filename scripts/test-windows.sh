@@ -205,7 +205,7 @@ if [ -f "$win_test" ]; then
       mkdir -p "$hold"
       GRIDVANE_WIN_SHOT=$hold timeout 300 wine "$win_test" --gtest_filter='*Screenshots*' >"$hold/log" 2>&1 &
       holder=$!
-      for view in start settings drawing import; do
+      for view in start settings drawing import replace; do
         for _ in $(seq 600); do [ -f "$hold/$view.ready" ] && break; sleep 0.1; done
         sleep 1
         if [ -f "$hold/$view.ready" ]; then

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <fstream>
 #include <optional>
+#include <span>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -25,8 +26,11 @@ namespace {
 
 constexpr std::string_view kSection = "PlotraTlsx";
 constexpr std::uintmax_t kMaxSettingsFileBytes = 1024 * 1024;
-constexpr const char* kKeys[] = {"colXsc", "rowYsc", "cadXsc", "cadYsc", "cadTsc", "cadTof",
-                                 "cellLineColor", "cellLineDraw", "xlsVerNum"};
+constexpr std::string_view kKeys[] = {"colXsc", "rowYsc", "cadXsc", "cadYsc", "cadTsc", "cadTof",
+                                      "cellLineColor", "cellLineDraw", "xlsVerNum"};
+// The window's place, in a section of its own.
+constexpr std::string_view kWindowSection = "Window";
+constexpr std::string_view kWindowKeys[] = {"Left", "Top", "Width", "Height", "Maximized"};
 
 // Joined with append: GCC 12 warns falsely about operator+ chains at -O3.
 std::string Join(std::initializer_list<std::string_view> parts)
@@ -140,6 +144,64 @@ std::optional<std::int32_t> ParseInteger(std::string_view text)
     return static_cast<std::int32_t>(v);
 }
 
+// The values of keys in the first section named section, each trimmed; nothing for a key it lacks.
+std::vector<std::optional<std::string>> ReadKeys(const std::vector<Line>& lines, std::string_view name,
+                                                 std::span<const std::string_view> keys)
+{
+    std::vector<std::optional<std::string>> found(keys.size());
+    const std::string section = Lower(name);
+    bool inSection = false;
+    bool seenSection = false;
+    for (const Line& line : lines) {
+        if (line.section) {
+            // The first section of that name counts, as with the Windows functions.
+            inSection = *line.section == section && !seenSection;
+            seenSection = seenSection || inSection;
+            continue;
+        }
+        if (!inSection || !line.key) continue;
+        for (std::size_t k = 0; k < keys.size(); ++k)
+            if (*line.key == Lower(keys[k]) && !found[k]) found[k] = std::string(line.Value());
+    }
+    return found;
+}
+
+// Sets keys to values in the first section named name (added at the end when missing): a key already there
+// keeps its line, a new one goes after the section's last non-blank line.
+void WriteKeys(std::vector<Line>& lines, std::string_view name, std::span<const std::string_view> keys,
+               const std::vector<std::string>& values)
+{
+    const std::string section = Lower(name);
+    std::size_t header = lines.size();
+    for (std::size_t i = 0; i < lines.size(); ++i)
+        if (lines[i].section && *lines[i].section == section) { header = i; break; }
+    if (header == lines.size()) {
+        Line h;
+        h.text = Join({"[", name, "]"});
+        h.section = section;
+        lines.push_back(h);
+    }
+    for (std::size_t k = 0; k < keys.size(); ++k) {
+        const std::string key = Lower(keys[k]);
+        std::size_t end = header + 1; // after the section's last non-blank line
+        bool updated = false;
+        for (std::size_t i = header + 1; i < lines.size() && !lines[i].section; ++i) {
+            if (lines[i].key && *lines[i].key == key) {
+                lines[i].text = Join({keys[k], "=", values[k]});
+                updated = true;
+                break;
+            }
+            if (!Trim(lines[i].text).empty()) end = i + 1;
+        }
+        if (!updated) {
+            Line l;
+            l.text = Join({keys[k], "=", values[k]});
+            l.key = key;
+            lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(end), l);
+        }
+    }
+}
+
 std::vector<std::string> Values(const TSettings& s, char16_t sep)
 {
     auto general = [sep](double v) { return ToUtf8(FormatGeneral(v, sep)); };
@@ -166,21 +228,7 @@ TSettings LoadSettings(const std::filesystem::path& iniPath, char16_t decimalSep
     if (!bytes) return s;
     std::string eol;
     const std::vector<Line> lines = SplitLines(*bytes, eol);
-    const std::string section = Lower(kSection);
-    bool inSection = false;
-    bool seenSection = false;
-    std::optional<std::string_view> found[std::size(kKeys)];
-    for (const Line& line : lines) {
-        if (line.section) {
-            // The first section of that name counts, as with the Windows functions.
-            inSection = *line.section == section && !seenSection;
-            seenSection = seenSection || inSection;
-            continue;
-        }
-        if (!inSection || !line.key) continue;
-        for (std::size_t k = 0; k < std::size(kKeys); ++k)
-            if (*line.key == Lower(kKeys[k]) && !found[k]) found[k] = line.Value();
-    }
+    const std::vector<std::optional<std::string>> found = ReadKeys(lines, kSection, kKeys);
     auto dbl = [&](std::size_t k, double& field) {
         if (!found[k] || found[k]->empty()) return;
         if (auto v = ParseNumber(FromUtf8(*found[k]), decimalSeparator)) field = *v;
@@ -203,7 +251,25 @@ TSettings LoadSettings(const std::filesystem::path& iniPath, char16_t decimalSep
     return s;
 }
 
-void SaveSettings(const std::filesystem::path& iniPath, const TSettings& settings, char16_t decimalSeparator)
+std::optional<TWindowPlacement> LoadWindowPlacement(const std::filesystem::path& iniPath)
+{
+    const std::optional<std::string> bytes = ReadSmallFile(iniPath);
+    if (!bytes) return std::nullopt;
+    std::string eol;
+    const std::vector<std::optional<std::string>> found = ReadKeys(SplitLines(*bytes, eol), kWindowSection, kWindowKeys);
+    std::int32_t values[std::size(kWindowKeys)] = {};
+    for (std::size_t k = 0; k < std::size(kWindowKeys); ++k) {
+        const std::optional<std::int32_t> v = found[k] ? ParseInteger(*found[k]) : std::nullopt;
+        if (!v) return std::nullopt;
+        values[k] = *v;
+    }
+    TWindowPlacement p{values[0], values[1], values[2], values[3], values[4] != 0};
+    if (p.width <= 0 || p.height <= 0) return std::nullopt;
+    return p;
+}
+
+void SaveSettings(const std::filesystem::path& iniPath, const TSettings& settings, char16_t decimalSeparator,
+                  const std::optional<TWindowPlacement>& window)
 {
     const std::string shown = iniPath.string();
     auto fail = [&]() { return Error(Join({shown, " に書き込めません"})); };
@@ -223,37 +289,12 @@ void SaveSettings(const std::filesystem::path& iniPath, const TSettings& setting
         }
         lines = SplitLines(bytes, eol);
     }
-    const std::vector<std::string> values = Values(settings, decimalSeparator);
-    const std::string section = Lower(kSection);
-
-    // Find our section: its header line and its last key line.
-    std::size_t header = lines.size();
-    for (std::size_t i = 0; i < lines.size(); ++i)
-        if (lines[i].section && *lines[i].section == section) { header = i; break; }
-    if (header == lines.size()) {
-        Line h;
-        h.text = Join({"[", kSection, "]"});
-        h.section = section;
-        lines.push_back(h);
-    }
-    for (std::size_t k = 0; k < std::size(kKeys); ++k) {
-        const std::string key = Lower(kKeys[k]);
-        std::size_t end = header + 1; // after the section's last non-blank line
-        bool updated = false;
-        for (std::size_t i = header + 1; i < lines.size() && !lines[i].section; ++i) {
-            if (lines[i].key && *lines[i].key == key) {
-                lines[i].text = Join({kKeys[k], "=", values[k]});
-                updated = true;
-                break;
-            }
-            if (!Trim(lines[i].text).empty()) end = i + 1;
-        }
-        if (!updated) {
-            Line l;
-            l.text = Join({kKeys[k], "=", values[k]});
-            l.key = key;
-            lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(end), l);
-        }
+    WriteKeys(lines, kSection, kKeys, Values(settings, decimalSeparator));
+    if (window) {
+        const TWindowPlacement& w = *window;
+        WriteKeys(lines, kWindowSection, kWindowKeys,
+                  {std::to_string(w.left), std::to_string(w.top), std::to_string(w.width), std::to_string(w.height),
+                   w.maximized ? "1" : "0"});
     }
     std::string out;
     for (const Line& l : lines) {

@@ -78,8 +78,9 @@ std::int64_t ReplaceInSelection(GridTexts& grid, const GridSelection& selection,
     std::int64_t count = 0;
     ForEachNonEmptyCell(grid, selection, [&](std::int32_t col, std::int32_t row, std::u16string text) {
         const std::size_t at = search.empty() ? std::u16string::npos : text.find(search);
-        if (at != std::u16string::npos)
-            text.replace(at, search.size(), replacement);
+        if (at == std::u16string::npos || search == replacement)
+            return;
+        text.replace(at, search.size(), replacement);
         grid.SetText(col, row, std::move(text));
         ++count;
     });

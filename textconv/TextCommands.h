@@ -53,8 +53,8 @@ struct GridSelection {
 void RunTextCommand(GridTexts& grid, const GridSelection& selection, TextCommand command);
 
 /// Replaces the first occurrence (case-sensitive, UTF-16 units compared exactly) of search by
-/// replacement in every non-empty cell of selection, in the same order, writing each cell back even
-/// when nothing was found or search is empty; returns the number of non-empty cells visited.
+/// replacement in every non-empty cell of selection, in the same order; writes and counts only the cells
+/// whose text this changes (an empty search changes none) and returns that count.
 std::int64_t ReplaceInSelection(GridTexts& grid, const GridSelection& selection, std::u16string_view search,
                                 std::u16string_view replacement);
 

@@ -3,6 +3,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QCloseEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -25,6 +26,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
+#include <QShortcut>
 #include <QTabWidget>
 #include <QTableView>
 #include <QTableWidget>
@@ -99,11 +101,46 @@ Form1View::Form1View(FormPlatform platform, QWidget* parent) : QMainWindow(paren
     Form3 = new TForm3(this);
     connect(PageControl1, &QTabWidget::currentChanged, this, [this](int index) { form_->PageControl1Change(index); });
 
-    // Client area 432 x 288 in the middle of the screen; the window never resizes itself afterwards.
+    // Esc ends a running import (and only then: the grid's editor takes Esc otherwise).
+    escape_ = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    escape_->setContext(Qt::WindowShortcut);
+    escape_->setEnabled(false);
+    connect(escape_, &QShortcut::activated, this, [this] { form_->CancelImport(); });
+
+    // Client area 432 x 288 in the middle of the screen, or where the window was left; never smaller than
+    // that, so every control stays readable. The window never resizes itself afterwards.
+    setMinimumSize(kMinClientWidth, kMinClientHeight);
     resize(432, 288);
     if (QScreen* screen = QGuiApplication::primaryScreen()) move(screen->availableGeometry().center() - QPoint(216, 144));
+    PlaceAsSaved();
     built_ = true;
     Refresh(~0u);
+}
+
+void Form1View::PlaceAsSaved()
+{
+    const std::optional<TWindowPlacement>& saved = form_->SavedPlacement();
+    if (!saved) return;
+    resize(std::max(saved->width, kMinClientWidth), std::max(saved->height, kMinClientHeight));
+    // Only where a screen still shows it (a monitor may have gone since).
+    const QRect place(QPoint(saved->left, saved->top), size());
+    for (QScreen* screen : QGuiApplication::screens()) {
+        if (screen->availableGeometry().intersected(place).width() >= 100 &&
+            screen->availableGeometry().intersected(place).height() >= 50) {
+            move(place.topLeft());
+            break;
+        }
+    }
+    if (saved->maximized) setWindowState(windowState() | Qt::WindowMaximized);
+}
+
+TWindowPlacement Form1View::Placement() const
+{
+    // The size the window has when not maximized, and where its frame is then.
+    const QRect normal = isMaximized() ? normalGeometry() : geometry();
+    const QPoint frameOffset = geometry().topLeft() - pos();
+    const QPoint frame = isMaximized() ? normal.topLeft() - frameOffset : pos();
+    return {frame.x(), frame.y(), normal.width(), normal.height(), isMaximized()};
 }
 
 Form1View::~Form1View()
@@ -159,11 +196,11 @@ void Form1View::BuildFirstPage(QWidget* page)
     row0->addWidget(Button3);
     bandLayout->addLayout(row0, 0, 0, 1, 2);
 
-    // Row 1: the status line, the size boxes, the alignment buttons, and Button4 at the right.
+    // Row 1: the status line, the check box, and Button4 at the right.
     auto* row1 = new QHBoxLayout;
     Label4 = new QLabel(band);
     Label4->setObjectName(QStringLiteral("Label4"));
-    // A long status text is cut at the window's edge; it never widens the window.
+    // A long status text is cut at the window's edge (its hint holds it whole); it never widens the window.
     Label4->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     Label4->setMinimumWidth(0);
     row1->addWidget(Label4, 1);
@@ -187,16 +224,14 @@ void Form1View::BuildFirstPage(QWidget* page)
         b->setToolTip(Q(kSpeedButtons[static_cast<std::size_t>(i)].hint));
         b->setAutoRaise(true);
         b->setFixedWidth(24);
+        b->setFocusPolicy(Qt::StrongFocus); // in the tab order, Space clicks it
         const int align = kAlignLeft + i;
         connect(b, &QToolButton::clicked, this, [this, align] { form_->SpeedButton1Click(align); });
         *speedButtons[i] = b;
     }
-    row1->addWidget(Edit11);
-    row1->addWidget(Edit12);
-    row1->addWidget(Edit13);
-    row1->addWidget(SpeedButton1);
-    row1->addWidget(SpeedButton2);
-    row1->addWidget(SpeedButton3);
+    CheckBox1 = new QCheckBox(Q(kCheckBox1.caption), band);
+    CheckBox1->setObjectName(QStringLiteral("CheckBox1"));
+    row1->addWidget(CheckBox1);
     Button4 = new QPushButton(Q(kButton4.caption), band);
     Button4->setObjectName(QStringLiteral("Button4"));
     Button4->setToolTip(Q(kButton4.hint));
@@ -204,7 +239,7 @@ void Form1View::BuildFirstPage(QWidget* page)
     row1->addWidget(Button4);
     bandLayout->addLayout(row1, 1, 0, 1, 2);
 
-    // Row 2: the cell text, growing with the window, its character code, and the check box.
+    // Row 2: the cell text, growing with the window, its character code, the sizes and the alignments.
     auto* row2 = new QHBoxLayout;
     Edit1 = new QLineEdit(band);
     Edit1->setObjectName(QStringLiteral("Edit1"));
@@ -214,11 +249,14 @@ void Form1View::BuildFirstPage(QWidget* page)
     Label13 = new QLabel(band);
     Label13->setObjectName(QStringLiteral("Label13"));
     Label13->setMinimumWidth(48);
-    CheckBox1 = new QCheckBox(Q(kCheckBox1.caption), band);
-    CheckBox1->setObjectName(QStringLiteral("CheckBox1"));
     row2->addWidget(Edit1, 1);
     row2->addWidget(Label13);
-    row2->addWidget(CheckBox1);
+    row2->addWidget(Edit11);
+    row2->addWidget(Edit12);
+    row2->addWidget(Edit13);
+    row2->addWidget(SpeedButton1);
+    row2->addWidget(SpeedButton2);
+    row2->addWidget(SpeedButton3);
     bandLayout->addLayout(row2, 2, 0, 1, 2);
 
     gridModel_ = new StringGridModel(this);
@@ -272,10 +310,12 @@ void Form1View::BuildFirstPage(QWidget* page)
     // The fixed cells select through the form, not through the view's own header selection.
     QHeaderView* top = StringGrid1->horizontalHeader();
     QHeaderView* left = StringGrid1->verticalHeader();
-    disconnect(top, &QHeaderView::sectionPressed, StringGrid1, &QTableView::selectColumn);
-    disconnect(left, &QHeaderView::sectionPressed, StringGrid1, &QTableView::selectRow);
-    disconnect(top, &QHeaderView::sectionEntered, StringGrid1, nullptr);
-    disconnect(left, &QHeaderView::sectionEntered, StringGrid1, nullptr);
+    // Every receiver of the press, the view's own among them (its selection would scroll the view to the
+    // column's first cell before the click is complete).
+    for (QHeaderView* header : {top, left}) {
+        QObject::disconnect(header, SIGNAL(sectionPressed(int)), nullptr, nullptr);
+        QObject::disconnect(header, SIGNAL(sectionEntered(int)), nullptr, nullptr);
+    }
     connect(top, &QHeaderView::sectionClicked, this, [this](int section) { form_->StringGrid1FixedCellClick(section + 1, 0); });
     connect(left, &QHeaderView::sectionClicked, this, [this](int section) { form_->StringGrid1FixedCellClick(0, section + 1); });
     connect(top, &QHeaderView::sectionResized, this,
@@ -286,6 +326,10 @@ void Form1View::BuildFirstPage(QWidget* page)
         disconnect(corner, &QAbstractButton::clicked, StringGrid1, nullptr);
         connect(corner, &QAbstractButton::clicked, this, [this] { form_->StringGrid1FixedCellClick(0, 0); });
     }
+    // Top to bottom, left to right; the read-only addresses are passed over.
+    QWidget* const order[] = {Button3, CheckBox1, Button4, Edit1, Edit11, Edit12, Edit13,
+                              SpeedButton1, SpeedButton2, SpeedButton3, StringGrid1};
+    for (std::size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
 }
 
 void Form1View::BuildSecondPage(QWidget* page)
@@ -300,6 +344,7 @@ void Form1View::BuildSecondPage(QWidget* page)
         e->setObjectName(QString::fromLatin1(name));
         e->setAlignment(Qt::AlignRight);
         e->setFixedSize(64, 19);
+        e->installEventFilter(this);
         return e;
     };
     auto label = [](SettingsLabel which) { return new QLabel(Q(kSettingsLabels[which])); };
@@ -428,13 +473,32 @@ void Form1View::BuildPopupMenu()
     PopupMenu1 = new QMenu(this);
     PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
     // The design's names of the items, by their number.
-    QAction** const named[] = {nullptr, &N1, &N2, &N3, &N4, &N5, &N6, &N7, &N8, &N9, &N10, nullptr, &N12};
+    QAction** const named[] = {nullptr, &N1, &N2, &N3, &N4, &N5, &N6, &N7, &N8, &N9, &N10, nullptr, &N12,
+                               nullptr, &N14, &N15, nullptr, &N17, &N18, &N19};
     for (const TMenuItem& item : PopupMenu1Items()) {
-        QAction* a = item.handler != nullptr ? PopupMenu1->addAction(Q(item.caption)) : PopupMenu1->addSeparator();
+        // An item's key is shown after a tab, where menus show keys.
+        QString text = Q(item.caption);
+        if (!item.key.empty()) text += QLatin1Char('\t') + Q(item.key);
+        QAction* a = item.handler != nullptr ? PopupMenu1->addAction(text) : PopupMenu1->addSeparator();
         a->setObjectName(QStringLiteral("N%1").arg(item.number));
         if (item.handler != nullptr) connect(a, &QAction::triggered, this, [this, handler = item.handler] { (form_.get()->*handler)(); });
         if (item.number > 0 && item.number < static_cast<int>(std::size(named)) && named[item.number] != nullptr)
             *named[item.number] = a;
+    }
+    // The keys: undo and redo wherever the focus is in the window (a text box with typing of its own to take
+    // back keeps its Ctrl+Z, see eventFilter); copy, paste and delete on the grid itself.
+    N14->setShortcut(QKeySequence::Undo);
+    N15->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
+    for (QAction* a : {N14, N15}) {
+        a->setShortcutContext(Qt::WindowShortcut);
+        addAction(a);
+    }
+    N17->setShortcut(QKeySequence::Copy);
+    N18->setShortcut(QKeySequence::Paste);
+    N19->setShortcut(QKeySequence::Delete);
+    for (QAction* a : {N17, N18, N19}) {
+        a->setShortcutContext(Qt::WidgetShortcut);
+        StringGrid1->addAction(a);
     }
     connect(StringGrid1, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& pos) { PopupMenu1->popup(StringGrid1->viewport()->mapToGlobal(pos)); });
@@ -502,6 +566,9 @@ bool Form1View::ShowReplaceDialog(std::u16string& search, std::u16string& replac
 {
     Form3->Edit1->setText(Q(search));
     Form3->Edit2->setText(Q(replacement));
+    // What the user types goes into the search box, replacing the last search.
+    Form3->Edit1->setFocus();
+    Form3->Edit1->selectAll();
     Form3->adjustSize();
     Form3->move(geometry().center() - QPoint(Form3->width() / 2, Form3->height() / 2));
     const bool ok = Form3->exec() == QDialog::Accepted;
@@ -514,14 +581,19 @@ void Form1View::ProcessEvents() { QApplication::processEvents(); }
 
 void Form1View::CloseWindow() { close(); }
 
+void Form1View::SetClipboardText(std::u16string_view text) { QGuiApplication::clipboard()->setText(Q(text)); }
+
+std::u16string Form1View::ClipboardText() { return QGuiApplication::clipboard()->text().toStdU16String(); }
+
 void Form1View::Refresh(unsigned parts)
 {
     if (!built_) return; // the widgets are still being made
     const TForm1State& s = form_->State();
     if (parts & kPartCaption) setWindowTitle(Q(s.caption));
-    if (parts & kPartButtons) {
-        Button3->setEnabled(s.button3Enabled);
-        Button4->setEnabled(s.button4Enabled);
+    if (parts & kPartButtons) ShowEnabled();
+    if (parts & kPartHistory) {
+        N14->setEnabled(s.canUndo);
+        N15->setEnabled(s.canRedo);
     }
     if (parts & kPartEdit1) {
         Show(Edit1, s.edit1);
@@ -538,7 +610,10 @@ void Form1View::Refresh(unsigned parts)
         Show(Edit12, s.edit12);
         Show(Edit13, s.edit13);
     }
-    if (parts & kPartLabel4) Label4->setText(Q(s.label4));
+    if (parts & kPartLabel4) {
+        Label4->setText(Q(s.label4));
+        Label4->setToolTip(Q(s.label4)); // whole, where the line is cut
+    }
     if (parts & kPartLabel13) Label13->setText(Q(s.label13));
     if (parts & kPartSpeedButtons) {
         SpeedButton1->setAutoRaise(!s.speedRaised[0]);
@@ -575,6 +650,17 @@ void Form1View::Refresh(unsigned parts)
     }
 }
 
+void Form1View::ShowEnabled()
+{
+    const TForm1State& s = form_->State();
+    Button3->setEnabled(s.button3Enabled);
+    Button4->setEnabled(s.button4Enabled);
+    // During an import the table takes no input.
+    for (QWidget* w : std::initializer_list<QWidget*>{StringGrid1, Edit1, Edit11, Edit12, Edit13, SpeedButton1, SpeedButton2, SpeedButton3})
+        w->setEnabled(s.tableInput);
+    escape_->setEnabled(form_->Importing());
+}
+
 void Form1View::ShowGridShape()
 {
     const TStringGridState& g = form_->Grid();
@@ -587,6 +673,10 @@ void Form1View::ShowGridShape()
     for (std::int32_t c = 1; c < g.colCount; ++c) top->resizeSection(c - 1, g.colWidths[static_cast<std::size_t>(c)]);
     for (std::int32_t r = 1; r < g.rowCount; ++r) left->resizeSection(r - 1, g.rowHeights[static_cast<std::size_t>(r)]);
     left->setFixedWidth(g.colWidths[0]);
+    // Each merged area is one cell with its anchor's text, as the drawing shows it.
+    StringGrid1->clearSpans();
+    for (const GridSelection& a : form_->MergedAreas())
+        StringGrid1->setSpan(a.top - 1, a.left - 1, a.bottom - a.top + 1, a.right - a.left + 1);
     StringGrid1->setUpdatesEnabled(true);
     syncingSelection_ = false;
 }
@@ -601,7 +691,11 @@ void Form1View::ShowGridSelection()
     const QItemSelection range(gridModel_->index(g.selection.top - 1, g.selection.left - 1),
                                gridModel_->index(g.selection.bottom - 1, g.selection.right - 1));
     sm->select(range, QItemSelectionModel::ClearAndSelect);
+    // After a header click the view stays where the user clicked.
+    const bool scroll = StringGrid1->hasAutoScroll();
+    StringGrid1->setAutoScroll(g.scrollToCurrent);
     sm->setCurrentIndex(current, QItemSelectionModel::NoUpdate);
+    StringGrid1->setAutoScroll(scroll);
     syncingSelection_ = false;
 }
 
@@ -628,6 +722,7 @@ void Form1View::OnGridSelectionChanged()
 
 void Form1View::closeEvent(QCloseEvent* event)
 {
+    if (isVisible()) form_->WindowPlaced(Placement());
     if (form_->FormCloseQuery()) event->accept();
     else event->ignore();
 }
@@ -648,6 +743,18 @@ void Form1View::dropEvent(QDropEvent* event)
 bool Form1View::eventFilter(QObject* watched, QEvent* event)
 {
     if (!built_) return QMainWindow::eventFilter(watched, event);
+    if (event->type() == QEvent::ShortcutOverride) {
+        // Ctrl+Z and Ctrl+Y in Edit1 take back the table's steps (its typing is one); in a size box they
+        // take back the box's own typing first, and the table's when it has none.
+        const auto* key = static_cast<QKeyEvent*>(event);
+        const bool undo = key->matches(QKeySequence::Undo);
+        const bool redo = N15->shortcuts().contains(QKeySequence(key->keyCombination()));
+        auto* edit = qobject_cast<QLineEdit*>(watched);
+        if (edit != nullptr && (undo || redo)) {
+            const bool own = edit != Edit1 && (undo ? edit->isUndoAvailable() : edit->isRedoAvailable());
+            if (!own) return true; // not taken by the box: the window's key runs
+        }
+    }
     if (event->type() == QEvent::KeyPress) {
         const auto* key = static_cast<QKeyEvent*>(event);
         if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {

@@ -17,6 +17,7 @@ class QTableView;
 class QTableWidget;
 class QToolButton;
 class QAction;
+class QShortcut;
 
 namespace gridvane {
 
@@ -62,6 +63,7 @@ public:
     QProgressBar* ProgressBar1;
     QMenu* PopupMenu1;
     QAction *N1, *N12, *N5, *N3, *N2, *N6, *N7, *N8, *N9, *N10, *N4;
+    QAction *N14, *N15, *N17, *N18, *N19; // 元に戻す, やり直し, コピー, 貼り付け, 削除
     QLineEdit *Edit4, *Edit5, *Edit6, *Edit7, *Edit8, *Edit9, *Edit10;
     QTableWidget* StringGrid2;
     QPushButton* Button1;
@@ -77,6 +79,8 @@ public:
     void Refresh(unsigned parts) override;
     void ProcessEvents() override;
     void CloseWindow() override;
+    void SetClipboardText(std::u16string_view text) override;
+    std::u16string ClipboardText() override;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -93,12 +97,16 @@ private:
     void ShowGridShape();
     void ShowGridSelection();
     void OnGridSelectionChanged();
+    void ShowEnabled();
+    void PlaceAsSaved();
+    TWindowPlacement Placement() const;
     QWidget* Owner(MessageOwner owner);
 
     StringGridModel* gridModel_ = nullptr;
     std::unique_ptr<TForm1> form_;
     QWidget* gridViewport_ = nullptr; // StringGrid1's viewport, whose right clicks are the menu's
     std::array<QLabel*, 2> edit10Labels_{}; // they follow Edit10's enabled state
+    QShortcut* escape_ = nullptr;           // Esc cancels a running import
     bool built_ = false;
     bool syncingSelection_ = false; // the view is being set from the form's state
     bool previewQueued_ = false;    // ShowPreview runs once the current handler has ended

@@ -1,6 +1,5 @@
 #include "ui/Unit3.h"
 
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -21,7 +20,7 @@ TForm3::TForm3(QWidget* parent) : QDialog(parent)
     auto row = [this](int number, const ControlText& text, int y, QLabel*& label, QLineEdit*& edit) {
         label = new QLabel(Q(text.caption), this);
         label->setObjectName(QStringLiteral("Label%1").arg(number));
-        label->setGeometry(8, y, 80, 20);
+        label->setGeometry(8, y, 80, 22);
         edit = new QLineEdit(this);
         edit->setObjectName(QStringLiteral("Edit%1").arg(number));
         edit->setGeometry(88, y, 122, 22);
@@ -31,28 +30,18 @@ TForm3::TForm3(QWidget* parent) : QDialog(parent)
         b->setObjectName(QStringLiteral("Button%1").arg(number));
         b->setGeometry(x, 80, 75, 25);
         b->setAutoDefault(false);
-        b->setDefault(false);
         return b;
     };
     row(1, kForm3Label1, 8, Label1, Edit1);
     row(2, kForm3Label2, 40, Label2, Edit2);
     Button1 = button(1, kForm3Button1, 40);
     Button2 = button(2, kForm3Button2, 128);
+    Button1->setDefault(true); // Enter runs the replace; Escape cancels, as in any dialog
     setTabOrder(Edit1, Edit2);
     setTabOrder(Edit2, Button1);
     setTabOrder(Button1, Button2);
     connect(Button1, &QPushButton::clicked, this, &QDialog::accept);
     connect(Button2, &QPushButton::clicked, this, &QDialog::reject);
-}
-
-void TForm3::keyPressEvent(QKeyEvent* event)
-{
-    // Neither button is the default or the cancel button.
-    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter || event->key() == Qt::Key_Escape) {
-        event->accept();
-        return;
-    }
-    QDialog::keyPressEvent(event);
 }
 
 } // namespace gridvane

@@ -7,8 +7,8 @@ class QPushButton;
 
 namespace gridvane {
 
-/// The replace dialog "置換": search text (Edit1) and replacement (Edit2); "実行" accepts, "中止" and the
-/// close box cancel; Enter and Escape do not close it. Created once and kept hidden, so it keeps its texts.
+/// The replace dialog "置換": search text (Edit1) and replacement (Edit2); "実行" and Enter accept, "中止",
+/// Escape and the close box cancel. Created once and kept hidden, so it keeps its texts.
 class TForm3 : public QDialog {
     Q_OBJECT
 public:
@@ -20,9 +20,6 @@ public:
     QLineEdit* Edit2;
     QPushButton* Button1;
     QPushButton* Button2;
-
-protected:
-    void keyPressEvent(QKeyEvent* event) override;
 };
 
 } // namespace gridvane

@@ -92,6 +92,7 @@ TForm1Win::TForm1Win(FormPlatform platform)
     const RECT& work = monitor.rcWork;
     SetWindowPos(hwnd_, nullptr, work.left + ((work.right - work.left) - width) / 2,
                  work.top + ((work.bottom - work.top) - height) / 2, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+    PlaceAsSaved();
     // After the move: a window placed on a monitor of another DPI has been rescaled by WM_DPICHANGED.
     Layout();
     Refresh(~0u);
@@ -113,7 +114,9 @@ void TForm1Win::CreatePopupMenu1()
     UINT position = 0;
     for (const TMenuItem& item : PopupMenu1Items()) {
         const bool separator = item.handler == nullptr;
+        // An item's key is shown after a tab, where menus show keys.
         std::wstring caption = W(item.caption);
+        if (!item.key.empty()) caption += L'\t' + W(item.key);
         MENUITEMINFOW mi{};
         mi.cbSize = sizeof mi;
         mi.fMask = MIIM_ID | MIIM_FTYPE | (separator ? 0u : MIIM_STRING);
@@ -162,7 +165,7 @@ void TForm1Win::CreateControls()
     label2_ = CreateChild(page1_, WC_STATICW, kLabel2.caption, SS_CENTER, kIdLabel2);
     edit3_ = CreateChild(page1_, WC_EDITW, u"", ES_READONLY | ES_AUTOHSCROLL, kIdEdit3, WS_EX_CLIENTEDGE);
     button3_ = CreateChild(page1_, WC_BUTTONW, kButton3.caption, WS_TABSTOP | BS_PUSHBUTTON, kIdButton3);
-    label4_ = CreateChild(page1_, WC_STATICW, u"", SS_LEFTNOWORDWRAP | SS_NOPREFIX, kIdLabel4);
+    label4_ = CreateChild(page1_, WC_STATICW, u"", SS_LEFTNOWORDWRAP | SS_NOPREFIX | SS_NOTIFY, kIdLabel4);
     checkBox1_ = CreateChild(page1_, WC_BUTTONW, kCheckBox1.caption, WS_TABSTOP | BS_AUTOCHECKBOX, kIdCheckBox1);
     button4_ = CreateChild(page1_, WC_BUTTONW, kButton4.caption, WS_TABSTOP | BS_PUSHBUTTON, kIdButton4);
     edit1_ = CreateChild(page1_, WC_EDITW, u"", WS_TABSTOP | ES_AUTOHSCROLL, kIdEdit1, WS_EX_CLIENTEDGE);
@@ -171,7 +174,7 @@ void TForm1Win::CreateControls()
     edit12_ = CreateChild(page1_, WC_EDITW, u"", WS_TABSTOP | ES_AUTOHSCROLL | ES_RIGHT, kIdEdit12, WS_EX_CLIENTEDGE);
     edit13_ = CreateChild(page1_, WC_EDITW, u"", WS_TABSTOP | ES_AUTOHSCROLL | ES_RIGHT, kIdEdit13, WS_EX_CLIENTEDGE);
     for (std::size_t i = 0; i < speed_.size(); ++i)
-        speed_[i] = CreateChild(page1_, WC_BUTTONW, kSpeedButtons[i].caption, BS_OWNERDRAW, kIdSpeedButton1 + static_cast<int>(i));
+        speed_[i] = CreateChild(page1_, WC_BUTTONW, kSpeedButtons[i].caption, WS_TABSTOP | BS_OWNERDRAW, kIdSpeedButton1 + static_cast<int>(i));
     grid1_ = std::make_unique<StringGridWin>(page1_, kIdStringGrid1, *form_, popup_, hwnd_);
     progress_ = CreateChild(page1_, PROGRESS_CLASSW, u"ProgressBar1", 0, kIdProgressBar1);
     for (HWND e : {edit1_, edit11_, edit12_, edit13_})
@@ -185,6 +188,7 @@ void TForm1Win::CreateControls()
         settingsLabels_[i] = CreateChild(page2_, WC_STATICW, kSettingsLabels[i], SS_LEFTNOWORDWRAP, kIdSettingsLabel + static_cast<int>(i));
     for (std::size_t i = 0; i < settingsEdits_.size(); ++i)
         settingsEdits_[i] = CreateChild(page2_, WC_EDITW, u"", WS_TABSTOP | ES_AUTOHSCROLL | ES_RIGHT, kIdEdit4 + static_cast<int>(i), WS_EX_CLIENTEDGE);
+    for (HWND e : settingsEdits_) SetWindowSubclass(e, KeySubclass, kKeySubclass, reinterpret_cast<DWORD_PTR>(this));
     ShowEdit10Enabled();
     summary_ = std::make_unique<SummaryGridWin>(page2_, kIdStringGrid2, *form_);
     button1_ = CreateChild(page2_, WC_BUTTONW, kButton1.caption, WS_TABSTOP | BS_PUSHBUTTON, kIdButton1);
@@ -218,6 +222,7 @@ void TForm1Win::CreateControls()
     AddTooltip(edit1_, kEdit1.hint);
     AddTooltip(drawing_->Handle(), kDrawingView1.hint);
     AddTooltip(grid1_->Handle(), kStringGrid1.hint);
+    AddTooltip(label4_, u""); // the status line whole (Refresh)
 }
 
 void TForm1Win::ShowEdit10Enabled()
@@ -321,9 +326,10 @@ void TForm1Win::Layout()
     place(settingsLabels_[kLabelEdit10], 12, 210, 144, 16);
     place(settingsLabels_[kLabelByLayer], 12, 233, 88, 16);
     place(settingsEdits_[6], 102, 230, 48, 21);
-    constexpr int kSummaryHeight = SummaryGridWin::kRows * SummaryGridWin::kRowHeight;
-    place(summary_->Handle(), 166, 8, pw - 166 - 6, kSummaryHeight + 5);
-    place(button1_, 166, 8 + kSummaryHeight + 12, 92, 25);
+    // All five rows with their grid lines, inside the sunken edge.
+    constexpr int kSummaryHeight = SummaryGridWin::kRows * (SummaryGridWin::kRowHeight + 1) + 4;
+    place(summary_->Handle(), 166, 8, pw - 166 - 6, kSummaryHeight);
+    place(button1_, 166, 8 + kSummaryHeight + 8, 92, 25);
 
     // The drawing page: the list, when it has lines, takes up to four of them along the bottom.
     const int lines = static_cast<int>(std::min<LRESULT>(SendMessageW(codePageList_, LB_GETCOUNT, 0, 0), kCodePageRows));
@@ -334,14 +340,69 @@ void TForm1Win::Layout()
     ShowWindow(codePageList_, lines > 0 ? SW_SHOWNA : SW_HIDE);
 }
 
+void TForm1Win::PlaceAsSaved()
+{
+    const std::optional<TWindowPlacement>& saved = form_->SavedPlacement();
+    if (!saved) return;
+    // The size at this window's dots per inch, never below the smallest readable one; the place only where a
+    // monitor still shows it.
+    RECT frame{0, 0, Scale(std::max(saved->width, kMinClientWidth), dpi_), Scale(std::max(saved->height, kMinClientHeight), dpi_)};
+    AdjustWindowRectForDpi(frame, kMainStyle, WS_EX_CONTROLPARENT, dpi_);
+    WINDOWPLACEMENT wp{};
+    wp.length = sizeof wp;
+    GetWindowPlacement(hwnd_, &wp);
+    RECT place{saved->left, saved->top, saved->left + (frame.right - frame.left), saved->top + (frame.bottom - frame.top)};
+    if (MonitorFromRect(&place, MONITOR_DEFAULTTONULL) == nullptr) {
+        const RECT& now = wp.rcNormalPosition; // centred as at a first start
+        OffsetRect(&place, (now.left + now.right - place.left - place.right) / 2, (now.top + now.bottom - place.top - place.bottom) / 2);
+    }
+    wp.rcNormalPosition = place;
+    wp.showCmd = SW_HIDE;
+    SetWindowPlacement(hwnd_, &wp);
+    maximizeAtShow_ = saved->maximized;
+    Layout();
+}
+
+void TForm1Win::RememberPlacement()
+{
+    if (!IsWindowVisible(hwnd_)) return;
+    WINDOWPLACEMENT wp{};
+    wp.length = sizeof wp;
+    if (!GetWindowPlacement(hwnd_, &wp)) return;
+    // The client size of the window as it is when not maximized, at 96 dots per inch.
+    RECT none{0, 0, 0, 0};
+    AdjustWindowRectForDpi(none, kMainStyle, WS_EX_CONTROLPARENT, dpi_);
+    const RECT& r = wp.rcNormalPosition;
+    const int width = (r.right - r.left) - (none.right - none.left), height = (r.bottom - r.top) - (none.bottom - none.top);
+    form_->WindowPlaced({r.left, r.top, Unscale(width, dpi_), Unscale(height, dpi_), wp.showCmd == SW_SHOWMAXIMIZED || IsZoomed(hwnd_)});
+}
+
 void TForm1Win::Show(int showCommand)
 {
+    if (maximizeAtShow_ && (showCommand == SW_SHOWNORMAL || showCommand == SW_SHOWDEFAULT || showCommand == SW_SHOW))
+        showCommand = SW_SHOWMAXIMIZED;
     ShowWindow(hwnd_, showCommand);
     UpdateWindow(hwnd_);
 }
 
+bool TForm1Win::HistoryKey(const MSG& msg)
+{
+    if (msg.message != WM_KEYDOWN || (msg.wParam != 'Z' && msg.wParam != 'Y') || (GetKeyState(VK_CONTROL) & 0x8000) == 0)
+        return false;
+    if (hwnd_ == nullptr || (msg.hwnd != hwnd_ && !IsChild(hwnd_, msg.hwnd))) return false;
+    // The text boxes and the grid take the keys themselves (KeySubclass, StringGridWin); elsewhere in the
+    // window (a button just clicked, the page tabs) they are the window's.
+    wchar_t cls[16] = {};
+    GetClassNameW(msg.hwnd, cls, 16);
+    if (lstrcmpiW(cls, WC_EDITW) == 0 || msg.hwnd == grid1_->Handle()) return false;
+    if (msg.wParam == 'Z') form_->EditUndo();
+    else form_->EditRedo();
+    return true;
+}
+
 void TForm1Win::DispatchOne(MSG& msg)
 {
+    if (HistoryKey(msg)) return;
     if (hwnd_ != nullptr && IsDialogMessageW(hwnd_, &msg)) return;
     TranslateMessage(&msg);
     DispatchMessageW(&msg);
@@ -405,8 +466,40 @@ void TForm1Win::ProcessEvents()
             PostQuitMessage(static_cast<int>(msg.wParam)); // for the message loop to see
             break;
         }
+        if (msg.message == WM_KEYDOWN && msg.wParam == VK_ESCAPE && form_->Importing()) {
+            form_->CancelImport(); // Esc stops a running import
+            continue;
+        }
         DispatchOne(msg);
     }
+}
+
+void TForm1Win::SetClipboardText(std::u16string_view text)
+{
+    if (!OpenClipboard(hwnd_)) return;
+    EmptyClipboard();
+    if (HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, (text.size() + 1) * sizeof(wchar_t))) {
+        auto* to = static_cast<wchar_t*>(GlobalLock(memory));
+        std::copy(text.begin(), text.end(), to);
+        to[text.size()] = L'\0';
+        GlobalUnlock(memory);
+        if (SetClipboardData(CF_UNICODETEXT, memory) == nullptr) GlobalFree(memory);
+    }
+    CloseClipboard();
+}
+
+std::u16string TForm1Win::ClipboardText()
+{
+    std::u16string text;
+    if (!IsClipboardFormatAvailable(CF_UNICODETEXT) || !OpenClipboard(hwnd_)) return text;
+    if (HANDLE memory = GetClipboardData(CF_UNICODETEXT)) {
+        if (const auto* from = static_cast<const wchar_t*>(GlobalLock(memory))) {
+            text = U(from);
+            GlobalUnlock(memory);
+        }
+    }
+    CloseClipboard();
+    return text;
 }
 
 void TForm1Win::CloseWindow()
@@ -433,10 +526,7 @@ void TForm1Win::Refresh(unsigned parts)
     const TForm1State& s = form_->State();
     filling_ = true;
     if (parts & kPartCaption) SetWindowTextIfChanged(hwnd_, s.caption);
-    if (parts & kPartButtons) {
-        EnableWindow(button3_, s.button3Enabled);
-        EnableWindow(button4_, s.button4Enabled);
-    }
+    if (parts & kPartButtons) ShowEnabled();
     if (parts & kPartEdit1) {
         SetWindowTextIfChanged(edit1_, s.edit1);
         InvalidateRect(edit1_, nullptr, TRUE); // the colour
@@ -450,7 +540,17 @@ void TForm1Win::Refresh(unsigned parts)
         SetWindowTextIfChanged(edit12_, s.edit12);
         SetWindowTextIfChanged(edit13_, s.edit13);
     }
-    if (parts & kPartLabel4) SetWindowTextIfChanged(label4_, s.label4);
+    if (parts & kPartLabel4) {
+        SetWindowTextIfChanged(label4_, s.label4);
+        // Whole in its hint, where the line is cut.
+        std::wstring hint = W(s.label4);
+        TOOLINFOW ti{};
+        ti.cbSize = sizeof ti;
+        ti.hwnd = page1_;
+        ti.uId = reinterpret_cast<UINT_PTR>(label4_);
+        ti.lpszText = hint.data();
+        SendMessageW(tooltip_, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&ti));
+    }
     if (parts & kPartLabel13) SetWindowTextIfChanged(label13_, s.label13);
     if (parts & kPartSpeedButtons)
         for (HWND b : speed_) InvalidateRect(b, nullptr, TRUE);
@@ -476,6 +576,16 @@ void TForm1Win::Refresh(unsigned parts)
         SendMessageW(tab_, TCM_SETCURSEL, static_cast<WPARAM>(s.activePage), 0);
         SelectPage(s.activePage);
     }
+}
+
+void TForm1Win::ShowEnabled()
+{
+    const TForm1State& s = form_->State();
+    EnableWindow(button3_, s.button3Enabled);
+    EnableWindow(button4_, s.button4Enabled);
+    // During an import the table takes no input.
+    for (HWND w : {grid1_->Handle(), edit1_, edit11_, edit12_, edit13_, speed_[0], speed_[1], speed_[2]})
+        EnableWindow(w, s.tableInput);
 }
 
 // ---- window procedures
@@ -534,6 +644,7 @@ void TForm1Win::Command(int id, int code, HWND control)
 void TForm1Win::DrawSpeedButton(const DRAWITEMSTRUCT& item)
 {
     const int index = static_cast<int>(item.CtlID) - kIdSpeedButton1;
+    const bool focused = (item.itemState & ODS_FOCUS) != 0;
     const bool raised = index >= 0 && index < 3 && form_->State().speedRaised[static_cast<std::size_t>(index)];
     RECT rc = item.rcItem;
     const bool pressed = (item.itemState & ODS_SELECTED) != 0;
@@ -552,6 +663,11 @@ void TForm1Win::DrawSpeedButton(const DRAWITEMSTRUCT& item)
     SetTextColor(item.hDC, GetSysColor((item.itemState & ODS_DISABLED) ? COLOR_GRAYTEXT : COLOR_BTNTEXT));
     if (pressed) OffsetRect(&rc, 1, 1);
     DrawTextW(item.hDC, text, -1, &rc, DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
+    if (focused) {
+        RECT inner = item.rcItem;
+        InflateRect(&inner, -Scale(3, dpi_), -Scale(3, dpi_));
+        DrawFocusRect(item.hDC, &inner);
+    }
 }
 
 LRESULT CALLBACK TForm1Win::PageProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
@@ -576,6 +692,17 @@ LRESULT CALLBACK TForm1Win::KeySubclass(HWND hwnd, UINT message, WPARAM wParam, 
     auto* self = reinterpret_cast<TForm1Win*>(data);
     const int id = GetDlgCtrlID(hwnd);
     try {
+        // Ctrl+Z and Ctrl+Y, as the characters the keys give: in Edit1 the table's undo and redo (its typing
+        // is a step); in a size or settings box its own typing is taken back first, and the table's step
+        // when it has none.
+        if (message == WM_CHAR && (wParam == 0x1A || wParam == 0x19)) {
+            const bool own = id != kIdEdit1 && wParam == 0x1A && SendMessageW(hwnd, EM_CANUNDO, 0, 0) != 0;
+            if (!own) {
+                if (wParam == 0x1A) self->form_->EditUndo();
+                else self->form_->EditRedo();
+                return 0;
+            }
+        }
         if (id == kIdEdit1) {
             if (message == WM_KEYUP && (wParam == VK_LEFT || wParam == VK_UP || wParam == VK_RIGHT || wParam == VK_DOWN)) {
                 const LRESULT result = DefSubclassProc(hwnd, message, wParam, lParam);
@@ -584,7 +711,7 @@ LRESULT CALLBACK TForm1Win::KeySubclass(HWND hwnd, UINT message, WPARAM wParam, 
                 self->form_->Edit1KeyUp(start);
                 return result;
             }
-        } else {
+        } else if (id == kIdEdit11 || id == kIdEdit12 || id == kIdEdit13) {
             // The size boxes take Enter themselves (the dialog manager would swallow it).
             if (message == WM_GETDLGCODE && wParam == VK_RETURN) return DLGC_WANTALLKEYS;
             if (message == WM_CHAR && wParam == L'\r') {
@@ -633,10 +760,22 @@ LRESULT TForm1Win::OnMessage(UINT message, WPARAM wParam, LPARAM lParam)
         Layout();
         return 0;
     case WM_GETMINMAXINFO: {
+        // Never smaller than the client area at which every control is readable.
         auto* info = reinterpret_cast<MINMAXINFO*>(lParam);
-        info->ptMinTrackSize = POINT{Scale(200, dpi_), Scale(160, dpi_)};
+        RECT frame{0, 0, Scale(kMinClientWidth, dpi_), Scale(kMinClientHeight, dpi_)};
+        AdjustWindowRectForDpi(frame, kMainStyle, WS_EX_CONTROLPARENT, dpi_);
+        info->ptMinTrackSize = POINT{frame.right - frame.left, frame.bottom - frame.top};
         return 0;
     }
+    case WM_INITMENUPOPUP:
+        if (reinterpret_cast<HMENU>(wParam) == popup_) {
+            for (const TMenuItem& item : PopupMenu1Items()) {
+                if (item.enabled == nullptr) continue;
+                const bool on = ((*form_).*item.enabled)();
+                EnableMenuItem(popup_, static_cast<UINT>(MenuCommand(item.number)), MF_BYCOMMAND | (on ? MF_ENABLED : MF_GRAYED));
+            }
+        }
+        return 0;
     case WM_DPICHANGED:
         ApplyDpi(HIWORD(wParam));
         MoveToSuggestedRect(lParam);
@@ -679,10 +818,12 @@ LRESULT TForm1Win::OnMessage(UINT message, WPARAM wParam, LPARAM lParam)
         ShowPreview();
         return 0;
     case WM_CLOSE:
-        // Held back while an import runs; the form closes the window when it has ended.
+        // A running import is cancelled and an insertion awaited; the form closes the window when it has ended.
+        RememberPlacement();
         if (form_->FormCloseQuery()) DestroyWindow(hwnd_);
         return 0;
     case WM_QUERYENDSESSION:
+        RememberPlacement();
         return form_->FormCloseQuery() ? TRUE : FALSE;
     case WM_DESTROY:
         PostQuitMessage(0);

@@ -35,19 +35,23 @@ enum ControlId : int {
     kIdDrawingView1 = 1901, kIdCodePageList = 1902,
 };
 
-/// Command identifiers of PopupMenu1's items, N1 .. N12.
-enum MenuId : int { kIdN1 = 2001, kIdN2, kIdN3, kIdN4, kIdN5, kIdN6, kIdN7, kIdN8, kIdN9, kIdN10, kIdN11, kIdN12 };
+/// Command identifiers of PopupMenu1's items, N1 .. N19.
+enum MenuId : int {
+    kIdN1 = 2001, kIdN2, kIdN3, kIdN4, kIdN5, kIdN6, kIdN7, kIdN8, kIdN9, kIdN10, kIdN11, kIdN12,
+    kIdN13, kIdN14, kIdN15, kIdN16, kIdN17, kIdN18, kIdN19,
+};
 
 class TForm1Win final : public WindowBase<TForm1Win>, public FormFrontEnd {
 public:
     /// Registers the window classes; once per process, before the first window.
     static void RegisterClasses(HINSTANCE instance);
 
-    /// Creates the form and its window (hidden, 432 x 288 client pixels at 100 %, centred on the screen)
-    /// and the hidden replace dialog.
+    /// Creates the form and its window (hidden; 432 x 288 client pixels at 100 % centred on the screen, or
+    /// where it was left at the last close) and the hidden replace dialog.
     explicit TForm1Win(FormPlatform platform);
     ~TForm1Win() override;
 
+    /// Shows the window; maximized when it was left so and showCommand is the ordinary one.
     void Show(int showCommand);
     /// Runs the message loop until the main window is gone; the exit code of WM_QUIT.
     int RunMessageLoop();
@@ -72,6 +76,8 @@ public:
     void Refresh(unsigned parts) override;
     void ProcessEvents() override;
     void CloseWindow() override;
+    void SetClipboardText(std::u16string_view text) override;
+    std::u16string ClipboardText() override;
 
 private:
     friend class WindowBase<TForm1Win>;
@@ -93,6 +99,11 @@ private:
     void ShowPreview();
     HWND Owner(MessageOwner owner) const;
     void ShowDeferred();
+    void ShowEnabled();
+    // Ctrl+Z, Ctrl+Y: true when the key was the window's undo or redo (a text box's own typing excepted).
+    bool HistoryKey(const MSG& msg);
+    void PlaceAsSaved();
+    void RememberPlacement();
 
     std::optional<TForm1> form_;
     std::unique_ptr<StringGridWin> grid1_;
@@ -116,6 +127,7 @@ private:
     bool filling_ = false; // the form fills a control: its change notification is not the user's
     HWND hotSpeed_ = nullptr; // the speed button under the mouse
     unsigned deferred_ = 0; // parts changed during an import and not shown yet
+    bool maximizeAtShow_ = false; // the window was left maximized
 };
 
 } // namespace gridvane::win

@@ -21,14 +21,21 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand)
         INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES | ICC_TAB_CLASSES | ICC_PROGRESS_CLASS | ICC_BAR_CLASSES};
         InitCommonControlsEx(&controls);
 
-        gridvane::FormPlatform platform = gridvane::MakeFormPlatform(gridvane::ExecutablePath());
+        // A call into a busy program is shown in the form's status line while it waits.
+        gridvane::TForm1* form = nullptr;
+        gridvane::FormPlatform platform =
+            gridvane::MakeFormPlatform(gridvane::ExecutablePath(), [&form](gridvane::OutsideProgram program, bool waiting) {
+                if (form) form->OutsideCallWaiting(program, waiting);
+            });
 
         int exitCode = 0;
         {
             gridvane::win::TForm1Win::RegisterClasses(instance);
             gridvane::win::TForm1Win form1(std::move(platform));
+            form = &form1.Form();
             form1.Show(showCommand);
             exitCode = form1.RunMessageLoop();
+            form = nullptr;
         }
         if (SUCCEEDED(com)) CoUninitialize();
         return exitCode;

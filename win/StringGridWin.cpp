@@ -4,6 +4,8 @@
 #include <windowsx.h>
 
 #include <algorithm>
+#include <optional>
+#include <tuple>
 
 #include "win/WinText.h"
 
@@ -155,8 +157,9 @@ void StringGridWin::Refresh(unsigned parts)
     }
     if (parts & kPartGridScrollHome) topRow_ = 1, leftCol_ = 1;
     if (parts & (kPartGrid | kPartGridSelection)) {
+        // Not after a header click: the view stays where the user clicked.
         const TStringGridState& g = Grid();
-        EnsureVisible(g.col, g.row);
+        if (g.scrollToCurrent) EnsureVisible(g.col, g.row);
     }
     if (parts & (kPartGrid | kPartGridSelection | kPartGridScrollHome)) UpdateScrollBars();
     if (parts & (kPartGrid | kPartGridTexts | kPartGridSelection | kPartGridScrollHome))
@@ -193,6 +196,25 @@ RECT StringGridWin::CellRect(std::int32_t c, std::int32_t r) const
     const auto [y0, y1] = span(r, topRow_, rc.bottom, [this](std::int32_t i) { return RowHeight(i); });
     if (x1 < 0 || y1 < 0 || x0 >= rc.right || y0 >= rc.bottom) return empty;
     return RECT{x0, y0, x1, y1};
+}
+
+RECT StringGridWin::AreaRect(const GridSelection& area) const
+{
+    // Where a column (row) starts, counted from the first one in view, backwards for one before it.
+    auto start = [&](std::int32_t index, std::int32_t first, auto size) {
+        int pos = size(0) + LineWidth();
+        if (index >= first)
+            for (std::int32_t i = first; i < index; ++i) pos += size(i) + LineWidth();
+        else
+            for (std::int32_t i = index; i < first; ++i) pos -= size(i) + LineWidth();
+        return pos;
+    };
+    auto colWidth = [this](std::int32_t i) { return ColWidth(i); };
+    auto rowHeight = [this](std::int32_t i) { return RowHeight(i); };
+    const int left = start(area.left, leftCol_, colWidth), top = start(area.top, topRow_, rowHeight);
+    const int right = start(area.right, leftCol_, colWidth) + ColWidth(area.right);
+    const int bottom = start(area.bottom, topRow_, rowHeight) + RowHeight(area.bottom);
+    return RECT{left, top, right, bottom};
 }
 
 StringGridWin::Hit StringGridWin::HitTest(int x, int y) const
@@ -298,7 +320,8 @@ void StringGridWin::Paint(HDC target, const RECT& clip)
             const RECT cell{x, y, x + w, y + h};
             const RECT withLines{x, y, x + w + LineWidth(), y + h + LineWidth()};
             RECT visible;
-            if (IntersectRect(&visible, &withLines, &clip)) DrawCell(dc, c, r, cell);
+            // A cell of a merged area is painted with its area, after the grid lines.
+            if (IntersectRect(&visible, &withLines, &clip) && !form_.MergedAreaAt(c, r)) DrawCell(dc, c, r, cell);
             x += w + LineWidth();
             if (c == 0 && leftCol_ >= g.colCount) break;
         }
@@ -328,12 +351,37 @@ void StringGridWin::Paint(HDC target, const RECT& clip)
     }
     SelectObject(dc, oldPen);
     DeleteObject(pen);
+    std::int32_t lastCol = leftCol_, lastRow = topRow_;
+    for (int at = ColWidth(0) + LineWidth(); lastCol < g.colCount - 1 && at + ColWidth(lastCol) + LineWidth() < rc.right; ++lastCol)
+        at += ColWidth(lastCol) + LineWidth();
+    for (int at = RowHeight(0) + LineWidth(); lastRow < g.rowCount - 1 && at + RowHeight(lastRow) + LineWidth() < rc.bottom; ++lastRow)
+        at += RowHeight(lastRow) + LineWidth();
+    PaintMergedAreas(dc, clip, lastCol, lastRow);
 
     BitBlt(target, clip.left, clip.top, clip.right - clip.left, clip.bottom - clip.top, dc, clip.left, clip.top, SRCCOPY);
     SelectObject(dc, oldFont);
     SelectObject(dc, oldBitmap);
     DeleteObject(bitmap);
     DeleteDC(dc);
+}
+
+void StringGridWin::PaintMergedAreas(HDC dc, const RECT& clip, std::int32_t lastCol, std::int32_t lastRow)
+{
+    // Each area in view as one cell with its anchor's text, over the grid lines inside it, within the data
+    // part of the grid (never over the headers).
+    RECT data;
+    GetClientRect(hwnd_, &data);
+    data.left = ColWidth(0) + LineWidth();
+    data.top = RowHeight(0) + LineWidth();
+    RECT paintable;
+    if (!IntersectRect(&paintable, &data, &clip)) return;
+    const int saved = SaveDC(dc);
+    IntersectClipRect(dc, paintable.left, paintable.top, paintable.right, paintable.bottom);
+    for (const GridSelection& a : form_.MergedAreas()) {
+        if (a.right < leftCol_ || a.left > lastCol || a.bottom < topRow_ || a.top > lastRow) continue;
+        DrawCell(dc, a.left, a.top, AreaRect(a));
+    }
+    RestoreDC(dc, saved);
 }
 
 void StringGridWin::Scroll(int bar, WPARAM request)
@@ -381,8 +429,7 @@ void StringGridWin::MoveCurrent(std::int32_t dc, std::int32_t dr, bool extend, b
         if (dr < 0) r = 1;
         if (dr > 0) r = g.rowCount - 1;
     } else {
-        c += dc;
-        r += dr;
+        std::tie(c, r) = form_.GridStep(c, r, dc, dr); // a merged area is stepped over as one cell
     }
     c = std::clamp<std::int32_t>(c, 1, std::max<std::int32_t>(1, g.colCount - 1));
     r = std::clamp<std::int32_t>(r, 1, std::max<std::int32_t>(1, g.rowCount - 1));
@@ -396,8 +443,14 @@ void StringGridWin::OpenEditor(const std::u16string* typed)
     if (!g.IsDataCell(g.col, g.row)) return;
     EnsureVisible(g.col, g.row);
     UpdateScrollBars();
-    const RECT cell = CellRect(g.col, g.row);
+    RECT cell = CellRect(g.col, g.row);
     if (IsRectEmpty(&cell)) return;
+    if (const std::optional<GridSelection> area = form_.MergedAreaAt(g.col, g.row)) {
+        // Over the whole area, within the client area.
+        RECT client, whole = AreaRect(*area);
+        GetClientRect(hwnd_, &client);
+        IntersectRect(&cell, &whole, &client);
+    }
     editC_ = g.col;
     editR_ = g.row;
     editOriginal_ = g.Text(editC_, editR_);
@@ -558,7 +611,9 @@ LRESULT StringGridWin::OnMessage(UINT message, WPARAM wParam, LPARAM lParam)
             dragC_ = hit.c;
             dragR_ = hit.r;
         } else {
-            if (message == WM_LBUTTONDBLCLK && hit.c == Grid().col && hit.r == Grid().row) {
+            const std::optional<GridSelection> area = form_.MergedAreaAt(hit.c, hit.r);
+            const std::int32_t hitC = area ? area->left : hit.c, hitR = area ? area->top : hit.r;
+            if (message == WM_LBUTTONDBLCLK && hitC == Grid().col && hitR == Grid().row) {
                 OpenEditor(nullptr);
                 return 0;
             }
@@ -646,7 +701,17 @@ LRESULT StringGridWin::OnMessage(UINT message, WPARAM wParam, LPARAM lParam)
         case VK_HOME: MoveCurrent(-1, control ? -1 : 0, shift, true); return 0;
         case VK_END: MoveCurrent(1, control ? 1 : 0, shift, true); return 0;
         case VK_F2: OpenEditor(nullptr); return 0;
+        case VK_DELETE: form_.EditDelete(); return 0;
         default: break;
+        }
+        if (control) {
+            switch (wParam) {
+            case 'Z': form_.EditUndo(); return 0;
+            case 'Y': form_.EditRedo(); return 0;
+            case 'C': form_.EditCopy(); return 0;
+            case 'V': form_.EditPaste(); return 0;
+            default: break;
+            }
         }
         break;
     }

@@ -33,6 +33,8 @@ public:
     std::int32_t LeftCol() const { return leftCol_; }
     /// The client rectangle of grid cell (c, r); empty when it is out of view.
     RECT CellRect(std::int32_t c, std::int32_t r) const;
+    /// The client rectangle of a merged area, shown as one cell; it may reach out of view.
+    RECT AreaRect(const GridSelection& area) const;
     /// The in-place editor while a cell is being typed into, or null.
     HWND Editor() const { return editor_; }
 
@@ -57,6 +59,7 @@ private:
     };
     Hit HitTest(int x, int y) const;
     void Paint(HDC dc, const RECT& clip);
+    void PaintMergedAreas(HDC dc, const RECT& clip, std::int32_t lastCol, std::int32_t lastRow);
     void DrawCell(HDC dc, std::int32_t c, std::int32_t r, RECT rect);
     void MoveCurrent(std::int32_t dc, std::int32_t dr, bool extend, bool toEdge);
     void OpenEditor(const std::u16string* typed);

@@ -2,6 +2,8 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
+
 #include "form/WindowTexts.h"
 #include "win/WinText.h"
 
@@ -39,7 +41,7 @@ TForm3::TForm3(HWND owner) : owner_(owner)
     edit1_ = make(WC_EDITW, {}, WS_TABSTOP | ES_AUTOHSCROLL, kEdit1, WS_EX_CLIENTEDGE);
     label2_ = make(WC_STATICW, kForm3Label2.caption, 0, 0);
     edit2_ = make(WC_EDITW, {}, WS_TABSTOP | ES_AUTOHSCROLL, kEdit2, WS_EX_CLIENTEDGE);
-    button1_ = make(WC_BUTTONW, kForm3Button1.caption, WS_TABSTOP | BS_PUSHBUTTON, kButton1);
+    button1_ = make(WC_BUTTONW, kForm3Button1.caption, WS_TABSTOP | BS_DEFPUSHBUTTON, kButton1);
     button2_ = make(WC_BUTTONW, kForm3Button2.caption, WS_TABSTOP | BS_PUSHBUTTON, kButton2);
     ApplyDpi(WindowDpi(hwnd_));
 }
@@ -63,15 +65,25 @@ void TForm3::ApplyDpi(UINT dpi)
 
 void TForm3::Layout()
 {
+    // A label as high as the font's line (Japanese glyphs reach lower than Latin ones), the box under it.
+    HDC dc = GetDC(hwnd_);
+    HGDIOBJ old = SelectObject(dc, font_);
+    TEXTMETRICW tm{};
+    GetTextMetricsW(dc, &tm);
+    SelectObject(dc, old);
+    ReleaseDC(hwnd_, dc);
+    const int line = std::max(14, Unscale(tm.tmHeight + tm.tmExternalLeading, dpi_) + 1);
     auto place = [&](HWND w, int x, int y, int cx, int cy) {
         MoveWindow(w, Scale(x, dpi_), Scale(y, dpi_), Scale(cx, dpi_), Scale(cy, dpi_), TRUE);
     };
-    place(label1_, 8, 6, 200, 14);
-    place(edit1_, 8, 20, 202, 21);
-    place(label2_, 8, 46, 200, 14);
-    place(edit2_, 8, 60, 202, 21);
-    place(button1_, 56, 88, 75, 24);
-    place(button2_, 135, 88, 75, 24);
+    int y = 6;
+    place(label1_, 8, y, 202, line);
+    place(edit1_, 8, y += line, 202, 21);
+    place(label2_, 8, y += 21 + 5, 202, line);
+    place(edit2_, 8, y += line, 202, 21);
+    place(button1_, 56, y += 21 + 7, 75, 24);
+    place(button2_, 135, y, 75, 24);
+    clientHeight_ = std::max(kClientHeight, y + 24 + 5);
 }
 
 void TForm3::End(bool ok)
@@ -87,7 +99,7 @@ bool TForm3::ShowModal(std::u16string& search, std::u16string& replacement)
 
     // Sized for the dots per inch of the main window's monitor and centred on the main window.
     ApplyDpi(WindowDpi(owner_));
-    RECT frame{0, 0, Scale(kClientWidth, dpi_), Scale(kClientHeight, dpi_)};
+    RECT frame{0, 0, Scale(kClientWidth, dpi_), Scale(clientHeight_, dpi_)};
     AdjustWindowRectForDpi(frame, kStyle, kExStyle, dpi_);
     const int width = frame.right - frame.left, height = frame.bottom - frame.top;
     RECT main{};
@@ -123,11 +135,19 @@ LRESULT TForm3::OnMessage(UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
     case WM_COMMAND:
-        // IDOK and IDCANCEL (Enter and Escape through the dialog manager) are ignored: neither button is
-        // the default or the cancel button.
-        if (LOWORD(wParam) == kButton1 && HIWORD(wParam) == BN_CLICKED) End(true);
-        else if (LOWORD(wParam) == kButton2 && HIWORD(wParam) == BN_CLICKED) End(false);
+        // Enter (the default button, 実行) runs the replace; Escape (IDCANCEL from the dialog manager) is 中止.
+        if ((LOWORD(wParam) == kButton1 || LOWORD(wParam) == IDOK) && HIWORD(wParam) == BN_CLICKED) End(true);
+        else if ((LOWORD(wParam) == kButton2 || LOWORD(wParam) == IDCANCEL) && HIWORD(wParam) == BN_CLICKED) End(false);
         return 0;
+    case WM_ACTIVATE:
+        // The focus goes back into the dialog, to the search box when it is shown anew (what is typed at
+        // once is the search).
+        if (LOWORD(wParam) != WA_INACTIVE) {
+            HWND focus = GetFocus();
+            if (focus == nullptr || (focus != hwnd_ && !IsChild(hwnd_, focus)) || focus == hwnd_) SetFocus(edit1_);
+            return 0;
+        }
+        break;
     case WM_CLOSE:
         End(false);
         return 0;

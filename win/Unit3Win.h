@@ -14,8 +14,9 @@ public:
     explicit TForm3(HWND owner);
     ~TForm3();
 
-    /// Shows the dialog modally with the texts as they are, leaves there what the user typed. True only
-    /// when it was closed with "実行"; Enter and Escape do not close it, the close box is Cancel.
+    /// Shows the dialog modally with the texts as they are and the focus in the search box, leaves there what
+    /// the user typed. True only when it was closed with "実行" or Enter; "中止", Escape and the close box
+    /// cancel.
     bool ShowModal(std::u16string& search, std::u16string& replacement);
     /// Scales the dialog to the dots per inch of its monitor.
     void ApplyDpi(UINT dpi);
@@ -32,6 +33,7 @@ private:
     HWND label1_ = nullptr, edit1_ = nullptr, label2_ = nullptr, edit2_ = nullptr, button1_ = nullptr, button2_ = nullptr;
     HFONT font_ = nullptr;
     UINT dpi_ = 96;
+    int clientHeight_ = 117; // at 96 dots per inch: the design's, or more where the font's lines need it
     bool running_ = false, ok_ = false;
 };
 

@@ -94,10 +94,10 @@ int Measure(const wchar_t* name, const std::wstring& sheet, long cells, long lon
             LARGE_INTEGER f, a, b;
             QueryPerformanceFrequency(&f);
             QueryPerformanceCounter(&a);
+            const gridvane::XlAttach attach = [] { return gridvane::AttachRunningExcel(); };
             const gridvane::ImportResult result =
-                reading == 0 ? gridvane::ImportSelection(&gridvane::AttachRunningExcel, view, table, gridvane::ImportScales{}, u'.')
-                             : gridvane::ImportSelectionPerCell(&gridvane::AttachRunningExcel, view, table,
-                                                                gridvane::ImportScales{}, u'.');
+                reading == 0 ? gridvane::ImportSelection(attach, view, table, gridvane::ImportScales{}, u'.')
+                             : gridvane::ImportSelectionPerCell(attach, view, table, gridvane::ImportScales{}, u'.');
             QueryPerformanceCounter(&b);
             const double seconds = static_cast<double>(b.QuadPart - a.QuadPart) / static_cast<double>(f.QuadPart);
             long total = 0;

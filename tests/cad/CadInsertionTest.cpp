@@ -24,6 +24,7 @@ class FakeCad final : public CadAutomation {
 public:
     std::optional<int> failCall;
     std::string failureText = "failure";
+    bool failBusy = false; // the failure is the CAD's busy state
     std::vector<std::string> log;
     std::set<CadRef> live;
 
@@ -79,7 +80,7 @@ private:
         log.push_back(std::move(entry));
         return failCall && *failCall == calls_++;
     }
-    CadStatus Fail() { return CadStatus::Failure(failureText); }
+    CadStatus Fail() { return failBusy ? CadStatus::Busy(failureText) : CadStatus::Failure(failureText); }
     CadRef Acquire()
     {
         live.insert(next_);
@@ -187,6 +188,28 @@ TEST(InsertDrawing, AFailureWithoutDescriptionStillSaysWhatFailed)
         ADD_FAILURE() << "no error";
     } catch (const Error& error) {
         EXPECT_THAT(error.what(), ::testing::HasSubstr("HWND"));
+    }
+}
+
+TEST(InsertDrawing, ABusyCadIsToldInTheWindowsWordsWithWhereTheDrawingIs)
+{
+    const std::u16string path = u"C:\\図面\\x.dxf";
+    for (const int failCall : {6, 8}) { // HWND read, the command
+        SCOPED_TRACE(failCall);
+        FakeCad cad;
+        cad.failCall = failCall;
+        cad.failBusy = true;
+        cad.failureText = "RPC_E_CALL_REJECTED";
+        try {
+            InsertDrawing(cad, path);
+            ADD_FAILURE() << "no error";
+        } catch (const Error& error) {
+            EXPECT_EQ(error.Japanese(), std::u16string(kCadBusy) + path);
+            EXPECT_EQ(WindowText(error), std::u16string(kCadBusy) + path);
+            EXPECT_THAT(error.what(), ::testing::HasSubstr("busy"));
+            EXPECT_THAT(error.what(), ::testing::HasSubstr(ToUtf8(path)));
+        }
+        EXPECT_TRUE(cad.live.empty());
     }
 }
 

@@ -3,13 +3,17 @@
 #include <gtest/gtest.h>
 
 #include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
 
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <iostream>
 #include <string>
+#include <thread>
 
 #include "base/Error.h"
 #include "base/Utf.h"
@@ -67,7 +71,13 @@ protected:
     }
     void TearDown() override
     {
+        // What the offices wrote, for the report of a failure on a loaded machine.
         std::error_code ec;
+        if (HasFailure()) {
+            for (const auto& entry : fs::directory_iterator(dir_, ec)) {
+                if (entry.path().extension() == ".log") std::cerr << entry.path().filename() << ":\n" << ReadFile(entry.path()) << "\n";
+            }
+        }
         fs::remove_all(dir_, ec);
     }
     ImportResult Import(const CalcAttachOptions& options, RowView& view, CellTable& table)
@@ -105,6 +115,7 @@ TEST_F(CalcAttachTest, OfficeThatDoesNotListenIsAskedTo)
 
     office.Driver().Open(dir_ / "calc-form.xlsx");
     office.Driver().Select(u"B2:D4");
+    office.Disconnect();
     RowView view2;
     const ImportResult second = Import(office.Options(), view2, table);
     ASSERT_TRUE(second.ok) << second.reason;
@@ -117,6 +128,7 @@ TEST_F(CalcAttachTest, OfficeThatDoesNotListenIsAskedTo)
 // as the workbook-file route; with no spreadsheet in front it says so and writes nothing.
 TEST_F(CalcAttachTest, ConverterImportsTheRunningCalcsSelection)
 {
+    const testing::UserPipeLock lock;
     CalcAttachOptions user;
     user.timeout = std::chrono::seconds(2);
     try {
@@ -129,6 +141,7 @@ TEST_F(CalcAttachTest, ConverterImportsTheRunningCalcsSelection)
     CalcOffice office(dir_, "convert", true, true);
     office.Driver().Open(dir_ / "calc-grid-100x20.xlsx");
     office.Driver().Select(u"A1:T100");
+    office.Disconnect();
     const fs::path out = dir_ / "convert";
     fs::create_directories(out);
     ASSERT_EQ(Convert({"--calc", "-o", (out / "live.dxf").string(), "--dump-model", (out / "live.json").string()}, out / "live.log"), 0)
@@ -142,6 +155,7 @@ TEST_F(CalcAttachTest, ConverterImportsTheRunningCalcsSelection)
 
     office.Driver().CloseAll();
     office.Driver().OpenChartDocument();
+    office.Disconnect();
     EXPECT_EQ(Convert({"--calc", "-o", (out / "none.dxf").string()}, out / "none.log"), 1);
     EXPECT_NE(ReadFile(out / "none.log").find(ToUtf8(kCalcNotSpreadsheet)), std::string::npos) << ReadFile(out / "none.log");
     EXPECT_FALSE(fs::exists(out / "none.dxf"));
@@ -153,6 +167,7 @@ TEST_F(CalcAttachTest, OfficeClosedDuringTheImport)
     CalcOffice office(dir_, "closed");
     office.Driver().Open(dir_ / "calc-grid-100x20.xlsx");
     office.Driver().Select(u"A1:T100");
+    office.Disconnect();
     RowView view;
     view.onRow = [&](int row) {
         if (row == 3) office.Kill();
@@ -172,6 +187,7 @@ TEST_F(CalcAttachTest, OfficeThatStopsAnsweringIsLeftAfterTheTimeout)
     CalcOffice office(dir_, "frozen");
     office.Driver().Open(dir_ / "calc-grid-100x20.xlsx");
     office.Driver().Select(u"A1:T100");
+    office.Disconnect();
     CalcAttachOptions options = office.Options();
     options.timeout = std::chrono::seconds(2);
     RowView view;
@@ -191,6 +207,60 @@ TEST_F(CalcAttachTest, OfficeThatStopsAnsweringIsLeftAfterTheTimeout)
     RowView again;
     const ImportResult next = Import(office.Options(), again, table);
     EXPECT_TRUE(next.ok) << next.reason;
+}
+
+// A test process that dies with its office up (killed, crashed, aborted) leaves no office running: a
+// watchdog ends the office's process group as soon as the test process is gone.
+TEST_F(CalcAttachTest, AnOfficeDoesNotOutliveItsTestProcess)
+{
+    const fs::path out = dir_ / "orphan.out";
+    const std::string cmd = std::string(GRIDVANE_OFFICE_ORPHAN) + " '" + dir_.string() + "' >'" + out.string() + "' 2>&1";
+    std::system(cmd.c_str()); // returns when the process has been killed
+    std::string profile = ReadFile(out);
+    profile = profile.substr(0, profile.find('\n'));
+    ASSERT_TRUE(fs::exists(profile)) << profile; // the office was up when its test process died
+    const auto end = Clock::now() + std::chrono::seconds(10);
+    while (!testing::OfficeProcessesWith(profile).empty() && Clock::now() < end)
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_TRUE(testing::OfficeProcessesWith(profile).empty());
+}
+
+// Should an office of a test outlive it all the same, it is ended before the next test's office starts;
+// an office whose test still runs is not touched.
+TEST_F(CalcAttachTest, OfficesOfTestsThatAreGoneAreEndedFirst)
+{
+    // Stand-ins for offices: processes that carry an owner's mark, as the offices of tests do.
+    auto spawn = [](const std::string& owner) {
+        std::string mark = "GRIDVANE_TEST_OFFICE_OWNER=" + owner;
+        char sleep[] = "/bin/sleep", seconds[] = "60";
+        char* argv[] = {sleep, seconds, nullptr};
+        char* envp[] = {mark.data(), nullptr};
+        pid_t pid = 0;
+        EXPECT_EQ(posix_spawn(&pid, argv[0], nullptr, nullptr, argv, envp), 0);
+        return pid;
+    };
+    auto ended = [](pid_t pid) {
+        int status = 0;
+        const auto end = Clock::now() + std::chrono::seconds(5);
+        while (Clock::now() < end) {
+            if (waitpid(pid, &status, WNOHANG) == pid) return WIFSIGNALED(status);
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        return false;
+    };
+    // An owner that has gone: a process that ran and was ended.
+    const pid_t gone = spawn("none");
+    const std::string goneMark = testing::office_detail::ProcessMark(gone);
+    ASSERT_FALSE(goneMark.empty());
+    kill(gone, SIGKILL);
+    ASSERT_TRUE(ended(gone));
+    const pid_t orphan = spawn(goneMark);
+    const pid_t owned = spawn(testing::office_detail::ProcessMark(getpid()));
+    testing::EndOfficesLeftByTests();
+    EXPECT_TRUE(ended(orphan));
+    EXPECT_EQ(kill(owned, 0), 0);
+    kill(owned, SIGKILL);
+    ended(owned);
 }
 
 } // namespace

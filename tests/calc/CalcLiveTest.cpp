@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <iostream>
 #include <filesystem>
 #include <map>
 #include <set>
@@ -64,7 +65,9 @@ protected:
     }
     void TearDown() override
     {
-        if (office_) office_->Driver().CloseAll();
+        if (!office_) return;
+        if (HasFailure()) std::cerr << "The office's output:\n" << office_->Log() << "\n";
+        office_->Driver().CloseAll();
     }
 
     static Imported ImportLive() { return ImportWith([] { return AttachRunningCalc(office_->Options()); }); }
@@ -79,6 +82,7 @@ protected:
     {
         office_->Driver().Open(dir_ / book);
         office_->Driver().Select(range);
+        office_->Disconnect();
         return {ImportLive(), ImportFile(dir_ / book, range)};
     }
 
@@ -162,6 +166,7 @@ TEST_F(CalcLiveTest, NumbersFormattedAsTheirCellsShowThem)
 {
     office_->Driver().Open(dir_ / "calc-form.xlsx");
     office_->Driver().Select(u"A1:H9");
+    office_->Disconnect();
     auto bulk = AttachRunningCalc(office_->Options());
     auto fresh = AttachRunningCalc(office_->Options());
     auto selection = bulk->Selection();
@@ -230,6 +235,7 @@ TEST_F(CalcLiveTest, SeveralAreasAreRefused)
 {
     office_->Driver().Open(dir_ / "calc-form.xlsx");
     office_->Driver().Select(u"A1:B2,D4:E5");
+    office_->Disconnect();
     Imported live;
     live.table.GridColCount = live.table.GridRowCount = 1;
     live.table.CellGrid.resize(1);
@@ -248,6 +254,7 @@ TEST_F(CalcLiveTest, NoSpreadsheetInFront)
     const std::vector<std::u16string> expected{std::u16string(kCalcNotSpreadsheet), u"取得に失敗しました."};
     EXPECT_EQ(ImportLive().view.messages, expected); // no document open
     office_->Driver().OpenChartDocument();
+    office_->Disconnect();
     EXPECT_EQ(ImportLive().view.messages, expected);
 }
 

@@ -104,6 +104,20 @@ void CheckCase(const MergeCase& mc, const CellTable& t)
         }
 }
 
+// The areas of more than one cell that a case's tokens name, row by row.
+std::vector<CellArea> ExpectedAreas(const MergeCase& mc)
+{
+    std::vector<CellArea> areas;
+    std::istringstream in(mc.expected);
+    std::string token;
+    for (std::int32_t i = 0; in >> token; ++i) {
+        int cx = 0, ry = 0, bits = 0;
+        if (std::sscanf(token.c_str(), "A%dx%d/%d", &cx, &ry, &bits) == 3 && (cx > 1 || ry > 1))
+            areas.push_back({i / mc.cols, i % mc.cols, ry, cx});
+    }
+    return areas;
+}
+
 TEST(CalcDrawSize, MarksMergedAreasAndTotalsTheirSizes)
 {
     const MergeCase cases[] = {
@@ -133,6 +147,7 @@ TEST(CalcDrawSize, MarksMergedAreasAndTotalsTheirSizes)
             MergeArea(t, a.r0, a.c0, a.ry, a.cx);
         CalcDrawSize(t, kX, kY, kT);
         CheckCase(mc, t);
+        EXPECT_EQ(MergedAreas(t), ExpectedAreas(mc)) << mc.name;
     }
 }
 

@@ -102,7 +102,8 @@ TEST(Settings, LongNumbersAreRoundedOnceAndThenStable)
 
 TEST(Settings, UnwritableLocationKeepsTheOldFile)
 {
-    const fs::path missing = TestFolder("settings") / "no-such-folder" / "x.ini";
+    // A folder of its own: the other tests' saves leave their temporary files in "settings" meanwhile.
+    const fs::path missing = TestFolder("settings-unwritable") / "no-such-folder" / "x.ini";
     try {
         SaveSettings(missing, TSettings{}, u'.');
         ADD_FAILURE() << "saved";
@@ -110,10 +111,34 @@ TEST(Settings, UnwritableLocationKeepsTheOldFile)
         EXPECT_EQ(std::string(e.what()), missing.string() + " に書き込めません");
     }
     EXPECT_FALSE(fs::exists(missing.parent_path()));
-    const fs::path folder = TestFolder("settings") / "folder.ini";
+    const fs::path folder = TestFolder("settings-unwritable") / "folder.ini";
     fs::create_directories(folder);
     EXPECT_THROW(SaveSettings(folder, TSettings{}, u'.'), Error);
-    for (const auto& e : fs::directory_iterator(TestFolder("settings"))) EXPECT_EQ(e.path().string().find(".tmp"), std::string::npos);
+    for (const auto& e : fs::directory_iterator(TestFolder("settings-unwritable"))) EXPECT_EQ(e.path().string().find(".tmp"), std::string::npos);
+}
+
+TEST(Settings, TheWindowsPlaceHasASectionOfItsOwnAfterTheNineKeys)
+{
+    const fs::path p = TestFolder("settings-window") / "window.ini"; // a folder of its own: another test lists "settings"
+    fs::remove(p);
+    EXPECT_FALSE(LoadWindowPlacement(p).has_value());
+    SaveSettings(p, TSettings{}, u'.', TWindowPlacement{10, -3, 640, 480, false});
+    const std::string nine = "[PlotraTlsx]\r\ncolXsc=20\r\nrowYsc=3\r\ncadXsc=3\r\ncadYsc=0.43\r\ncadTsc=0.27\r\n"
+                             "cadTof=0.8\r\ncellLineColor=252\r\ncellLineDraw=1\r\nxlsVerNum=16\r\n";
+    EXPECT_EQ(Read(p), nine + "[Window]\r\nLeft=10\r\nTop=-3\r\nWidth=640\r\nHeight=480\r\nMaximized=0\r\n");
+    EXPECT_EQ(LoadWindowPlacement(p), (TWindowPlacement{10, -3, 640, 480, false}));
+    // Saved again without a place (the window never shown): the section stays as it was; with one, updated.
+    SaveSettings(p, TSettings{}, u'.');
+    EXPECT_EQ(LoadWindowPlacement(p), (TWindowPlacement{10, -3, 640, 480, false}));
+    SaveSettings(p, TSettings{}, u'.', TWindowPlacement{0, 0, 900, 700, true});
+    EXPECT_EQ(Read(p), nine + "[Window]\r\nLeft=0\r\nTop=0\r\nWidth=900\r\nHeight=700\r\nMaximized=1\r\n");
+    // A key missing, not a number, or a size that is not positive: no place.
+    const char* broken[] = {"[Window]\nLeft=1\nTop=2\nWidth=3\n", "[Window]\nLeft=1\nTop=2\nWidth=3\nHeight=x\nMaximized=0\n",
+                            "[Window]\nLeft=1\nTop=2\nWidth=0\nHeight=4\nMaximized=0\n"};
+    for (const char* ini : broken) {
+        Write(p, ini);
+        EXPECT_FALSE(LoadWindowPlacement(p).has_value()) << ini;
+    }
 }
 
 TEST(SizeSummary, ModeMinMaxAndTotals)

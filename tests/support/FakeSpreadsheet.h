@@ -36,6 +36,7 @@ struct FakeCell {
     double left = 0, top = 0;
     std::string value2Throws; // Value2 fails with this message, as an automation layer reports it
     bool value2Busy = false;  // Value2 is refused as the spreadsheet is busy for good
+    std::u16string value2Message; // Value2 fails with this message for the user (the spreadsheet gone, ...)
 };
 
 struct FakeBook {
@@ -144,10 +145,7 @@ public:
     {
         Count("Value2");
         Touch();
-        const FakeCell& c = book_.At(r1_, c1_);
-        if (!c.value2Throws.empty()) throw Error(c.value2Throws);
-        if (c.value2Busy) throw XlUserMessage(ToUtf8(kExcelBusy));
-        return c.value2;
+        return ValueOf(book_.At(r1_, c1_));
     }
     XlValueArray Value2Array() override
     {
@@ -158,12 +156,7 @@ public:
         if (book_.rangeAnswer && book_.rangeAnswer("Value2Array")) return a; // an array of no cells
         a.rows = r2_ - r1_ + 1, a.cols = c2_ - c1_ + 1;
         for (int r = r1_; r <= r2_; ++r) {
-            for (int c = c1_; c <= c2_; ++c) {
-                const FakeCell& cell = book_.At(r, c);
-                if (!cell.value2Throws.empty()) throw Error(cell.value2Throws);
-                if (cell.value2Busy) throw XlUserMessage(ToUtf8(kExcelBusy));
-                a.values.push_back(cell.value2);
-            }
+            for (int c = c1_; c <= c2_; ++c) a.values.push_back(ValueOf(book_.At(r, c)));
         }
         return a;
     }
@@ -254,6 +247,14 @@ private:
             throw Error("refused by the server");
     }
     void Touch() const { Touch(r1_, c1_, r2_, c2_); }
+    // A cell's Value2, or the failure it is set up to answer with.
+    static XlValue ValueOf(const FakeCell& cell)
+    {
+        if (!cell.value2Throws.empty()) throw Error(cell.value2Throws);
+        if (cell.value2Busy) throw XlUserMessage(ToUtf8(kExcelBusy));
+        if (!cell.value2Message.empty()) throw XlUserMessage(ToUtf8(cell.value2Message), cell.value2Message);
+        return cell.value2;
+    }
     template <class Answer>
     XlValue Common(const char* op, int r1, int c1, int r2, int c2, Answer&& answer)
     {

@@ -136,19 +136,21 @@ TEST(TextCommands, CommandsWriteEveryNonEmptyCellOfTheSelection)
     EXPECT_TRUE(grid.writes.empty());
 }
 
-TEST(TextCommands, ReplaceFirstOccurrenceAndCountNonEmptyCells)
+TEST(TextCommands, ReplaceFirstOccurrenceAndCountTheCellsItChanged)
 {
     const struct {
         std::u16string search;
         std::u16string replacement;
         std::u16string first, second, third;
-        std::int64_t count;
+        Cells written;
     } cases[] = {
-        {u"a", u"b", u"baa", u"xyz", u"Abc", 3},
-        {u"A", u"b", u"aaa", u"xyz", u"bbc", 3},    // case-sensitive
-        {u"", u"b", u"aaa", u"xyz", u"Abc", 3},     // empty search: nothing changes, cells still count
-        {u"aa", u"", u"a", u"xyz", u"Abc", 3},      // empty replacement deletes
-        {u"yz", u"ｙｚｚ", u"aaa", u"xｙｚｚ", u"Abc", 3},
+        {u"a", u"b", u"baa", u"xyz", u"Abc", {{1, 1}}},
+        {u"A", u"b", u"aaa", u"xyz", u"bbc", {{2, 2}}},             // case-sensitive
+        {u"", u"b", u"aaa", u"xyz", u"Abc", {}},                    // empty search: nothing changes
+        {u"aa", u"", u"a", u"xyz", u"Abc", {{1, 1}}},               // empty replacement deletes
+        {u"yz", u"ｙｚｚ", u"aaa", u"xｙｚｚ", u"Abc", {{2, 1}}},
+        {u"c", u"c", u"aaa", u"xyz", u"Abc", {}},                   // found, but the text stays as it was
+        {u"q", u"r", u"aaa", u"xyz", u"Abc", {}},                   // nowhere
     };
     for (const auto& c : cases) {
         FakeGrid grid(3, 3);
@@ -156,8 +158,9 @@ TEST(TextCommands, ReplaceFirstOccurrenceAndCountNonEmptyCells)
         grid.At(2, 1) = u"xyz";
         grid.At(1, 2) = u"";
         grid.At(2, 2) = u"Abc";
-        EXPECT_EQ(ReplaceInSelection(grid, {1, 1, 2, 2}, c.search, c.replacement), c.count) << ToUtf8(c.search);
-        EXPECT_EQ(grid.writes, (Cells{{1, 1}, {2, 1}, {2, 2}})) << ToUtf8(c.search);
+        EXPECT_EQ(ReplaceInSelection(grid, {1, 1, 2, 2}, c.search, c.replacement),
+                  static_cast<std::int64_t>(c.written.size())) << ToUtf8(c.search);
+        EXPECT_EQ(grid.writes, c.written) << ToUtf8(c.search);
         EXPECT_EQ(ToUtf8(grid.At(1, 1)), ToUtf8(c.first));
         EXPECT_EQ(ToUtf8(grid.At(2, 1)), ToUtf8(c.second));
         EXPECT_EQ(ToUtf8(grid.At(2, 2)), ToUtf8(c.third));

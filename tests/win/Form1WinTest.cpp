@@ -101,6 +101,7 @@ struct MenuItem {
     UINT id;
     bool separator;
     std::u16string caption;
+    bool grayed;
 };
 std::vector<MenuItem> shownMenu;
 int menusShown = 0;
@@ -117,16 +118,31 @@ void CALLBACK ReadOpenMenu(HWND, UINT, UINT_PTR timer, DWORD)
         wchar_t text[128] = {};
         MENUITEMINFOW mi{};
         mi.cbSize = sizeof mi;
-        mi.fMask = MIIM_FTYPE | MIIM_ID | MIIM_STRING;
+        mi.fMask = MIIM_FTYPE | MIIM_ID | MIIM_STRING | MIIM_STATE;
         mi.dwTypeData = text;
         mi.cch = 128;
         GetMenuItemInfoW(menu, static_cast<UINT>(i), TRUE, &mi);
-        shownMenu.push_back({mi.wID, (mi.fType & MFT_SEPARATOR) != 0, U(text)});
+        shownMenu.push_back({mi.wID, (mi.fType & MFT_SEPARATOR) != 0, U(text), (mi.fState & MFS_GRAYED) != 0});
     }
     EndMenu();
 }
 
 // ---- helpers
+
+// Runs step once, from the message loop that runs then (a modal one's too), a moment after now.
+std::function<void()> laterStep;
+void CALLBACK RunLaterStep(HWND, UINT, UINT_PTR timer, DWORD)
+{
+    KillTimer(nullptr, timer);
+    auto step = std::move(laterStep);
+    laterStep = nullptr;
+    if (step) step();
+}
+void AfterAWhile(std::function<void()> step)
+{
+    laterStep = std::move(step);
+    SetTimer(nullptr, 0, 50, RunLaterStep);
+}
 
 HWND FindByCaption(HWND parent, std::u16string_view caption, std::u16string_view cls = {})
 {
@@ -323,6 +339,27 @@ test::StandInSheet PartsSheet()
     return sheet;
 }
 
+// A sheet of rows x cols plain cells ("行1", "行2", ... row by row), for imports that take a while.
+test::StandInSheet LargeSheet(std::int32_t rows, std::int32_t cols = 2)
+{
+    test::StandInSheet sheet;
+    sheet.workbook = u"大きい.xlsx";
+    CellTable& t = sheet.table;
+    t.GridColCount = cols;
+    t.GridRowCount = rows;
+    t.CellGrid.resize(static_cast<std::size_t>(rows) * static_cast<std::size_t>(cols));
+    for (std::size_t i = 0; i < t.CellGrid.size(); ++i) {
+        TXlsxCellAttr& a = t.CellGrid[i];
+        a.colW = 5;
+        a.rowH = 6;
+        a.txtSize = 10;
+        a.mergerowYscount = a.mergecolXscount = 1;
+        a.str = u"行" + FromUtf8(std::to_string(i + 1));
+        sheet.texts.push_back(a.str);
+    }
+    return sheet;
+}
+
 // ---- the fixture: a new window in a folder of its own for each test
 
 class Form1WinTest : public ::testing::Test {
@@ -423,7 +460,7 @@ TEST_F(Form1WinTest, StartsWithTheControlsAndStatesOfTheProgram)
         {u"文字高さの", true, nullptr},
         {u"倍", true, nullptr},
         {u"セル区切り線の色番号", false, nullptr},
-        {u"( BYLAER = 256 )", false, nullptr},
+        {u"( BYLAYER = 256 )", false, nullptr},
     };
     for (const Expect& e : controls) {
         SCOPED_TRACE(Narrow(e.caption));
@@ -435,14 +472,16 @@ TEST_F(Form1WinTest, StartsWithTheControlsAndStatesOfTheProgram)
         }
     }
     EXPECT_EQ(Button_GetCheck(FindByCaption(Main(), u"セルを描画")), BST_CHECKED);
-    for (const char16_t* speed : {u"左", u"中", u"右"})
+    for (const char16_t* speed : {u"左", u"中", u"右"}) {
         EXPECT_EQ(GetWindowLongW(FindByCaption(Main(), speed), GWL_STYLE) & BS_TYPEMASK, BS_OWNERDRAW);
+        EXPECT_TRUE(GetWindowLongW(FindByCaption(Main(), speed), GWL_STYLE) & WS_TABSTOP); // reached with Tab
+    }
     const std::pair<int, const char16_t*> hints[] = {
         {kIdEdit11, u"列幅 [Enter]で更新"},
         {kIdEdit12, u"行高さ [Enter]で更新"},
         {kIdEdit13, u"文字高さ [Enter]で更新"},
         {kIdEdit1, u"赤文字の時：改行コードが含まれている"},
-        {kIdStringGrid1, u"範囲選択=固定部クリック or [Shit]+矢印キー. 右クリックで選択範囲の文字変換メニュー"},
+        {kIdStringGrid1, u"範囲選択=固定部クリック or [Shift]+矢印キー. 右クリックで選択範囲の文字変換メニュー"},
     };
     for (const auto& [id, hint] : hints) EXPECT_EQ(TooltipOf(window_->Tooltip(), Ctl(id)), hint) << id;
     // Button4 is disabled at start, so its hint is also given over its place on the page.
@@ -491,6 +530,8 @@ TEST_F(Form1WinTest, StartsWithTheControlsAndStatesOfTheProgram)
         {kIdN1, u"半角->全角"}, {kIdN12, u"半角->全角（数字のみの文字列は除外）"}, {kIdN5, u"半角カナ->全角"},
         {kIdN3, nullptr}, {kIdN2, u"全角->半角"}, {kIdN6, u"全角数字->半角"}, {kIdN7, u"全角アルファベット->半角"},
         {kIdN8, nullptr}, {kIdN9, u"代替文字を含む禁止文字->半角"}, {kIdN10, nullptr}, {kIdN4, u"置換"},
+        {kIdN13, nullptr}, {kIdN14, u"元に戻す\tCtrl+Z"}, {kIdN15, u"やり直し\tCtrl+Y"}, {kIdN16, nullptr},
+        {kIdN17, u"コピー\tCtrl+C"}, {kIdN18, u"貼り付け\tCtrl+V"}, {kIdN19, u"削除\tDel"},
     };
     RightClickCell(Grid(), 1, 1);
     ASSERT_EQ(menusShown, 1);
@@ -502,6 +543,17 @@ TEST_F(Form1WinTest, StartsWithTheControlsAndStatesOfTheProgram)
             EXPECT_EQ(shownMenu[i].caption, items[i].second) << i;
         }
     }
+    // Nothing to undo or redo yet: those two items are greyed.
+    for (const MenuItem& item : shownMenu)
+        EXPECT_EQ(item.grayed, item.id == static_cast<UINT>(kIdN14) || item.id == static_cast<UINT>(kIdN15)) << item.id;
+
+    // Never smaller than the client area at which every control is readable.
+    MINMAXINFO limits{};
+    SendMessageW(Main(), WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&limits));
+    RECT least{0, 0, S(kMinClientWidth), S(kMinClientHeight)};
+    AdjustWindowRectForDpi(least, WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, WS_EX_CONTROLPARENT, dpi_);
+    EXPECT_EQ(limits.ptMinTrackSize.x, least.right - least.left);
+    EXPECT_EQ(limits.ptMinTrackSize.y, least.bottom - least.top);
 }
 
 TEST_F(Form1WinTest, ControlsOnTheRightKeepTheirDistanceAndEdit1Grows)
@@ -691,21 +743,39 @@ TEST_F(Form1WinTest, ReplaceDialogIsFixedCentredKeepsItsTextsAndCountsTheCells)
     RECT client, frame, main;
     GetClientRect(dialog, &client);
     EXPECT_EQ(client.right, S(218));
-    EXPECT_EQ(client.bottom, S(117));
+    EXPECT_GE(client.bottom, S(117));
+    // Its labels are whole: as high as their font's line.
+    for (HWND label = GetWindow(dialog, GW_CHILD); label != nullptr; label = GetWindow(label, GW_HWNDNEXT)) {
+        if (ClassOf(label) != u"Static") continue;
+        HDC dc = GetDC(label);
+        HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(label, WM_GETFONT, 0, 0)));
+        const std::wstring text = W(WindowText(label));
+        SIZE extent{};
+        GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &extent);
+        TEXTMETRICW tm{};
+        GetTextMetricsW(dc, &tm);
+        SelectObject(dc, old);
+        ReleaseDC(label, dc);
+        RECT r;
+        GetClientRect(label, &r);
+        EXPECT_GE(r.bottom, tm.tmHeight) << Narrow(WindowText(label));
+        EXPECT_GE(r.right, extent.cx) << Narrow(WindowText(label));
+    }
     const LONG style = GetWindowLongW(dialog, GWL_STYLE);
     EXPECT_FALSE(style & WS_THICKFRAME);
     EXPECT_FALSE(style & WS_MAXIMIZEBOX);
-    // Tab order: the two boxes, then the two buttons; neither button is the default.
+    // Tab order: the two boxes, then the two buttons; 実行 is the default.
     HWND order[4] = {};
     order[0] = GetDlgItem(dialog, TForm3::kEdit1);
     for (int i = 1; i < 4; ++i) order[i] = GetNextDlgTabItem(dialog, order[i - 1], FALSE);
     EXPECT_EQ(order[1], GetDlgItem(dialog, TForm3::kEdit2));
     EXPECT_EQ(WindowText(order[2]), u"実行");
     EXPECT_EQ(WindowText(order[3]), u"中止");
-    for (int i = 2; i < 4; ++i) EXPECT_EQ(GetWindowLongW(order[i], GWL_STYLE) & BS_TYPEMASK, BS_PUSHBUTTON);
+    EXPECT_EQ(GetWindowLongW(order[2], GWL_STYLE) & BS_TYPEMASK, BS_DEFPUSHBUTTON);
+    EXPECT_EQ(GetWindowLongW(order[3], GWL_STYLE) & BS_TYPEMASK, BS_PUSHBUTTON);
 
-    // Enter and Escape through the dialog manager do not close it; 実行 does. The texts of the last time
-    // are still there, and the count is of the non-empty selected cells.
+    // Opened again: the texts of the last time are there, the focus is in the search box, and what is typed
+    // goes there; Enter runs the replace, which counts the cells it changed.
     StringGridWin& g = Grid();
     for (auto [c, text] : {std::pair{1, L"aaa"}, std::pair{2, L"xyz"}}) {
         ClickCell(g, c, 1);
@@ -717,29 +787,29 @@ TEST_F(Form1WinTest, ReplaceDialogIsFixedCentredKeepsItsTextsAndCountsTheCells)
     ClickCell(g, 1, 1);
     ClickCell(g, 3, 2, MK_SHIFT);
     std::u16string seenSearch, seenReplacement;
-    bool stillOpen = false;
+    HWND focused = nullptr;
     onReplaceDialog = [&](HWND w) {
         GetWindowRect(w, &frame);
         seenSearch = WindowText(GetDlgItem(w, TForm3::kEdit1));
         seenReplacement = WindowText(GetDlgItem(w, TForm3::kEdit2));
-        HWND edit = GetDlgItem(w, TForm3::kEdit1);
-        for (UINT key : {VK_RETURN, VK_ESCAPE}) {
-            MSG m{edit, WM_KEYDOWN, key, 0, 0, {}};
+        // Once the dialog is up and runs its own messages: a typed character where the focus is, then Enter.
+        AfterAWhile([&, w] {
+            focused = GetFocus();
+            SendMessageW(focused, WM_CHAR, L'a', 0); // in place of the selected search text
+            MSG m{focused, WM_KEYDOWN, VK_RETURN, 0, 0, {}};
             IsDialogMessageW(w, &m);
-        }
-        stillOpen = IsWindowVisible(w) != FALSE;
-        PostMessageW(GetDlgItem(w, TForm3::kButton1), BM_CLICK, 0, 0);
+        });
     };
     SendMessageW(Main(), WM_COMMAND, MAKEWPARAM(kIdN4, 0), 0);
     Pump();
     EXPECT_EQ(seenSearch, u"a");
     EXPECT_EQ(seenReplacement, u"b");
-    EXPECT_TRUE(stillOpen);
+    EXPECT_EQ(focused, GetDlgItem(dialog, TForm3::kEdit1));
     GetWindowRect(Main(), &main);
     EXPECT_NEAR((frame.left + frame.right) / 2, (main.left + main.right) / 2, 1);
     EXPECT_NEAR((frame.top + frame.bottom) / 2, (main.top + main.bottom) / 2, 1);
     ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(boxes[0].text, u"2 個の文字列を置換しました.");
+    EXPECT_EQ(boxes[0].text, u"1 個の文字列を置換しました.");
     EXPECT_EQ(boxes[0].caption, u"Gridvane23");
     EXPECT_FALSE(boxes[0].anyIcon);
     EXPECT_EQ(Form().Grid().Text(1, 1), u"baa");
@@ -937,18 +1007,253 @@ TEST_F(Form1WinImportTest, ImportsTheSelectionDrawsItAndHandsItToTheCad)
     EXPECT_EQ(cad.Commands().size(), 1u);
 }
 
-// A close request while an import runs waits for its end; then the window closes and saves.
-TEST_F(Form1WinImportTest, ACloseDuringAnImportWaitsForItsEnd)
+// A close request while an import runs cancels it, without waiting for the rest of the rows; then the
+// window closes and saves.
+TEST_F(Form1WinImportTest, ACloseDuringAnImportCancelsItAndCloses)
 {
-    test::SpreadsheetStandIn spreadsheet(PartsSheet());
+    test::SpreadsheetStandIn spreadsheet(LargeSheet(5000));
     PostMessageW(Main(), WM_CLOSE, 0, 0); // runs with the import's first window messages
     HWND main = Main();
     Import(spreadsheet);
-    ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(boxes[0].text, u" 取得しました.");
+    EXPECT_TRUE(boxes.empty());
+    EXPECT_TRUE(Form().Table().Empty()); // never the half-read table
     Pump();
     EXPECT_FALSE(IsWindow(main));
     EXPECT_TRUE(fs::exists(dir_ / "Gridvane23.ini"));
+}
+
+// A failed import after edits keeps the edited table, its grid, caption, addresses and status line; the
+// reason with its cell comes before the failure message. Esc during a large import cancels it the same
+// way, and while it runs the table's controls take no input.
+TEST_F(Form1WinImportTest, AFailedOrCancelledImportKeepsTheEditedTable)
+{
+    auto spreadsheet = std::make_unique<test::SpreadsheetStandIn>(PartsSheet());
+    Import(*spreadsheet);
+    ASSERT_EQ(boxes.size(), 1u);
+    StringGridWin& g = Grid();
+    ClickCell(g, 2, 3);
+    SetWindowTextW(Ctl(kIdEdit1), L"六角ボルト M10"); // the user's edit
+    const TStringGridState grid = Form().Grid();
+    const std::vector<TXlsxCellAttr> table = Form().Table().CellGrid;
+    const std::u16string caption = WindowText(Main()), status = WindowText(Ctl(kIdLabel4)), first = WindowText(Ctl(kIdEdit2));
+    auto unchanged = [&] {
+        EXPECT_EQ(Form().Grid().cells, grid.cells);
+        EXPECT_EQ(Form().Table().CellGrid, table);
+        EXPECT_EQ(WindowText(Main()), caption);
+        EXPECT_EQ(WindowText(Ctl(kIdLabel4)), status);
+        EXPECT_EQ(WindowText(Ctl(kIdEdit2)), first);
+        EXPECT_EQ(WindowText(Ctl(kIdEdit1)), u"六角ボルト M10");
+        EXPECT_TRUE(IsWindowEnabled(Ctl(kIdButton4))); // the kept table can be drawn
+        EXPECT_TRUE(IsWindowEnabled(Grid().Handle()));
+        EXPECT_TRUE(IsWindowEnabled(Ctl(kIdEdit1)));
+    };
+
+    test::StandInSheet failing = PartsSheet();
+    failing.workbook = u"別表.xlsx";
+    failing.divisionByZero = {{4, 3}}; // C4
+    spreadsheet.reset();
+    spreadsheet = std::make_unique<test::SpreadsheetStandIn>(failing);
+    Import(*spreadsheet);
+    ASSERT_EQ(boxes.size(), 1u);
+    // The reason names the cell (its wording for an error value is the spreadsheet layer's).
+    EXPECT_EQ(boxes[0].text.rfind(u"C4: ", 0), 0u) << Narrow(boxes[0].text);
+    const std::u16string failed = u"\n取得に失敗しました.";
+    EXPECT_EQ(boxes[0].text.substr(boxes[0].text.size() - failed.size()), failed);
+    unchanged();
+
+    spreadsheet.reset();
+    spreadsheet = std::make_unique<test::SpreadsheetStandIn>(LargeSheet(5000));
+    bool inputOffWhileReading = false;
+    AfterAWhile([&] {
+        inputOffWhileReading = !IsWindowEnabled(Grid().Handle()) && !IsWindowEnabled(Ctl(kIdEdit1)) &&
+                               !IsWindowEnabled(Ctl(kIdEdit11)) && !IsWindowEnabled(FindByCaption(Main(), u"左")) &&
+                               !IsWindowEnabled(Ctl(kIdButton3)) && !IsWindowEnabled(Ctl(kIdButton4));
+        PostMessageW(Main(), WM_KEYDOWN, VK_ESCAPE, 0); // Esc
+    });
+    const auto start = std::chrono::steady_clock::now();
+    Import(*spreadsheet);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
+    EXPECT_TRUE(inputOffWhileReading);
+    EXPECT_TRUE(boxes.empty());
+    unchanged();
+    EXPECT_TRUE(spreadsheet->ScreenUpdating());
+}
+
+// ---- what the user does with the keys and where the window goes
+
+// Ctrl+Z and Ctrl+Y in the grid, in Edit1 and on a button; copy, paste and delete through the clipboard.
+TEST_F(Form1WinImportTest, UndoRedoCopyPasteAndDeleteWithTheKeys)
+{
+    test::SpreadsheetStandIn spreadsheet(PartsSheet());
+    Import(spreadsheet);
+    StringGridWin& g = Grid();
+    SetFocus(g.Handle());
+    ClickCell(g, 2, 3);
+    const std::u16string c4 = Form().Grid().Text(2, 3);
+    SendMessageW(g.Handle(), WM_CHAR, L'新', 0);
+    SendMessageW(g.Editor(), WM_CHAR, L'品', 0);
+    SendMessageW(g.Editor(), WM_KEYDOWN, VK_RETURN, 0);
+    Pump();
+    EXPECT_EQ(Form().Grid().Text(2, 3), u"新品");
+    Key(g.Handle(), 'Z', false, true);
+    EXPECT_EQ(Form().Grid().Text(2, 3), c4); // two keystrokes, one step
+    EXPECT_EQ(WindowText(Ctl(kIdEdit1)), c4);
+    Key(g.Handle(), 'Y', false, true);
+    EXPECT_EQ(Form().Grid().Text(2, 3), u"新品");
+
+    // Edit1: its keystrokes are one step; Ctrl+Z there (the character it gives) takes them back.
+    for (const wchar_t* text : {L"新品A", L"新品AB"}) SetWindowTextW(Ctl(kIdEdit1), text);
+    SendMessageW(Ctl(kIdEdit1), WM_CHAR, 0x1A, 0);
+    EXPECT_EQ(Form().Grid().Text(2, 3), u"新品");
+    EXPECT_EQ(WindowText(Ctl(kIdEdit1)), u"新品");
+    // A size box takes back its own typing first.
+    const std::u16string width = WindowText(Ctl(kIdEdit11));
+    SendMessageW(Ctl(kIdEdit11), EM_SETSEL, 0, -1);
+    SendMessageW(Ctl(kIdEdit11), EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(L"9"));
+    SendMessageW(Ctl(kIdEdit11), WM_CHAR, 0x1A, 0);
+    EXPECT_EQ(WindowText(Ctl(kIdEdit11)), width);
+    EXPECT_EQ(Form().Grid().Text(2, 3), u"新品");
+    // On a button just clicked: the window's undo.
+    Click(FindByCaption(Main(), u"右"));
+    EXPECT_EQ(Form().ModelCell(2, 3)->txtAlign, kAlignRight);
+    BYTE state[256] = {};
+    GetKeyboardState(state);
+    state[VK_CONTROL] = 0x80;
+    SetKeyboardState(state);
+    MSG key{FindByCaption(Main(), u"右"), WM_KEYDOWN, 'Z', 0, 0, {}};
+    window_->DispatchOne(key);
+    state[VK_CONTROL] = 0;
+    SetKeyboardState(state);
+    EXPECT_EQ(Form().ModelCell(2, 3)->txtAlign, kAlignGeneral);
+
+    // Copy B3:C4, paste at D5, delete, undo.
+    SetFocus(g.Handle());
+    ClickCell(g, 1, 2);
+    ClickCell(g, 2, 3, MK_SHIFT);
+    Key(g.Handle(), 'C', false, true);
+    OpenClipboard(Main());
+    const auto* clip = static_cast<const wchar_t*>(GlobalLock(GetClipboardData(CF_UNICODETEXT)));
+    const std::u16string copied = clip != nullptr ? U(clip) : u"";
+    GlobalUnlock(GetClipboardData(CF_UNICODETEXT));
+    CloseClipboard();
+    EXPECT_EQ(copied, Form().SelectionText());
+    EXPECT_EQ(copied, u"番号\t品名\r\n1\t新品\r\n");
+    ClickCell(g, 3, 4);
+    const std::u16string d5 = Form().Grid().Text(3, 4);
+    Key(g.Handle(), 'V', false, true);
+    EXPECT_EQ(Form().Grid().Text(3, 4), Form().Grid().Text(1, 2));
+    EXPECT_EQ(Form().Grid().Text(4, 5), Form().Grid().Text(2, 3));
+    Key(g.Handle(), VK_DELETE);
+    EXPECT_EQ(Form().Grid().Text(3, 4), u"");
+    Key(g.Handle(), 'Z', false, true);
+    Key(g.Handle(), 'Z', false, true);
+    EXPECT_EQ(Form().Grid().Text(3, 4), d5);
+    // The menu's undo and redo are offered while there is something to take back and to do again.
+    RightClickCell(g, 1, 1);
+    for (const MenuItem& item : shownMenu)
+        if (item.id == static_cast<UINT>(kIdN14) || item.id == static_cast<UINT>(kIdN15)) {
+            EXPECT_FALSE(item.grayed) << item.id;
+        }
+}
+
+// A merged area is one cell: painted as one with its anchor's text, clicked and stepped over as one.
+TEST_F(Form1WinImportTest, AMergedAreaIsShownAndUsedAsOneCell)
+{
+    test::SpreadsheetStandIn spreadsheet(PartsSheet());
+    Import(spreadsheet);
+    StringGridWin& g = Grid();
+    // The title spans the four columns of row 1: no grid line between its cells, its shade across.
+    const RECT b2 = g.CellRect(1, 1), c2 = g.CellRect(2, 1);
+    const ClientImage image(g.Handle());
+    for (int x : {static_cast<int>(b2.right), static_cast<int>(c2.right)})
+        EXPECT_EQ(image.Pixel(x, b2.bottom - 3), RGB(240, 255, 255)) << x; // where the line between them was
+    // The row under it keeps its lines.
+    const RECT b3 = g.CellRect(1, 2);
+    EXPECT_NE(image.Pixel(b3.right, b3.bottom - 3), image.Pixel(b3.right - 3, b3.bottom - 3));
+    // A click on a covered cell makes the anchor current and selects the whole area.
+    ClickCell(g, 3, 1);
+    EXPECT_EQ(Form().Grid().col, 1);
+    EXPECT_EQ(Form().Grid().row, 1);
+    EXPECT_EQ(Sel(Form().Grid().selection), Sel(1, 1, 4, 1));
+    EXPECT_EQ(WindowText(Ctl(kIdEdit1)), u"部品表（試作）");
+    // The remark spans columns 2 and 3 of row 5: stepped over with the arrow keys.
+    SetFocus(g.Handle());
+    ClickCell(g, 1, 2);
+    for (int i = 0; i < 3; ++i) Key(g.Handle(), VK_DOWN); // scrolled into view
+    ASSERT_EQ(Form().Grid().row, 5);
+    Key(g.Handle(), VK_RIGHT);
+    EXPECT_EQ(Form().Grid().col, 2);
+    Key(g.Handle(), VK_RIGHT);
+    EXPECT_EQ(Form().Grid().col, 4);
+    Key(g.Handle(), VK_LEFT);
+    EXPECT_EQ(Form().Grid().col, 2);
+}
+
+// The window comes back at its place and size at the next start; the status line says where a drawing went
+// when no CAD runs; the band and the settings summary show their texts whole.
+TEST_F(Form1WinImportTest, PlaceStatusLineAndSummary)
+{
+    test::SpreadsheetStandIn spreadsheet(PartsSheet());
+    Import(spreadsheet);
+    // The CAD installed (its name registered) but not running.
+    const test::ProgIdRedirect installed(kCadProgId, GUID{0x1C5A7E30, 0x2B1D, 0x4C77, {0x8A, 0x11, 0x3E, 0x6F, 0x90, 0x12, 0x34, 0x56}});
+    boxes.clear();
+    Click(FindByCaption(Main(), u"Plotra へ挿入", u"Button"));
+    EXPECT_TRUE(boxes.empty()) << (boxes.empty() ? "" : Narrow(boxes[0].text));
+    const std::u16string status = WindowText(Ctl(kIdLabel4));
+    EXPECT_EQ(status, u"Plotra が起動していないため、図面をファイルに保存しました: " + (dir_ / "Gridvane23.dxf").u16string());
+    EXPECT_EQ(TooltipOf(window_->Tooltip(), Ctl(kIdLabel4)), status);
+    EXPECT_TRUE(fs::exists(dir_ / "Gridvane23.dxf"));
+
+    // The total: whole in its place, under no other control.
+    Form().ShowWHSize();
+    HWND label4 = Ctl(kIdLabel4);
+    RECT labelRect;
+    GetWindowRect(label4, &labelRect);
+    for (int id : {kIdEdit11, kIdEdit12, kIdEdit13, kIdSpeedButton1, kIdCheckBox1, kIdButton4}) {
+        RECT r, overlap;
+        GetWindowRect(Ctl(id), &r);
+        EXPECT_FALSE(IntersectRect(&overlap, &labelRect, &r)) << id;
+    }
+    HDC dc = GetDC(label4);
+    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(label4, WM_GETFONT, 0, 0)));
+    const std::wstring total = W(WindowText(label4));
+    SIZE extent{};
+    GetTextExtentPoint32W(dc, total.c_str(), static_cast<int>(total.size()), &extent);
+    SelectObject(dc, old);
+    ReleaseDC(label4, dc);
+    EXPECT_EQ(total.rfind(L"全体: W=", 0), 0u);
+    EXPECT_LE(extent.cx, labelRect.right - labelRect.left);
+    // The summary shows its five rows whole.
+    RECT summary;
+    GetClientRect(window_->StringGrid2(), &summary);
+    EXPECT_GE(summary.bottom, SummaryGridWin::kRows * (S(SummaryGridWin::kRowHeight) + 1));
+    // Tab: the addresses are passed over, 左 中 右 are reached.
+    std::set<HWND> reached;
+    HWND at = Ctl(kIdEdit1);
+    for (int i = 0; i < 20; ++i) reached.insert(at = GetNextDlgTabItem(Ctl(kIdTabSheet1), at, FALSE));
+    for (int id : {kIdSpeedButton1, kIdSpeedButton2, kIdSpeedButton3, kIdEdit11}) EXPECT_TRUE(reached.count(Ctl(id))) << id;
+    for (int id : {kIdEdit2, kIdEdit3}) EXPECT_FALSE(reached.count(Ctl(id))) << id;
+
+    // Moved and resized, closed, started again: where it was left.
+    RECT frame{0, 0, S(600), S(400)};
+    AdjustWindowRectForDpi(frame, WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, WS_EX_CONTROLPARENT, dpi_);
+    SetWindowPos(Main(), nullptr, S(20), S(30), frame.right - frame.left, frame.bottom - frame.top, SWP_NOZORDER);
+    Pump();
+    RECT placed;
+    GetWindowRect(Main(), &placed);
+    SendMessageW(Main(), WM_CLOSE, 0, 0);
+    Pump();
+    window_ = std::make_unique<TForm1Win>(MakeFormPlatform(dir_ / "Gridvane23.exe"));
+    window_->Show(SW_SHOW);
+    Pump();
+    RECT client, again;
+    GetClientRect(Main(), &client);
+    GetWindowRect(Main(), &again);
+    EXPECT_EQ(client.right, S(600));
+    EXPECT_EQ(client.bottom, S(400));
+    EXPECT_EQ(again.left, placed.left);
+    EXPECT_EQ(again.top, placed.top);
 }
 
 // The running spreadsheet in a process of its own (the out-of-process stand-in, started by the build
@@ -979,21 +1284,7 @@ TEST_F(Form1WinImportTest, ImportsFromASpreadsheetInAnotherProcess)
 // A grid of 60,000 rows costs the rows in view: a jump to the end, a header click and a paint.
 TEST_F(Form1WinImportTest, SixtyThousandRowsJumpScrollAndPaintInView)
 {
-    test::StandInSheet sheet;
-    CellTable& t = sheet.table;
-    t.GridColCount = 1;
-    t.GridRowCount = 60000;
-    t.CellGrid.resize(60000);
-    for (std::size_t i = 0; i < t.CellGrid.size(); ++i) {
-        TXlsxCellAttr& a = t.CellGrid[i];
-        a.colW = 5;
-        a.rowH = 6;
-        a.txtSize = 10;
-        a.mergerowYscount = a.mergecolXscount = 1;
-        a.str = u"行" + FromUtf8(std::to_string(i + 1));
-        sheet.texts.push_back(a.str);
-    }
-    test::SpreadsheetStandIn spreadsheet(std::move(sheet));
+    test::SpreadsheetStandIn spreadsheet(LargeSheet(60000, 1));
     using Clock = std::chrono::steady_clock;
     auto millis = [](Clock::time_point since) {
         return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - since).count();
@@ -1029,12 +1320,15 @@ TEST_F(Form1WinImportTest, SixtyThousandRowsJumpScrollAndPaintInView)
     EXPECT_GT(g.TopRow(), 59990);
     const RECT last = g.CellRect(1, 60000);
     EXPECT_FALSE(IsRectEmpty(&last));
-    // A header click selects the whole column and makes its last cell current, in view too.
+    // A header click selects the whole column and makes its last cell current, without scrolling the view
+    // away from where the user clicked.
+    SendMessageW(g.Handle(), WM_VSCROLL, MAKEWPARAM(SB_TOP, 0), 0);
     start = Clock::now();
     ClickCell(g, 1, 0);
     EXPECT_LT(millis(start), 1000);
     EXPECT_EQ(Sel(Form().Grid().selection), Sel(1, 1, 1, 60000));
-    EXPECT_GT(g.TopRow(), 59990);
+    EXPECT_EQ(Form().Grid().row, 60000);
+    EXPECT_EQ(g.TopRow(), 1);
 
     // The thumb is followed as it moves.
     SendMessageW(g.Handle(), WM_VSCROLL, MAKEWPARAM(SB_THUMBTRACK, 30000), 0);
@@ -1062,7 +1356,8 @@ TEST_F(Form1WinImportTest, SixtyThousandRowsJumpScrollAndPaintInView)
 // The window after an import held on the screen for the build script's screenshots, only when
 // GRIDVANE_WIN_SHOT names a folder: for each view the client area's place on the screen is written to
 // "<name>.ready" ("WxH+X+Y"), and "<name>.done" is awaited. The views: the window at its start size, the
-// settings page, the drawing page, and the size of the Linux window's screenshot with a range selected.
+// settings page, the drawing page, the size of the Linux window's screenshot with a range selected, and
+// the replace dialog.
 TEST_F(Form1WinImportTest, HoldsTheWindowForScreenshots)
 {
     const char* folder = std::getenv("GRIDVANE_WIN_SHOT");
@@ -1070,15 +1365,15 @@ TEST_F(Form1WinImportTest, HoldsTheWindowForScreenshots)
     test::SpreadsheetStandIn spreadsheet(PartsSheet());
     Import(spreadsheet);
     ASSERT_EQ(boxes.size(), 1u);
-    auto hold = [&](const std::string& name) {
+    auto hold = [&](const std::string& name, HWND window) {
         // The synthetic mouse messages leave the grid's hint pending; it is not part of the picture.
         SendMessageW(window_->Tooltip(), TTM_POP, 0, 0);
         SendMessageW(window_->Tooltip(), TTM_ACTIVATE, FALSE, 0);
-        RedrawWindow(Main(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+        RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
         Pump();
         RECT client;
-        GetClientRect(Main(), &client);
-        MapWindowPoints(Main(), nullptr, reinterpret_cast<POINT*>(&client), 2);
+        GetClientRect(window, &client);
+        MapWindowPoints(window, nullptr, reinterpret_cast<POINT*>(&client), 2);
         std::ofstream(fs::path(folder) / (name + ".ready")) << client.right - client.left << "x" << client.bottom - client.top
                                                              << "+" << client.left << "+" << client.top << "\n";
         const fs::path done = fs::path(folder) / (name + ".done");
@@ -1090,15 +1385,15 @@ TEST_F(Form1WinImportTest, HoldsTheWindowForScreenshots)
         EXPECT_TRUE(fs::exists(done)) << name;
     };
     SetWindowPos(Main(), nullptr, S(8), S(8), 0, 0, SWP_NOZORDER | SWP_NOSIZE);
-    hold("start");
+    hold("start", Main());
     HWND tab = Ctl(kIdPageControl1);
     SendMessageW(tab, TCM_SETCURSEL, 1, 0);
     NMHDR change{tab, static_cast<UINT_PTR>(kIdPageControl1), static_cast<UINT>(TCN_SELCHANGE)};
     SendMessageW(Main(), WM_NOTIFY, kIdPageControl1, reinterpret_cast<LPARAM>(&change));
-    hold("settings");
+    hold("settings", Main());
     SendMessageW(tab, TCM_SETCURSEL, kPageDrawing, 0);
     SendMessageW(Main(), WM_NOTIFY, kIdPageControl1, reinterpret_cast<LPARAM>(&change));
-    hold("drawing");
+    hold("drawing", Main());
     SendMessageW(tab, TCM_SETCURSEL, 0, 0);
     SendMessageW(Main(), WM_NOTIFY, kIdPageControl1, reinterpret_cast<LPARAM>(&change));
     RECT frame{0, 0, S(640), S(420)};
@@ -1106,7 +1401,16 @@ TEST_F(Form1WinImportTest, HoldsTheWindowForScreenshots)
     SetWindowPos(Main(), nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top, SWP_NOZORDER | SWP_NOMOVE);
     ClickCell(Grid(), 2, 3);
     ClickCell(Grid(), 3, 4, MK_SHIFT);
-    hold("import");
+    hold("import", Main());
+    // The replace dialog, its labels and boxes.
+    onReplaceDialog = [&](HWND w) {
+        AfterAWhile([&, w] {
+            hold("replace", w);
+            PostMessageW(GetDlgItem(w, TForm3::kButton2), BM_CLICK, 0, 0);
+        });
+    };
+    SendMessageW(Main(), WM_COMMAND, MAKEWPARAM(kIdN4, 0), 0);
+    Pump();
 }
 
 } // namespace

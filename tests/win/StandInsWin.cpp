@@ -350,9 +350,21 @@ struct SpreadsheetStandIn::State {
         return (new NamedObject({}, live))->Get(L"Count", Number(count));
     }
 
+    bool IsDivisionByZero(std::int32_t row, std::int32_t col) const
+    {
+        return std::find(sheet.divisionByZero.begin(), sheet.divisionByZero.end(), std::make_pair(row, col)) !=
+               sheet.divisionByZero.end();
+    }
+
     Member Value(std::int32_t row, std::int32_t col) const
     {
-        return [text = CellText(row, col)](const std::vector<VARIANT>& args, VARIANT* result) {
+        return [text = CellText(row, col), error = IsDivisionByZero(row, col)](const std::vector<VARIANT>& args,
+                                                                              VARIANT* result) {
+            if (error) {
+                result->vt = VT_ERROR;
+                result->scode = static_cast<SCODE>(0x800A07D7); // the spreadsheet's error 2007, #DIV/0!
+                return S_OK;
+            }
             if (text.empty()) return S_OK; // empty
             return Text(text)(args, result);
         };

@@ -10,6 +10,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "model/CellTable.h"
@@ -24,6 +25,7 @@ struct StandInSheet {
     std::int32_t row1 = 1, col1 = 1;
     CellTable table;
     std::vector<std::u16string> texts; // row by row, as table.CellGrid
+    std::vector<std::pair<std::int32_t, std::int32_t>> divisionByZero; // (row, col) whose Value2 is #DIV/0!
 };
 
 /// Points progId at clsid for the current user while it lives; restores the previous state.

@@ -7,6 +7,7 @@
 #include <objbase.h>
 #include <oleauto.h>
 
+#include <chrono>
 #include <functional>
 #include <map>
 #include <memory>
@@ -25,13 +26,14 @@ constexpr GUID kIidRange{0x00020846, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x
 int liveObjects = 0;
 int lookups = 0;      // GetIDsOfNames calls
 int rejectNext = 0;   // calls still to be rejected as busy
+HRESULT rejectCode = RPC_E_SERVERCALL_RETRYLATER; // how
 bool englishOnly = false; // refuse other locales than 1033 as the spreadsheet does for some languages
 
 HRESULT Refusal(LCID locale)
 {
     if (rejectNext > 0) {
         --rejectNext;
-        return RPC_E_CALL_REJECTED;
+        return rejectCode;
     }
     if (englishOnly && locale != 1033)
         return TYPE_E_INVDATAREAD;
@@ -248,6 +250,7 @@ protected:
         liveObjects = 0;
         locales.clear();
         rejectNext = 0;
+        rejectCode = RPC_E_SERVERCALL_RETRYLATER;
         englishOnly = false;
     }
     void TearDown() override { EXPECT_EQ(liveObjects, 0) << "objects left behind"; }
@@ -316,6 +319,15 @@ TEST_F(ExcelComWin, RetriesBusyCallsAndRepeatsARefusedLocaleWith1033)
     app.Session()->retryFor = std::chrono::milliseconds(300);
     rejectNext = 1000000;
     EXPECT_THROW(app.SetScreenUpdating(true), ServerBusyError);
+
+    // A call the spreadsheet rejects (SERVERCALL_REJECTED) is not asked again.
+    rejectCode = RPC_E_CALL_REJECTED;
+    rejectNext = 2;
+    app.Session()->retryFor = std::chrono::seconds(10);
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_THROW(app.SetScreenUpdating(true), ServerBusyError);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+    EXPECT_EQ(rejectNext, 1) << "one call, no second";
     rejectNext = 0;
 }
 

@@ -25,7 +25,7 @@ TEST(ExcelImportWin, NoRunningSpreadsheetShowsTheClassMessageThenTheFailure)
     table.GridColCount = table.GridRowCount = 1;
     table.CellGrid[0].str = u"kept";
     MessagesOnly view;
-    const ImportResult result = ImportSelection(&AttachRunningExcel, view, table, ImportScales{}, u'.');
+    const ImportResult result = ImportSelection([] { return AttachRunningExcel(); }, view, table, ImportScales{}, u'.');
     EXPECT_FALSE(result.ok);
     EXPECT_EQ(view.messages, (std::vector<std::u16string>{u"クラス名: Excel.Application は無効です.", u"取得に失敗しました."}));
     EXPECT_FALSE(view.button4);

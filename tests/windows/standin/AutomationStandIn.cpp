@@ -57,13 +57,14 @@ void Spend(long long microseconds)
     } while (now.QuadPart - start.QuadPart < ticks);
 }
 
-// The state every counted call meets: the delay, the busy state, the locale.
-HRESULT Admit(Server& server, LCID locale)
+// The state every counted call meets: the delay, the busy state, the locale. A busy object model still
+// answers name look-ups.
+HRESULT Admit(Server& server, LCID locale, bool lookup)
 {
     Spend(server.delayMicroseconds);
     if (server.busyAfterCalls > 0 && --server.busyAfterCalls == 0)
         server.busyUntil = GetTickCount64() + static_cast<ULONGLONG>(server.busyAfterMs);
-    if (server.Busy())
+    if (server.Busy() && !(lookup && server.busyCode == kObjectModelBusy))
         return server.busyCode;
     if (server.englishOnly && locale != 1033)
         return TYPE_E_INVDATAREAD;
@@ -125,7 +126,7 @@ HRESULT STDMETHODCALLTYPE GetIDsOfNamesEntry(void* self, REFIID iid, LPOLESTR* n
             if (SameName(m.name, names[0]))
                 key = std::wstring(o->kind->name) + L"." + m.name;
         ++o->server->lookups[key];
-        if (const HRESULT admitted = Admit(*o->server, locale); FAILED(admitted))
+        if (const HRESULT admitted = Admit(*o->server, locale, true); FAILED(admitted))
             return admitted;
     }
     return o->standard->GetIDsOfNames(iid, names, count, locale, ids);
@@ -141,8 +142,17 @@ HRESULT STDMETHODCALLTYPE InvokeEntry(void* self, DISPID id, REFIID iid, LCID lo
             member = &m;
     if (member != nullptr && !IsControl(member->name)) {
         ++o->server->invocations[std::wstring(o->kind->name) + L"." + member->name];
-        if (const HRESULT admitted = Admit(*o->server, locale); FAILED(admitted))
+        if (const HRESULT admitted = Admit(*o->server, locale, false); admitted == kObjectModelBusy) {
+            // Raised from the call, as the object model raises its errors.
+            if (exception != nullptr) {
+                *exception = EXCEPINFO{};
+                exception->scode = admitted;
+                exception->bstrSource = SysAllocString(L"GridvaneStandIn");
+            }
+            return DISP_E_EXCEPTION;
+        } else if (FAILED(admitted)) {
             return admitted;
+        }
     }
     // The type information decides: flags, argument count, types (coerced as the system coerces them).
     return o->standard->Invoke(id, iid, locale, flags, params, result, exception, argError);
@@ -430,7 +440,7 @@ bool Server::Control(const std::wstring& command, std::wstring& answer)
     } else if (verb == L"busy-code") {
         std::wstring code;
         in >> code;
-        busyCode = code == L"retrylater" ? RPC_E_SERVERCALL_RETRYLATER : RPC_E_CALL_REJECTED;
+        busyCode = BusyCodeNamed(code);
     } else if (verb == L"delay-us") {
         in >> delayMicroseconds;
     } else if (verb == L"english-only") {
@@ -579,7 +589,7 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM w, LPARAM l)
 }
 
 int ServeInApartment(Server& server, const wchar_t* kind, std::unique_ptr<Behaviour> behaviour, const GUID& clsid,
-                     bool registerRunning)
+                     bool registerRunning, HWND mainWindow)
 {
     if (!LoadTypeLibrary(server))
         return 1;
@@ -588,12 +598,25 @@ int ServeInApartment(Server& server, const wchar_t* kind, std::unique_ptr<Behavi
         fwprintf(stderr, L"the application object cannot be made\n");
         return 1;
     }
+    server.application = app;
+    if (server.showMainWindow && mainWindow != nullptr)
+        ShowWindow(mainWindow, SW_SHOWNOACTIVATE);
     const int code = ServeRunning(app, clsid, registerRunning);
+    server.application = nullptr;
     app->Release();
     return code;
 }
 
 } // namespace
+
+HRESULT BusyCodeNamed(const std::wstring& name)
+{
+    if (name == L"retrylater")
+        return RPC_E_SERVERCALL_RETRYLATER;
+    if (name == L"object-model")
+        return kObjectModelBusy;
+    return RPC_E_CALL_REJECTED;
+}
 
 bool ServerSwitch(Server& server, int& i, int argc, wchar_t** argv)
 {
@@ -605,6 +628,10 @@ bool ServerSwitch(Server& server, int& i, int argc, wchar_t** argv)
         server.busyUntil = GetTickCount64() + static_cast<ULONGLONG>(_wtoi(argv[++i]));
     else if (a == L"--busy-forever")
         server.busyForever = true;
+    else if (a == L"--busy-code" && more)
+        server.busyCode = BusyCodeNamed(argv[++i]);
+    else if (a == L"--show")
+        server.showMainWindow = true;
     else
         return false;
     return true;
@@ -626,7 +653,7 @@ int Serve(Server& server, const wchar_t* kind, std::unique_ptr<Behaviour> behavi
 {
     int code = 1;
     if (SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {
-        code = ServeInApartment(server, kind, std::move(behaviour), clsid, registerRunning);
+        code = ServeInApartment(server, kind, std::move(behaviour), clsid, registerRunning, mainWindow);
         if (mainWindow != nullptr && IsWindow(mainWindow))
             DestroyWindow(mainWindow);
         CoUninitialize();

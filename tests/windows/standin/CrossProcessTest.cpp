@@ -1,7 +1,7 @@
 // The import and the insertion across processes, against the stand-in spreadsheet and CAD (separate
 // programs registered in the Wine prefix by scripts/test-windows.sh): proxies, type-checked calls, a
-// server that is busy for a while or for good, one that runs but cannot be reached, one that refuses
-// the user's locale, and a minimised CAD window.
+// server that is busy for a while or for good or rejects calls, one that runs but cannot be reached, one
+// that refuses the user's locale, several spreadsheets running at once, and a minimised CAD window.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -14,9 +14,11 @@
 #include <string>
 #include <vector>
 
+#include "base/Error.h"
 #include "base/Utf.h"
 #include "cad/CadInsertion.h"
 #include "com/ComApartmentWin.h"
+#include "com/DispatchWin.h"
 #include "excel/ExcelAutomationWin.h"
 #include "excel/ExcelImport.h"
 #include "layout/TableLayout.h"
@@ -42,11 +44,14 @@ std::wstring Control(const wchar_t* progId, const std::wstring& command)
     return answer;
 }
 
-// One stand-in process for the life of the object; it is asked to quit at the end.
+// One stand-in process for the life of the object; it is asked to quit at the end. With a window title, the
+// spreadsheet's instance whose visible main window has that title (one of several running): waited for
+// and closed by its window.
 class StandIn {
 public:
-    StandIn(const wchar_t* exe, const wchar_t* progId, const std::wstring& args, bool waitForRot = true)
-        : progId_(progId), inRot_(waitForRot)
+    StandIn(const wchar_t* exe, const wchar_t* progId, const std::wstring& args, bool waitForRot = true,
+            std::wstring windowTitle = {})
+        : progId_(progId), inRot_(waitForRot && windowTitle.empty()), title_(std::move(windowTitle))
     {
         std::wstring command = L"\"" + BesideThisProgram(exe) + L"\" " + args;
         STARTUPINFOW si{};
@@ -54,7 +59,10 @@ public:
         ok_ = CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &process_);
         const ULONGLONG end = GetTickCount64() + 20000;
         while (ok_ && GetTickCount64() < end) {
-            if (waitForRot) {
+            if (!title_.empty()) {
+                if (const HWND w = FindWindowW(L"XLMAIN", title_.c_str()); w != nullptr && IsWindowVisible(w))
+                    return;
+            } else if (waitForRot) {
                 if (IDispatch* d = AttachRunning(progId)) {
                     d->Release();
                     return;
@@ -74,7 +82,7 @@ public:
         if (inRot_)
             Control(progId_, L"quit");
         if (WaitForSingleObject(process_.hProcess, inRot_ ? 10000 : 0) != WAIT_OBJECT_0) {
-            if (HWND w = FindWindowW(L"XLMAIN", nullptr))
+            if (HWND w = FindWindowW(L"XLMAIN", title_.empty() ? nullptr : title_.c_str()))
                 PostMessageW(w, WM_CLOSE, 0, 0);
             if (WaitForSingleObject(process_.hProcess, 5000) != WAIT_OBJECT_0)
                 TerminateProcess(process_.hProcess, 1);
@@ -83,11 +91,32 @@ public:
         CloseHandle(process_.hThread);
     }
     bool Ok() const { return ok_; }
-    std::wstring Ask(const std::wstring& command) const { return Control(progId_, command); }
+    /// Application.GvControl(command) of this instance: the one in the running-object table, or the one
+    /// behind the window with the title, reached through its workbook window's native object model.
+    std::wstring Ask(const std::wstring& command) const
+    {
+        if (title_.empty())
+            return Control(progId_, command);
+        const HWND desk = FindWindowExW(FindWindowW(L"XLMAIN", title_.c_str()), nullptr, L"XLDESK", nullptr);
+        const DispatchObject app = DispatchObject::FromNativeWindow(FindWindowExW(desk, nullptr, L"EXCEL7", nullptr),
+                                                                    u"Window")
+                                       .Object(u"Application");
+        std::wstring answer;
+        standin::Control(static_cast<IDispatch*>(app.Get()), command, answer);
+        return answer;
+    }
+    /// Brings the instance's main window to the front, as a click into it does.
+    void Activate() const
+    {
+        const HWND w = FindWindowW(L"XLMAIN", title_.c_str());
+        SetWindowPos(w, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+        SetForegroundWindow(w);
+    }
 
 private:
     const wchar_t* progId_;
     bool inRot_;
+    std::wstring title_;
     PROCESS_INFORMATION process_{};
     bool ok_ = false;
 };
@@ -97,7 +126,9 @@ constexpr const wchar_t* kExcelStandIn = L"gridvane-excel-standin.exe";
 
 struct Recorder : HeadlessImportView {
     std::vector<std::u16string> messages;
+    std::u16string caption;
     void ShowMessage(std::u16string_view t) override { messages.emplace_back(t); }
+    void SetCaption(std::u16string_view t) override { caption = t; }
 };
 
 struct Import {
@@ -105,15 +136,35 @@ struct Import {
     Recorder view;
     CellTable table;
     ULONGLONG ms = 0;
+    std::vector<bool> waits; // what the wait report was told, in order
 };
+
+// The running spreadsheet, found without a wait report.
+const XlAttach kAttachExcel = [] { return AttachRunningExcel(); };
 
 Import RunImport()
 {
     Import i;
     const ULONGLONG start = GetTickCount64();
-    i.result = ImportSelection(&AttachRunningExcel, i.view, i.table, ImportScales{}, u'.');
+    i.result = ImportSelection([&] { return AttachRunningExcel([&](bool waiting) { i.waits.push_back(waiting); }); },
+                               i.view, i.table, ImportScales{}, u'.');
     i.ms = GetTickCount64() - start;
     return i;
+}
+
+// The wait report's words for calls that waited: each told first that it waits, once or more, and then
+// once that it has ended.
+bool WaitedAndEnded(const std::vector<bool>& waits)
+{
+    if (waits.empty() || waits.back())
+        return false;
+    bool waiting = false;
+    for (const bool w : waits) {
+        if (!w && !waiting)
+            return false; // an end without a wait
+        waiting = w;
+    }
+    return true;
 }
 
 class CrossProcess : public ::testing::Test {
@@ -172,7 +223,7 @@ TEST_F(CrossProcess, ImportsTheSelectionOfTheStandInWithOneLookUpPerMemberAndKin
     const long ranges = CallsCounted(excel);
     excel.Ask(L"reset");
     Import cells;
-    cells.result = ImportSelectionPerCell(&AttachRunningExcel, cells.view, cells.table, ImportScales{}, u'.');
+    cells.result = ImportSelectionPerCell(kAttachExcel, cells.view, cells.table, ImportScales{}, u'.');
     ASSERT_TRUE(cells.result.ok) << ToUtf8(cells.result.detail);
     EXPECT_LT(ranges * 2, CallsCounted(excel)) << ranges;
 }
@@ -197,10 +248,10 @@ TEST_F(CrossProcess, EverySheetGivesTheTableOfTheCellByCellReading)
         StandIn excel(kExcelStandIn, kExcel, L"--sheet \"" + sheet + L"\"");
         ASSERT_TRUE(excel.Ok());
         const ImportOutcome ranges = OutcomeOf([](ImportView& view, CellTable& table) {
-            return ImportSelection(&AttachRunningExcel, view, table, ImportScales{}, u'.');
+            return ImportSelection(kAttachExcel, view, table, ImportScales{}, u'.');
         });
         const ImportOutcome cells = OutcomeOf([](ImportView& view, CellTable& table) {
-            return ImportSelectionPerCell(&AttachRunningExcel, view, table, ImportScales{}, u'.');
+            return ImportSelectionPerCell(kAttachExcel, view, table, ImportScales{}, u'.');
         });
         failed += !cells.ok;
         EXPECT_EQ(ranges, cells) << Difference(ranges, cells);
@@ -232,7 +283,7 @@ TEST_F(CrossProcess, SeveralAreasAreRefusedAndAnErrorValueIsNamed)
     const Import ranges = RunImport();
     EXPECT_EQ(ranges.result.detail, u"C3: エラー値 #N/A");
     Import cells;
-    cells.result = ImportSelectionPerCell(&AttachRunningExcel, cells.view, cells.table, ImportScales{}, u'.');
+    cells.result = ImportSelectionPerCell(kAttachExcel, cells.view, cells.table, ImportScales{}, u'.');
     EXPECT_EQ(cells.result.detail, u"C3: エラー値 #N/A");
 }
 
@@ -277,14 +328,30 @@ TEST_F(CrossProcess, TheConverterWritesTheDrawingTheWindowWrites)
     std::filesystem::remove(converter);
 }
 
-TEST_F(CrossProcess, BusyForTwoSecondsTheImportStillSucceeds)
+TEST_F(CrossProcess, BusyForTwoSecondsTheImportWaitsSaysSoAndSucceeds)
 {
-    StandIn excel(kExcelStandIn, kExcel, L"--busy-ms 2500");
+    for (const wchar_t* code : {L"retrylater", L"object-model"}) {
+        SCOPED_TRACE(ToUtf8(std::u16string(code, code + wcslen(code))));
+        StandIn excel(kExcelStandIn, kExcel, std::wstring(L"--busy-ms 2500 --busy-code ") + code);
+        ASSERT_TRUE(excel.Ok());
+        const Import i = RunImport();
+        EXPECT_TRUE(i.result.ok) << ToUtf8(i.result.detail);
+        EXPECT_EQ(i.view.messages, std::vector<std::u16string>{u" 取得しました."});
+        EXPECT_EQ(excel.Ask(L"screen-updating"), L"on");
+        EXPECT_TRUE(WaitedAndEnded(i.waits)) << "the window is told that the call waits, and when it has ended";
+        EXPECT_GE(std::count(i.waits.begin(), i.waits.end(), true), 5) << "told before every pause";
+    }
+}
+
+TEST_F(CrossProcess, ASpreadsheetThatRejectsTheCallFailsAtOnceWithTheBusyMessage)
+{
+    StandIn excel(kExcelStandIn, kExcel, L"--busy-forever --busy-code rejected");
     ASSERT_TRUE(excel.Ok());
     const Import i = RunImport();
-    EXPECT_TRUE(i.result.ok) << ToUtf8(i.result.detail);
-    EXPECT_EQ(i.view.messages, std::vector<std::u16string>{u" 取得しました."});
-    EXPECT_EQ(excel.Ask(L"screen-updating"), L"on");
+    EXPECT_FALSE(i.result.ok);
+    EXPECT_EQ(i.view.messages, (std::vector<std::u16string>{std::u16string(kExcelBusy), u"取得に失敗しました."}));
+    EXPECT_LT(i.ms, 2000u) << "SERVERCALL_REJECTED is not retried";
+    EXPECT_TRUE(i.waits.empty()) << "nothing waited";
 }
 
 TEST_F(CrossProcess, BusyForGoodTheImportFailsWithTheBusyMessageAndScreenUpdatingStaysOn)
@@ -296,13 +363,14 @@ TEST_F(CrossProcess, BusyForGoodTheImportFailsWithTheBusyMessageAndScreenUpdatin
     EXPECT_EQ(i.view.messages, (std::vector<std::u16string>{std::u16string(kExcelBusy), u"取得に失敗しました."}));
     EXPECT_GE(i.ms, 9000u) << "retried for about 10 s";
     EXPECT_LE(i.ms, 15000u);
+    EXPECT_TRUE(WaitedAndEnded(i.waits));
     excel.Ask(L"busy 0");
     EXPECT_EQ(excel.Ask(L"screen-updating"), L"on");
 }
 
 TEST_F(CrossProcess, BusyWhileCellsAreReadScreenUpdatingIsRestoredThroughTheRetry)
 {
-    StandIn excel(kExcelStandIn, kExcel, L"");
+    StandIn excel(kExcelStandIn, kExcel, L"--busy-code retrylater");
     ASSERT_TRUE(excel.Ok());
     // Busy in the middle of the cells for longer than a call is retried, but not for as long again.
     excel.Ask(L"busy-after 200 12500");
@@ -331,6 +399,82 @@ TEST_F(CrossProcess, ASpreadsheetThatRunsButCannotBeReachedIsToldApart)
     EXPECT_EQ(i.view.messages, (std::vector<std::u16string>{std::u16string(kExcelUnreachable), u"取得に失敗しました."}));
 }
 
+// The workbook of the spreadsheet in the running-object table, which knows one instance only.
+std::u16string WorkbookOfTheRunningObjectTable()
+{
+    return DispatchObject::AttachRunning(u"Excel.Application", u"Application")
+        .Object(u"ActiveWorkbook", {}, u"Workbook")
+        .Text(u"Name");
+}
+
+// The workbook of the spreadsheet the program attaches to.
+std::u16string WorkbookAttached()
+{
+    return AttachRunningExcel()->ActiveWorkbookName();
+}
+
+// Two spreadsheets, the first started in the running-object table before the second starts.
+struct TwoSpreadsheets {
+    StandIn first, second;
+    explicit TwoSpreadsheets(const std::wstring& args)
+        : first(kExcelStandIn, kExcel, args + L" --show --workbook 一番目.xlsx", true, L"Microsoft Excel - 一番目.xlsx"),
+          second((WaitForTheTable(), kExcelStandIn), kExcel, args + L" --show --workbook 二番目.xlsx", true,
+                 L"Microsoft Excel - 二番目.xlsx")
+    {
+    }
+    static void WaitForTheTable()
+    {
+        for (int i = 0; i < 200; ++i) {
+            if (IDispatch* d = AttachRunning(kExcel)) {
+                d->Release();
+                return;
+            }
+            Sleep(50);
+        }
+    }
+};
+
+TEST_F(CrossProcess, WithTwoSpreadsheetsRunningTheOneActiveLastIsRead)
+{
+    TwoSpreadsheets excel(L"");
+    ASSERT_TRUE(excel.first.Ok());
+    ASSERT_TRUE(excel.second.Ok());
+    ASSERT_EQ(WorkbookOfTheRunningObjectTable(), u"一番目.xlsx") << "the table knows the first started only";
+
+    excel.second.Activate();
+    EXPECT_EQ(WorkbookAttached(), u"二番目.xlsx");
+    excel.first.Activate();
+    EXPECT_EQ(WorkbookAttached(), u"一番目.xlsx");
+    excel.second.Activate();
+    const Import i = RunImport();
+    ASSERT_TRUE(i.result.ok) << ToUtf8(i.result.detail);
+    EXPECT_EQ(i.view.caption, u"二番目.xlsx [見積]");
+    EXPECT_EQ(excel.second.Ask(L"live"), L"1") << "objects left behind in the one read";
+}
+
+TEST_F(CrossProcess, SpreadsheetWindowsWithoutTheirNativeObjectModelLeaveTheChoiceToTheRunningObjectTable)
+{
+    TwoSpreadsheets excel(L"--no-native-om");
+    ASSERT_TRUE(excel.first.Ok());
+    ASSERT_TRUE(excel.second.Ok());
+    excel.second.Activate();
+    EXPECT_EQ(WorkbookAttached(), u"一番目.xlsx");
+}
+
+TEST_F(CrossProcess, TheSpreadsheetActiveLastBeingBusyIsNotSwappedForAnother)
+{
+    StandIn first(kExcelStandIn, kExcel, L"--show --workbook 一番目.xlsx", true, L"Microsoft Excel - 一番目.xlsx");
+    ASSERT_TRUE(first.Ok());
+    TwoSpreadsheets::WaitForTheTable();
+    StandIn busy(kExcelStandIn, kExcel, L"--show --busy-forever --workbook 二番目.xlsx", true,
+                 L"Microsoft Excel - 二番目.xlsx");
+    ASSERT_TRUE(busy.Ok());
+    busy.Activate();
+    const Import i = RunImport();
+    EXPECT_FALSE(i.result.ok);
+    EXPECT_EQ(i.view.messages, (std::vector<std::u16string>{std::u16string(kExcelBusy), u"取得に失敗しました."}));
+}
+
 TEST_F(CrossProcess, TheInsertionReachesTheDocumentWithTheExactCommandAndRestoresTheWindow)
 {
     StandIn cad(L"gridvane-cad-standin.exe", L"BricscadApp.AcadApplication", L"--minimized");
@@ -355,15 +499,61 @@ TEST_F(CrossProcess, TheInsertionReachesTheDocumentWithTheExactCommandAndRestore
 namespace gridvane {
 namespace {
 
-TEST_F(CrossProcess, ABusyCadStillTakesTheCommandOnceItIsFree)
+TEST_F(CrossProcess, ABusyCadStillTakesTheCommandOnceItIsFreeAndTheWaitIsTold)
 {
-    StandIn cad(L"gridvane-cad-standin.exe", L"BricscadApp.AcadApplication", L"--busy-ms 2500");
+    StandIn cad(L"gridvane-cad-standin.exe", L"BricscadApp.AcadApplication", L"--busy-ms 2500 --busy-code retrylater");
     ASSERT_TRUE(cad.Ok());
     const std::filesystem::path drawing = std::filesystem::path(BesideThisProgram(L"")) / "busy.dxf";
     std::ofstream(drawing) << "0\r\nEOF\r\n";
-    EXPECT_NO_THROW(InsertIntoRunningCad(drawing));
+    std::vector<bool> waits;
+    EXPECT_NO_THROW(InsertIntoRunningCad(drawing, [&](bool waiting) { waits.push_back(waiting); }));
     EXPECT_EQ(cad.Ask(L"commands"), L"1");
+    EXPECT_TRUE(WaitedAndEnded(waits));
     std::filesystem::remove(drawing);
+}
+
+TEST_F(CrossProcess, ACadThatRejectsTheCommandAsBusySaysSoAtOnceInJapanese)
+{
+    StandIn cad(L"gridvane-cad-standin.exe", L"BricscadApp.AcadApplication", L"--minimized");
+    ASSERT_TRUE(cad.Ok());
+    const std::filesystem::path drawing = std::filesystem::path(BesideThisProgram(L"")) / "busy.dxf";
+    std::ofstream(drawing) << "0\r\nEOF\r\n";
+    const std::wstring native = drawing.native();
+    // Busy from the command on (the sixth call: HWND, ActiveDocument and SendCommand, each looked up and
+    // called): the window has come to the front, the command is rejected.
+    cad.Ask(L"busy-after 6 60000");
+    std::vector<bool> waits;
+    const ULONGLONG start = GetTickCount64();
+    try {
+        InsertIntoRunningCad(drawing, [&](bool waiting) { waits.push_back(waiting); });
+        ADD_FAILURE() << "no error";
+    } catch (const Error& e) {
+        EXPECT_EQ(e.Japanese(), std::u16string(kCadBusy) + std::u16string(native.begin(), native.end()));
+    }
+    EXPECT_LT(GetTickCount64() - start, 2000u) << "SERVERCALL_REJECTED is not retried";
+    EXPECT_TRUE(waits.empty());
+    cad.Ask(L"busy 0");
+    EXPECT_EQ(cad.Ask(L"iconic"), L"0") << "the command was the call rejected";
+    EXPECT_EQ(cad.Ask(L"commands"), L"0");
+    EXPECT_EQ(cad.Ask(L"live"), L"1") << "objects left behind (the application stays)";
+    std::filesystem::remove(drawing);
+}
+
+TEST_F(CrossProcess, TheCadReceivesTheCommandByteForByteCancelsIncluded)
+{
+    const std::filesystem::path here = std::filesystem::path(BesideThisProgram(L""));
+    const std::filesystem::path log = here / "commands.log";
+    std::filesystem::remove(log);
+    StandIn cad(L"gridvane-cad-standin.exe", L"BricscadApp.AcadApplication", L"--log \"" + log.native() + L"\"");
+    ASSERT_TRUE(cad.Ok());
+    const std::filesystem::path drawing = here / "図面 挿入 (1).dxf";
+    std::ofstream(drawing) << "0\r\nEOF\r\n";
+    InsertIntoRunningCad(drawing);
+    const std::wstring native = drawing.native();
+    const std::string expected = "^C^C-INSERT\r\"*" + ToUtf8(std::u16string(native.begin(), native.end())) + "\"\rS 1 R 0 ";
+    EXPECT_EQ(Contents(log), expected + "\n") << "the log holds each command and a line end";
+    std::filesystem::remove(drawing);
+    std::filesystem::remove(log);
 }
 
 } // namespace

@@ -3,13 +3,21 @@
 // a type library of the spreadsheet's member names and parameters.
 //
 //   gridvane-excel-standin --register | --unregister
-//   gridvane-excel-standin [--sheet FILE] [--delay-us N] [--busy-ms N | --busy-forever] [--english-only]
-//                          [--no-rot] [--mixed-font CELL] [--error CELL]
+//   gridvane-excel-standin [--sheet FILE] [--workbook NAME] [--delay-us N] [--busy-ms N | --busy-forever]
+//                          [--busy-code rejected|retrylater|object-model] [--english-only] [--no-rot]
+//                          [--no-native-om] [--show]
 //
 // While it runs, its Application is in the running-object table under Excel's class, and a top-level
 // window of class XLMAIN exists (--no-rot: only the window, as a spreadsheet running with higher rights
-// looks to us). Application.GvControl(command) changes the switches while it runs (see Server::Control).
+// looks to us), holding a desk (XLDESK) with the workbook's window (EXCEL7). The workbook's window answers
+// WM_GETOBJECT for OBJID_NATIVEOM with its Window object, whose Application is the application, as the
+// spreadsheet's windows do for accessibility clients (not with --no-native-om or --no-rot). --workbook
+// names the workbook instead of the sheet file (and so the main window's title: "Microsoft Excel - NAME"),
+// to tell several instances apart; --show shows the main window once the application serves.
+// Application.GvControl(command) changes the switches while it runs (see Server::Control).
 #include "AutomationStandIn.h"
+
+#include <oleacc.h>
 
 #include <cmath>
 #include <cstdio>
@@ -77,9 +85,10 @@ std::vector<KindDef> ExcelKinds()
           {L"DisplayFormat", Shape::Get, 0xA80}}},
         {L"Font", kIidFont, {{L"Size", Shape::Get, 0x68}}},
         {L"DisplayFormat", kIidDisplayFormat, {{L"NumberFormat", Shape::Get, 0xC1}}},
-        {L"Window", kIidWindow, {{L"DisplayFormulas", Shape::Get, 0x284}}},
         {L"Borders", kIidBorders, {{L"Item", Shape::GetIndex, 0xAA, L"Index"}, {L"Count", Shape::Get, 0x76}}},
         {L"Border", kIidBorder, {{L"LineStyle", Shape::Get, 0x77}}},
+        {L"Window", kIidWindow,
+         {{L"Application", Shape::Get, 0x94}, {L"Caption", Shape::Get, 0x8B}, {L"DisplayFormulas", Shape::Get, 0x284}}},
     };
 }
 
@@ -493,11 +502,6 @@ private:
     Rect rect_;
 };
 
-class WindowObject : public Behaviour {
-public:
-    HRESULT Answer(const std::wstring&, const CallArgs&, VARIANT* result) override { return Bool(sheet.displayFormulas, result); }
-};
-
 // Value2 of one cell, with the real VARIANT types (an error value as the spreadsheet hands it over).
 void CellValue(int r, int c, VARIANT* result)
 {
@@ -709,6 +713,60 @@ public:
     }
 };
 
+// A window of the workbook: Application.ActiveWindow, or the workbook window's native object model.
+class WindowObject : public Behaviour {
+public:
+    HRESULT Answer(const std::wstring& m, const CallArgs&, VARIANT* result) override
+    {
+        if (m == L"Caption")
+            return Str(sheet.workbook, result);
+        if (m == L"DisplayFormulas")
+            return Bool(sheet.displayFormulas, result);
+        if (server.application == nullptr)
+            return RPC_E_DISCONNECTED;
+        server.application->AddRef();
+        result->vt = VT_DISPATCH;
+        result->pdispVal = server.application;
+        return S_OK;
+    }
+};
+
+bool nativeObjectModel = true;
+
+// The workbook's window: answers an accessibility client's request for the native object model.
+LRESULT CALLBACK WorkbookWindowProc(HWND window, UINT message, WPARAM w, LPARAM l)
+{
+    if (message == WM_GETOBJECT && static_cast<LONG>(l) == static_cast<LONG>(OBJID_NATIVEOM) && nativeObjectModel &&
+        server.application != nullptr) {
+        IDispatch* object = NewObject(server, L"Window", std::make_unique<WindowObject>());
+        if (object == nullptr)
+            return 0;
+        const LRESULT reference = LresultFromObject(IID_IDispatch, w, object);
+        object->Release(); // the reference is the client's now
+        return reference;
+    }
+    return DefWindowProcW(window, message, w, l);
+}
+
+// The desk and the workbook's window inside the main window, as the spreadsheet lays them out.
+void CreateWorkbookWindow(HWND main)
+{
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = DefWindowProcW;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = L"XLDESK";
+    RegisterClassW(&wc);
+    wc.lpfnWndProc = WorkbookWindowProc;
+    wc.lpszClassName = L"EXCEL7";
+    RegisterClassW(&wc);
+    RECT area{};
+    GetClientRect(main, &area);
+    const HWND desk = CreateWindowExW(0, L"XLDESK", L"", WS_CHILD | WS_VISIBLE, 0, 0, area.right, area.bottom, main,
+                                      nullptr, wc.hInstance, nullptr);
+    CreateWindowExW(0, L"EXCEL7", sheet.workbook.c_str(), WS_CHILD | WS_VISIBLE, 0, 0, area.right, area.bottom, desk,
+                    nullptr, wc.hInstance, nullptr);
+}
+
 class ApplicationObject : public Behaviour {
 public:
     HRESULT Answer(const std::wstring& m, const CallArgs& args, VARIANT* result) override
@@ -755,6 +813,7 @@ int wmain(int argc, wchar_t** argv)
     server.kinds = ExcelKinds();
 
     std::wstring sheetPath = BesideExecutable(L".sheet");
+    std::wstring workbook;
     bool rot = true;
     for (int i = 1; i < argc; ++i) {
         const std::wstring a = argv[i];
@@ -763,9 +822,10 @@ int wmain(int argc, wchar_t** argv)
         if (a == L"--unregister") return Unregister(server, L"Excel.Application", kClsidExcel);
         if (ServerSwitch(server, i, argc, argv)) continue;
         if (a == L"--sheet" && more) sheetPath = argv[++i];
-        else if (a == L"--busy-code" && more) server.busyCode = std::wstring(argv[++i]) == L"retrylater" ? RPC_E_SERVERCALL_RETRYLATER : RPC_E_CALL_REJECTED;
+        else if (a == L"--workbook" && more) workbook = argv[++i];
         else if (a == L"--english-only") server.englishOnly = true;
-        else if (a == L"--no-rot") rot = false;
+        else if (a == L"--no-rot") rot = nativeObjectModel = false;
+        else if (a == L"--no-native-om") nativeObjectModel = false;
         else {
             fwprintf(stderr, L"unknown argument %ls\n", argv[i]);
             return 2;
@@ -775,6 +835,9 @@ int wmain(int argc, wchar_t** argv)
         fwprintf(stderr, L"%ls: cannot be read\n", sheetPath.c_str());
         return 1;
     }
+    if (!workbook.empty())
+        sheet.workbook = workbook;
     mainWindow = CreateMainWindow(L"XLMAIN", L"Microsoft Excel - " + sheet.workbook); // the spreadsheet's class
+    CreateWorkbookWindow(mainWindow);
     return Serve(server, L"Application", std::make_unique<ApplicationObject>(), kClsidExcel, rot, mainWindow);
 }
