@@ -236,6 +236,9 @@ public:
         return std::make_unique<CalcRange>(s_, rect);
     }
 
+    // Text answers a cell's value as the document formats it, whether or not the view shows formulas.
+    XlValue DisplayFormulas() override { return XlValue::OfBool(false); }
+
     long Calls() const { return s_->Uno().Calls(); }
 
 private:

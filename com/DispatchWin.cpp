@@ -416,6 +416,79 @@ DispatchValue DispatchObject::Value(std::u16string_view name, std::initializer_l
     Fail(name, "値を変換できません");
 }
 
+namespace {
+
+// A cell error value as the spreadsheet hands it over (0x800A07D7, the facility of the application and the
+// error's number), or the bare number.
+std::int32_t CellErrorCode(SCODE code)
+{
+    const auto bits = static_cast<std::uint32_t>(code);
+    if ((bits & 0xFFFF0000u) == 0x800A0000u) return static_cast<std::int32_t>(bits & 0xFFFFu);
+    return static_cast<std::int32_t>(code);
+}
+
+// One value of any scalar kind; an object, an array or a type without a value throws.
+DispatchValue AnyValue(std::u16string_view name, const VARIANT& value)
+{
+    switch (value.vt) {
+    case VT_EMPTY: return std::monostate{};
+    case VT_NULL: return DispatchNull{};
+    case VT_ERROR: return DispatchError{CellErrorCode(value.scode)};
+    case VT_BSTR: return FromBstr(value.bstrVal);
+    case VT_BOOL: return value.boolVal != VARIANT_FALSE;
+    case VT_R8: case VT_R4: case VT_I1: case VT_I2: case VT_I4: case VT_I8: case VT_UI1: case VT_UI2:
+    case VT_UI4: case VT_UI8: case VT_INT: case VT_UINT: case VT_CY: case VT_DECIMAL: case VT_DATE:
+        return ToNumber(name, value);
+    default:
+        Fail(name, "値を変換できません");
+    }
+}
+
+} // namespace
+
+DispatchValue DispatchObject::Any(std::u16string_view name, std::initializer_list<DispatchArg> args) const
+{
+    Variant result;
+    GetProperty(*this, name, args, result);
+    return AnyValue(name, result.value);
+}
+
+DispatchValues DispatchObject::Values(std::u16string_view name, std::initializer_list<DispatchArg> args) const
+{
+    Variant result;
+    GetProperty(*this, name, args, result);
+    DispatchValues out;
+    if ((result.value.vt & VT_ARRAY) == 0) {
+        out.rows = out.cols = 1;
+        out.values.push_back(AnyValue(name, result.value));
+        return out;
+    }
+    SAFEARRAY* array = (result.value.vt & VT_BYREF) ? *result.value.pparray : result.value.parray;
+    if ((result.value.vt & VT_TYPEMASK) != VT_VARIANT || array == nullptr || SafeArrayGetDim(array) != 2)
+        Fail(name, "値の配列ではありません");
+    // Dimension 1 is the rows, 2 the columns; each from its own lower bound (1 as the spreadsheet gives it).
+    LONG lower[2], upper[2];
+    for (UINT d = 0; d < 2; ++d) {
+        if (FAILED(SafeArrayGetLBound(array, d + 1, &lower[d])) || FAILED(SafeArrayGetUBound(array, d + 1, &upper[d])))
+            Fail(name, "値の配列ではありません");
+    }
+    const std::int64_t rows = static_cast<std::int64_t>(upper[0]) - lower[0] + 1;
+    const std::int64_t cols = static_cast<std::int64_t>(upper[1]) - lower[1] + 1;
+    if (rows < 0 || cols < 0 || rows * cols > (std::int64_t{1} << 26)) Fail(name, "値の配列ではありません");
+    out.rows = static_cast<std::int32_t>(rows), out.cols = static_cast<std::int32_t>(cols);
+    out.values.reserve(static_cast<std::size_t>(rows * cols));
+    for (LONG r = lower[0]; r <= upper[0]; ++r) {
+        for (LONG c = lower[1]; c <= upper[1]; ++c) {
+            LONG at[2] = {r, c};
+            void* element = nullptr;
+            if (FAILED(SafeArrayPtrOfIndex(array, at, &element)) || element == nullptr)
+                Fail(name, "値の配列ではありません");
+            out.values.push_back(AnyValue(name, *static_cast<const VARIANT*>(element)));
+        }
+    }
+    return out;
+}
+
 void DispatchObject::Put(std::u16string_view name, bool value, std::initializer_list<DispatchArg> args) const
 {
     Arguments arguments(args);

@@ -11,6 +11,7 @@
 #include <string>
 #include <string_view>
 #include <variant>
+#include <vector>
 
 #include "base/CallWait.h"
 #include "base/Error.h"
@@ -67,8 +68,22 @@ private:
 
 /// An argument of an automation call: an integer or a text.
 using DispatchArg = std::variant<std::int32_t, std::u16string>;
-/// A cell value: empty, a number, a text or a Boolean.
-using DispatchValue = std::variant<std::monostate, double, std::u16string, bool>;
+/// The null value (VT_NULL): a property whose cells differ.
+struct DispatchNull {
+    bool operator==(const DispatchNull&) const = default;
+};
+/// An error value (VT_ERROR): the spreadsheet's cell error number (2007 for #DIV/0!, from 0x800A07D7).
+struct DispatchError {
+    std::int32_t code = 0;
+    bool operator==(const DispatchError&) const = default;
+};
+/// A value as a property answers it: empty, a number, a text, a Boolean, null or an error value.
+using DispatchValue = std::variant<std::monostate, double, std::u16string, bool, DispatchNull, DispatchError>;
+/// A two-dimensional array of values (Range.Value2 of several cells), row by row.
+struct DispatchValues {
+    std::int32_t rows = 0, cols = 0;
+    std::vector<DispatchValue> values;
+};
 
 /// One reference to an automation object of a given kind ("Range", "Application", ...), released on
 /// destruction. Every call throws Error naming the member and carrying the server's or the system's
@@ -126,6 +141,11 @@ public:
     bool Boolean(std::u16string_view name, std::initializer_list<DispatchArg> args = {}) const;
     /// A value property (Range.Value2): empty, number, text or Boolean; null or an error value throws.
     DispatchValue Value(std::u16string_view name, std::initializer_list<DispatchArg> args = {}) const;
+    /// A property as it answers, null and error values included; throws for an object or an array.
+    DispatchValue Any(std::u16string_view name, std::initializer_list<DispatchArg> args = {}) const;
+    /// A property that answers a two-dimensional array of values (Range.Value2 of several cells; one value
+    /// is an array of one); throws for any other answer.
+    DispatchValues Values(std::u16string_view name, std::initializer_list<DispatchArg> args = {}) const;
     /// Writes a Boolean property (Application.ScreenUpdating).
     void Put(std::u16string_view name, bool value, std::initializer_list<DispatchArg> args = {}) const;
     /// Calls a method whose result is of no interest (Document.SendCommand(text)).

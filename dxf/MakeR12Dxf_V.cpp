@@ -8,6 +8,7 @@
 #include <new>
 
 #include "base/Error.h"
+#include "base/HugePages.h"
 #include "base/RealText.h"
 #include "textconv/DrawingCodePage.h"
 
@@ -115,6 +116,8 @@ void DxfLineList::Buffer::Reserve(std::size_t n)
     if (!moved) throw std::bad_alloc();
     data = static_cast<char*>(moved);
     capacity = grown;
+    // A drawing's bytes run to tens of megabytes, written once: the room not written yet in large pages.
+    AdviseHugePages(data + size, capacity - size);
 }
 
 DxfLineList::DxfLineList(const DxfLineList& other) : count_(other.count_)

@@ -16,6 +16,9 @@ XlValue FromDispatch(const DispatchValue& v)
     if (std::holds_alternative<double>(v)) return XlValue::Of(std::get<double>(v));
     if (std::holds_alternative<std::u16string>(v)) return XlValue::Of(std::get<std::u16string>(v));
     if (std::holds_alternative<bool>(v)) return XlValue::OfBool(std::get<bool>(v));
+    if (std::holds_alternative<DispatchNull>(v)) return XlValue::Null();
+    // An error value carries its own text, so that a failure reads "B2: エラー値 #DIV/0!".
+    if (const auto* e = std::get_if<DispatchError>(&v)) return XlValue::ErrorValue(XlErrorText(e->code));
     return XlValue::Empty();
 }
 
@@ -30,6 +33,8 @@ auto Busy(Call call) -> decltype(call())
     }
 }
 
+// A range's answers as the spreadsheet gives them, null and error values included: the import's rules
+// decide what they mean.
 class ComRange : public XlRange {
 public:
     explicit ComRange(ExcelComRange range) : range_(std::move(range)) {}
@@ -37,25 +42,54 @@ public:
     XlValue Column() override { return Busy([&] { return XlValue::Of(range_.Column()); }); }
     XlValue RowsCount() override { return Busy([&] { return XlValue::Of(range_.RowsCount()); }); }
     XlValue ColumnsCount() override { return Busy([&] { return XlValue::Of(range_.ColumnsCount()); }); }
-    XlValue ColumnWidth() override { return Busy([&] { return XlValue::Of(range_.ColumnWidth()); }); }
-    XlValue RowHeight() override { return Busy([&] { return XlValue::Of(range_.RowHeight()); }); }
-    XlValue HorizontalAlignment() override { return Busy([&] { return XlValue::Of(range_.HorizontalAlignment()); }); }
-    XlValue FontSize() override { return Busy([&] { return XlValue::Of(range_.FontSize()); }); }
+    XlValue ColumnWidth() override { return Property(u"ColumnWidth"); }
+    XlValue RowHeight() override { return Property(u"RowHeight"); }
+    XlValue HorizontalAlignment() override { return Property(u"HorizontalAlignment"); }
+    XlValue FontSize() override { return Busy([&] { return FromDispatch(range_.FontSizeOfAll()); }); }
     std::u16string Text() override { return Busy([&] { return range_.Text(); }); }
-    XlValue Value2() override { return Busy([&] { return FromDispatch(range_.Value2()); }); }
+    XlValue Value2() override { return Property(u"Value2"); }
     XlValue BorderLineStyle(int index) override
     {
-        return Busy([&] { return XlValue::Of(range_.BorderLineStyle(index)); });
+        return Busy([&] { return FromDispatch(range_.BorderLineStyleOfAll(index)); });
     }
-    XlValue MergeCells() override { return Busy([&] { return XlValue::OfBool(range_.MergeCells()); }); }
+    XlValue MergeCells() override { return Property(u"MergeCells"); }
     std::unique_ptr<XlRange> MergeArea() override
     {
         return Busy([&] { return std::make_unique<ComRange>(range_.MergeArea()); });
     }
-    XlValue Left() override { return Busy([&] { return XlValue::Of(range_.Left()); }); }
-    XlValue Top() override { return Busy([&] { return XlValue::Of(range_.Top()); }); }
+    XlValue Left() override { return Property(u"Left"); }
+    XlValue Top() override { return Property(u"Top"); }
+    XlValueArray Value2Array() override
+    {
+        return Busy([&] {
+            const DispatchValues values = range_.Value2Array();
+            XlValueArray out;
+            out.rows = values.rows, out.cols = values.cols;
+            out.values.reserve(values.values.size());
+            for (const DispatchValue& v : values.values) out.values.push_back(FromDispatch(v));
+            return out;
+        });
+    }
+    XlValue NumberFormat() override { return Busy([&] { return FromDispatch(range_.DisplayedNumberFormat()); }); }
+    std::u16string Address() override { return Busy([&] { return range_.Address(); }); }
+    std::unique_ptr<XlRange> Rows(std::int32_t i) override
+    {
+        return Busy([&] { return std::make_unique<ComRange>(range_.RowAt(i)); });
+    }
+    std::unique_ptr<XlRange> Columns(std::int32_t i) override
+    {
+        return Busy([&] { return std::make_unique<ComRange>(range_.ColumnAt(i)); });
+    }
+    std::unique_ptr<XlRange> Cells(std::int32_t r, std::int32_t c) override
+    {
+        return Busy([&] { return std::make_unique<ComRange>(range_.Cell(r, c)); });
+    }
 
 private:
+    XlValue Property(std::u16string_view name)
+    {
+        return Busy([&] { return FromDispatch(range_.Property(name)); });
+    }
     ExcelComRange range_;
 };
 
@@ -89,6 +123,7 @@ public:
     {
         return Busy([&] { return std::make_unique<ComRange>(app_.Selection()); });
     }
+    XlValue DisplayFormulas() override { return Busy([&] { return FromDispatch(app_.DisplayFormulas()); }); }
     const DispatchSession& Session() const { return *app_.Session(); }
 
 private:

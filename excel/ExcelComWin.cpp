@@ -171,6 +171,61 @@ double ExcelComRange::Top() const
     return range_.Number(u"Top");
 }
 
+// ---- reads over a range
+
+DispatchValue ExcelComRange::Property(std::u16string_view name) const
+{
+    return range_.Any(name);
+}
+
+DispatchValue ExcelComRange::FontSizeOfAll() const
+{
+    return range_.Object(u"Font", {}, u"Font").Any(u"Size");
+}
+
+DispatchValue ExcelComRange::DisplayedNumberFormat() const
+{
+    return range_.Object(u"DisplayFormat", {}, u"DisplayFormat").Any(u"NumberFormat");
+}
+
+DispatchValue ExcelComRange::BorderLineStyleOfAll(std::int32_t index) const
+{
+    if (!borders_)
+        borders_ = range_.Object(u"Borders", {}, u"Borders");
+    return borders_.Object(u"Item", {index}, u"Border").Any(u"LineStyle");
+}
+
+DispatchValues ExcelComRange::Value2Array() const
+{
+    return range_.Values(u"Value2");
+}
+
+std::u16string ExcelComRange::Address() const
+{
+    return range_.Text(u"Address");
+}
+
+ExcelComRange ExcelComRange::RowAt(std::int32_t i) const
+{
+    if (!rows_)
+        rows_ = range_.Object(u"Rows", {}, kRange);
+    return ExcelComRange(rows_.Object(u"Item", {i}, kRange));
+}
+
+ExcelComRange ExcelComRange::ColumnAt(std::int32_t i) const
+{
+    if (!columns_)
+        columns_ = range_.Object(u"Columns", {}, kRange);
+    return ExcelComRange(columns_.Object(u"Item", {i}, kRange));
+}
+
+ExcelComRange ExcelComRange::Cell(std::int32_t r, std::int32_t c) const
+{
+    if (!cells_)
+        cells_ = range_.Object(u"Cells", {}, kRange);
+    return ExcelComRange(cells_.Object(u"Item", {r, c}, kRange));
+}
+
 std::u16string ExcelComWorksheet::Name() const
 {
     return sheet_.Text(u"Name");
@@ -210,6 +265,11 @@ ExcelComWorksheet ExcelComApplication::ActiveSheet() const
 std::u16string ExcelComApplication::ActiveWorkbookName() const
 {
     return application_.Object(u"ActiveWorkbook", {}, u"Workbook").Text(u"Name");
+}
+
+DispatchValue ExcelComApplication::DisplayFormulas() const
+{
+    return application_.Object(u"ActiveWindow", {}, u"Window").Any(u"DisplayFormulas");
 }
 
 ExcelComRange ExcelComApplication::Selection() const

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <memory>
 
 #include "com/DispatchWin.h"
 
@@ -57,9 +58,31 @@ public:
     /// Top, in points.
     double Top() const;
 
+    // ---- reads over a range of any size: the answer as the spreadsheet gives it, null ("the cells
+    // differ") and error values included
+    /// A property of the range itself: ColumnWidth, RowHeight, HorizontalAlignment, MergeCells, Left, Top,
+    /// Value2 (of one cell).
+    DispatchValue Property(std::u16string_view name) const;
+    /// Font.Size.
+    DispatchValue FontSizeOfAll() const;
+    /// DisplayFormat.NumberFormat: the format the cells are displayed with, conditional formats included.
+    DispatchValue DisplayedNumberFormat() const;
+    /// Borders.Item(index).LineStyle, for the edges 7-10, the inside lines 11, 12 and the diagonals 5, 6.
+    DispatchValue BorderLineStyleOfAll(std::int32_t index) const;
+    /// Value2 of every cell, row by row.
+    DispatchValues Value2Array() const;
+    /// Address: "$B$2:$P$97", the areas of a selection of several joined by commas.
+    std::u16string Address() const;
+    /// Rows.Item(i), Columns.Item(i): row or column i, from 1. The collection is fetched once per range.
+    ExcelComRange RowAt(std::int32_t i) const;
+    ExcelComRange ColumnAt(std::int32_t i) const;
+    /// Cells.Item(r, c): the cell in row r and column c of the range, both from 1.
+    ExcelComRange Cell(std::int32_t r, std::int32_t c) const;
+
 private:
     DispatchObject range_;
     mutable DispatchObject borders_;
+    mutable DispatchObject rows_, columns_, cells_;
 };
 
 /// A worksheet.
@@ -101,6 +124,8 @@ public:
     std::u16string ActiveWorkbookName() const;
     /// Selection, which must be a range.
     ExcelComRange Selection() const;
+    /// ActiveWindow.DisplayFormulas: true while the window shows formulas instead of their values.
+    DispatchValue DisplayFormulas() const;
 
 private:
     DispatchObject application_;

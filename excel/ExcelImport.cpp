@@ -6,6 +6,7 @@
 
 #include "base/Decimal.h"
 #include "base/Error.h"
+#include "base/HugePages.h"
 #include "base/Utf.h"
 #include "model/CellAddress.h"
 #include "settings/NumberText.h"
@@ -29,11 +30,14 @@ public:
 // The view asked the import to stop.
 struct ImportCancelled {};
 
-// Where a value is read, in both languages: a cell's address, or the selection.
+// Where a value is read: a cell (its address is made only for a message), or the selection.
 struct Place {
-    std::u16string ja;
-    std::string en;
+    std::int32_t col = 0; // 0: the selection
+    std::int64_t row = 0;
+    std::u16string Ja() const { return col == 0 ? u"選択範囲" : CellName(col, row); }
+    std::string En() const { return col == 0 ? "the selection" : ToUtf8(CellName(col, row)); }
 };
+constexpr Place kSelection{};
 
 // What is read, in both languages; never the automation interface's property names.
 struct Item {
@@ -55,7 +59,7 @@ constexpr Item kCell{u"セル", "cell"};
 
 [[noreturn]] void Fail(const Place& at, const std::u16string& ja, const std::string& en)
 {
-    throw ImportFailure(at.ja + u": " + ja, at.en + ": " + en);
+    throw ImportFailure(at.Ja() + u": " + ja, at.En() + ": " + en);
 }
 
 // A reason from the automation layer without the leading name of the property it called ("Value2: ").
@@ -83,6 +87,11 @@ auto Ask(const Place& at, const Item& item, Read&& read) -> decltype(read())
         throw;
     } catch (const XlUserMessage&) {
         throw; // the spreadsheet's state in the user's words (busy): told as it is, wherever it happened
+    } catch (const XlCellUnreachable& e) {
+        // The cell's own range was refused, whichever of its answers was being asked.
+        const std::string reason = Reason(e);
+        Fail(at, std::u16string(kCell.ja) + u"を読み取れません: " + FromUtf8(reason),
+             std::string("cannot read the ") + kCell.en + ": " + reason);
     } catch (const std::exception& e) {
         const std::string reason = Reason(e);
         Fail(at, std::u16string(item.ja) + u"を読み取れません: " + FromUtf8(reason),
@@ -114,9 +123,18 @@ double Number(const XlValue& value, const Place& at, const Item& item)
 }
 
 // Round to the nearest integer, halves to the even neighbour; a value that no 64-bit integer holds fails.
+// To the nearest integer, ties to even, in the default rounding mode: adding 2^52 leaves no fraction bits.
+double NearestEven(double v)
+{
+    constexpr double kNoFraction = 4503599627370496.0; // 2^52
+    if (!(std::fabs(v) < kNoFraction)) return v;       // whole already, or not a number
+    const double shift = std::copysign(kNoFraction, v);
+    return (v + shift) - shift;
+}
+
 std::int64_t RoundEven(double v, const Place& at, const Item& item)
 {
-    const double r = std::nearbyint(v); // default rounding mode: to nearest, ties to even
+    const double r = NearestEven(v);
     if (!std::isfinite(r) || std::fabs(r) > 9.0e15) {
         const std::u16string shown = FormatGeneral(v, u'.');
         Fail(at, std::u16string(item.ja) + u"が範囲外です (" + shown + u")",
@@ -174,18 +192,14 @@ constexpr BorderBit kBorderBits[] = {
     {kXlEdgeRight, kEdgeRight},   {kXlDiagonalDown, kDiagonalDown}, {kXlDiagonalUp, kDiagonalUp},
 };
 
-struct Selection {
-    std::int32_t r1, c1, rows, cols;
-};
-
 class Importer {
 public:
-    Importer(ImportView& view, CellTable& table, const ImportScales& scales, char16_t sep)
-        : view_(view), table_(table), scales_(scales), sep_(sep)
+    Importer(ImportView& view, const ImportScales& scales, char16_t sep, const XlReaderFactory& factory)
+        : view_(view), scales_(scales), sep_(sep), factory_(factory)
     {
     }
 
-    ImportResult Run(const XlAttach& attach)
+    ImportResult Run(const XlAttach& attach, CellTable& table)
     {
         view_.SetButton3Enabled(false);
         view_.SetButton4Enabled(false);
@@ -201,8 +215,9 @@ public:
             Fail();
             return result;
         }
+        CellTable fresh;
         try {
-            ReadAll(*app);
+            ReadAll(*app, fresh);
             result.ok = true;
         } catch (const ImportCancelled&) {
             result.cancelled = true;
@@ -228,7 +243,12 @@ public:
                 view_.ShowMessage(kExcelScreenUpdatingLeftOff);
             }
         }
+        // The readers hold the spreadsheet's objects: released before the application.
+        reader_.reset();
+        selection_.reset();
+        sheet_.reset();
         if (result.ok) {
+            table = std::move(fresh);
             view_.SelectionRead();
             view_.ShowMessage(kImported);
             view_.SetButton4Enabled(true);
@@ -247,7 +267,7 @@ private:
         view_.SetButton3Enabled(true);
     }
 
-    void ReadAll(XlApplication& app)
+    void ReadAll(XlApplication& app, CellTable& table)
     {
         app.SetScreenUpdating(false);
         screenUpdatingOff_ = true;
@@ -257,112 +277,126 @@ private:
         const std::u16string sheetName = sheet_->Name();
         view_.SetCaption(bookName + u" [" + sheetName + u"]");
 
-        Selection sel{};
+        std::int32_t r1, c1, rows, cols;
         {
-            const Place at{u"選択範囲", "the selection"};
-            std::unique_ptr<XlRange> range = app.Selection();
-            sel.r1 = ToInt32(Ask(at, kPosition, [&] { return range->Row(); }), at, kPosition);
-            sel.c1 = ToInt32(Ask(at, kPosition, [&] { return range->Column(); }), at, kPosition);
-            sel.rows = ToInt32(Ask(at, kSize, [&] { return range->RowsCount(); }), at, kSize);
-            sel.cols = ToInt32(Ask(at, kSize, [&] { return range->ColumnsCount(); }), at, kSize);
+            const Place at = kSelection;
+            selection_ = app.Selection();
+            XlRange& range = *selection_;
+            // A selection of several areas answers its position and size from its first area only.
+            const std::u16string address = Ask(at, kPosition, [&] { return range.Address(); });
+            if (address.find(u',') != std::u16string::npos) {
+                view_.ShowMessage(kExcelSeveralAreas);
+                throw ImportFailure(std::u16string(kExcelSeveralAreas),
+                                    "the selection has several areas (" + ToUtf8(address) + "); select one");
+            }
+            r1 = ToInt32(Ask(at, kPosition, [&] { return range.Row(); }), at, kPosition);
+            c1 = ToInt32(Ask(at, kPosition, [&] { return range.Column(); }), at, kPosition);
+            rows = ToInt32(Ask(at, kSize, [&] { return range.RowsCount(); }), at, kSize);
+            cols = ToInt32(Ask(at, kSize, [&] { return range.ColumnsCount(); }), at, kSize);
         }
-        const std::int64_t cells = static_cast<std::int64_t>(sel.rows) * sel.cols;
-        if (cells > kMaxImportCells || sel.rows > kMaxImportCells || sel.cols > kMaxImportCells) {
+        const std::int64_t cells = static_cast<std::int64_t>(rows) * cols;
+        if (cells > kMaxImportCells || rows > kMaxImportCells || cols > kMaxImportCells) {
             const std::u16string text =
-                u"選択範囲が大きすぎます (" + Decimal(sel.rows) + u" 行 × " + Decimal(sel.cols) + u" 列).";
+                u"選択範囲が大きすぎます (" + Decimal(rows) + u" 行 × " + Decimal(cols) + u" 列).";
             view_.ShowMessage(text);
-            throw ImportFailure(text, "the selection is too large (" + std::to_string(sel.rows) + " rows x " +
-                                          std::to_string(sel.cols) + " columns; at most " +
+            throw ImportFailure(text, "the selection is too large (" + std::to_string(rows) + " rows x " +
+                                          std::to_string(cols) + " columns; at most " +
                                           std::to_string(kMaxImportCells) + " cells)");
         }
-        if (sel.rows <= 0 || sel.cols <= 0 || sel.r1 <= 0 || sel.c1 <= 0) {
+        if (rows <= 0 || cols <= 0 || r1 <= 0 || c1 <= 0) {
             throw ImportFailure(u"選択範囲が空です", "the selection is empty");
         }
-        const std::int64_t r2 = static_cast<std::int64_t>(sel.r1) + sel.rows - 1;
-        const std::int64_t c2 = static_cast<std::int64_t>(sel.c1) + sel.cols - 1;
+        const std::int64_t r2 = static_cast<std::int64_t>(r1) + rows - 1;
+        const std::int64_t c2 = static_cast<std::int64_t>(c1) + cols - 1;
         if (r2 > std::numeric_limits<std::int32_t>::max() || c2 > std::numeric_limits<std::int32_t>::max()) {
             throw ImportFailure(u"選択範囲が最後の行か列を越えています", "the selection reaches past the last row or column");
         }
-        view_.SetEdit2(CellName(sel.c1, sel.r1));
+        view_.SetEdit2(CellName(c1, r1));
         view_.SetEdit3(CellName(static_cast<std::int32_t>(c2), r2));
 
         view_.SetGridRedraw(false);
         redrawOff_ = true;
         view_.SetFixedColumnWidth(kFixedColumnWidth);
-        view_.SetGridSize(sel.cols + 1, sel.rows + 1);
-        view_.SetProgressMax(sel.rows);
+        view_.SetGridSize(cols + 1, rows + 1);
+        view_.SetProgressMax(rows);
         view_.SetProgress(0);
         view_.SetCurrentCell(1, 1);
 
-        table_.CellGrid.resize(static_cast<std::size_t>(cells));
-        table_.GridColCount = sel.cols;
-        table_.GridRowCount = sel.rows;
+        // Fresh memory for the records, in large pages where the system has them: touched once, here.
+        ResizeFresh(table.CellGrid, static_cast<std::size_t>(cells));
+        table.GridColCount = cols;
+        table.GridRowCount = rows;
 
-        const std::u16string total = Decimal(sel.rows);
-        for (std::int32_t r = 1; r <= sel.rows; ++r) {
-            const std::int32_t x = sel.r1 + r - 1;
+        reader_ = factory_(XlSelection{app, *sheet_, *selection_, r1, c1, rows, cols});
+        const std::u16string total = Decimal(rows);
+        for (std::int32_t r = 1; r <= rows; ++r) {
+            const std::int32_t x = r1 + r - 1;
             view_.SetLabel4(Decimal(r) + u" / " + total);
             view_.StepProgress();
             view_.ProcessEvents();
             if (view_.StopRequested()) throw ImportCancelled{};
             view_.SetCellText(0, r, Decimal(x));
-            for (std::int32_t c = 1; c <= sel.cols; ++c) {
-                const std::int32_t y = sel.c1 + c - 1;
-                table_.CellGrid[static_cast<std::size_t>(r - 1) * sel.cols + (c - 1)] = ReadCell(x, y, c, r, sel);
+            reader_->BeginRow(r);
+            TXlsxCellAttr* out = table.CellGrid.data() + static_cast<std::size_t>(r - 1) * static_cast<std::size_t>(cols);
+            for (std::int32_t c = 1; c <= cols; ++c) {
+                const std::int32_t y = c1 + c - 1;
+                ReadCell(*reader_, x, y, c, r, r1, c1, out[c - 1]);
             }
         }
 
         view_.SetGridRedraw(true);
         redrawOff_ = false;
         view_.SetProgress(0);
-        CalcDrawSize(table_, scales_.cadXsc, scales_.cadYsc, scales_.cadTsc);
-        view_.SetLabel4(ShowWHSizeText(table_, sep_));
+        CalcDrawSize(table, scales_.cadXsc, scales_.cadYsc, scales_.cadTsc);
+        view_.SetLabel4(ShowWHSizeText(table, sep_));
         app.SetScreenUpdating(true);
         screenUpdatingOff_ = false;
     }
 
-    TXlsxCellAttr ReadCell(std::int32_t x, std::int32_t y, std::int32_t c, std::int32_t r, const Selection& sel)
+    // The rules of one cell, in the order its answers are taken; the record is written whole or not at all.
+    void ReadCell(XlSelectionReader& reader, std::int32_t x, std::int32_t y, std::int32_t c, std::int32_t r,
+                  std::int32_t r1, std::int32_t c1, TXlsxCellAttr& out)
     {
         // Every failure here names the cell by its address, as the user sees it on the sheet.
-        const std::u16string address = CellName(y, x);
-        const Place at{address, ToUtf8(address)};
-        std::unique_ptr<XlRange> cell = Ask(at, kCell, [&] { return sheet_->Range(address); });
+        const Place at{y, x};
+        XlCellAnswers& cell = Ask(at, kCell, [&]() -> XlCellAnswers& { return reader.Cell(c); });
         TXlsxCellAttr a;
-        const std::int64_t colW = RoundEven(Number(Ask(at, kColumnWidth, [&] { return cell->ColumnWidth(); }), at, kColumnWidth), at, kColumnWidth);
+        const std::int64_t colW = RoundEven(Number(Ask(at, kColumnWidth, [&] { return cell.ColumnWidth(); }), at, kColumnWidth), at, kColumnWidth);
         a.colW = Low16(colW);
-        if (x == sel.r1) {
+        if (x == r1) {
             view_.SetColumnWidth(c, Pixels(colW, scales_.colXsc));
             view_.SetCellText(c, 0, ColNoToLetters(y));
         }
-        const std::int64_t rowH = RoundEven(Number(Ask(at, kRowHeight, [&] { return cell->RowHeight(); }), at, kRowHeight), at, kRowHeight);
+        const std::int64_t rowH = RoundEven(Number(Ask(at, kRowHeight, [&] { return cell.RowHeight(); }), at, kRowHeight), at, kRowHeight);
         a.rowH = Low16(rowH);
-        if (y == sel.c1) view_.SetRowHeight(r, Pixels(rowH, scales_.rowYsc));
-        a.txtAlign = AlignmentCode(ToInt32(Ask(at, kAlignment, [&] { return cell->HorizontalAlignment(); }), at, kAlignment));
-        a.txtSize = Low16(RoundEven(Number(Ask(at, kFontSize, [&] { return cell->FontSize(); }), at, kFontSize), at, kFontSize));
-        a.str = Ask(at, kText, [&] { return cell->Text(); });
+        if (y == c1) view_.SetRowHeight(r, Pixels(rowH, scales_.rowYsc));
+        a.txtAlign = AlignmentCode(ToInt32(Ask(at, kAlignment, [&] { return cell.HorizontalAlignment(); }), at, kAlignment));
+        a.txtSize = Low16(RoundEven(Number(Ask(at, kFontSize, [&] { return cell.FontSize(); }), at, kFontSize), at, kFontSize));
+        a.str = Ask(at, kText, [&] { return cell.Text(); });
         view_.SetCellText(c, r, a.str);
-        const std::u16string valueText = ValueText(Ask(at, kValue, [&] { return cell->Value2(); }), at, sep_);
+        const std::u16string valueText = ValueText(Ask(at, kValue, [&] { return cell.Value2(); }), at, sep_);
         if (a.txtAlign == kAlignGeneral && !valueText.empty() && IsNumericText(valueText)) a.txtAlign = kAlignRight;
         for (const BorderBit& b : kBorderBits) {
-            const XlValue style = Ask(at, kBorders, [&] { return cell->BorderLineStyle(b.index); });
+            const XlValue style = Ask(at, kBorders, [&] { return cell.BorderLineStyle(b.index); });
             if (ToInt32(style, at, kBorders) != kXlLineStyleNone) a.lineBits |= b.bit;
         }
-        a.cellMerge = Number(Ask(at, kMerge, [&] { return cell->MergeCells(); }), at, kMerge) != 0;
-        std::unique_ptr<XlRange> area = Ask(at, kMergeArea, [&] { return cell->MergeArea(); });
-        a.mergerowYscount = Low16(ToInt32(Ask(at, kMergeArea, [&] { return area->RowsCount(); }), at, kMergeArea));
-        a.mergecolXscount = Low16(ToInt32(Ask(at, kMergeArea, [&] { return area->ColumnsCount(); }), at, kMergeArea));
-        a.mergeLeft = Low16(RoundEven(Number(Ask(at, kMergeArea, [&] { return area->Left(); }), at, kMergeArea), at, kMergeArea));
-        a.mergeTop = Low16(RoundEven(Number(Ask(at, kMergeArea, [&] { return area->Top(); }), at, kMergeArea), at, kMergeArea));
-        return a;
+        a.cellMerge = Number(Ask(at, kMerge, [&] { return cell.MergeCells(); }), at, kMerge) != 0;
+        a.mergerowYscount = Low16(ToInt32(Ask(at, kMergeArea, [&] { return cell.MergeRowsCount(); }), at, kMergeArea));
+        a.mergecolXscount = Low16(ToInt32(Ask(at, kMergeArea, [&] { return cell.MergeColumnsCount(); }), at, kMergeArea));
+        a.mergeLeft = Low16(RoundEven(Number(Ask(at, kMergeArea, [&] { return cell.MergeLeft(); }), at, kMergeArea), at, kMergeArea));
+        a.mergeTop = Low16(RoundEven(Number(Ask(at, kMergeArea, [&] { return cell.MergeTop(); }), at, kMergeArea), at, kMergeArea));
+        out = std::move(a);
     }
 
     ImportView& view_;
-    CellTable& table_;
     const ImportScales& scales_;
     char16_t sep_;
+    const XlReaderFactory& factory_;
     bool screenUpdatingOff_ = false;
     bool redrawOff_ = false;
     std::unique_ptr<XlWorksheet> sheet_;
+    std::unique_ptr<XlRange> selection_;
+    std::unique_ptr<XlSelectionReader> reader_;
 };
 
 } // namespace
@@ -380,11 +414,34 @@ std::u16string XlTextForm(const XlValue& value, char16_t decimalSeparator)
     throw Error("Value2: unknown value");
 }
 
+std::u16string XlErrorText(std::int32_t code)
+{
+    // XlCVError, as the object model documents its cell error values.
+    switch (code) {
+    case 2000: return u"#NULL!";
+    case 2007: return u"#DIV/0!";
+    case 2015: return u"#VALUE!";
+    case 2023: return u"#REF!";
+    case 2029: return u"#NAME?";
+    case 2036: return u"#NUM!";
+    case 2042: return u"#N/A";
+    case 2045: return u"#SPILL!";
+    default: return Decimal(code);
+    }
+}
+
+ImportResult ImportSelectionWith(const XlAttach& attach, ImportView& view, CellTable& table, const ImportScales& scales,
+                                 char16_t decimalSeparator, const XlReaderFactory& reader)
+{
+    Importer importer(view, scales, decimalSeparator, reader);
+    return importer.Run(attach, table);
+}
+
 ImportResult ImportSelection(const XlAttach& attach, ImportView& view, CellTable& table, const ImportScales& scales,
                              char16_t decimalSeparator)
 {
-    Importer importer(view, table, scales, decimalSeparator);
-    return importer.Run(attach);
+    static const XlReaderFactory ranges = &MakeRangeReader;
+    return ImportSelectionWith(attach, view, table, scales, decimalSeparator, ranges);
 }
 
 bool RestoreScreenUpdating(const XlAttach& attach)

@@ -4,6 +4,8 @@
 #include <string_view>
 #include <vector>
 
+#include "base/HugePages.h"
+
 namespace gridvane {
 
 /// What the window shows during and after an import. Grid coordinates: column c and row r, the fixed
@@ -53,7 +55,7 @@ public:
     void SetGridSize(std::int32_t c, std::int32_t r) override
     {
         cols = c - 1, rows = r - 1;
-        texts.assign(static_cast<std::size_t>(cols) * static_cast<std::size_t>(rows), {});
+        ResizeFresh(texts, static_cast<std::size_t>(cols) * static_cast<std::size_t>(rows));
     }
     void SetCurrentCell(std::int32_t, std::int32_t) override {}
     void SetColumnWidth(std::int32_t, int) override {}

@@ -35,7 +35,7 @@ struct XlValue {
 /// form with the decimal separator. Throws Error for null and error values.
 std::u16string XlTextForm(const XlValue& value, char16_t decimalSeparator);
 
-/// Value2 of a range: the values of its cells, row by row.
+/// Value2 of a range: the values of its cells, row by row. An error value carries its text (XlErrorText).
 struct XlValueArray {
     std::int32_t rows = 0, cols = 0;
     std::vector<XlValue> values; // rows x cols, row by row
@@ -47,14 +47,19 @@ struct XlValueArray {
     }
 };
 
-/// A range of cells: the selection, one cell, a row or column of a range, or a merged area.
+/// A range of cells: the selection, one cell, a row or column of a range, a block of rows, or a merged
+/// area.
 ///
-/// Over a range of several cells the properties answer as the object model does for such a range: the
-/// one value every cell shares, or null when the cells differ (ColumnWidth, RowHeight,
-/// HorizontalAlignment, FontSize, MergeCells, NumberFormat, BorderLineStyle). BorderLineStyle then takes
-/// the edges of the range's outline (7-10), the lines inside it (11 vertical, 12 horizontal) and the
-/// diagonals (5, 6). A reader asks a whole range first and goes down to its rows, then to the cells of a
-/// row, only where an answer is mixed.
+/// The properties of the formatting answer over every cell of the range as the object model does for a
+/// range of several cells: the one value every cell shares, or null when the cells differ (ColumnWidth,
+/// RowHeight, HorizontalAlignment, FontSize, NumberFormat, BorderLineStyle, MergeCells). For one cell that
+/// is the cell's own answer. BorderLineStyle takes the edges of the range's outline (7-10), the lines
+/// inside it (11 vertical, 12 horizontal) and the diagonals (5, 6) of each cell: an edge of the outline
+/// is the same edge of every cell along it, an inside line the right and left (bottom and top) edges of
+/// the cells that meet there, so a common answer gives the answer of each of those cells.
+/// Text, Value2, MergeArea, Left and Top are asked of one cell (Left and Top: of the range's first column
+/// and row). A reader asks a whole range first and goes down to its rows and columns, then to single
+/// cells, only where an answer is mixed.
 class XlRange {
 public:
     virtual ~XlRange() = default;
@@ -65,29 +70,29 @@ public:
     virtual XlValue ColumnWidth() = 0;          // column-width units
     virtual XlValue RowHeight() = 0;            // points
     virtual XlValue HorizontalAlignment() = 0;  // -4131 left, -4108 centre, -4152 right, others
-    virtual XlValue FontSize() = 0;             // Font.Size, points; null for mixed sizes
+    virtual XlValue FontSize() = 0;             // Font.Size, points; null also for a cell of mixed sizes
     virtual std::u16string Text() = 0;          // the text as displayed
     virtual XlValue Value2() = 0;               // the value
     virtual XlValue BorderLineStyle(int index) = 0; // Borders(index).LineStyle; -4142 no line
-    virtual XlValue MergeCells() = 0;           // Boolean
-    virtual std::unique_ptr<XlRange> MergeArea() = 0;
+    virtual XlValue MergeCells() = 0;           // Boolean: the cells belong to merged areas
+    virtual std::unique_ptr<XlRange> MergeArea() = 0; // the merged area holding the first cell, else that cell
     virtual XlValue Left() = 0;                 // points
     virtual XlValue Top() = 0;                  // points
 
-    // ---- reads over a whole range
-    // Transitional defaults: every backend answers these itself.
-    /// Value2 of every cell of the range in one answer.
-    virtual XlValueArray Value2Array() { throw Error("Value2: range reads are not supported here"); }
-    /// NumberFormat: the format code ("General", "@", "0.00"), or null when the cells differ.
-    virtual XlValue NumberFormat() { throw Error("NumberFormat: range reads are not supported here"); }
-    /// Address: "$B$2:$P$97"; the areas of a selection of several are joined by commas.
-    virtual std::u16string Address() { throw Error("Address: range reads are not supported here"); }
+    /// Value2 of every cell of the range in one answer (a single cell's too).
+    virtual XlValueArray Value2Array() = 0;
+    /// The number format code the cells are displayed with ("General", "@", "0.00"), or null when the
+    /// cells differ. Where the spreadsheet applies formats of its own on top (conditional formats), the
+    /// displayed one (DisplayFormat.NumberFormat).
+    virtual XlValue NumberFormat() = 0;
+    /// Address: "$B$2:$P$97", "$B$2" for one cell; the areas of a selection of several are joined by commas.
+    virtual std::u16string Address() = 0;
     /// Rows(i): row i of the range, from 1.
-    virtual std::unique_ptr<XlRange> Rows(std::int32_t) { throw Error("Rows: range reads are not supported here"); }
+    virtual std::unique_ptr<XlRange> Rows(std::int32_t i) = 0;
     /// Columns(i): column i of the range, from 1.
-    virtual std::unique_ptr<XlRange> Columns(std::int32_t) { throw Error("Columns: range reads are not supported here"); }
+    virtual std::unique_ptr<XlRange> Columns(std::int32_t i) = 0;
     /// Cells.Item(r, c): the cell in row r and column c of the range, both from 1.
-    virtual std::unique_ptr<XlRange> Cells(std::int32_t, std::int32_t) { throw Error("Cells: range reads are not supported here"); }
+    virtual std::unique_ptr<XlRange> Cells(std::int32_t r, std::int32_t c) = 0;
 };
 
 /// A worksheet.
@@ -110,6 +115,9 @@ public:
     virtual std::u16string ActiveWorkbookName() = 0;
     /// The selection; throws Error when it is not a range.
     virtual std::unique_ptr<XlRange> Selection() = 0;
+    /// ActiveWindow.DisplayFormulas: true while the sheet shows formulas instead of their values (Text then
+    /// answers the formula). A backend whose Text always answers the value says false.
+    virtual XlValue DisplayFormulas() = 0;
 };
 
 /// A failure whose message is for the user as it stands: the import shows it before its own failure
@@ -162,6 +170,10 @@ inline constexpr int kXlDiagonalDown = 5;
 inline constexpr int kXlDiagonalUp = 6;
 inline constexpr int kXlInsideVertical = 11;
 inline constexpr int kXlInsideHorizontal = 12;
+
+/// The text of a cell error value of the object model (XlCVError: 2007 "#DIV/0!", 2042 "#N/A", ...); the
+/// number itself for one it does not document.
+std::u16string XlErrorText(std::int32_t code);
 
 /// The message shown when the selection holds several areas.
 inline constexpr std::u16string_view kExcelSeveralAreas = u"複数の範囲が選択されています。一つの範囲を選択してください。";

@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "base/HugePages.h"
+
 namespace gridvane {
 
 namespace {
@@ -58,14 +60,14 @@ public:
     SegmentIndex(const std::vector<TXlsxKeisen>& list, bool vertical)
     {
         std::vector<Entry> entries;
-        entries.reserve(list.size());
+        ReserveFresh(entries, list.size());
         for (std::size_t j = 0; j < list.size(); ++j) {
             if (list[j].mark) continue;
             const std::uint64_t cx = Bits(Cell(list[j].stpt.x)), cy = Bits(Cell(list[j].stpt.y));
             entries.push_back({vertical ? BucketKey{cx, cy} : BucketKey{cy, cx}, j});
         }
         entries_ = SortByKey(std::move(entries));
-        segments_.reserve(entries_.size());
+        ReserveFresh(segments_, entries_.size());
         for (const Entry& e : entries_) {
             const TXlsxKeisen& k = list[e.index];
             segments_.push_back({k.stpt.x, k.stpt.y, k.edpt.x, k.edpt.y, false});
@@ -160,7 +162,8 @@ private:
             while (table[i] != 0 && majors[table[i] - 1] != major) i = (i + 1) & mask;
             return i;
         };
-        std::vector<std::size_t> groupOf(entries.size());
+        std::vector<std::size_t> groupOf;
+        ResizeFresh(groupOf, entries.size());
         for (std::size_t k = 0; k < entries.size(); ++k) {
             const std::uint64_t major = entries[k].key.major;
             if (k > 0 && major == entries[k - 1].key.major) { // neighbours often share it
@@ -185,7 +188,8 @@ private:
         for (const std::size_t g : groupOf) ++counts[g];
         std::size_t at = 0;
         for (const std::size_t g : order) next[g] = at, at += counts[g];
-        std::vector<Entry> sorted(entries.size());
+        std::vector<Entry> sorted;
+        ResizeFresh(sorted, entries.size());
         for (std::size_t k = 0; k < entries.size(); ++k) sorted[next[groupOf[k]]++] = entries[k];
         // Within a group the major keys are equal: by minor key, then index.
         at = 0;

@@ -7,6 +7,7 @@
 
 #include "base/Decimal.h"
 #include "base/Error.h"
+#include "base/HugePages.h"
 #include "base/Utf.h"
 #include "dxf/DxfEntitySink.h"
 #include "layout/BorderJoining.h"
@@ -165,8 +166,8 @@ struct Layout {
             horizontal += ((bits & kEdgeTop) != 0) + ((bits & kEdgeBottom) != 0);
             vertical += ((bits & kEdgeLeft) != 0) + ((bits & kEdgeRight) != 0);
         }
-        keisenV.reserve(vertical);
-        keisenH.reserve(horizontal);
+        ReserveFresh(keisenV, vertical);
+        ReserveFresh(keisenH, horizontal);
         for (std::int32_t r = 0; r < rows; ++r) {
             const double yTop = rowTop[static_cast<std::size_t>(r)];
             const double yBot = rowTop[static_cast<std::size_t>(r) + 1];

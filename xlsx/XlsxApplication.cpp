@@ -1,5 +1,6 @@
 // The automation objects (application, worksheet, range) over a workbook file, answering as the running
-// spreadsheet would.
+// spreadsheet would: a range of several cells answers the value its cells share, or null, straight from
+// the parsed sheet, and a cell's text is formatted only when it is asked for.
 #include "xlsx/XlsxApplication.h"
 
 #include <algorithm>
@@ -8,6 +9,7 @@
 
 #include "base/Error.h"
 #include "base/Utf.h"
+#include "excel/CellArea.h"
 #include "model/CellAddress.h"
 #include "xlsx/XlsxWorkbookFile.h"
 
@@ -17,29 +19,48 @@ namespace {
 
 using namespace xlsx;
 
+class SheetSource;
+
+// Value2 of a cell.
+XlValue CellValue(const Workbook& book, const Sheet& sheet, const Cell* c, std::int32_t row, std::int32_t col);
+
 class XlsxRange : public XlRange {
 public:
-    XlsxRange(const Workbook& book, const Sheet& sheet, Area area) : book_(book), sheet_(sheet), area_(area) {}
+    XlsxRange(const Workbook& book, SheetSource& source, const Sheet& sheet, Area area, std::string moreAreas = {})
+        : book_(book), source_(source), sheet_(sheet), area_(area), moreAreas_(std::move(moreAreas))
+    {
+    }
 
     XlValue Row() override { return XlValue::Of(area_.r1); }
     XlValue Column() override { return XlValue::Of(area_.c1); }
     XlValue RowsCount() override { return XlValue::Of(static_cast<double>(area_.r2) - area_.r1 + 1); }
     XlValue ColumnsCount() override { return XlValue::Of(static_cast<double>(area_.c2) - area_.c1 + 1); }
-    XlValue ColumnWidth() override { return XlValue::Of(sheet_.ColumnWidth(area_.c1)); }
-    XlValue RowHeight() override { return XlValue::Of(sheet_.RowHeight(area_.r1)); }
-    XlValue HorizontalAlignment() override { return XlValue::Of(Style().horizontal); }
+    XlValue ColumnWidth() override
+    {
+        const double first = sheet_.ColumnWidth(area_.c1);
+        for (std::int32_t c = area_.c1 + 1; c <= area_.c2; ++c)
+            if (sheet_.ColumnWidth(c) != first) return XlValue::Null();
+        return XlValue::Of(first);
+    }
+    XlValue RowHeight() override
+    {
+        const double first = sheet_.RowHeight(area_.r1);
+        for (std::int32_t r = area_.r1 + 1; r <= area_.r2; ++r)
+            if (sheet_.RowHeight(r) != first) return XlValue::Null();
+        return XlValue::Of(first);
+    }
+    XlValue HorizontalAlignment() override
+    {
+        const auto v = Common(area_, [](const Xf& xf, const Cell*, std::int32_t, std::int32_t) { return xf.horizontal; });
+        return v ? XlValue::Of(*v) : XlValue::Null();
+    }
     XlValue FontSize() override
     {
-        const Xf& xf = Style();
-        const double cellSize = book_.FontOf(xf).size;
-        if (const RichString* rich = Rich(); rich && rich->rich) {
-            std::vector<double> sizes = rich->runSizes;
-            if (rich->runWithoutSize) sizes.push_back(cellSize);
-            for (double s : sizes)
-                if (s != sizes.front()) return XlValue::Null();
-            if (!sizes.empty()) return XlValue::Of(sizes.front());
-        }
-        return XlValue::Of(cellSize);
+        // A cell whose runs of text have different sizes has none (NaN), and neither has a range holding it.
+        const auto v = Common(area_, [this](const Xf& xf, const Cell* c, std::int32_t r, std::int32_t col) {
+            return CellFontSize(xf, c, r, col);
+        });
+        return v && !std::isnan(*v) ? XlValue::Of(*v) : XlValue::Null();
     }
     std::u16string Text() override
     {
@@ -54,53 +75,138 @@ public:
         case CellKind::Text: return book_.Formatter().FormatText(sheet_.OwnString(c->index), code);
         case CellKind::Shared:
         case CellKind::Inline: {
-            const RichString* rich = Rich();
+            const RichString* rich = Rich(c, area_.r1, area_.c1);
             return book_.Formatter().FormatText(rich ? rich->text : std::u16string(), code);
         }
         }
         return {};
     }
-    XlValue Value2() override
+    XlValue Value2() override { return CellValue(book_, sheet_, CellAt(), area_.r1, area_.c1); }
+    XlValueArray Value2Array() override
     {
-        const Cell* c = CellAt();
-        if (!c) return XlValue::Empty();
-        switch (c->kind) {
-        case CellKind::Empty: return XlValue::Empty();
-        case CellKind::Number: return XlValue::Of(c->number);
-        case CellKind::Boolean: return XlValue::OfBool(c->number != 0);
-        case CellKind::Error: return XlValue::ErrorValue(std::u16string(sheet_.OwnString(c->index)));
-        case CellKind::Text: return XlValue::Of(std::u16string(sheet_.OwnString(c->index)));
-        case CellKind::Shared:
-        case CellKind::Inline: {
-            const RichString* rich = Rich();
-            return XlValue::Of(rich ? rich->text : std::u16string());
-        }
-        }
-        return XlValue::Empty();
+        XlValueArray a;
+        a.rows = area_.r2 - area_.r1 + 1, a.cols = area_.c2 - area_.c1 + 1;
+        a.values.reserve(static_cast<std::size_t>(a.rows) * static_cast<std::size_t>(a.cols));
+        for (std::int32_t r = area_.r1; r <= area_.r2; ++r)
+            for (std::int32_t c = area_.c1; c <= area_.c2; ++c) a.values.push_back(CellValue(book_, sheet_, sheet_.Find(r, c), r, c));
+        return a;
+    }
+    XlValue NumberFormat() override
+    {
+        const auto v = Common(area_, [](const Xf& xf, const Cell*, std::int32_t, std::int32_t) { return &xf.formatCode; },
+                              [](const std::u16string* a, const std::u16string* b) { return a == b || *a == *b; });
+        if (!v) return XlValue::Null();
+        return XlValue::Of((*v)->empty() ? std::u16string(u"General") : **v);
     }
     XlValue BorderLineStyle(int index) override
     {
-        const Border& b = book_.BorderOf(Style());
+        // Each cell answers for its own edges; a range for the edges of the cells along its outline, the
+        // edges that meet inside it, and each cell's diagonals.
+        const Area& a = area_;
+        const auto edge = [this](int which) {
+            return [this, which](const Xf& xf, const Cell*, std::int32_t, std::int32_t) { return EdgeOf(book_.BorderOf(xf), which); };
+        };
+        const auto answer = [](const std::optional<int>& v) { return v ? XlValue::Of(*v) : XlValue::Null(); };
         switch (index) {
-        case kXlEdgeTop: return XlValue::Of(b.top);
-        case kXlEdgeBottom: return XlValue::Of(b.bottom);
-        case kXlEdgeLeft: return XlValue::Of(b.left);
-        case kXlEdgeRight: return XlValue::Of(b.right);
-        case kXlDiagonalDown: return XlValue::Of(b.diagonalDown ? b.diagonal : kXlLineStyleNone);
-        case kXlDiagonalUp: return XlValue::Of(b.diagonalUp ? b.diagonal : kXlLineStyleNone);
+        case kXlEdgeTop: return answer(Common({a.r1, a.c1, a.r1, a.c2}, edge(kXlEdgeTop)));
+        case kXlEdgeBottom: return answer(Common({a.r2, a.c1, a.r2, a.c2}, edge(kXlEdgeBottom)));
+        case kXlEdgeLeft: return answer(Common({a.r1, a.c1, a.r2, a.c1}, edge(kXlEdgeLeft)));
+        case kXlEdgeRight: return answer(Common({a.r1, a.c2, a.r2, a.c2}, edge(kXlEdgeRight)));
+        case kXlDiagonalDown:
+        case kXlDiagonalUp: return answer(Common(a, edge(index)));
+        case kXlInsideVertical:
+            if (a.c1 == a.c2) return XlValue::Of(kXlLineStyleNone);
+            return answer(Both(Common({a.r1, a.c1, a.r2, a.c2 - 1}, edge(kXlEdgeRight)),
+                               Common({a.r1, a.c1 + 1, a.r2, a.c2}, edge(kXlEdgeLeft))));
+        case kXlInsideHorizontal:
+            if (a.r1 == a.r2) return XlValue::Of(kXlLineStyleNone);
+            return answer(Both(Common({a.r1, a.c1, a.r2 - 1, a.c2}, edge(kXlEdgeBottom)),
+                               Common({a.r1 + 1, a.c1, a.r2, a.c2}, edge(kXlEdgeTop))));
         default: throw Error("Borders(" + std::to_string(index) + "): no such border");
         }
     }
-    XlValue MergeCells() override { return XlValue::OfBool(MergeId() >= 0); }
+    XlValue MergeCells() override
+    {
+        const auto v = Common(area_, [this](const Xf&, const Cell*, std::int32_t r, std::int32_t c) {
+            return sheet_.MergeIndex(r, c) >= 0;
+        });
+        return v ? XlValue::OfBool(*v) : XlValue::Null();
+    }
     std::unique_ptr<XlRange> MergeArea() override
     {
-        const long id = MergeId();
-        return std::make_unique<XlsxRange>(book_, sheet_, id >= 0 ? sheet_.Merge(id) : Area{area_.r1, area_.c1, area_.r1, area_.c1});
+        const long id = sheet_.MergeIndex(area_.r1, area_.c1);
+        return std::make_unique<XlsxRange>(book_, source_, sheet_,
+                                           id >= 0 ? sheet_.Merge(id) : Area{area_.r1, area_.c1, area_.r1, area_.c1});
     }
     XlValue Left() override { return XlValue::Of(sheet_.Left(area_.c1)); }
     XlValue Top() override { return XlValue::Of(sheet_.Top(area_.r1)); }
+    std::u16string Address() override
+    {
+        std::u16string a = AbsoluteAddress(Of(area_));
+        // The sheet lists the further areas apart by spaces, the spreadsheet by commas.
+        std::size_t start = 0;
+        while (start < moreAreas_.size()) {
+            std::size_t end = moreAreas_.find(' ', start);
+            if (end == std::string::npos) end = moreAreas_.size();
+            if (end > start) a += u"," + FromUtf8(moreAreas_.substr(start, end - start));
+            start = end + 1;
+        }
+        return a;
+    }
+    std::unique_ptr<XlRange> Rows(std::int32_t i) override { return Sub(AreaRow(Of(area_), i)); }
+    std::unique_ptr<XlRange> Columns(std::int32_t i) override { return Sub(AreaColumn(Of(area_), i)); }
+    std::unique_ptr<XlRange> Cells(std::int32_t r, std::int32_t c) override { return Sub(AreaCell(Of(area_), r, c)); }
 
 private:
+    static XlArea Of(const Area& a) { return {a.r1, a.c1, a.r2, a.c2}; }
+    std::unique_ptr<XlRange> Sub(const XlArea& a);
+    static int EdgeOf(const Border& b, int index)
+    {
+        switch (index) {
+        case kXlEdgeTop: return b.top;
+        case kXlEdgeBottom: return b.bottom;
+        case kXlEdgeLeft: return b.left;
+        case kXlEdgeRight: return b.right;
+        case kXlDiagonalDown: return b.diagonalDown ? b.diagonal : kXlLineStyleNone;
+        default: return b.diagonalUp ? b.diagonal : kXlLineStyleNone;
+        }
+    }
+    static std::optional<int> Both(const std::optional<int>& a, const std::optional<int>& b)
+    {
+        return a && b && *a == *b ? a : std::nullopt;
+    }
+    // The answer every cell of area gives (of(xf, cell, row, column)), or nothing when they differ.
+    template <class Of, class Same = std::equal_to<>>
+    auto Common(const Area& area, Of&& of, Same same = {}) const
+        -> std::optional<std::invoke_result_t<Of&, const Xf&, const Cell*, std::int32_t, std::int32_t>>
+    {
+        using T = std::invoke_result_t<Of&, const Xf&, const Cell*, std::int32_t, std::int32_t>;
+        std::optional<T> first;
+        for (std::int32_t r = area.r1; r <= area.r2; ++r) {
+            for (std::int32_t c = area.c1; c <= area.c2; ++c) {
+                const Cell* cell = sheet_.Find(r, c);
+                T v = of(book_.XfOf(sheet_.StyleOf(r, c, cell)), cell, r, c);
+                if (!first) {
+                    first = v;
+                } else if (!same(*first, v)) {
+                    return std::nullopt;
+                }
+            }
+        }
+        return first;
+    }
+    double CellFontSize(const Xf& xf, const Cell* c, std::int32_t r, std::int32_t col) const
+    {
+        const double cellSize = book_.FontOf(xf).size;
+        if (const RichString* rich = Rich(c, r, col); rich && rich->rich) {
+            const double* first = rich->runSizes.empty() ? nullptr : &rich->runSizes.front();
+            for (double s : rich->runSizes)
+                if (s != *first) return std::nan("");
+            if (first && rich->runWithoutSize && *first != cellSize) return std::nan("");
+            if (first) return *first;
+        }
+        return cellSize;
+    }
     // What the import asks of one cell about a dozen times is looked up once per range.
     const Cell* CellAt()
     {
@@ -112,20 +218,13 @@ private:
         if (!xf_) xf_ = &book_.XfOf(sheet_.StyleOf(area_.r1, area_.c1, CellAt()));
         return *xf_;
     }
-    long MergeId()
+    const RichString* Rich(const Cell* c, std::int32_t row, std::int32_t col) const
     {
-        if (mergeId_ == kUnknown) mergeId_ = sheet_.MergeIndex(area_.r1, area_.c1);
-        return mergeId_;
-    }
-    const RichString* Rich()
-    {
-        const Cell* c = CellAt();
         if (!c) return nullptr;
         if (c->kind == CellKind::Shared) {
             const RichString* s = book_.Shared(c->index);
             if (!s) {
-                throw Error(ToUtf8(CellName(area_.c1, area_.r1)) + ": the shared string " + std::to_string(c->index) +
-                            " does not exist");
+                throw Error(ToUtf8(CellName(col, row)) + ": the shared string " + std::to_string(c->index) + " does not exist");
             }
             return s;
         }
@@ -133,18 +232,39 @@ private:
         return nullptr;
     }
 
-    static constexpr long kUnknown = -2;
     const Workbook& book_;
+    SheetSource& source_;
     const Sheet& sheet_;
     Area area_;
+    std::string moreAreas_; // the selection's further areas
     const Cell* cell_ = nullptr;
     bool cellKnown_ = false;
     const Xf* xf_ = nullptr;
-    long mergeId_ = kUnknown;
 };
 
-// The sheet read for the selection, and the whole sheet, read again only when a cell outside the
-// selection is asked for (the import never does).
+XlValue CellValue(const Workbook& book, const Sheet& sheet, const Cell* c, std::int32_t row, std::int32_t col)
+{
+    if (!c) return XlValue::Empty();
+    switch (c->kind) {
+    case CellKind::Empty: return XlValue::Empty();
+    case CellKind::Number: return XlValue::Of(c->number);
+    case CellKind::Boolean: return XlValue::OfBool(c->number != 0);
+    case CellKind::Error: return XlValue::ErrorValue(std::u16string(sheet.OwnString(c->index)));
+    case CellKind::Text: return XlValue::Of(std::u16string(sheet.OwnString(c->index)));
+    case CellKind::Shared: {
+        const RichString* s = book.Shared(c->index);
+        if (!s) {
+            throw Error(ToUtf8(CellName(col, row)) + ": the shared string " + std::to_string(c->index) + " does not exist");
+        }
+        return XlValue::Of(s->text);
+    }
+    case CellKind::Inline: return XlValue::Of(sheet.OwnRich(c->index).text);
+    }
+    return XlValue::Empty();
+}
+
+// The sheet read for the selection, and the whole sheet, read again only when cells outside the
+// selection are asked for (the import never does).
 class SheetSource {
 public:
     SheetSource(const Workbook& book, std::size_t index, std::optional<Area> wanted)
@@ -156,10 +276,10 @@ public:
         if (!selected_) selected_ = book_.LoadSheet(index_, wanted_);
         return *selected_;
     }
-    const Sheet& Holding(std::int32_t row, std::int32_t col)
+    const Sheet& Holding(const Area& a)
     {
         const Sheet& selected = Selected();
-        if (selected.Holds(row, col)) return selected;
+        if (selected.Holds(a.r1, a.c1) && selected.Holds(a.r2, a.c2)) return selected;
         if (!whole_) whole_ = book_.LoadSheet(index_, Area{1, 1, kMaxRow, kMaxCol});
         return *whole_;
     }
@@ -171,6 +291,12 @@ private:
     std::unique_ptr<Sheet> selected_, whole_;
 };
 
+std::unique_ptr<XlRange> XlsxRange::Sub(const XlArea& x)
+{
+    const Area a{x.r1, x.c1, x.r2, x.c2};
+    return std::make_unique<XlsxRange>(book_, source_, sheet_.Holds(a.r1, a.c1) && sheet_.Holds(a.r2, a.c2) ? sheet_ : source_.Holding(a), a);
+}
+
 class XlsxWorksheet : public XlWorksheet {
 public:
     XlsxWorksheet(const Workbook& book, SheetSource& source) : book_(book), source_(source) {}
@@ -178,17 +304,21 @@ public:
     std::unique_ptr<XlRange> Range(std::u16string_view address) override
     {
         // An address is a few ASCII characters, asked for once per cell: narrowed on the stack.
-        char narrow[24];
+        char narrow[48];
         std::size_t n = 0;
         for (const char16_t ch : address) {
             if (n == sizeof narrow || ch > 0x7F) { n = sizeof narrow + 1; break; }
             narrow[n++] = static_cast<char>(ch);
         }
-        std::int32_t r, c;
-        if (n > sizeof narrow || !ParseCellRef(std::string_view(narrow, n), r, c)) {
+        Area a;
+        const std::string_view text(narrow, n > sizeof narrow ? 0 : n);
+        const bool cell = n <= sizeof narrow && text.find(':') == std::string_view::npos && ParseCellRef(text, a.r1, a.c1);
+        if (cell) {
+            a.r2 = a.r1, a.c2 = a.c1;
+        } else if (n > sizeof narrow || text.find(':') == std::string_view::npos || !ParseArea(text, a)) {
             throw Error("Range(\"" + ToUtf8(address) + "\"): not a cell address");
         }
-        return std::make_unique<XlsxRange>(book_, source_.Holding(r, c), Area{r, c, r, c});
+        return std::make_unique<XlsxRange>(book_, source_, source_.Holding(a), a);
     }
 
 private:
@@ -228,8 +358,11 @@ public:
     std::unique_ptr<XlRange> Selection() override
     {
         const Sheet& sheet = source_->Selected();
-        return std::make_unique<XlsxRange>(book_, sheet, range_ ? *range_ : sheet.SavedSelection());
+        if (range_) return std::make_unique<XlsxRange>(book_, *source_, sheet, *range_);
+        return std::make_unique<XlsxRange>(book_, *source_, sheet, sheet.SavedSelection(), sheet.MoreSelectedAreas());
     }
+    // Text answers a cell's value as formatted, whether or not the file's view shows formulas.
+    XlValue DisplayFormulas() override { return XlValue::OfBool(false); }
 
 private:
     Workbook book_;

@@ -51,8 +51,11 @@ public:
 
     /// The sheet's name.
     const std::u16string& Name() const { return name_; }
-    /// The selection saved with the sheet (A1 when it has none).
+    /// The selection saved with the sheet (A1 when it has none); of several areas, the first.
     Area SavedSelection() const { return selection_; }
+    /// The areas the saved selection has besides the first, as the sheet lists them ("D4:E5 G1"); empty
+    /// for a selection of one area.
+    const std::string& MoreSelectedAreas() const { return moreSelected_; }
     /// True when the cell is of the area kept.
     bool Holds(std::int32_t row, std::int32_t col) const
     {
@@ -132,6 +135,7 @@ private:
     std::optional<double> defaultColWidth_;
     int baseColWidth_ = 8;
     Area selection_;
+    std::string moreSelected_;
 };
 
 } // namespace gridvane::xlsx

@@ -179,7 +179,7 @@ private:
             const std::string sqref = attrs["sqref"].as_string("A1");
             // The first selection of each pane; a view has at most four panes.
             const bool known = std::any_of(selections_.begin(), selections_.end(), [&](const auto& s) { return s.first == pane; });
-            if (!known && selections_.size() < 8) selections_.emplace_back(pane, sqref.substr(0, sqref.find(' ')));
+            if (!known && selections_.size() < 8) selections_.emplace_back(pane, sqref);
         }
     }
 
@@ -192,7 +192,15 @@ private:
             if (pane == activePane_) { chosen = &sqref; break; }
             if (pane == "topLeft" && !chosen) chosen = &sqref;
         }
-        if (chosen && !ParseArea(*chosen, sheet_.selection_)) sheet_.selection_ = Area{};
+        if (!chosen) return;
+        // A selection of several areas lists them apart by spaces; the first is the one the cells are kept of.
+        std::string_view areas = *chosen;
+        while (!areas.empty() && areas.front() == ' ') areas.remove_prefix(1);
+        const std::size_t space = areas.find(' ');
+        if (!ParseArea(areas.substr(0, space), sheet_.selection_)) sheet_.selection_ = Area{};
+        if (space != std::string_view::npos && areas.find_first_not_of(' ', space) != std::string_view::npos) {
+            sheet_.moreSelected_ = std::string(areas.substr(areas.find_first_not_of(' ', space)));
+        }
     }
 
     // Column elements: each a run of columns within the sheet's 16384, at most one element per column.

@@ -6,6 +6,11 @@
 
 namespace gridvane::xlsx {
 
+std::u16string Workbook::Ja(std::u16string_view what) const
+{
+    return u"ブック \"" + fileName_ + u"\" " + std::u16string(what);
+}
+
 Workbook::Workbook(const std::filesystem::path& path)
     : package_(path), fileName_(FromUtf8(path.filename().string()))
 {
@@ -13,11 +18,17 @@ Workbook::Workbook(const std::filesystem::path& path)
     for (const auto& [id, rel] : ReadRels(package_, "")) {
         if (EndsWith(rel.second, "/officeDocument")) workbookPart = rel.first;
     }
-    if (!package_.Has(workbookPart)) throw Error(package_.DisplayName() + ": not a workbook (no workbook part)");
+    if (!package_.Has(workbookPart)) {
+        throw Error(package_.DisplayName() + ": not a workbook (no workbook part)",
+                    Ja(u"はブックではありません (ブックの本体 " + FromUtf8(workbookPart) + u" がありません)。"));
+    }
     XmlPart xml(package_, workbookPart);
     const pugi::xml_document& doc = xml.doc;
     pugi::xml_node wb = doc.child("workbook");
-    if (!wb) throw Error(package_.DisplayName() + ": not a workbook (the workbook part has no workbook)");
+    if (!wb) {
+        throw Error(package_.DisplayName() + ": not a workbook (the workbook part has no workbook)",
+                    Ja(u"はブックではありません (ブックの本体 " + FromUtf8(workbookPart) + u" にブックがありません)。"));
+    }
     date1904_ = wb.child("workbookPr").attribute("date1904").as_bool(false);
     const PartReader reader(package_.DisplayName() + ": " + workbookPart);
     const std::int64_t tab = reader.Integer(wb.child("bookViews").child("workbookView").attribute("activeTab"), 0, "the workbook view");
@@ -36,7 +47,7 @@ Workbook::Workbook(const std::filesystem::path& path)
         }
         sheets_.push_back(std::move(e));
     }
-    if (sheets_.empty()) throw Error(package_.DisplayName() + ": the workbook has no sheets");
+    if (sheets_.empty()) throw Error(package_.DisplayName() + ": the workbook has no sheets", Ja(u"にはシートがありません。"));
     formatter_ = std::make_unique<NumberFormatter>(date1904_);
     for (const auto& [id, rel] : rels) {
         if (EndsWith(rel.second, "/styles")) ReadStyles(rel.first);
@@ -46,10 +57,13 @@ Workbook::Workbook(const std::filesystem::path& path)
 
 std::unique_ptr<Sheet> Workbook::LoadSheet(std::size_t index, std::optional<Area> wanted) const
 {
-    if (index >= sheets_.size()) throw Error(package_.DisplayName() + ": the active sheet does not exist");
+    if (index >= sheets_.size()) {
+        throw Error(package_.DisplayName() + ": the active sheet does not exist", Ja(u"のアクティブなシートがありません。"));
+    }
     const SheetEntry& e = sheets_[index];
     if (!e.worksheet || e.part.empty()) {
-        throw Error(package_.DisplayName() + ": the sheet \"" + ToUtf8(e.name) + "\" is not a worksheet");
+        throw Error(package_.DisplayName() + ": the sheet \"" + ToUtf8(e.name) + "\" is not a worksheet",
+                    Ja(u"のシート \"" + e.name + u"\" はワークシートではありません。"));
     }
     return std::make_unique<Sheet>(*this, package_, e.part, e.name, wanted);
 }

@@ -73,6 +73,8 @@ private:
         std::string part;
         bool worksheet = true;
     };
+    // A refusal of this workbook as the window tells it: ブック "name" what.
+    std::u16string Ja(std::u16string_view what) const;
     void ReadStyles(const std::string& part);
     void ReadSharedStrings(const std::string& part);
 

@@ -72,6 +72,7 @@ void BM_CalcImport100x20(benchmark::State& state)
                     std::unique_ptr<XlWorksheet> ActiveSheet() override { return inner->ActiveSheet(); }
                     std::u16string ActiveWorkbookName() override { return inner->ActiveWorkbookName(); }
                     std::unique_ptr<XlRange> Selection() override { return inner->Selection(); }
+                    XlValue DisplayFormulas() override { return inner->DisplayFormulas(); }
                 };
                 auto counted = std::make_unique<Counted>();
                 counted->inner = std::move(app);

@@ -17,6 +17,7 @@
 #include "xlsx/XlsxPackage.h"
 #include "xlsx/XlsxApplication.h"
 #include "layout/TableLayout.h"
+#include "tests/support/PerCellImport.h"
 
 namespace {
 
@@ -149,6 +150,19 @@ void BM_Import(benchmark::State& state)
     state.counters["import_growth_per_xml_byte"] = whole / xml;
 }
 BENCHMARK(BM_Import)->Unit(benchmark::kMillisecond);
+
+// The same import through the cell-by-cell reading the range reads replaced (tests/support), for comparison.
+void BM_ImportCellByCell(benchmark::State& state)
+{
+    const fs::path& book = Workbook();
+    for (auto _ : state) {
+        CellTable table;
+        HeadlessImportView view;
+        const auto r = ImportSelectionPerCell([&] { return OpenWorkbookAsApplication(book); }, view, table, ImportScales{}, u'.');
+        if (!r.ok) state.SkipWithError("import failed");
+    }
+}
+BENCHMARK(BM_ImportCellByCell)->Unit(benchmark::kMillisecond);
 
 void BM_ImportAndDraw(benchmark::State& state)
 {

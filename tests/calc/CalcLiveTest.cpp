@@ -18,6 +18,7 @@
 #include "xlsx/XlsxApplication.h"
 #include "model/CellAddress.h"
 #include "tests/support/CalcOffice.h"
+#include "tests/support/PerCellImport.h"
 
 namespace gridvane {
 namespace {
@@ -183,6 +184,29 @@ TEST_F(CalcLiveTest, NumbersFormattedAsTheirCellsShowThem)
     }
     EXPECT_GE(numbers, 15); // integers, decimals, percent, dates, a Boolean, exponents
     EXPECT_LT(CalcCallCount(*bulk), CalcCallCount(*fresh) + 200);
+}
+
+// The range reads of the running Calc give the table of the cell-by-cell reading of the same selection
+// (each in a document opened afresh: a second session in the same document measures columns otherwise,
+// which is the Calc backend's to mend).
+TEST_F(CalcLiveTest, RangeReadsGiveTheTableOfTheCellByCellReading)
+{
+    const XlAttach attach = [] { return AttachRunningCalc(office_->Options()); };
+    const auto fresh = [] {
+        office_->Driver().CloseAll();
+        office_->Driver().Open(dir_ / "calc-form.xlsx");
+        office_->Driver().Select(u"A1:H9");
+    };
+    fresh();
+    const ImportOutcome ranges = OutcomeOf([&](ImportView& view, CellTable& table) {
+        return ImportSelection(attach, view, table, ImportScales{}, u'.');
+    });
+    fresh();
+    const ImportOutcome cells = OutcomeOf([&](ImportView& view, CellTable& table) {
+        return ImportSelectionPerCell(attach, view, table, ImportScales{}, u'.');
+    });
+    EXPECT_TRUE(ranges.ok) << ToUtf8(ranges.detail);
+    EXPECT_EQ(ranges, cells) << Difference(ranges, cells);
 }
 
 // The benchmark's sheet: texts and numbers, every cell bordered, a merged area in every tenth row.

@@ -84,8 +84,9 @@ TEST(ExcelImport, SelectionB1P97FillsAddressesHeadersProgressAndTable)
     FakeBook book;
     book.r1 = 1, book.c1 = 2, book.rows = 97, book.cols = 15;
     book.cells[{1, 2}].text = u"見出し";
-    book.cells[{1, 2}].columnWidth = 10.71; // rounds to 11
-    book.cells[{5, 2}].rowHeight = 20.5;    // rounds to 20 (half to even)
+    book.cells[{1, 2}].value2 = XlValue::Of(std::u16string(u"見出し"));
+    for (int r = 1; r <= 97; ++r) book.cells[{r, 2}].columnWidth = 10.71; // rounds to 11
+    for (int c = 2; c <= 16; ++c) book.cells[{5, c}].rowHeight = 20.5;     // rounds to 20 (half to even)
     RecordingView view;
     CellTable table;
     const ImportResult result = Import(book, view, table);
@@ -126,7 +127,10 @@ TEST(ExcelImport, SelectionB1P97FillsAddressesHeadersProgressAndTable)
     EXPECT_EQ(table.CellGrid[0].str, u"見出し");
     EXPECT_EQ(table.At(4, 0).rowH, 20);
     EXPECT_DOUBLE_EQ(table.CellGrid[0].drawW, 11 * 3.0); // CalcDrawSize ran
-    EXPECT_EQ(book.rangeCalls, 97 * 15);
+    // Asked as ranges: the columns (one width differs) and rows (one height differs), no cell alone.
+    EXPECT_EQ(book.calls["Cells"], 0);
+    EXPECT_EQ(book.rangeCalls, 0);
+    EXPECT_LT(book.Calls(), 400);
 }
 
 TEST(ExcelImport, CellAttributes)
@@ -173,14 +177,15 @@ TEST(ExcelImport, MergedAreaAndRoundingModulo)
 {
     FakeBook book;
     book.rows = 2, book.cols = 2;
+    book.Merge(1, 1, 2, 2);
     for (int r = 1; r <= 2; ++r) {
         for (int c = 1; c <= 2; ++c) {
             FakeCell& cell = book.cells[{r, c}];
-            cell.merged = true, cell.areaRows = 2, cell.areaCols = 2;
             cell.left = 65536.0 + 12.5, cell.top = 3.5; // 12 and 4 after rounding, modulo 65536
-            cell.text = r == 1 && c == 1 ? u"a\nb" : u"";
         }
     }
+    book.cells[{1, 1}].text = u"a\nb";
+    book.cells[{1, 1}].value2 = XlValue::Of(std::u16string(u"a\nb"));
     book.cells[{1, 1}].fontSize = XlValue::Of(10.5); // 10
     RecordingView view;
     CellTable table;
@@ -241,10 +246,10 @@ TEST(ExcelImport, ScreenUpdatingRefusedIsNotSwitchedBackOn)
     EXPECT_EQ(book.screenUpdating, std::vector<bool>{false});
 }
 
-TEST(ExcelImport, FailureAtACellLeavesThePartialState)
+TEST(ExcelImport, FailureAtACellNamesItAndLeavesTheTableAsItWas)
 {
     // The messages name the cell by its address and what could not be read, never the automation
-    // interface's property; the reason says the same in English.
+    // interface's property; the reason says the same in English. Nothing of the new table is kept.
     struct Case {
         const char* name;
         std::function<void(FakeBook&)> arrange;
@@ -256,7 +261,7 @@ TEST(ExcelImport, FailureAtACellLeavesThePartialState)
          u"C1: エラー値 #DIV/0!", "C1: error value #DIV/0!"},
         {"mixed font sizes", [](FakeBook& b) { b.cells[{1, 3}].fontSize = XlValue::Null(); },
          u"C1: 文字ごとにフォントサイズが異なります", "C1: the characters have different font sizes"},
-        {"range refused", [](FakeBook& b) { b.failCell = std::make_pair(1, 3); },
+        {"cell refused", [](FakeBook& b) { b.failCell = std::make_pair(1, 3); },
          u"C1: セルを読み取れません: refused by the server", "C1: cannot read the cell: refused by the server"},
         {"width not a number", [](FakeBook& b) { b.cells[{1, 3}].columnWidth = std::nan(""); },
          u"C1: 列幅が範囲外です (NaN)", "C1: the column width is out of range (NaN)"},
@@ -264,34 +269,78 @@ TEST(ExcelImport, FailureAtACellLeavesThePartialState)
          u"C1: 値を読み取れません: 値がエラー値です", "C1: cannot read the value: 値がエラー値です"},
         {"font size a text", [](FakeBook& b) { b.cells[{1, 3}].fontSize = XlValue::Of(u"大"); },
          u"C1: フォントサイズが数値ではありません (\"大\")", "C1: the font size is not a number (\"大\")"},
+        // Two failing cells: the first in reading order is named, whatever read found the other first.
+        {"the first of two", [](FakeBook& b) {
+             b.cells[{2, 1}].value2 = XlValue::ErrorValue(u"#N/A");
+             b.cells[{1, 3}].fontSize = XlValue::Null();
+         },
+         u"C1: 文字ごとにフォントサイズが異なります", "C1: the characters have different font sizes"},
     };
     for (const Case& k : cases) {
         FakeBook book;
         book.rows = 3, book.cols = 3;
         for (int r = 1; r <= 3; ++r)
-            for (int c = 1; c <= 3; ++c) book.cells[{r, c}].text = u"new";
+            for (int c = 1; c <= 3; ++c) book.cells[{r, c}].value2 = XlValue::Of(std::u16string(u"new")), book.cells[{r, c}].text = u"new";
         k.arrange(book);
         RecordingView view;
         CellTable table = PreviousTable(); // 2 x 2 cells reading "old"
+        const CellTable before = table;
         const ImportResult result = Import(book, view, table);
         EXPECT_FALSE(result.ok) << k.name;
+        EXPECT_FALSE(result.cancelled) << k.name;
         EXPECT_EQ(result.detail, k.detail) << k.name << ": " << ToUtf8(result.detail);
         EXPECT_EQ(result.reason, k.reason) << k.name;
         EXPECT_EQ(view.messages, std::vector<std::u16string>{u"取得に失敗しました."}) << k.name;
         EXPECT_FALSE(view.button4) << k.name;
         EXPECT_TRUE(view.redraw) << k.name;
         EXPECT_EQ(book.screenUpdating, (std::vector<bool>{false, true})) << k.name;
-        // The table has the new size; cells before the failing one are new, the rest kept or zero.
-        EXPECT_EQ(table.GridColCount, 3) << k.name;
-        EXPECT_EQ(table.GridRowCount, 3) << k.name;
-        ASSERT_EQ(table.CellGrid.size(), 9u) << k.name;
-        EXPECT_EQ(table.CellGrid[1].str, u"new") << k.name; // row 1, column 2
-        EXPECT_EQ(table.CellGrid[2].str, u"old") << k.name; // the failing cell keeps what it held
-        EXPECT_EQ(table.CellGrid[3].str, u"old") << k.name; // not reached
-        EXPECT_EQ(table.CellGrid[8].str, u"") << k.name;    // beyond the previous length
-        EXPECT_EQ(table.CellGrid[0].drawW, 0) << k.name;    // CalcDrawSize has not run
+        EXPECT_EQ(table.CellGrid, before.CellGrid) << k.name;
+        EXPECT_EQ(table.GridColCount, 2) << k.name;
+        EXPECT_EQ(table.GridRowCount, 2) << k.name;
         EXPECT_EQ(view.label4, u"1 / 3") << k.name;
+        // The view was shown the cells before the failing one.
+        EXPECT_EQ(view.texts[std::make_pair(2, 1)], u"new") << k.name;
     }
+}
+
+TEST(ExcelImport, AStopAskedForAtARowEndsTheImportThereWithoutTheFailureMessage)
+{
+    FakeBook book;
+    book.rows = 4, book.cols = 2;
+    for (int r = 1; r <= 4; ++r) book.cells[{r, 1}].value2 = XlValue::Of(r * 1.0); // read alone: a number's text
+    RecordingView view;
+    view.stopAtEvent = 2; // at the second row's turn
+    CellTable table = PreviousTable();
+    const CellTable before = table;
+    const ImportResult result = Import(book, view, table);
+    EXPECT_FALSE(result.ok);
+    EXPECT_TRUE(result.cancelled);
+    EXPECT_TRUE(view.messages.empty());
+    EXPECT_EQ(book.calls["Cells"], 1); // the first row's number, nothing after the stop
+    EXPECT_EQ(view.label4, u"2 / 4");
+    EXPECT_TRUE(view.button3);
+    EXPECT_FALSE(view.button4);
+    EXPECT_TRUE(view.redraw);
+    EXPECT_EQ(book.screenUpdating, (std::vector<bool>{false, true}));
+    EXPECT_EQ(table.CellGrid, before.CellGrid);
+}
+
+TEST(ExcelImport, ASelectionOfSeveralAreasIsRefusedBeforeAnythingIsRead)
+{
+    FakeBook book;
+    book.rows = 2, book.cols = 2;
+    book.moreAreas = u",$E$5:$F$6";
+    RecordingView view;
+    CellTable table = PreviousTable();
+    const CellTable before = table;
+    const ImportResult result = Import(book, view, table);
+    EXPECT_FALSE(result.ok);
+    EXPECT_EQ(result.detail, kExcelSeveralAreas);
+    EXPECT_EQ(view.messages, (std::vector<std::u16string>{std::u16string(kExcelSeveralAreas), u"取得に失敗しました."}));
+    EXPECT_EQ(book.Calls(), 1); // Address
+    EXPECT_EQ(view.columns, 5);
+    EXPECT_EQ(table.CellGrid, before.CellGrid);
+    EXPECT_EQ(book.screenUpdating, (std::vector<bool>{false, true}));
 }
 
 TEST(ExcelImport, ASpreadsheetBusyAtACellIsToldInItsOwnWords)
@@ -304,26 +353,6 @@ TEST(ExcelImport, ASpreadsheetBusyAtACellIsToldInItsOwnWords)
     const ImportResult result = Import(book, view, table);
     EXPECT_FALSE(result.ok);
     EXPECT_EQ(view.messages, (std::vector<std::u16string>{std::u16string(kExcelBusy), u"取得に失敗しました."}));
-    EXPECT_EQ(book.screenUpdating, (std::vector<bool>{false, true}));
-}
-
-TEST(ExcelImport, AStopAskedForAtARowEndsTheImportThereWithoutTheFailureMessage)
-{
-    FakeBook book;
-    book.rows = 4, book.cols = 2;
-    RecordingView view;
-    view.stopAtEvent = 2; // at the second row's turn
-    CellTable table;
-    const int before = book.rangeCalls;
-    const ImportResult result = Import(book, view, table);
-    EXPECT_FALSE(result.ok);
-    EXPECT_TRUE(result.cancelled);
-    EXPECT_TRUE(view.messages.empty());
-    EXPECT_EQ(book.rangeCalls - before, 2); // the first row's two cells, nothing after the stop
-    EXPECT_EQ(view.label4, u"2 / 4");
-    EXPECT_TRUE(view.button3);
-    EXPECT_FALSE(view.button4);
-    EXPECT_TRUE(view.redraw);
     EXPECT_EQ(book.screenUpdating, (std::vector<bool>{false, true}));
 }
 
@@ -394,6 +423,12 @@ TEST(ExcelImport, ValueConversions)
     EXPECT_EQ(XlTextForm(XlValue::Of(1234.5), u','), u"1234,5");
     EXPECT_EQ(XlTextForm(XlValue::Of(1e15), u'.'), u"1E15");
     EXPECT_THROW(XlTextForm(XlValue::ErrorValue(u"#DIV/0!"), u'.'), Error);
+    // The object model's cell error numbers, and one it does not document.
+    EXPECT_EQ(XlErrorText(2007), u"#DIV/0!");
+    EXPECT_EQ(XlErrorText(2042), u"#N/A");
+    EXPECT_EQ(XlErrorText(2000), u"#NULL!");
+    EXPECT_EQ(XlErrorText(2045), u"#SPILL!");
+    EXPECT_EQ(XlErrorText(2050), u"2050");
 }
 
 TEST(ExcelImport, ShowWHSizeText)

@@ -1269,12 +1269,9 @@ TEST(Form1, TheWindowsPlaceIsSavedInItsOwnSection)
 TEST(Form1, AMergedAreaIsOneCellForClicksAndKeys)
 {
     Harness h("merged");
-    h.book.cells[{3, 4}].merged = h.book.cells[{3, 5}].merged = h.book.cells[{4, 4}].merged = h.book.cells[{4, 5}].merged = true;
+    h.book.Merge(3, 4, 4, 5);
     for (int r = 3; r <= 4; ++r)
-        for (int c = 4; c <= 5; ++c) {
-            h.book.cells[{r, c}].areaRows = h.book.cells[{r, c}].areaCols = 2;
-            h.book.cells[{r, c}].left = 99;
-        }
+        for (int c = 4; c <= 5; ++c) h.book.cells[{r, c}].left = 99;
     h.Import();
     TForm1& f = h.f();
     const std::vector<GridSelection> areas = f.MergedAreas();

@@ -4,13 +4,17 @@
 #include <oleauto.h>
 
 #include <algorithm>
+#include <cmath>
+#include <cwctype>
 #include <functional>
 #include <map>
+#include <optional>
 #include <stdexcept>
-#include <cwctype>
 
+#include "base/Decimal.h"
 #include "cad/CadAutomation.h"
 #include "excel/ExcelComWin.h"
+#include "model/CellAddress.h"
 
 namespace gridvane::test {
 
@@ -170,15 +174,22 @@ Member Object(std::function<NamedObject*(const std::vector<VARIANT>&)> make)
 }
 
 // Row and column of an A1 address ("B12" is row 12, column 2); 0 when it is not one.
-std::pair<std::int32_t, std::int32_t> ParseAddress(const VARIANT& v)
+std::pair<std::int32_t, std::int32_t> ParseAddress(const std::wstring& address)
 {
-    if (v.vt != VT_BSTR || v.bstrVal == nullptr) return {0, 0};
     std::int32_t col = 0, row = 0;
-    const wchar_t* p = v.bstrVal;
+    const wchar_t* p = address.c_str();
     while (*p >= L'A' && *p <= L'Z') col = col * 26 + (*p++ - L'A' + 1);
     while (*p >= L'0' && *p <= L'9') row = row * 10 + (*p++ - L'0');
     if (*p != 0) return {0, 0};
     return {row, col};
+}
+
+Member Null()
+{
+    return [](const std::vector<VARIANT>&, VARIANT* result) {
+        result->vt = VT_NULL;
+        return S_OK;
+    };
 }
 
 int AlignmentConstant(std::uint8_t align)
@@ -211,10 +222,127 @@ struct SpreadsheetStandIn::State {
         return sheet.texts[static_cast<std::size_t>(r) * sheet.table.GridColCount + c];
     }
 
-    bool IsDivisionByZero(std::int32_t row, std::int32_t col) const
+    // A range's answer for a property of its cells: the value they all share, or null where they differ.
+    template <class Of>
+    Member Common(std::int32_t r1, std::int32_t c1, std::int32_t r2, std::int32_t c2, Of of) const
     {
-        return std::find(sheet.divisionByZero.begin(), sheet.divisionByZero.end(), std::make_pair(row, col)) !=
-               sheet.divisionByZero.end();
+        std::optional<double> first;
+        for (std::int32_t r = r1; r <= r2; ++r) {
+            for (std::int32_t c = c1; c <= c2; ++c) {
+                const TXlsxCellAttr* cell = Cell(r, c);
+                const double v = cell ? of(*cell) : std::nan("");
+                if (!first) first = v;
+                else if (v != *first) return Null();
+            }
+        }
+        return first && !std::isnan(*first) ? Number(*first) : Null();
+    }
+
+    // The rows, columns or cells of a range: Count, and Item picking one.
+    NamedObject* Collection(std::int32_t r1, std::int32_t c1, std::int32_t r2, std::int32_t c2, wchar_t kind)
+    {
+        const double count = kind == L'r' ? r2 - r1 + 1 : kind == L'c' ? c2 - c1 + 1 : (r2 - r1 + 1.0) * (c2 - c1 + 1);
+        return (new NamedObject({kIidRange}, live))
+            ->Get(L"Count", Number(count))
+            ->Get(L"Item", Object([this, r1, c1, r2, c2, kind](const std::vector<VARIANT>& args) -> NamedObject* {
+                if (args.empty() || args[0].vt != VT_I4) return nullptr;
+                const std::int32_t i = args[0].lVal;
+                if (kind == L'r') return Range(r1 + i - 1, c1, r1 + i - 1, c2);
+                if (kind == L'c') return Range(r1, c1 + i - 1, r2, c1 + i - 1);
+                if (args.size() < 2 || args[1].vt != VT_I4) return nullptr;
+                return Range(r1 + i - 1, c1 + args[1].lVal - 1, r1 + i - 1, c1 + args[1].lVal - 1);
+            }));
+    }
+
+    // A rectangle of cells of the table, as the spreadsheet answers for it; a range of several cells
+    // answers the value they share or null, Value2 as an array, its borders as its cells' edges.
+    NamedObject* Range(std::int32_t r1, std::int32_t c1, std::int32_t r2, std::int32_t c2)
+    {
+        if (Cell(r1, c1) == nullptr || Cell(r2, c2) == nullptr) return nullptr;
+        const bool one = r1 == r2 && c1 == c2;
+        auto* range = new NamedObject({kIidRange}, live);
+        range->Get(L"Row", Number(r1))
+            ->Get(L"Column", Number(c1))
+            ->Get(L"Rows", Object([=, this](const std::vector<VARIANT>&) { return Collection(r1, c1, r2, c2, L'r'); }))
+            ->Get(L"Columns", Object([=, this](const std::vector<VARIANT>&) { return Collection(r1, c1, r2, c2, L'c'); }))
+            ->Get(L"Cells", Object([=, this](const std::vector<VARIANT>&) { return Collection(r1, c1, r2, c2, L'x'); }))
+            ->Get(L"Address", Text(u"$" + ColNoToLetters(c1) + u"$" + Decimal(r1) +
+                                   (one ? u"" : u":$" + ColNoToLetters(c2) + u"$" + Decimal(r2))))
+            ->Get(L"ColumnWidth", Common(r1, c1, r2, c2, [](const TXlsxCellAttr& a) { return a.colW; }))
+            ->Get(L"RowHeight", Common(r1, c1, r2, c2, [](const TXlsxCellAttr& a) { return a.rowH; }))
+            ->Get(L"HorizontalAlignment",
+                  Common(r1, c1, r2, c2, [](const TXlsxCellAttr& a) { return AlignmentConstant(a.txtAlign); }))
+            ->Get(L"Font", Object([=, this](const std::vector<VARIANT>&) {
+                return (new NamedObject({}, live))->Get(L"Size", Common(r1, c1, r2, c2, [](const TXlsxCellAttr& a) { return a.txtSize; }));
+            }))
+            ->Get(L"DisplayFormat", Object([this](const std::vector<VARIANT>&) {
+                return (new NamedObject({}, live))->Get(L"NumberFormat", Text(u"General")); // a text shows as it is
+            }))
+            ->Get(L"Text", one ? Text(CellText(r1, c1)) : Null())
+            ->Get(L"Value2", [=, this](const std::vector<VARIANT>& args, VARIANT* result) {
+                if (one) return Value(r1, c1)(args, result);
+                SAFEARRAYBOUND bounds[2] = {{static_cast<ULONG>(r2 - r1 + 1), 1}, {static_cast<ULONG>(c2 - c1 + 1), 1}};
+                SAFEARRAY* array = SafeArrayCreate(VT_VARIANT, 2, bounds);
+                for (std::int32_t r = r1; r <= r2; ++r) {
+                    for (std::int32_t c = c1; c <= c2; ++c) {
+                        VARIANT v;
+                        VariantInit(&v);
+                        Value(r, c)(args, &v);
+                        LONG at[2] = {r - r1 + 1, c - c1 + 1};
+                        SafeArrayPutElement(array, at, &v);
+                        VariantClear(&v);
+                    }
+                }
+                result->vt = VT_ARRAY | VT_VARIANT;
+                result->parray = array;
+                return S_OK;
+            })
+            ->Get(L"Borders", Object([=, this](const std::vector<VARIANT>&) {
+                // The collection; Item(index) is the edges of the range's cells that the index names.
+                return (new NamedObject({}, live))->Get(L"Item", Object([=, this](const std::vector<VARIANT>& args) -> NamedObject* {
+                    if (args.size() != 1 || args[0].vt != VT_I4) return nullptr;
+                    const auto edge = [](std::uint8_t bit) {
+                        return [bit](const TXlsxCellAttr& a) { return (a.lineBits & bit) ? 1.0 : -4142.0; };
+                    };
+                    Member style;
+                    switch (args[0].lVal) {
+                    case 8: style = Common(r1, c1, r1, c2, edge(kEdgeTop)); break;
+                    case 9: style = Common(r2, c1, r2, c2, edge(kEdgeBottom)); break;
+                    case 7: style = Common(r1, c1, r2, c1, edge(kEdgeLeft)); break;
+                    case 10: style = Common(r1, c2, r2, c2, edge(kEdgeRight)); break;
+                    case 5: style = Common(r1, c1, r2, c2, edge(kDiagonalDown)); break;
+                    case 6: style = Common(r1, c1, r2, c2, edge(kDiagonalUp)); break;
+                    // Inside lines: the right and left (bottom and top) edges of the cells that meet there.
+                    case 11: style = Both(Common(r1, c1, r2, c2 - 1, edge(kEdgeRight)), Common(r1, c1 + 1, r2, c2, edge(kEdgeLeft)), c1 == c2); break;
+                    case 12: style = Both(Common(r1, c1, r2 - 1, c2, edge(kEdgeBottom)), Common(r1 + 1, c1, r2, c2, edge(kEdgeTop)), r1 == r2); break;
+                    default: return nullptr;
+                    }
+                    return (new NamedObject({}, live))->Get(L"LineStyle", style);
+                }));
+            }))
+            ->Get(L"MergeCells", [=, this](const std::vector<VARIANT>& args, VARIANT* result) {
+                const Member merged = Common(r1, c1, r2, c2, [](const TXlsxCellAttr& a) { return a.cellMerge ? 1.0 : 0.0; });
+                merged(args, result);
+                if (result->vt == VT_R8) return Boolean(result->dblVal != 0)(args, result);
+                return S_OK;
+            })
+            ->Get(L"MergeArea", Object([=, this](const std::vector<VARIANT>&) {
+                // The area the first cell's counts give, from that cell on.
+                const TXlsxCellAttr* cell = Cell(r1, c1);
+                const std::int32_t rows = cell->cellMerge ? cell->mergerowYscount : 1;
+                const std::int32_t cols = cell->cellMerge ? cell->mergecolXscount : 1;
+                auto* area = new NamedObject({kIidRange}, live);
+                area->Get(L"Rows", Object([this, rows](const std::vector<VARIANT>&) { return Counter(rows); }))
+                    ->Get(L"Columns", Object([this, cols](const std::vector<VARIANT>&) { return Counter(cols); }))
+                    ->Get(L"Address", Text(u"$" + ColNoToLetters(c1) + u"$" + Decimal(r1) + u":$" +
+                                           ColNoToLetters(c1 + cols - 1) + u"$" + Decimal(r1 + rows - 1)))
+                    ->Get(L"Left", Number(cell->mergeLeft))
+                    ->Get(L"Top", Number(cell->mergeTop));
+                return area;
+            }))
+            ->Get(L"Left", Common(r1, c1, r2, c1, [](const TXlsxCellAttr& a) { return a.mergeLeft; }))
+            ->Get(L"Top", Common(r1, c1, r1, c2, [](const TXlsxCellAttr& a) { return a.mergeTop; }));
+        return range;
     }
 
     NamedObject* Counter(double count)
@@ -222,59 +350,39 @@ struct SpreadsheetStandIn::State {
         return (new NamedObject({}, live))->Get(L"Count", Number(count));
     }
 
-    // The selection (rows x cols from its first cell) or one cell.
-    NamedObject* Range(std::int32_t row, std::int32_t col, std::int32_t rows, std::int32_t cols)
+    bool IsDivisionByZero(std::int32_t row, std::int32_t col) const
     {
-        const TXlsxCellAttr* cell = Cell(row, col);
-        if (cell == nullptr) return nullptr;
-        auto* range = new NamedObject({kIidRange}, live);
-        range->Get(L"Row", Number(row))
-            ->Get(L"Column", Number(col))
-            ->Get(L"Rows", Object([this, rows](const std::vector<VARIANT>&) { return Counter(rows); }))
-            ->Get(L"Columns", Object([this, cols](const std::vector<VARIANT>&) { return Counter(cols); }))
-            ->Get(L"ColumnWidth", Number(cell->colW))
-            ->Get(L"RowHeight", Number(cell->rowH))
-            ->Get(L"HorizontalAlignment", Number(AlignmentConstant(cell->txtAlign)))
-            ->Get(L"Font", Object([this, cell](const std::vector<VARIANT>&) {
-                return (new NamedObject({}, live))->Get(L"Size", Number(cell->txtSize));
-            }))
-            ->Get(L"Text", Text(CellText(row, col)))
-            ->Get(L"Value2", [text = CellText(row, col), error = IsDivisionByZero(row, col)](const std::vector<VARIANT>& args,
-                                                                                          VARIANT* result) {
-                if (error) {
-                    result->vt = VT_ERROR;
-                    result->scode = static_cast<SCODE>(0x800A07D7); // the spreadsheet's error 2007, #DIV/0!
-                    return S_OK;
-                }
-                if (text.empty()) return S_OK; // empty
-                return Text(text)(args, result);
-            })
-            ->Get(L"Borders", Object([this, cell](const std::vector<VARIANT>&) {
-                // The collection; Item(index) is one edge's border.
-                return (new NamedObject({}, live))->Get(L"Item", Object([this, cell](const std::vector<VARIANT>& args) -> NamedObject* {
-                    if (args.size() != 1 || args[0].vt != VT_I4) return nullptr;
-                    static const std::map<LONG, std::uint8_t> kBits{{8, kEdgeTop}, {9, kEdgeBottom}, {7, kEdgeLeft},
-                                                                    {10, kEdgeRight}, {5, kDiagonalDown}, {6, kDiagonalUp}};
-                    const auto bit = kBits.find(args[0].lVal);
-                    if (bit == kBits.end()) return nullptr;
-                    const double style = (cell->lineBits & bit->second) ? 1 : -4142; // continuous or none
-                    return (new NamedObject({}, live))->Get(L"LineStyle", Number(style));
-                }));
-            }))
-            ->Get(L"MergeCells", Boolean(cell->cellMerge))
-            ->Get(L"MergeArea", Object([this, cell](const std::vector<VARIANT>&) {
-                auto* area = new NamedObject({kIidRange}, live);
-                const double rows = cell->cellMerge ? cell->mergerowYscount : 1;
-                const double cols = cell->cellMerge ? cell->mergecolXscount : 1;
-                area->Get(L"Rows", Object([this, rows](const std::vector<VARIANT>&) { return Counter(rows); }))
-                    ->Get(L"Columns", Object([this, cols](const std::vector<VARIANT>&) { return Counter(cols); }))
-                    ->Get(L"Left", Number(cell->mergeLeft))
-                    ->Get(L"Top", Number(cell->mergeTop));
-                return area;
-            }))
-            ->Get(L"Left", Number(cell->mergeLeft))
-            ->Get(L"Top", Number(cell->mergeTop));
-        return range;
+        return std::find(sheet.divisionByZero.begin(), sheet.divisionByZero.end(), std::make_pair(row, col)) !=
+               sheet.divisionByZero.end();
+    }
+
+    Member Value(std::int32_t row, std::int32_t col) const
+    {
+        return [text = CellText(row, col), error = IsDivisionByZero(row, col)](const std::vector<VARIANT>& args,
+                                                                              VARIANT* result) {
+            if (error) {
+                result->vt = VT_ERROR;
+                result->scode = static_cast<SCODE>(0x800A07D7); // the spreadsheet's error 2007, #DIV/0!
+                return S_OK;
+            }
+            if (text.empty()) return S_OK; // empty
+            return Text(text)(args, result);
+        };
+    }
+
+    static Member Both(Member a, Member b, bool none)
+    {
+        return [a, b, none](const std::vector<VARIANT>& args, VARIANT* result) {
+            if (none) return Number(-4142)(args, result);
+            VARIANT x, y;
+            VariantInit(&x);
+            VariantInit(&y);
+            a(args, &x);
+            b(args, &y);
+            if (x.vt == VT_R8 && y.vt == VT_R8 && x.dblVal == y.dblVal) *result = x;
+            else result->vt = VT_NULL;
+            return S_OK;
+        };
     }
 
     NamedObject* Application()
@@ -289,9 +397,13 @@ struct SpreadsheetStandIn::State {
                 auto* sheetObject = new NamedObject({kIidWorksheet}, live);
                 sheetObject->Get(L"Name", Text(sheet.sheet))
                     ->Get(L"Range", Object([this](const std::vector<VARIANT>& args) -> NamedObject* {
-                        if (args.size() != 1) return nullptr;
-                        const auto [row, col] = ParseAddress(args[0]);
-                        return Range(row, col, 1, 1);
+                        if (args.size() != 1 || args[0].vt != VT_BSTR) return nullptr;
+                        // One cell ("B12") or a rectangle ("B5:T44").
+                        const std::wstring address(args[0].bstrVal, SysStringLen(args[0].bstrVal));
+                        const std::size_t colon = address.find(L':');
+                        const auto [row, col] = ParseAddress(address.substr(0, colon));
+                        const auto [row2, col2] = colon == std::wstring::npos ? std::make_pair(row, col) : ParseAddress(address.substr(colon + 1));
+                        return Range(row, col, row2, col2);
                     }));
                 return sheetObject;
             }))
@@ -299,7 +411,11 @@ struct SpreadsheetStandIn::State {
                 return (new NamedObject({}, live))->Get(L"Name", Text(sheet.workbook));
             }))
             ->Get(L"Selection", Object([this](const std::vector<VARIANT>&) {
-                return Range(sheet.row1, sheet.col1, sheet.table.GridRowCount, sheet.table.GridColCount);
+                return Range(sheet.row1, sheet.col1, sheet.row1 + sheet.table.GridRowCount - 1,
+                             sheet.col1 + sheet.table.GridColCount - 1);
+            }))
+            ->Get(L"ActiveWindow", Object([this](const std::vector<VARIANT>&) {
+                return (new NamedObject({}, live))->Get(L"DisplayFormulas", Boolean(false));
             }));
         return app;
     }

@@ -373,6 +373,87 @@ TEST_F(ExcelComWin, RefusesValuesThatCannotBeConverted)
     EXPECT_THROW(range.RowHeight(), Error);    // a member the object does not have
 }
 
+// A two-dimensional array of VARIANTs from 1, as the spreadsheet answers Value2 of several cells.
+Member Array2D(std::vector<std::vector<VARIANT>> rows)
+{
+    return [rows](const std::vector<VARIANT>&, VARIANT* result) {
+        SAFEARRAYBOUND bounds[2] = {{static_cast<ULONG>(rows.size()), 1}, {static_cast<ULONG>(rows[0].size()), 1}};
+        SAFEARRAY* array = SafeArrayCreate(VT_VARIANT, 2, bounds);
+        for (LONG r = 0; r < static_cast<LONG>(rows.size()); ++r) {
+            for (LONG c = 0; c < static_cast<LONG>(rows[0].size()); ++c) {
+                LONG at[2] = {r + 1, c + 1};
+                SafeArrayPutElement(array, at, const_cast<VARIANT*>(&rows[r][c]));
+            }
+        }
+        result->vt = VT_ARRAY | VT_VARIANT;
+        result->parray = array;
+        return S_OK;
+    };
+}
+
+VARIANT Of(VARTYPE type, double number = 0, SCODE code = 0)
+{
+    VARIANT v;
+    VariantInit(&v);
+    v.vt = type;
+    if (type == VT_R8) v.dblVal = number;
+    if (type == VT_BOOL) v.boolVal = VARIANT_TRUE;
+    if (type == VT_ERROR) v.scode = code;
+    return v;
+}
+
+TEST_F(ExcelComWin, RangeReadsAnswerArraysNullsAndErrorValues)
+{
+    std::vector<std::vector<LONG>> items; // the arguments of every Item asked
+    const auto range = [&items]() -> FakeObject* {
+        auto* r = new FakeObject({kIidRange});
+        r->Add(L"Value2", Array2D({{Of(VT_R8, 12.5), Of(VT_ERROR, 0, static_cast<SCODE>(0x800A07FA)), Of(VT_EMPTY)},
+                                   {Of(VT_BOOL), Of(VT_NULL), Of(VT_R8, -1)}}))
+            ->Add(L"ColumnWidth", Kind(VT_NULL))
+            ->Add(L"Font", Object([](const auto&) { return (new FakeObject)->Add(L"Size", Kind(VT_NULL)); }))
+            ->Add(L"DisplayFormat", Object([](const auto&) { return (new FakeObject)->Add(L"NumberFormat", Text(L"@")); }))
+            ->Add(L"Borders", Object([](const auto&) {
+                      return (new FakeObject)->Add(L"Item", Object([](const auto&) {
+                          return (new FakeObject)->Add(L"LineStyle", Kind(VT_NULL));
+                      }));
+                  }))
+            ->Add(L"Address", Text(L"$B$2:$D$3"));
+        for (const wchar_t* collection : {L"Rows", L"Columns", L"Cells"}) {
+            r->Add(collection, Object([&items](const auto&) {
+                return (new FakeObject({kIidRange}))->Add(L"Item", Object([&items](const std::vector<VARIANT>& args) {
+                    std::vector<LONG> numbers;
+                    for (const VARIANT& a : args) numbers.push_back(a.lVal);
+                    items.push_back(numbers);
+                    return (new FakeObject({kIidRange}))->Add(L"Value2", Kind(VT_ERROR));
+                }));
+            }));
+        }
+        return r;
+    };
+    {
+        const ExcelComRange r{DispatchObject(range())};
+        const DispatchValues values = r.Value2Array();
+        ASSERT_EQ(values.rows, 2);
+        ASSERT_EQ(values.cols, 3);
+        EXPECT_EQ(values.values[0], DispatchValue(12.5));
+        EXPECT_EQ(values.values[1], DispatchValue(DispatchError{2042})); // #N/A
+        EXPECT_EQ(values.values[2], DispatchValue());
+        EXPECT_EQ(values.values[3], DispatchValue(true));
+        EXPECT_EQ(values.values[4], DispatchValue(DispatchNull{}));
+        EXPECT_EQ(values.values[5], DispatchValue(-1.0));
+        EXPECT_EQ(r.Property(u"ColumnWidth"), DispatchValue(DispatchNull{}));
+        EXPECT_EQ(r.FontSizeOfAll(), DispatchValue(DispatchNull{}));
+        EXPECT_EQ(r.BorderLineStyleOfAll(11), DispatchValue(DispatchNull{}));
+        EXPECT_EQ(r.DisplayedNumberFormat(), DispatchValue(std::u16string(u"@")));
+        EXPECT_EQ(r.Address(), u"$B$2:$D$3");
+        EXPECT_EQ(r.RowAt(2).Property(u"Value2"), DispatchValue(DispatchError{2007}));
+        r.ColumnAt(3);
+        r.Cell(2, 3);
+        r.Cell(1, 1);
+    }
+    EXPECT_EQ(items, (std::vector<std::vector<LONG>>{{2}, {3}, {2, 3}, {1, 1}}));
+}
+
 TEST_F(ExcelComWin, AttachesOnlyToARunningSpreadsheet)
 {
     // Neither registered nor running here.

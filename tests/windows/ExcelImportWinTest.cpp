@@ -44,6 +44,7 @@ struct FrozenSpreadsheet : XlApplication {
     std::unique_ptr<XlWorksheet> ActiveSheet() override { throw XlUserMessage(ToUtf8(kExcelBusy)); }
     std::u16string ActiveWorkbookName() override { return u"Book1.xlsx"; }
     std::unique_ptr<XlRange> Selection() override { throw Error("not reached"); }
+    XlValue DisplayFormulas() override { return XlValue::OfBool(false); }
 };
 
 // Busy in the middle: the user reads why, hears that screen updating could not be switched on again,

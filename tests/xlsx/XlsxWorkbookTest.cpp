@@ -205,16 +205,31 @@ TEST(XlsxWorkbook, BrokenFilesNameTheFileAndTheProblem)
             "open(sys.argv[2], 'wb').write(b)\" " + good.string() + " " + encrypted.string();
         ASSERT_EQ(std::system(script.c_str()), 0);
     }
+    // A zip archive that holds no workbook, and one whose workbook has no sheets.
+    const fs::path noWorkbook = dir / "no-workbook.xlsx";
+    const fs::path noSheets = dir / "no-sheets.xlsx";
+    {
+        const std::string script = std::string(GRIDVANE_PYTHON) + " -c \"import sys, zipfile\n"
+            "zipfile.ZipFile(sys.argv[1], 'w').writestr('readme.txt', 'not a workbook')\n"
+            "with zipfile.ZipFile(sys.argv[2], 'w') as z:\n"
+            "    z.writestr('xl/workbook.xml', '<workbook xmlns=\\\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\\\"><sheets/></workbook>')\" " +
+            noWorkbook.string() + " " + noSheets.string();
+        ASSERT_EQ(std::system(script.c_str()), 0);
+    }
     struct Case {
         fs::path path;
         std::string expect;
+        std::u16string window; // the Japanese text the window shows, naming the file
     };
     const Case cases[] = {
-        {encrypted, "encrypted.xlsx: the part _rels/.rels cannot be read ("},
-        {dir / "missing.xlsx", "does not exist"},
-        {notZip, "not a workbook"},
-        {truncated, "truncated.xlsx"},
-        {dir, "folder"},
+        {encrypted, "encrypted.xlsx: the part _rels/.rels cannot be read (", u""},
+        {dir / "missing.xlsx", "does not exist", u"ブック \"missing.xlsx\" が見つかりません。"},
+        {notZip, "not a workbook", u"ブック \"not-a-zip.xlsx\" を開けません: zip 形式ではないか、壊れています。"},
+        {truncated, "truncated.xlsx", u""},
+        {dir, "folder", u""},
+        {noWorkbook, "no-workbook.xlsx: not a workbook (no workbook part)",
+         u"ブック \"no-workbook.xlsx\" はブックではありません (ブックの本体 xl/workbook.xml がありません)。"},
+        {noSheets, "no-sheets.xlsx: the workbook has no sheets", u"ブック \"no-sheets.xlsx\" にはシートがありません。"},
     };
     for (const Case& k : cases) {
         try {
@@ -222,6 +237,9 @@ TEST(XlsxWorkbook, BrokenFilesNameTheFileAndTheProblem)
             ADD_FAILURE() << k.path << " opened";
         } catch (const Error& e) {
             EXPECT_NE(std::string(e.what()).find(k.expect), std::string::npos) << e.what();
+            if (!k.window.empty()) {
+                EXPECT_EQ(e.Japanese(), k.window) << e.what();
+            }
         }
     }
 }

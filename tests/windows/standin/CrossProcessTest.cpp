@@ -22,7 +22,9 @@
 #include "excel/ExcelAutomationWin.h"
 #include "excel/ExcelImport.h"
 #include "layout/TableLayout.h"
+#include "tests/support/PerCellImport.h"
 #include "tests/windows/standin/StandInClient.h"
+#include "tests/windows/standin/StandInSheets.h"
 
 namespace gridvane {
 namespace {
@@ -137,6 +139,9 @@ struct Import {
     std::vector<bool> waits; // what the wait report was told, in order
 };
 
+// The running spreadsheet, found without a wait report.
+const XlAttach kAttachExcel = [] { return AttachRunningExcel(); };
+
 Import RunImport()
 {
     Import i;
@@ -173,6 +178,16 @@ protected:
     }
 };
 
+// Invocations and name look-ups the stand-in has counted since its counts were last reset.
+long CallsCounted(const StandIn& excel)
+{
+    std::wistringstream counts(excel.Ask(L"counts"));
+    std::wstring what, member;
+    long n = 0, total = 0;
+    while (counts >> what >> member >> n) total += n;
+    return total;
+}
+
 TEST_F(CrossProcess, ImportsTheSelectionOfTheStandInWithOneLookUpPerMemberAndKind)
 {
     StandIn excel(kExcelStandIn, kExcel, L"");
@@ -201,8 +216,75 @@ TEST_F(CrossProcess, ImportsTheSelectionOfTheStandInWithOneLookUpPerMemberAndKin
         }
     }
     EXPECT_GE(lookups, 20);
-    EXPECT_EQ(cellReads, 30);
+    EXPECT_EQ(cellReads, 0); // no cell is asked for by its address: ranges and their items are
     EXPECT_EQ(excel.Ask(L"live"), L"1") << "objects left behind (the application stays)";
+
+    // Far fewer calls than the cell-by-cell reading makes of the same selection.
+    const long ranges = CallsCounted(excel);
+    excel.Ask(L"reset");
+    Import cells;
+    cells.result = ImportSelectionPerCell(kAttachExcel, cells.view, cells.table, ImportScales{}, u'.');
+    ASSERT_TRUE(cells.result.ok) << ToUtf8(cells.result.detail);
+    EXPECT_LT(ranges * 2, CallsCounted(excel)) << ranges;
+}
+
+// Every sheet gives the table file of the cell-by-cell reading, or its failure at the same cell, through
+// the range reads across processes: the sample sheet, the form, the benchmark's grid, random forms.
+TEST_F(CrossProcess, EverySheetGivesTheTableOfTheCellByCellReading)
+{
+    std::vector<std::wstring> sheets{BesideThisProgram(L"gridvane-excel-standin.sheet"), BesideThisProgram(L"form.sheet")};
+    const std::filesystem::path grid = std::filesystem::path(BesideThisProgram(L"grid.sheet"));
+    standin::WriteGridSheet(grid);
+    sheets.push_back(grid.native());
+    for (unsigned seed = 1; seed <= 12; ++seed) {
+        const std::filesystem::path random = std::filesystem::path(BesideThisProgram(L"random.sheet")).replace_filename(
+            L"random-" + std::to_wstring(seed) + L".sheet");
+        standin::WriteRandomSheet(random, seed);
+        sheets.push_back(random.native());
+    }
+    int failed = 0;
+    for (const std::wstring& sheet : sheets) {
+        SCOPED_TRACE(ToUtf8(std::u16string(sheet.begin(), sheet.end())));
+        StandIn excel(kExcelStandIn, kExcel, L"--sheet \"" + sheet + L"\"");
+        ASSERT_TRUE(excel.Ok());
+        const ImportOutcome ranges = OutcomeOf([](ImportView& view, CellTable& table) {
+            return ImportSelection(kAttachExcel, view, table, ImportScales{}, u'.');
+        });
+        const ImportOutcome cells = OutcomeOf([](ImportView& view, CellTable& table) {
+            return ImportSelectionPerCell(kAttachExcel, view, table, ImportScales{}, u'.');
+        });
+        failed += !cells.ok;
+        EXPECT_EQ(ranges, cells) << Difference(ranges, cells);
+    }
+    EXPECT_GE(failed, 1); // mixed font sizes or error values were met
+}
+
+// A selection of several areas is refused, and an error value is named by its own text, through both.
+TEST_F(CrossProcess, SeveralAreasAreRefusedAndAnErrorValueIsNamed)
+{
+    const std::filesystem::path path = std::filesystem::path(BesideThisProgram(L"areas.sheet"));
+    {
+        std::ofstream out(path, std::ios::binary);
+        out << "selection\tB2:C3,E5:F6\ncell\tC3\te:#N/A\n";
+    }
+    {
+        StandIn excel(kExcelStandIn, kExcel, L"--sheet \"" + path.native() + L"\"");
+        ASSERT_TRUE(excel.Ok());
+        const Import i = RunImport();
+        EXPECT_FALSE(i.result.ok);
+        EXPECT_EQ(i.view.messages, (std::vector<std::u16string>{std::u16string(kExcelSeveralAreas), u"取得に失敗しました."}));
+    }
+    {
+        std::ofstream out(path, std::ios::binary);
+        out << "selection\tB2:C3\ncell\tC3\te:#N/A\n";
+    }
+    StandIn excel(kExcelStandIn, kExcel, L"--sheet \"" + path.native() + L"\"");
+    ASSERT_TRUE(excel.Ok());
+    const Import ranges = RunImport();
+    EXPECT_EQ(ranges.result.detail, u"C3: エラー値 #N/A");
+    Import cells;
+    cells.result = ImportSelectionPerCell(kAttachExcel, cells.view, cells.table, ImportScales{}, u'.');
+    EXPECT_EQ(cells.result.detail, u"C3: エラー値 #N/A");
 }
 
 std::string Contents(const std::filesystem::path& path)

@@ -24,6 +24,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <optional>
 #include <set>
 #include <sstream>
 #include <string>
@@ -41,6 +42,7 @@ constexpr GUID kIidRange{0x00020846, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x
 constexpr GUID kIidFont{0x0002084D, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
 constexpr GUID kIidBorders{0x00020855, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
 constexpr GUID kIidBorder{0x00020854, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+constexpr GUID kIidDisplayFormat{0x000244C2, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
 constexpr GUID kIidWindow{0x00020893, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
 
 // The members the import uses, with the spreadsheet's own DISPIDs.
@@ -54,6 +56,7 @@ std::vector<KindDef> ExcelKinds()
           {L"ActiveWorkbook", Shape::Get, 0x134},
           {L"Selection", Shape::Get, 0x93},
           {L"Hwnd", Shape::Get, 0x7C4},
+          {L"ActiveWindow", Shape::Get, 0x2F7},
           {L"GvControl", Shape::CallTextGet, 0x6000, L"Command"}}},
         {L"Workbook", kIidWorkbook, {{L"Name", Shape::Get, 0x6E}}},
         {L"Worksheet", kIidWorksheet, {{L"Name", Shape::Get, 0x6E}, {L"Range", Shape::GetCells, 0xC5, L"Cell1", L"Cell2"}}},
@@ -73,11 +76,19 @@ std::vector<KindDef> ExcelKinds()
           {L"MergeCells", Shape::Get, 0xD0},
           {L"MergeArea", Shape::Get, 0x2A9},
           {L"Left", Shape::Get, 0x7F},
-          {L"Top", Shape::Get, 0x7E}}},
+          {L"Top", Shape::Get, 0x7E},
+          // The range reads.
+          {L"Item", Shape::GetCells, 0xAA, L"RowIndex", L"ColumnIndex"},
+          {L"Cells", Shape::Get, 0xEE},
+          {L"Address", Shape::Get, 0xEC},
+          {L"NumberFormat", Shape::Get, 0xC1},
+          {L"DisplayFormat", Shape::Get, 0xA80}}},
         {L"Font", kIidFont, {{L"Size", Shape::Get, 0x68}}},
+        {L"DisplayFormat", kIidDisplayFormat, {{L"NumberFormat", Shape::Get, 0xC1}}},
         {L"Borders", kIidBorders, {{L"Item", Shape::GetIndex, 0xAA, L"Index"}, {L"Count", Shape::Get, 0x76}}},
         {L"Border", kIidBorder, {{L"LineStyle", Shape::Get, 0x77}}},
-        {L"Window", kIidWindow, {{L"Application", Shape::Get, 0x94}, {L"Caption", Shape::Get, 0x8B}}},
+        {L"Window", kIidWindow,
+         {{L"Application", Shape::Get, 0x94}, {L"Caption", Shape::Get, 0x8B}, {L"DisplayFormulas", Shape::Get, 0x284}}},
     };
 }
 
@@ -98,12 +109,26 @@ struct CellData {
     double size = -1;      // -1: the sheet's font size; NaN: mixed (null)
     LONG borders[11] = {kLineNone, kLineNone, kLineNone, kLineNone, kLineNone, kLineNone,
                         kLineNone, kLineNone, kLineNone, kLineNone, kLineNone}; // by Borders index
+    std::wstring format = L"General"; // NumberFormat
+    LONG error = 0;                   // the cell error number of an error value (2007 for #DIV/0!)
 };
+
+// The cell error numbers of the object model (XlCVError) by their texts.
+LONG ErrorNumber(const std::wstring& text)
+{
+    static const std::map<std::wstring, LONG> numbers = {
+        {L"#NULL!", 2000}, {L"#DIV/0!", 2007}, {L"#VALUE!", 2015}, {L"#REF!", 2023},
+        {L"#NAME?", 2029}, {L"#NUM!", 2036},   {L"#N/A", 2042},    {L"#SPILL!", 2045}};
+    const auto it = numbers.find(text);
+    return it != numbers.end() ? it->second : 2015;
+}
 
 struct Sheet {
     std::wstring workbook = L"Book1.xlsx";
     std::wstring name = L"Sheet1";
     Rect selection;
+    std::wstring moreAreas; // ",E5:F6": the selection's further areas
+    bool displayFormulas = false;
     double fontSize = 11;
     std::map<int, double> widths;  // ColumnWidth, characters
     std::map<int, double> heights; // points
@@ -247,7 +272,13 @@ bool LoadSheet(const std::wstring& path, Sheet& sheet)
         } else if (what == L"sheet" && f.size() > 1) {
             sheet.name = Unescape(f[1]);
         } else if (what == L"selection" && f.size() > 1) {
-            ParseRect(f[1], sheet.selection);
+            // Several areas apart by commas, as the spreadsheet's Address lists them.
+            const auto comma = f[1].find(L',');
+            ParseRect(f[1].substr(0, comma), sheet.selection);
+            if (comma != std::wstring::npos)
+                sheet.moreAreas = f[1].substr(comma);
+        } else if (what == L"display-formulas") {
+            sheet.displayFormulas = true;
         } else if (what == L"font" && f.size() > 1) {
             sheet.fontSize = _wtof(f[1].c_str());
         } else if (what == L"columns" || what == L"rows") {
@@ -287,6 +318,9 @@ bool LoadSheet(const std::wstring& path, Sheet& sheet)
                 } else if (field.rfind(L"e:", 0) == 0) {
                     cell.kind = CellData::Kind::Error;
                     cell.text = field.substr(2);
+                    cell.error = ErrorNumber(cell.text);
+                } else if (field.rfind(L"fmt=", 0) == 0) {
+                    cell.format = Unescape(field.substr(4));
                 } else if (field.rfind(L"text=", 0) == 0) {
                     cell.text = Unescape(field.substr(5));
                 } else if (field.rfind(L"align=", 0) == 0) {
@@ -352,91 +386,204 @@ const CellData& CellAt(int r, int c)
     return it != sheet.cells.end() ? it->second : empty;
 }
 
+HRESULT Null(VARIANT* result)
+{
+    result->vt = VT_NULL;
+    return S_OK;
+}
+
+// What a range answers for a property of its cells: the one value they share, or null (std::nullopt).
+template <class T, class Of>
+std::optional<T> Common(const Rect& rect, Of of)
+{
+    std::optional<T> first;
+    for (int r = rect.r1; r <= rect.r2; ++r) {
+        for (int c = rect.c1; c <= rect.c2; ++c) {
+            const T v = of(r, c);
+            if (!first)
+                first = v;
+            else if (!(v == *first))
+                return std::nullopt;
+        }
+    }
+    return first;
+}
+
+// A cell's answer to Borders(index): its own edge; a range's, the edges of the cells along its outline, the
+// edges that meet inside it (each cell's right and its neighbour's left, each bottom and the top below) and
+// each cell's diagonals, as one line style or null.
+std::optional<LONG> BorderOf(const Rect& rect, int index)
+{
+    const auto edge = [](int which) { return [which](int r, int c) { return CellAt(r, c).borders[which]; }; };
+    const auto both = [](const std::optional<LONG>& a, const std::optional<LONG>& b) {
+        return a && b && *a == *b ? a : std::nullopt;
+    };
+    const Rect& x = rect;
+    switch (index) {
+    case 8: return Common<LONG>(Rect{x.r1, x.c1, x.r1, x.c2}, edge(8));
+    case 9: return Common<LONG>(Rect{x.r2, x.c1, x.r2, x.c2}, edge(9));
+    case 7: return Common<LONG>(Rect{x.r1, x.c1, x.r2, x.c1}, edge(7));
+    case 10: return Common<LONG>(Rect{x.r1, x.c2, x.r2, x.c2}, edge(10));
+    case 5:
+    case 6: return Common<LONG>(x, edge(index));
+    case 11:
+        if (x.c1 == x.c2) return kLineNone;
+        return both(Common<LONG>(Rect{x.r1, x.c1, x.r2, x.c2 - 1}, edge(10)), Common<LONG>(Rect{x.r1, x.c1 + 1, x.r2, x.c2}, edge(7)));
+    default: // 12
+        if (x.r1 == x.r2) return kLineNone;
+        return both(Common<LONG>(Rect{x.r1, x.c1, x.r2 - 1, x.c2}, edge(9)), Common<LONG>(Rect{x.r1 + 1, x.c1, x.r2, x.c2}, edge(8)));
+    }
+}
+
 class BorderObject : public Behaviour {
 public:
-    BorderObject(int r, int c, LONG index) : r_(r), c_(c), index_(index) {}
+    BorderObject(Rect rect, LONG index) : rect_(rect), index_(index) {}
     HRESULT Answer(const std::wstring&, const CallArgs&, VARIANT* result) override
     {
-        return I4(CellAt(r_, c_).borders[index_], result);
+        const std::optional<LONG> style = BorderOf(rect_, index_);
+        return style ? I4(*style, result) : Null(result);
     }
 
 private:
-    int r_, c_;
+    Rect rect_;
     LONG index_;
 };
 
 class BordersObject : public Behaviour {
 public:
-    BordersObject(int r, int c) : r_(r), c_(c) {}
+    explicit BordersObject(Rect rect) : rect_(rect) {}
     HRESULT Answer(const std::wstring& member, const CallArgs& args, VARIANT* result) override
     {
         if (member == L"Count")
             return I4(6, result);
-        // XlBordersIndex: 5 to 12; the import asks 5 to 10.
-        if (args.index < 5 || args.index > 10)
+        // XlBordersIndex: 5 to 12.
+        if (args.index < 5 || args.index > 12)
             return DISP_E_BADINDEX;
-        return ObjectResult(server, L"Border", std::make_unique<BorderObject>(r_, c_, args.index), result);
+        return ObjectResult(server, L"Border", std::make_unique<BorderObject>(rect_, args.index), result);
     }
 
 private:
-    int r_, c_;
+    Rect rect_;
 };
 
 class FontObject : public Behaviour {
 public:
-    FontObject(int r, int c) : r_(r), c_(c) {}
+    explicit FontObject(Rect rect) : rect_(rect) {}
     HRESULT Answer(const std::wstring&, const CallArgs&, VARIANT* result) override
     {
-        const double size = CellAt(r_, c_).size;
-        if (std::isnan(size)) {
-            result->vt = VT_NULL; // characters of different sizes
-            return S_OK;
-        }
-        return R8(size < 0 ? sheet.fontSize : size, result);
+        // A cell of characters of different sizes has none (NaN, never equal): nor has a range holding it.
+        const auto size = Common<double>(rect_, [](int r, int c) {
+            const double s = CellAt(r, c).size;
+            return s < 0 ? sheet.fontSize : s;
+        });
+        return size && !std::isnan(*size) ? R8(*size, result) : Null(result);
     }
 
 private:
-    int r_, c_;
+    Rect rect_;
 };
 
+std::optional<std::wstring> FormatOf(const Rect& rect)
+{
+    return Common<std::wstring>(rect, [](int r, int c) { return CellAt(r, c).format; });
+}
+
+class DisplayFormatObject : public Behaviour {
+public:
+    explicit DisplayFormatObject(Rect rect) : rect_(rect) {}
+    HRESULT Answer(const std::wstring&, const CallArgs&, VARIANT* result) override
+    {
+        // No conditional formats here: the displayed format is the cells' own.
+        const std::optional<std::wstring> format = FormatOf(rect_);
+        return format ? Str(*format, result) : Null(result);
+    }
+
+private:
+    Rect rect_;
+};
+
+// Value2 of one cell, with the real VARIANT types (an error value as the spreadsheet hands it over).
+void CellValue(int r, int c, VARIANT* result)
+{
+    VariantInit(result);
+    const CellData& cell = CellAt(r, c);
+    switch (cell.kind) {
+    case CellData::Kind::Empty: break; // VT_EMPTY, as covered cells of a merged area are
+    case CellData::Kind::Text: Str(cell.string, result); break;
+    case CellData::Kind::Number: R8(cell.number, result); break;
+    case CellData::Kind::Boolean: Bool(cell.boolean, result); break;
+    case CellData::Kind::Error:
+        result->vt = VT_ERROR;
+        result->scode = static_cast<SCODE>(0x800A0000u | static_cast<ULONG>(cell.error));
+        break;
+    }
+}
+
+std::wstring AbsoluteName(int r, int c)
+{
+    std::wstring letters;
+    for (int n = c; n > 0; n = (n - 1) / 26)
+        letters.insert(letters.begin(), static_cast<wchar_t>(L'A' + (n - 1) % 26));
+    return L"$" + letters + L"$" + std::to_wstring(r);
+}
+
+// A rectangle of cells, as the range itself, or as its collection of rows, columns or cells (Rows,
+// Columns, Cells), whose Item picks one of them.
 class RangeObject : public Behaviour {
 public:
-    explicit RangeObject(Rect rect) : rect_(rect) {}
-    HRESULT Answer(const std::wstring& m, const CallArgs&, VARIANT* result) override
+    enum class Collection { None, Rows, Columns, Cells };
+    explicit RangeObject(Rect rect, Collection collection = Collection::None, bool selection = false)
+        : rect_(rect), collection_(collection), selection_(selection)
     {
-        const int r = rect_.r1, c = rect_.c1;
+    }
+    HRESULT Answer(const std::wstring& m, const CallArgs& args, VARIANT* result) override
+    {
+        const Rect& x = rect_;
+        const int r = x.r1, c = x.c1;
+        const bool one = x.r1 == x.r2 && x.c1 == x.c2;
         if (m == L"Row") return I4(r, result);
         if (m == L"Column") return I4(c, result);
-        if (m == L"Rows" || m == L"Columns") {
-            auto lines = std::make_unique<RangeObject>(rect_);
-            lines->count_ = m == L"Rows" ? rect_.r2 - rect_.r1 + 1 : rect_.c2 - rect_.c1 + 1;
-            return ObjectResult(server, L"Range", std::move(lines), result);
+        if (m == L"Rows" || m == L"Columns" || m == L"Cells") {
+            const Collection kind = m == L"Rows" ? Collection::Rows : m == L"Columns" ? Collection::Columns : Collection::Cells;
+            return ObjectResult(server, L"Range", std::make_unique<RangeObject>(x, kind), result);
         }
-        if (m == L"Count")
-            return I4(count_ > 0 ? count_ : (rect_.r2 - rect_.r1 + 1) * (rect_.c2 - rect_.c1 + 1), result);
-        if (m == L"ColumnWidth") return R8(sheet.Width(c), result);
-        if (m == L"RowHeight") return R8(sheet.Height(r), result);
-        if (m == L"HorizontalAlignment") return I4(CellAt(r, c).align, result);
-        if (m == L"Font") return ObjectResult(server, L"Font", std::make_unique<FontObject>(r, c), result);
-        if (m == L"Text") return Str(CellAt(r, c).text, result);
+        if (m == L"Count") {
+            const LONG rows = x.r2 - x.r1 + 1, cols = x.c2 - x.c1 + 1;
+            return I4(collection_ == Collection::Rows ? rows : collection_ == Collection::Columns ? cols : rows * cols, result);
+        }
+        if (m == L"Item") return Item(args, result);
+        if (m == L"ColumnWidth") {
+            const auto w = Common<double>(Rect{r, x.c1, r, x.c2}, [](int, int col) { return sheet.Width(col); });
+            return w ? R8(*w, result) : Null(result);
+        }
+        if (m == L"RowHeight") {
+            const auto h = Common<double>(Rect{x.r1, c, x.r2, c}, [](int row, int) { return sheet.Height(row); });
+            return h ? R8(*h, result) : Null(result);
+        }
+        if (m == L"HorizontalAlignment") {
+            const auto a = Common<LONG>(x, [](int row, int col) { return CellAt(row, col).align; });
+            return a ? I4(*a, result) : Null(result);
+        }
+        if (m == L"Font") return ObjectResult(server, L"Font", std::make_unique<FontObject>(x), result);
+        if (m == L"Text") {
+            const auto t = Common<std::wstring>(x, [](int row, int col) { return CellAt(row, col).text; });
+            return t ? Str(*t, result) : Null(result);
+        }
         if (m == L"Value2") {
-            const CellData& cell = CellAt(r, c);
-            switch (cell.kind) {
-            case CellData::Kind::Empty: return S_OK; // VT_EMPTY, as covered cells of a merged area are
-            case CellData::Kind::Text: return Str(cell.string, result);
-            case CellData::Kind::Number: return R8(cell.number, result);
-            case CellData::Kind::Boolean: return Bool(cell.boolean, result);
-            case CellData::Kind::Error:
-                result->vt = VT_ERROR;
-                result->scode = static_cast<SCODE>(0x800A07D7); // xlErrDiv0
+            if (one) {
+                CellValue(r, c, result);
                 return S_OK;
             }
+            return ValueArray(result);
         }
-        if (m == L"Borders") return ObjectResult(server, L"Borders", std::make_unique<BordersObject>(r, c), result);
+        if (m == L"Borders") return ObjectResult(server, L"Borders", std::make_unique<BordersObject>(x), result);
         if (m == L"MergeCells") {
-            bool merged = false;
-            sheet.MergeOf(r, c, merged);
-            return Bool(merged, result);
+            const auto merged = Common<bool>(x, [](int row, int col) {
+                bool in = false;
+                sheet.MergeOf(row, col, in);
+                return in;
+            });
+            return merged ? Bool(*merged, result) : Null(result);
         }
         if (m == L"MergeArea") {
             bool merged = false;
@@ -444,12 +591,103 @@ public:
         }
         if (m == L"Left") return R8(sheet.Left(c), result);
         if (m == L"Top") return R8(sheet.Top(r), result);
+        if (m == L"Address") {
+            std::wstring a = AbsoluteName(x.r1, x.c1);
+            if (!one) a += L":" + AbsoluteName(x.r2, x.c2);
+            return Str(selection_ ? a + Absolute(sheet.moreAreas) : a, result);
+        }
+        if (m == L"NumberFormat") {
+            const std::optional<std::wstring> format = FormatOf(x);
+            return format ? Str(*format, result) : Null(result);
+        }
+        if (m == L"DisplayFormat") return ObjectResult(server, L"DisplayFormat", std::make_unique<DisplayFormatObject>(x), result);
         return DISP_E_MEMBERNOTFOUND;
     }
 
 private:
+    // Item(i) of the rows or columns, Item(r, c) of the cells (or Item(i) in reading order), from 1.
+    HRESULT Item(const CallArgs& args, VARIANT* result)
+    {
+        const auto number = [](const VARIANT* v, LONG& out) {
+            if (v == nullptr || (v->vt == VT_ERROR && v->scode == DISP_E_PARAMNOTFOUND))
+                return false;
+            VARIANT n;
+            VariantInit(&n);
+            if (FAILED(VariantChangeType(&n, const_cast<VARIANT*>(v), 0, VT_I4)))
+                return false;
+            out = n.lVal;
+            return true;
+        };
+        LONG i = 0, j = 0;
+        if (!number(args.cell1, i))
+            return DISP_E_TYPEMISMATCH;
+        const bool two = number(args.cell2, j);
+        const Rect& x = rect_;
+        const LONG rows = x.r2 - x.r1 + 1, cols = x.c2 - x.c1 + 1;
+        Rect item;
+        if (collection_ == Collection::Rows && !two) {
+            item = Rect{x.r1 + i - 1, x.c1, x.r1 + i - 1, x.c2};
+        } else if (collection_ == Collection::Columns && !two) {
+            item = Rect{x.r1, x.c1 + i - 1, x.r2, x.c1 + i - 1};
+        } else if (two) {
+            item = Rect{x.r1 + i - 1, x.c1 + j - 1, x.r1 + i - 1, x.c1 + j - 1};
+        } else {
+            item = Rect{x.r1 + (i - 1) / cols, x.c1 + (i - 1) % cols, x.r1 + (i - 1) / cols, x.c1 + (i - 1) % cols};
+        }
+        if (i < 1 || (collection_ == Collection::Rows && !two && i > rows) || (collection_ == Collection::Columns && !two && i > cols))
+            return DISP_E_BADINDEX;
+        return ObjectResult(server, L"Range", std::make_unique<RangeObject>(item), result);
+    }
+
+    // A range of several cells answers Value2 as a two-dimensional array of VARIANTs, from 1.
+    HRESULT ValueArray(VARIANT* result) const
+    {
+        const Rect& x = rect_;
+        SAFEARRAYBOUND bounds[2] = {{static_cast<ULONG>(x.r2 - x.r1 + 1), 1}, {static_cast<ULONG>(x.c2 - x.c1 + 1), 1}};
+        SAFEARRAY* array = SafeArrayCreate(VT_VARIANT, 2, bounds);
+        if (array == nullptr)
+            return E_OUTOFMEMORY;
+        for (int r = x.r1; r <= x.r2; ++r) {
+            for (int c = x.c1; c <= x.c2; ++c) {
+                VARIANT v;
+                CellValue(r, c, &v);
+                LONG at[2] = {r - x.r1 + 1, c - x.c1 + 1};
+                const HRESULT put = SafeArrayPutElement(array, at, &v);
+                VariantClear(&v);
+                if (FAILED(put)) {
+                    SafeArrayDestroy(array);
+                    return put;
+                }
+            }
+        }
+        result->vt = VT_ARRAY | VT_VARIANT;
+        result->parray = array;
+        return S_OK;
+    }
+
+    // ",E5:F6" as the spreadsheet writes further areas: ",$E$5:$F$6".
+    static std::wstring Absolute(const std::wstring& areas)
+    {
+        std::wstring out;
+        std::size_t start = 0;
+        while (start < areas.size()) {
+            std::size_t end = areas.find(L',', start + 1);
+            if (end == std::wstring::npos)
+                end = areas.size();
+            Rect a;
+            if (ParseRect(areas.substr(start + 1, end - start - 1), a)) {
+                out += L"," + AbsoluteName(a.r1, a.c1);
+                if (a.r1 != a.r2 || a.c1 != a.c2)
+                    out += L":" + AbsoluteName(a.r2, a.c2);
+            }
+            start = end;
+        }
+        return out;
+    }
+
     Rect rect_;
-    int count_ = 0;
+    Collection collection_;
+    bool selection_;
 };
 
 class WorkbookObject : public Behaviour {
@@ -475,13 +713,15 @@ public:
     }
 };
 
-// The workbook's window as its native object model gives it.
+// A window of the workbook: Application.ActiveWindow, or the workbook window's native object model.
 class WindowObject : public Behaviour {
 public:
     HRESULT Answer(const std::wstring& m, const CallArgs&, VARIANT* result) override
     {
         if (m == L"Caption")
             return Str(sheet.workbook, result);
+        if (m == L"DisplayFormulas")
+            return Bool(sheet.displayFormulas, result);
         if (server.application == nullptr)
             return RPC_E_DISCONNECTED;
         server.application->AddRef();
@@ -541,7 +781,10 @@ public:
         }
         if (m == L"ActiveSheet") return ObjectResult(server, L"Worksheet", std::make_unique<WorksheetObject>(), result);
         if (m == L"ActiveWorkbook") return ObjectResult(server, L"Workbook", std::make_unique<WorkbookObject>(), result);
-        if (m == L"Selection") return ObjectResult(server, L"Range", std::make_unique<RangeObject>(sheet.selection), result);
+        if (m == L"Selection")
+            return ObjectResult(server, L"Range",
+                                std::make_unique<RangeObject>(sheet.selection, RangeObject::Collection::None, true), result);
+        if (m == L"ActiveWindow") return ObjectResult(server, L"Window", std::make_unique<WindowObject>(), result);
         if (m == L"Hwnd") return I4(static_cast<LONG>(reinterpret_cast<LONG_PTR>(mainWindow)), result);
         if (m == L"GvControl") {
             std::wstring answer;

@@ -28,6 +28,7 @@ def unescape(text):
 wb = openpyxl.Workbook()
 ws = wb.active
 selection = "A1"
+display_formulas = False
 font_size = 11
 cells = []
 merges = []
@@ -41,6 +42,8 @@ for raw in open(sheet_file, encoding="utf-8"):
         ws.title = unescape(f[1])
     elif what == "selection":
         selection = f[1]
+    elif what == "display-formulas":
+        display_formulas = True
     elif what == "font":
         font_size = float(f[1])
     elif what == "columns":
@@ -76,6 +79,12 @@ for f in cells:
         elif field.startswith("n:"):
             v = field[2:]
             cell.value = float(v) if "." in v else int(v)
+        elif field.startswith("b:"):
+            cell.value = field[2:] == "TRUE"
+        elif field.startswith("e:"):
+            cell.value = field[2:]  # openpyxl writes an error value's text as that error
+        elif field.startswith("fmt="):
+            cell.number_format = unescape(field[4:])
         elif field.startswith("text="):
             pass  # the displayed text of a number follows from its General format
         elif field.startswith("align="):
@@ -93,6 +102,8 @@ for f in cells:
     if sides or diagonal:
         cell.border = Border(diagonal=diagonal, diagonalDown=down, diagonalUp=up, **sides)
 
-ws.sheet_view.selection[0].sqref = selection
-ws.sheet_view.selection[0].activeCell = selection.split(":")[0]
+# A selection of several areas: the file lists them apart by spaces.
+ws.sheet_view.selection[0].sqref = selection.replace(",", " ")
+ws.sheet_view.selection[0].activeCell = selection.split(",")[0].split(":")[0]
+ws.sheet_view.showFormulas = display_formulas
 wb.save(out)
