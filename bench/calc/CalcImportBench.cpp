@@ -38,6 +38,7 @@ struct Office {
         office = std::make_unique<testing::CalcOffice>(dir, "bench");
         office->Driver().Open(book);
         office->Driver().Select(u"A1:T100");
+        office->Disconnect(); // the imports run on connections of their own
     }
     ~Office()
     {

@@ -70,7 +70,13 @@ protected:
         office_->Driver().CloseAll();
     }
 
-    static Imported ImportLive() { return ImportWith([] { return AttachRunningCalc(office_->Options()); }); }
+    // The import on a connection of its own, as in the program: the driver's, held in this process
+    // meanwhile, would carry the office's objects, and the import's end closes its bridge under them.
+    static Imported ImportLive()
+    {
+        office_->Disconnect();
+        return ImportWith([] { return AttachRunningCalc(office_->Options()); });
+    }
     static Imported ImportFile(const fs::path& book, const std::u16string& range)
     {
         WorkbookChoice choice;
@@ -196,6 +202,7 @@ TEST_F(CalcLiveTest, RangeReadsGiveTheTableOfTheCellByCellReading)
         office_->Driver().CloseAll();
         office_->Driver().Open(dir_ / "calc-form.xlsx");
         office_->Driver().Select(u"A1:H9");
+        office_->Disconnect();
     };
     fresh();
     const ImportOutcome ranges = OutcomeOf([&](ImportView& view, CellTable& table) {
