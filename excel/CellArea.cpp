@@ -8,9 +8,6 @@ namespace gridvane {
 
 namespace {
 
-constexpr std::int64_t kSheetRows = 1048576;
-constexpr std::int64_t kSheetColumns = 16384;
-
 std::u16string Absolute(std::int32_t row, std::int32_t col)
 {
     return u"$" + ColNoToLetters(col) + u"$" + Decimal(row);
@@ -38,6 +35,18 @@ XlArea AreaCell(const XlArea& a, std::int32_t r, std::int32_t c)
     }
     return {static_cast<std::int32_t>(row), static_cast<std::int32_t>(col), static_cast<std::int32_t>(row),
             static_cast<std::int32_t>(col)};
+}
+
+bool ParseAddress(std::u16string_view text, XlArea& area)
+{
+    constexpr std::int64_t anyRow = std::numeric_limits<std::int32_t>::max();
+    const std::size_t colon = text.find(u':');
+    if (!ParseCellName(text.substr(0, colon), area.r1, area.c1, anyRow)) return false;
+    if (colon == std::u16string_view::npos) {
+        area.r2 = area.r1, area.c2 = area.c1;
+        return true;
+    }
+    return ParseCellName(text.substr(colon + 1), area.r2, area.c2, anyRow) && area.r2 >= area.r1 && area.c2 >= area.c1;
 }
 
 std::u16string AbsoluteAddress(const XlArea& a)

@@ -8,10 +8,10 @@
 // range's lines: an edge of the outline is that edge of each cell along it; an inside line is the right
 // and left (bottom and top) edges of the cells on both sides of it.
 #include <cmath>
-#include <limits>
 #include <map>
 #include <optional>
 
+#include "excel/CellArea.h"
 #include "excel/ExcelImport.h"
 #include "model/CellAddress.h"
 
@@ -88,37 +88,6 @@ const std::optional<XlValue>& First(const std::optional<XlValue>& a, const std::
     return a ? a : b ? b : c;
 }
 
-// "$B$2:$P$97", "$B$2" or without the dollars: the rectangle, rows and columns from 1.
-struct Rect {
-    std::int32_t r1 = 0, c1 = 0, r2 = 0, c2 = 0;
-};
-bool ParseCell(std::u16string_view text, std::int32_t& row, std::int32_t& col)
-{
-    std::size_t i = 0;
-    std::int64_t c = 0, r = 0;
-    if (i < text.size() && text[i] == u'$') ++i;
-    const std::size_t letters = i;
-    for (; i < text.size() && text[i] >= u'A' && text[i] <= u'Z' && c <= 16384; ++i) c = c * 26 + (text[i] - u'A' + 1);
-    if (i == letters || c > 16384) return false;
-    if (i < text.size() && text[i] == u'$') ++i;
-    const std::size_t digits = i;
-    for (; i < text.size() && text[i] >= u'0' && text[i] <= u'9' && r <= std::numeric_limits<std::int32_t>::max(); ++i)
-        r = r * 10 + (text[i] - u'0');
-    if (i == digits || i != text.size() || r < 1 || r > std::numeric_limits<std::int32_t>::max()) return false;
-    row = static_cast<std::int32_t>(r), col = static_cast<std::int32_t>(c);
-    return true;
-}
-bool ParseRect(std::u16string_view text, Rect& rect)
-{
-    const std::size_t colon = text.find(u':');
-    if (!ParseCell(text.substr(0, colon), rect.r1, rect.c1)) return false;
-    if (colon == std::u16string_view::npos) {
-        rect.r2 = rect.r1, rect.c2 = rect.c1;
-        return true;
-    }
-    return ParseCell(text.substr(colon + 1), rect.r2, rect.c2) && rect.r2 >= rect.r1 && rect.c2 >= rect.c1;
-}
-
 class RangeReader;
 
 // The answers of one cell: from the facts of its ranges where they fix them, else from the cell itself.
@@ -153,7 +122,7 @@ private:
     XlValue alignment_, merge_;
     bool areaFound_ = false;
     std::unique_ptr<XlRange> area_; // the merged area's object, where its answers are asked of it
-    Rect rect_;                     // the merged area, when known from its address
+    XlArea rect_;                   // the merged area, when known from its address
     std::u16string address_;
     bool rectKnown_ = false;
 };
@@ -508,7 +477,7 @@ void RangeCell::FindArea()
     if (areaFound_) return;
     areaFound_ = true;
     if (merge_.kind == XlValue::Kind::Boolean && !merge_.boolean) {
-        rect_ = Rect{reader_.s_.r1 + r_ - 1, reader_.s_.c1 + c_ - 1, reader_.s_.r1 + r_ - 1, reader_.s_.c1 + c_ - 1};
+        rect_ = XlArea{reader_.s_.r1 + r_ - 1, reader_.s_.c1 + c_ - 1, reader_.s_.r1 + r_ - 1, reader_.s_.c1 + c_ - 1};
         rectKnown_ = true;
         return;
     }
@@ -516,7 +485,7 @@ void RangeCell::FindArea()
     if (!area_) throw Error("MergeArea: no range");
     try {
         address_ = area_->Address();
-        rectKnown_ = ParseRect(address_, rect_);
+        rectKnown_ = ParseAddress(address_, rect_);
     } catch (const XlUserMessage&) {
         throw;
     } catch (const Error&) {

@@ -142,7 +142,7 @@ public:
     XlValue Top() override { return XlValue::Of(sheet_.Top(area_.r1)); }
     std::u16string Address() override
     {
-        std::u16string a = AbsoluteAddress(Of(area_));
+        std::u16string a = AbsoluteAddress(area_);
         // The sheet lists the further areas apart by spaces, the spreadsheet by commas.
         std::size_t start = 0;
         while (start < moreAreas_.size()) {
@@ -153,13 +153,12 @@ public:
         }
         return a;
     }
-    std::unique_ptr<XlRange> Rows(std::int32_t i) override { return Sub(AreaRow(Of(area_), i)); }
-    std::unique_ptr<XlRange> Columns(std::int32_t i) override { return Sub(AreaColumn(Of(area_), i)); }
-    std::unique_ptr<XlRange> Cells(std::int32_t r, std::int32_t c) override { return Sub(AreaCell(Of(area_), r, c)); }
+    std::unique_ptr<XlRange> Rows(std::int32_t i) override { return Sub(AreaRow(area_, i)); }
+    std::unique_ptr<XlRange> Columns(std::int32_t i) override { return Sub(AreaColumn(area_, i)); }
+    std::unique_ptr<XlRange> Cells(std::int32_t r, std::int32_t c) override { return Sub(AreaCell(area_, r, c)); }
 
 private:
-    static XlArea Of(const Area& a) { return {a.r1, a.c1, a.r2, a.c2}; }
-    std::unique_ptr<XlRange> Sub(const XlArea& a);
+    std::unique_ptr<XlRange> Sub(const Area& a);
     static int EdgeOf(const Border& b, int index)
     {
         switch (index) {
@@ -291,9 +290,8 @@ private:
     std::unique_ptr<Sheet> selected_, whole_;
 };
 
-std::unique_ptr<XlRange> XlsxRange::Sub(const XlArea& x)
+std::unique_ptr<XlRange> XlsxRange::Sub(const Area& a)
 {
-    const Area a{x.r1, x.c1, x.r2, x.c2};
     return std::make_unique<XlsxRange>(book_, source_, sheet_.Holds(a.r1, a.c1) && sheet_.Holds(a.r2, a.c2) ? sheet_ : source_.Holding(a), a);
 }
 

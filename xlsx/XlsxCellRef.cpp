@@ -5,31 +5,6 @@
 
 namespace gridvane::xlsx {
 
-bool ParseCellRef(std::string_view ref, std::int32_t& row, std::int32_t& col)
-{
-    std::size_t i = 0;
-    if (i < ref.size() && ref[i] == '$') ++i;
-    std::int64_t c = 0;
-    std::size_t letters = 0;
-    while (i < ref.size() && ((ref[i] >= 'A' && ref[i] <= 'Z') || (ref[i] >= 'a' && ref[i] <= 'z'))) {
-        c = c * 26 + ((ref[i] & ~0x20) - 'A' + 1);
-        if (c > kMaxCol) return false;
-        ++i, ++letters;
-    }
-    if (i < ref.size() && ref[i] == '$') ++i;
-    std::int64_t r = 0;
-    std::size_t digits = 0;
-    while (i < ref.size() && ref[i] >= '0' && ref[i] <= '9') {
-        r = r * 10 + (ref[i] - '0');
-        if (r > kMaxRow) return false;
-        ++i, ++digits;
-    }
-    if (i != ref.size() || letters == 0 || digits == 0 || r < 1) return false;
-    row = static_cast<std::int32_t>(r);
-    col = static_cast<std::int32_t>(c);
-    return true;
-}
-
 bool ParseColumnName(std::string_view text, std::int32_t& col)
 {
     std::int32_t row = 0;

@@ -4,19 +4,19 @@
 #include <string>
 #include <string_view>
 
+#include "excel/CellArea.h"
+
 namespace gridvane::xlsx {
 
 /// The sheet's last row and column.
-constexpr std::int32_t kMaxRow = 1048576;
-constexpr std::int32_t kMaxCol = 16384;
+constexpr std::int32_t kMaxRow = kSheetRows;
+constexpr std::int32_t kMaxCol = kSheetColumns;
 
 /// "B12" (with optional $ signs) -> row 12, column 2; false when it is not a cell reference in the sheet.
-bool ParseCellRef(std::string_view ref, std::int32_t& row, std::int32_t& col);
+inline bool ParseCellRef(std::string_view ref, std::int32_t& row, std::int32_t& col) { return ParseCellName(ref, row, col); }
 
 /// A rectangle of cells: rows r1..r2, columns c1..c2, from 1.
-struct Area {
-    std::int32_t r1 = 1, c1 = 1, r2 = 1, c2 = 1;
-};
+using Area = XlArea;
 
 /// A column name alone ("C", "$C"), within the sheet; false otherwise.
 bool ParseColumnName(std::string_view text, std::int32_t& col);

@@ -5,14 +5,36 @@
 #include <gtest/gtest.h>
 
 #include <random>
+#include <tuple>
 
 #include "base/Utf.h"
+#include "excel/CellArea.h"
 #include "excel/ExcelImport.h"
 #include "tests/support/FakeSpreadsheet.h"
 #include "tests/support/PerCellImport.h"
 
 namespace gridvane {
 namespace {
+
+// A merged area's Address is read back into its rectangle: what AbsoluteAddress writes, and the forms the
+// backends answer, come back; anything else is no rectangle (the area then answers for itself).
+TEST(CellArea, AddressesReadBackIntoTheirRectangles)
+{
+    for (const XlArea a : {XlArea{2, 2, 97, 16}, XlArea{5, 3, 5, 3}, XlArea{1, 16384, 1048576, 16384}}) {
+        XlArea back;
+        ASSERT_TRUE(ParseAddress(AbsoluteAddress(a), back)) << ToUtf8(AbsoluteAddress(a));
+        EXPECT_EQ(std::tie(back.r1, back.c1, back.r2, back.c2), std::tie(a.r1, a.c1, a.r2, a.c2));
+    }
+    XlArea x;
+    ASSERT_TRUE(ParseAddress(u"b2:D2000000", x)); // rows past a workbook's, as a larger sheet numbers them
+    EXPECT_EQ(std::tie(x.r1, x.c1, x.r2, x.c2), std::make_tuple(2, 2, 2000000, 4));
+    for (const char16_t* bad : {u"", u"B", u"2", u"B0", u"XFE1", u"B2:", u"C3:B2", u"B2,D4", u"$B$2:$C", u"B2 "})
+        EXPECT_FALSE(ParseAddress(bad, x)) << ToUtf8(bad);
+    std::int32_t row = 0, col = 0;
+    EXPECT_FALSE(ParseCellName(std::string_view("A1048577"), row, col)); // past a workbook's rows
+    EXPECT_TRUE(ParseCellName(std::string_view("$XFD$1048576"), row, col));
+    EXPECT_EQ(std::make_pair(row, col), std::make_pair(1048576, 16384));
+}
 
 XlAttach AttachTo(FakeBook& book)
 {
