@@ -268,11 +268,12 @@ bool LayoutEntities(const CellTable& table, const std::vector<std::u16string>& t
     return true;
 }
 
-DxfLineList LayoutTable(const CellTable& table, const std::vector<std::u16string>& texts, const LayoutOptions& options)
+bool LayoutTableTo(const CellTable& table, const std::vector<std::u16string>& texts, const LayoutOptions& options,
+                   DxfLineListSink& sink, const std::function<void()>& beforeStart)
 {
-    DxfLineList list;
-    DxfLineListSink sink(list);
+    DxfLineList& list = sink.List();
     const bool drawn = LayoutEntities(table, texts, options, sink, [&] {
+        if (beforeStart) beforeStart();
         // Room for a text record and a share of the lines per cell, so the buffers rarely move.
         const std::size_t cells = table.CellGrid.size();
         list.Reserve(cells * 260 + 16384);
@@ -282,6 +283,14 @@ DxfLineList LayoutTable(const CellTable& table, const std::vector<std::u16string
         DxfStartEntities(list);
     });
     if (drawn) DxfEnd(list);
+    return drawn;
+}
+
+DxfLineList LayoutTable(const CellTable& table, const std::vector<std::u16string>& texts, const LayoutOptions& options)
+{
+    DxfLineList list;
+    DxfLineListSink sink(list);
+    LayoutTableTo(table, texts, options, sink);
     return list;
 }
 
