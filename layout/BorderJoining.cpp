@@ -48,6 +48,34 @@ struct IndexedSegment {
     bool removed;
 };
 
+// A segment's bucket and its index in the list.
+struct Entry {
+    BucketKey key;
+    std::size_t index;
+    auto operator<=>(const Entry&) const = default;
+};
+
+// Empties v and makes room for n elements, keeping the memory it has: a list joined after another one
+// takes no fresh memory where the first left enough.
+template <class T>
+void Refill(std::vector<T>& v, std::size_t n)
+{
+    v.clear();
+    ReserveFresh(v, n);
+}
+
+} // namespace
+
+// The arrays of the index (see SegmentIndex), kept from one list to the next.
+struct KeisenJoiner::Memory {
+    std::vector<Entry> unsorted, entries; // entries: sorted by bucket, then index
+    std::vector<IndexedSegment> segments; // by position in entries
+    std::vector<std::size_t> groupOf;     // the sort's group of each unsorted entry
+    std::vector<std::size_t> left;        // the indexes of the segments the first pass left
+};
+
+namespace {
+
 // The start points of the unmarked segments of a list by bucket: one sorted array of (bucket, segment), built
 // once, and beside it a copy of each segment's coordinates in the same order. A look-up then reads only
 // these two arrays, which a walk down a column or along a row reads forward, not the list, where the
@@ -57,17 +85,18 @@ class SegmentIndex {
 public:
     static constexpr std::size_t kNotFound = SIZE_MAX;
 
-    SegmentIndex(const std::vector<TXlsxKeisen>& list, bool vertical)
+    SegmentIndex(const std::vector<TXlsxKeisen>& list, bool vertical, KeisenJoiner::Memory& memory)
+        : memory_(memory), entries_(memory.entries), segments_(memory.segments)
     {
-        std::vector<Entry> entries;
-        ReserveFresh(entries, list.size());
+        std::vector<Entry>& entries = memory.unsorted;
+        Refill(entries, list.size());
         for (std::size_t j = 0; j < list.size(); ++j) {
             if (list[j].mark) continue;
             const std::uint64_t cx = Bits(Cell(list[j].stpt.x)), cy = Bits(Cell(list[j].stpt.y));
             entries.push_back({vertical ? BucketKey{cx, cy} : BucketKey{cy, cx}, j});
         }
-        entries_ = SortByKey(std::move(entries));
-        ReserveFresh(segments_, entries_.size());
+        SortByKey(entries, entries_, memory.groupOf);
+        Refill(segments_, entries_.size());
         for (const Entry& e : entries_) {
             const TXlsxKeisen& k = list[e.index];
             segments_.push_back({k.stpt.x, k.stpt.y, k.edpt.x, k.edpt.y, false});
@@ -110,7 +139,7 @@ public:
     // Drops the removed segments and takes the others' coordinates from list again, where the segments that
     // absorbed others end further on. Their start points, and with them the order, are unchanged. Returns
     // the indexes of the segments kept, ascending.
-    std::vector<std::size_t> Compact(const std::vector<TXlsxKeisen>& list)
+    const std::vector<std::size_t>& Compact(const std::vector<TXlsxKeisen>& list)
     {
         std::size_t kept = 0;
         for (std::size_t at = 0; at < entries_.size(); ++at) {
@@ -123,8 +152,9 @@ public:
         entries_.resize(kept);
         segments_.resize(kept);
         hint_ = 0;
-        std::vector<std::size_t> indexes(kept);
-        for (std::size_t at = 0; at < kept; ++at) indexes[at] = entries_[at].index;
+        std::vector<std::size_t>& indexes = memory_.left;
+        Refill(indexes, kept);
+        for (std::size_t at = 0; at < kept; ++at) indexes.push_back(entries_[at].index);
         std::sort(indexes.begin(), indexes.end());
         return indexes;
     }
@@ -135,19 +165,17 @@ public:
     void RemoveAt(std::size_t at) { segments_[at].removed = true; }
 
 private:
-    struct Entry {
-        BucketKey key;
-        std::size_t index;
-        auto operator<=>(const Entry&) const = default;
-    };
     // The entries, made in ascending index order, sorted as std::sort sorts them, in two steps that suit a
     // table, whose segments share a few major coordinates (one a column or a row): first a counting sort
     // into the groups of one major key, in the order of those keys and keeping the index order within each
     // (the distinct keys found through a hash table); then each group sorted by its minor key where it is
     // not in order already, as the segments of a column mostly are.
-    static std::vector<Entry> SortByKey(std::vector<Entry> entries)
+    static void SortByKey(const std::vector<Entry>& entries, std::vector<Entry>& sorted, std::vector<std::size_t>& groupOf)
     {
-        if (entries.size() < 2) return entries;
+        if (entries.size() < 2) {
+            sorted.assign(entries.begin(), entries.end());
+            return;
+        }
         const auto hash = [](std::uint64_t v) {
             v ^= v >> 33;
             v *= 0xFF51AFD7ED558CCDULL;
@@ -162,8 +190,8 @@ private:
             while (table[i] != 0 && majors[table[i] - 1] != major) i = (i + 1) & mask;
             return i;
         };
-        std::vector<std::size_t> groupOf;
-        ResizeFresh(groupOf, entries.size());
+        Refill(groupOf, entries.size());
+        groupOf.resize(entries.size());
         for (std::size_t k = 0; k < entries.size(); ++k) {
             const std::uint64_t major = entries[k].key.major;
             if (k > 0 && major == entries[k - 1].key.major) { // neighbours often share it
@@ -188,8 +216,8 @@ private:
         for (const std::size_t g : groupOf) ++counts[g];
         std::size_t at = 0;
         for (const std::size_t g : order) next[g] = at, at += counts[g];
-        std::vector<Entry> sorted;
-        ResizeFresh(sorted, entries.size());
+        Refill(sorted, entries.size());
+        sorted.resize(entries.size());
         for (std::size_t k = 0; k < entries.size(); ++k) sorted[next[groupOf[k]]++] = entries[k];
         // Within a group the major keys are equal: by minor key, then index.
         at = 0;
@@ -198,7 +226,6 @@ private:
             if (!std::is_sorted(first, last)) std::sort(first, last);
             at += counts[g];
         }
-        return sorted;
     }
 
     // The position std::upper_bound finds in entries_, searched outward from where the last search ended:
@@ -223,13 +250,14 @@ private:
         hint_ = static_cast<std::size_t>(std::upper_bound(at(lo), at(hi), target) - entries_.begin());
         return hint_;
     }
-    std::vector<Entry> entries_;
-    std::vector<IndexedSegment> segments_; // by position in entries_
+    KeisenJoiner::Memory& memory_;
+    std::vector<Entry>& entries_;
+    std::vector<IndexedSegment>& segments_; // by position in entries_
     bool vertical_ = false;
     mutable std::size_t hint_ = 0;
 };
 
-void MergeList(std::vector<TXlsxKeisen>& list, bool vertical)
+void MergeList(std::vector<TXlsxKeisen>& list, bool vertical, KeisenJoiner::Memory& memory)
 {
     const std::size_t n = list.size();
     if (n < 2) return;
@@ -237,7 +265,7 @@ void MergeList(std::vector<TXlsxKeisen>& list, bool vertical)
 
     // Pass 1: a segment absorbs every later segment that starts where it (by then) ends. A later segment
     // has not absorbed anything yet, so the index's copy of it is still the segment in the list.
-    SegmentIndex index(list, vertical);
+    SegmentIndex index(list, vertical, memory);
     {
         for (std::size_t i = 0; i + 1 < n; ++i) {
             if (list[i].mark) continue;
@@ -264,7 +292,7 @@ void MergeList(std::vector<TXlsxKeisen>& list, bool vertical)
 
     // Pass 2: a later segment that repeats one (either way round) is dropped. Only the segments pass 1 left
     // are visited, in list order: in a table, one a column or row line.
-    const std::vector<std::size_t> left = index.Compact(list);
+    const std::vector<std::size_t>& left = index.Compact(list);
     {
         for (const std::size_t i : left) {
             if (list[i].mark) continue;
@@ -300,10 +328,19 @@ bool NearlyEqual(double a, double b, double tolerance)
     return std::fabs(a - b) <= tolerance;
 }
 
+KeisenJoiner::KeisenJoiner() : memory_(std::make_unique<Memory>()) {}
+KeisenJoiner::~KeisenJoiner() = default;
+
+void KeisenJoiner::Merge(std::vector<TXlsxKeisen>& list, bool vertical)
+{
+    MergeList(list, vertical, *memory_);
+}
+
 void MergeKeisen(std::vector<TXlsxKeisen>& keisenV, std::vector<TXlsxKeisen>& keisenH)
 {
-    MergeList(keisenV, true);
-    MergeList(keisenH, false);
+    KeisenJoiner joiner;
+    joiner.Merge(keisenV, true);
+    joiner.Merge(keisenH, false);
 }
 
 } // namespace gridvane

@@ -1,6 +1,7 @@
 #pragma once
 // The joining of border segments: segments that continue one another become one, and a segment that
 // repeats another is dropped, so that each border line of the drawing is one LINE entity.
+#include <memory>
 #include <vector>
 
 #include "dxf/MakeR12Dxf_V.h"
@@ -24,5 +25,21 @@ bool NearlyEqual(double a, double b, double tolerance);
 /// a segment absorbs every later one that starts where it ends, then a later segment that repeats one
 /// (either way round) is marked, each comparison within kKeisenTolerance and in list order.
 void MergeKeisen(std::vector<TXlsxKeisen>& keisenV, std::vector<TXlsxKeisen>& keisenH);
+
+/// MergeKeisen for one list at a time: Merge(list, true) joins list as MergeKeisen joins keisenV, Merge(list,
+/// false) as it joins keisenH. The working memory stays from one list to the next, so a large table's second
+/// list takes no fresh memory where the first left enough.
+class KeisenJoiner {
+public:
+    KeisenJoiner();
+    ~KeisenJoiner();
+    KeisenJoiner(const KeisenJoiner&) = delete;
+    KeisenJoiner& operator=(const KeisenJoiner&) = delete;
+    void Merge(std::vector<TXlsxKeisen>& list, bool vertical);
+    struct Memory;
+
+private:
+    std::unique_ptr<Memory> memory_;
+};
 
 } // namespace gridvane

@@ -157,17 +157,18 @@ struct Layout {
         }
     }
 
-    void Borders(std::vector<TXlsxKeisen>& keisenV, std::vector<TXlsxKeisen>& keisenH) const
+    // The border segments of every cell edge of one direction, vertical or horizontal, row by row.
+    void Borders(bool vertical, std::vector<TXlsxKeisen>& keisen) const
     {
-        // Counted first: the lists are allocated once, at their size.
-        std::size_t vertical = 0, horizontal = 0;
+        const std::uint8_t first = vertical ? kEdgeLeft : kEdgeTop, second = vertical ? kEdgeRight : kEdgeBottom;
+        // Counted first: the list is allocated once, at its size, or keeps the room it has.
+        std::size_t count = 0;
         for (const TXlsxCellAttr& cell : table.CellGrid) {
             const std::uint8_t bits = cell.cellMerge ? (cell.lineBits & cell.mergeBits) : cell.lineBits;
-            horizontal += ((bits & kEdgeTop) != 0) + ((bits & kEdgeBottom) != 0);
-            vertical += ((bits & kEdgeLeft) != 0) + ((bits & kEdgeRight) != 0);
+            count += ((bits & first) != 0) + ((bits & second) != 0);
         }
-        ReserveFresh(keisenV, vertical);
-        ReserveFresh(keisenH, horizontal);
+        keisen.clear();
+        ReserveFresh(keisen, count);
         for (std::int32_t r = 0; r < rows; ++r) {
             const double yTop = rowTop[static_cast<std::size_t>(r)];
             const double yBot = rowTop[static_cast<std::size_t>(r) + 1];
@@ -176,10 +177,13 @@ struct Layout {
                 const TXlsxCellAttr& cell = At(c, r);
                 const double xR = xL + cell.drawW;
                 const std::uint8_t bits = cell.cellMerge ? (cell.lineBits & cell.mergeBits) : cell.lineBits;
-                if (bits & kEdgeTop) keisenH.push_back({{xL, yTop, 0}, {xR, yTop, 0}, false});
-                if (bits & kEdgeBottom) keisenH.push_back({{xL, yBot, 0}, {xR, yBot, 0}, false});
-                if (bits & kEdgeLeft) keisenV.push_back({{xL, yTop, 0}, {xL, yBot, 0}, false});
-                if (bits & kEdgeRight) keisenV.push_back({{xR, yTop, 0}, {xR, yBot, 0}, false});
+                if (vertical) {
+                    if (bits & kEdgeLeft) keisen.push_back({{xL, yTop, 0}, {xL, yBot, 0}, false});
+                    if (bits & kEdgeRight) keisen.push_back({{xR, yTop, 0}, {xR, yBot, 0}, false});
+                } else {
+                    if (bits & kEdgeTop) keisen.push_back({{xL, yTop, 0}, {xR, yTop, 0}, false});
+                    if (bits & kEdgeBottom) keisen.push_back({{xL, yBot, 0}, {xR, yBot, 0}, false});
+                }
                 xL = xR;
             }
         }
@@ -253,12 +257,15 @@ bool LayoutEntities(const CellTable& table, const std::vector<std::u16string>& t
     // of every cell edge then never share memory with the whole drawing.
     std::vector<TXlsxKeisen> borders;
     {
-        std::vector<TXlsxKeisen> keisenV, keisenH;
-        layout.Borders(keisenV, keisenH);
-        MergeKeisen(keisenV, keisenH);
-        for (const auto* segments : {&keisenV, &keisenH})
-            for (const TXlsxKeisen& k : *segments)
+        // The vertical segments first, then the horizontal ones in the same list and working memory.
+        std::vector<TXlsxKeisen> keisen;
+        KeisenJoiner joiner;
+        for (const bool vertical : {true, false}) {
+            layout.Borders(vertical, keisen);
+            joiner.Merge(keisen, vertical);
+            for (const TXlsxKeisen& k : keisen)
                 if (!k.mark) borders.push_back(k);
+        }
     }
 
     if (beforeEntities) beforeEntities();
