@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "base/Error.h"
 #include "base/HugePages.h"
 
 namespace gridvane {
@@ -20,14 +21,6 @@ namespace {
 // exactly as the pairwise scan would find it.
 
 constexpr double kBucketSize = kKeisenTolerance * 10;
-
-// A bucket by the cells of its two coordinates, major one first: x for vertical segments, y for horizontal
-// ones. A joining walks down a column of vertical segments or along a row of horizontal ones, and in that
-// order the buckets of consecutive look-ups lie next to each other in the index.
-struct BucketKey {
-    std::uint64_t major, minor;
-    auto operator<=>(const BucketKey&) const = default;
-};
 
 std::uint64_t Bits(double v)
 {
@@ -48,11 +41,21 @@ struct IndexedSegment {
     bool removed;
 };
 
-// A segment's bucket and its index in the list.
+// A segment's bucket by the cells of its two coordinates, the major one (x for vertical segments, y for
+// horizontal ones) as its rank among the major cells of the list, and the segment's index in the list. In
+// this order a joining's walk down a column of vertical segments or along a row of horizontal ones finds the
+// buckets of consecutive look-ups next to each other.
 struct Entry {
-    BucketKey key;
-    std::size_t index;
-    auto operator<=>(const Entry&) const = default;
+    std::uint32_t rank;
+    std::uint32_t index;
+    std::uint64_t minor;
+    friend std::strong_ordering operator<=>(const Entry& a, const Entry& b)
+    {
+        if (const auto c = a.rank <=> b.rank; c != 0) return c;
+        if (const auto c = a.minor <=> b.minor; c != 0) return c;
+        return a.index <=> b.index;
+    }
+    friend bool operator==(const Entry&, const Entry&) = default;
 };
 
 // Empties v and makes room for n elements, keeping the memory it has: a list joined after another one
@@ -68,10 +71,10 @@ void Refill(std::vector<T>& v, std::size_t n)
 
 // The arrays of the index (see SegmentIndex), kept from one list to the next.
 struct KeisenJoiner::Memory {
-    std::vector<Entry> unsorted, entries; // entries: sorted by bucket, then index
+    std::vector<Entry> entries;           // sorted
     std::vector<IndexedSegment> segments; // by position in entries
-    std::vector<std::size_t> groupOf;     // the sort's group of each unsorted entry
-    std::vector<std::size_t> left;        // the indexes of the segments the first pass left
+    std::vector<std::uint32_t> groupOf;   // the major cell of each unmarked segment, in list order
+    std::vector<std::uint32_t> left;      // the indexes of the segments the first pass left
 };
 
 namespace {
@@ -85,23 +88,58 @@ class SegmentIndex {
 public:
     static constexpr std::size_t kNotFound = SIZE_MAX;
 
+    // The list has fewer than 2^32 segments.
     SegmentIndex(const std::vector<TXlsxKeisen>& list, bool vertical, KeisenJoiner::Memory& memory)
-        : memory_(memory), entries_(memory.entries), segments_(memory.segments)
+        : memory_(memory), entries_(memory.entries), segments_(memory.segments), vertical_(vertical)
     {
-        std::vector<Entry>& entries = memory.unsorted;
-        Refill(entries, list.size());
+        // The entries sorted as std::sort would sort them, in two steps that suit a table, whose segments
+        // share a few major cells (one a column or a row): a counting sort into the groups of one major cell,
+        // in the order of those cells and keeping the index order within each (the distinct cells found
+        // through a hash table); then each group sorted by its minor cell where it is not in order already,
+        // as the segments of a column mostly are.
+        std::vector<std::uint32_t>& groupOf = memory.groupOf;
+        Refill(groupOf, list.size());
+        std::vector<std::size_t> counts;
+        std::uint64_t lastMajor = 0;
+        std::uint32_t lastGroup = kNoGroup;
         for (std::size_t j = 0; j < list.size(); ++j) {
             if (list[j].mark) continue;
-            const std::uint64_t cx = Bits(Cell(list[j].stpt.x)), cy = Bits(Cell(list[j].stpt.y));
-            entries.push_back({vertical ? BucketKey{cx, cy} : BucketKey{cy, cx}, j});
+            const std::uint64_t major = Bits(Cell(vertical ? list[j].stpt.x : list[j].stpt.y));
+            if (lastGroup == kNoGroup || major != lastMajor) { // neighbours often share it
+                lastMajor = major;
+                lastGroup = AddGroup(major);
+                if (lastGroup == counts.size()) counts.push_back(0);
+            }
+            groupOf.push_back(lastGroup);
+            ++counts[lastGroup];
         }
-        SortByKey(entries, entries_, memory.groupOf);
+        // The groups in the order of their cells, and where each begins.
+        std::vector<std::uint32_t> order(majors_.size());
+        for (std::uint32_t g = 0; g < order.size(); ++g) order[g] = g;
+        std::sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) { return majors_[a] < majors_[b]; });
+        rankOf_.assign(majors_.size(), 0);
+        std::vector<std::size_t> next(majors_.size());
+        std::size_t at = 0;
+        for (std::uint32_t r = 0; r < order.size(); ++r) rankOf_[order[r]] = r, next[order[r]] = at, at += counts[order[r]];
+        Refill(entries_, groupOf.size());
+        entries_.resize(groupOf.size());
+        for (std::size_t j = 0, k = 0; j < list.size(); ++j) {
+            if (list[j].mark) continue;
+            const std::uint32_t g = groupOf[k++];
+            const double minor = vertical ? list[j].stpt.y : list[j].stpt.x;
+            entries_[next[g]++] = {rankOf_[g], static_cast<std::uint32_t>(j), Bits(Cell(minor))};
+        }
+        at = 0;
+        for (const std::uint32_t g : order) {
+            const auto first = entries_.begin() + static_cast<std::ptrdiff_t>(at), last = first + static_cast<std::ptrdiff_t>(counts[g]);
+            if (!std::is_sorted(first, last)) std::sort(first, last);
+            at += counts[g];
+        }
         Refill(segments_, entries_.size());
         for (const Entry& e : entries_) {
             const TXlsxKeisen& k = list[e.index];
             segments_.push_back({k.stpt.x, k.stpt.y, k.edpt.x, k.edpt.y, false});
         }
-        vertical_ = vertical;
     }
 
     // Calls match(segment) for the unremoved segments j > after in buckets near (x, y), each bucket in
@@ -123,9 +161,12 @@ public:
             for (double dy : {-1.0, 0.0, 1.0}) {
                 if (!wide && ((dy < 0 && fy > 0.15) || (dy > 0 && fy < 0.85))) continue;
                 const std::uint64_t kx = Bits(cx + dx), ky = Bits(cy + dy);
-                const BucketKey key = vertical_ ? BucketKey{kx, ky} : BucketKey{ky, kx};
-                for (std::size_t at = UpperBound(Entry{key, after});
-                     at < entries_.size() && entries_[at].key == key && entries_[at].index < best; ++at) {
+                const std::uint32_t g = FindGroup(vertical_ ? kx : ky);
+                if (g == kNoGroup) continue; // no segment starts in that column or row of buckets
+                const Entry target{rankOf_[g], static_cast<std::uint32_t>(after), vertical_ ? ky : kx};
+                for (std::size_t at = UpperBound(target); at < entries_.size() && entries_[at].rank == target.rank &&
+                                                          entries_[at].minor == target.minor && entries_[at].index < best;
+                     ++at) {
                     if (!segments_[at].removed && match(segments_[at])) {
                         best = entries_[at].index, found = at;
                         break;
@@ -139,7 +180,7 @@ public:
     // Drops the removed segments and takes the others' coordinates from list again, where the segments that
     // absorbed others end further on. Their start points, and with them the order, are unchanged. Returns
     // the indexes of the segments kept, ascending.
-    const std::vector<std::size_t>& Compact(const std::vector<TXlsxKeisen>& list)
+    const std::vector<std::uint32_t>& Compact(const std::vector<TXlsxKeisen>& list)
     {
         std::size_t kept = 0;
         for (std::size_t at = 0; at < entries_.size(); ++at) {
@@ -152,7 +193,7 @@ public:
         entries_.resize(kept);
         segments_.resize(kept);
         hint_ = 0;
-        std::vector<std::size_t>& indexes = memory_.left;
+        std::vector<std::uint32_t>& indexes = memory_.left;
         Refill(indexes, kept);
         for (std::size_t at = 0; at < kept; ++at) indexes.push_back(entries_[at].index);
         std::sort(indexes.begin(), indexes.end());
@@ -165,67 +206,39 @@ public:
     void RemoveAt(std::size_t at) { segments_[at].removed = true; }
 
 private:
-    // The entries, made in ascending index order, sorted as std::sort sorts them, in two steps that suit a
-    // table, whose segments share a few major coordinates (one a column or a row): first a counting sort
-    // into the groups of one major key, in the order of those keys and keeping the index order within each
-    // (the distinct keys found through a hash table); then each group sorted by its minor key where it is
-    // not in order already, as the segments of a column mostly are.
-    static void SortByKey(const std::vector<Entry>& entries, std::vector<Entry>& sorted, std::vector<std::size_t>& groupOf)
+    static constexpr std::uint32_t kNoGroup = UINT32_MAX;
+
+    static std::uint64_t Hash(std::uint64_t v)
     {
-        if (entries.size() < 2) {
-            sorted.assign(entries.begin(), entries.end());
-            return;
+        v ^= v >> 33;
+        v *= 0xFF51AFD7ED558CCDULL;
+        return v ^ (v >> 33);
+    }
+    // The slot of table_ that holds major, or the free slot where it would go; table_ holds group + 1, 0 free.
+    std::size_t Slot(std::uint64_t major) const
+    {
+        const std::size_t mask = table_.size() - 1;
+        std::size_t i = Hash(major) & mask;
+        while (table_[i] != 0 && majors_[table_[i] - 1] != major) i = (i + 1) & mask;
+        return i;
+    }
+    std::uint32_t FindGroup(std::uint64_t major) const
+    {
+        const std::uint32_t g = table_[Slot(major)];
+        return g == 0 ? kNoGroup : g - 1;
+    }
+    // The group of major, numbered in the order the majors first appear.
+    std::uint32_t AddGroup(std::uint64_t major)
+    {
+        const std::size_t i = Slot(major);
+        if (table_[i] != 0) return table_[i] - 1;
+        majors_.push_back(major);
+        table_[i] = static_cast<std::uint32_t>(majors_.size());
+        if (majors_.size() * 2 > table_.size()) { // at most half full
+            table_.assign(table_.size() * 2, 0);
+            for (std::uint32_t g = 0; g < majors_.size(); ++g) table_[Slot(majors_[g])] = g + 1;
         }
-        const auto hash = [](std::uint64_t v) {
-            v ^= v >> 33;
-            v *= 0xFF51AFD7ED558CCDULL;
-            return v ^ (v >> 33);
-        };
-        // The distinct major keys, numbered in the order they first appear; table holds number + 1, 0 free.
-        std::vector<std::uint64_t> majors;
-        std::vector<std::size_t> table(16, 0);
-        const auto slot = [&](std::uint64_t major) {
-            const std::size_t mask = table.size() - 1;
-            std::size_t i = hash(major) & mask;
-            while (table[i] != 0 && majors[table[i] - 1] != major) i = (i + 1) & mask;
-            return i;
-        };
-        Refill(groupOf, entries.size());
-        groupOf.resize(entries.size());
-        for (std::size_t k = 0; k < entries.size(); ++k) {
-            const std::uint64_t major = entries[k].key.major;
-            if (k > 0 && major == entries[k - 1].key.major) { // neighbours often share it
-                groupOf[k] = groupOf[k - 1];
-                continue;
-            }
-            const std::size_t i = slot(major);
-            if (table[i] == 0) {
-                majors.push_back(major);
-                table[i] = majors.size();
-                if (majors.size() * 2 > table.size()) { // at most half full
-                    table.assign(table.size() * 2, 0);
-                    for (std::size_t g = 0; g < majors.size(); ++g) table[slot(majors[g])] = g + 1;
-                }
-            }
-            groupOf[k] = table[slot(major)] - 1;
-        }
-        // The groups in the order of their keys, and where each begins.
-        std::vector<std::size_t> order(majors.size()), counts(majors.size(), 0), next(majors.size());
-        for (std::size_t g = 0; g < order.size(); ++g) order[g] = g;
-        std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return majors[a] < majors[b]; });
-        for (const std::size_t g : groupOf) ++counts[g];
-        std::size_t at = 0;
-        for (const std::size_t g : order) next[g] = at, at += counts[g];
-        Refill(sorted, entries.size());
-        sorted.resize(entries.size());
-        for (std::size_t k = 0; k < entries.size(); ++k) sorted[next[groupOf[k]]++] = entries[k];
-        // Within a group the major keys are equal: by minor key, then index.
-        at = 0;
-        for (const std::size_t g : order) {
-            const auto first = sorted.begin() + static_cast<std::ptrdiff_t>(at), last = first + static_cast<std::ptrdiff_t>(counts[g]);
-            if (!std::is_sorted(first, last)) std::sort(first, last);
-            at += counts[g];
-        }
+        return static_cast<std::uint32_t>(majors_.size() - 1);
     }
 
     // The position std::upper_bound finds in entries_, searched outward from where the last search ended:
@@ -253,7 +266,10 @@ private:
     KeisenJoiner::Memory& memory_;
     std::vector<Entry>& entries_;
     std::vector<IndexedSegment>& segments_; // by position in entries_
-    bool vertical_ = false;
+    bool vertical_;
+    std::vector<std::uint64_t> majors_;     // the distinct major cells, by group
+    std::vector<std::uint32_t> table_ = std::vector<std::uint32_t>(16, 0);
+    std::vector<std::uint32_t> rankOf_;     // by group
     mutable std::size_t hint_ = 0;
 };
 
@@ -261,6 +277,7 @@ void MergeList(std::vector<TXlsxKeisen>& list, bool vertical, KeisenJoiner::Memo
 {
     const std::size_t n = list.size();
     if (n < 2) return;
+    if (n >= UINT32_MAX) throw Error("too many border segments to join"); // the index numbers them in 32 bits
     auto near = [](double a, double b) { return NearlyEqual(a, b, kKeisenTolerance); };
 
     // Pass 1: a segment absorbs every later segment that starts where it (by then) ends. A later segment
@@ -292,7 +309,7 @@ void MergeList(std::vector<TXlsxKeisen>& list, bool vertical, KeisenJoiner::Memo
 
     // Pass 2: a later segment that repeats one (either way round) is dropped. Only the segments pass 1 left
     // are visited, in list order: in a table, one a column or row line.
-    const std::vector<std::size_t>& left = index.Compact(list);
+    const std::vector<std::uint32_t>& left = index.Compact(list);
     {
         for (const std::size_t i : left) {
             if (list[i].mark) continue;
