@@ -35,6 +35,19 @@ std::uint64_t Bits(double v)
 double Offset(double v) { return v / kBucketSize + 0.5; }
 double Cell(double v) { return std::floor(Offset(v)); }
 
+// The two ends of a segment of either kind of list, and a new end point for one.
+struct Ends {
+    double sx, sy, ex, ey;
+};
+Ends EndsOf(const TXlsxKeisen& k, bool) { return {k.stpt.x, k.stpt.y, k.edpt.x, k.edpt.y}; }
+Ends EndsOf(const AxisKeisen& k, bool vertical)
+{
+    return vertical ? Ends{k.at, k.from, k.at, k.to} : Ends{k.from, k.at, k.to, k.at};
+}
+void SetEnd(TXlsxKeisen& k, double x, double y, bool) { k.edpt.x = x, k.edpt.y = y; }
+// A joining moves the end of a vertical segment along y and that of a horizontal one along x only.
+void SetEnd(AxisKeisen& k, double x, double y, bool vertical) { k.to = vertical ? y : x; }
+
 // The coordinates of one segment as the index holds them, and whether it was marked since the index was built.
 struct IndexedSegment {
     double sx, sy, ex, ey;
@@ -89,7 +102,8 @@ public:
     static constexpr std::size_t kNotFound = SIZE_MAX;
 
     // The list has fewer than 2^32 segments.
-    SegmentIndex(const std::vector<TXlsxKeisen>& list, bool vertical, KeisenJoiner::Memory& memory)
+    template <class Segment>
+    SegmentIndex(const std::vector<Segment>& list, bool vertical, KeisenJoiner::Memory& memory)
         : memory_(memory), entries_(memory.entries), segments_(memory.segments), vertical_(vertical)
     {
         // The entries sorted as std::sort would sort them, in two steps that suit a table, whose segments
@@ -104,7 +118,8 @@ public:
         std::uint32_t lastGroup = kNoGroup;
         for (std::size_t j = 0; j < list.size(); ++j) {
             if (list[j].mark) continue;
-            const std::uint64_t major = Bits(Cell(vertical ? list[j].stpt.x : list[j].stpt.y));
+            const Ends e = EndsOf(list[j], vertical);
+            const std::uint64_t major = Bits(Cell(vertical ? e.sx : e.sy));
             if (lastGroup == kNoGroup || major != lastMajor) { // neighbours often share it
                 lastMajor = major;
                 lastGroup = AddGroup(major);
@@ -126,7 +141,8 @@ public:
         for (std::size_t j = 0, k = 0; j < list.size(); ++j) {
             if (list[j].mark) continue;
             const std::uint32_t g = groupOf[k++];
-            const double minor = vertical ? list[j].stpt.y : list[j].stpt.x;
+            const Ends e = EndsOf(list[j], vertical);
+            const double minor = vertical ? e.sy : e.sx;
             entries_[next[g]++] = {rankOf_[g], static_cast<std::uint32_t>(j), Bits(Cell(minor))};
         }
         at = 0;
@@ -137,8 +153,8 @@ public:
         }
         Refill(segments_, entries_.size());
         for (const Entry& e : entries_) {
-            const TXlsxKeisen& k = list[e.index];
-            segments_.push_back({k.stpt.x, k.stpt.y, k.edpt.x, k.edpt.y, false});
+            const Ends k = EndsOf(list[e.index], vertical);
+            segments_.push_back({k.sx, k.sy, k.ex, k.ey, false});
         }
     }
 
@@ -180,14 +196,15 @@ public:
     // Drops the removed segments and takes the others' coordinates from list again, where the segments that
     // absorbed others end further on. Their start points, and with them the order, are unchanged. Returns
     // the indexes of the segments kept, ascending.
-    const std::vector<std::uint32_t>& Compact(const std::vector<TXlsxKeisen>& list)
+    template <class Segment>
+    const std::vector<std::uint32_t>& Compact(const std::vector<Segment>& list)
     {
         std::size_t kept = 0;
         for (std::size_t at = 0; at < entries_.size(); ++at) {
             if (segments_[at].removed) continue;
-            const TXlsxKeisen& k = list[entries_[at].index];
+            const Ends k = EndsOf(list[entries_[at].index], vertical_);
             entries_[kept] = entries_[at];
-            segments_[kept] = {k.stpt.x, k.stpt.y, k.edpt.x, k.edpt.y, false};
+            segments_[kept] = {k.sx, k.sy, k.ex, k.ey, false};
             ++kept;
         }
         entries_.resize(kept);
@@ -273,7 +290,8 @@ private:
     mutable std::size_t hint_ = 0;
 };
 
-void MergeList(std::vector<TXlsxKeisen>& list, bool vertical, KeisenJoiner::Memory& memory)
+template <class Segment>
+void MergeList(std::vector<Segment>& list, bool vertical, KeisenJoiner::Memory& memory)
 {
     const std::size_t n = list.size();
     if (n < 2) return;
@@ -287,7 +305,10 @@ void MergeList(std::vector<TXlsxKeisen>& list, bool vertical, KeisenJoiner::Memo
         for (std::size_t i = 0; i + 1 < n; ++i) {
             if (list[i].mark) continue;
             std::size_t after = i;
-            TAcadPoint end = list[i].edpt; // kept here while it moves, written back once
+            const Ends ends = EndsOf(list[i], vertical);
+            struct {
+                double x, y;
+            } end{ends.ex, ends.ey}; // kept here while it moves, written back once
             for (;;) {
                 const std::size_t at = index.FirstAfter(after, end.x, end.y, [&](const IndexedSegment& t) {
                     return near(end.x, t.sx) && near(end.y, t.sy);
@@ -303,7 +324,7 @@ void MergeList(std::vector<TXlsxKeisen>& list, bool vertical, KeisenJoiner::Memo
                 index.RemoveAt(at);
                 after = j;
             }
-            list[i].edpt = end;
+            SetEnd(list[i], end.x, end.y, vertical);
         }
     }
 
@@ -313,19 +334,19 @@ void MergeList(std::vector<TXlsxKeisen>& list, bool vertical, KeisenJoiner::Memo
     {
         for (const std::size_t i : left) {
             if (list[i].mark) continue;
-            const TXlsxKeisen s = list[i];
+            const Ends s = EndsOf(list[i], vertical);
             auto duplicate = [&](const IndexedSegment& t) {
                 if (vertical) {
-                    return near(s.stpt.x, t.sx) && ((near(s.stpt.y, t.sy) && near(s.edpt.y, t.ey)) ||
-                                                    (near(s.edpt.y, t.sy) && near(s.stpt.y, t.ey)));
+                    return near(s.sx, t.sx) && ((near(s.sy, t.sy) && near(s.ey, t.ey)) ||
+                                                (near(s.ey, t.sy) && near(s.sy, t.ey)));
                 }
-                return near(s.edpt.y, t.sy) && ((near(s.stpt.x, t.sx) && near(s.edpt.x, t.ex)) ||
-                                                 (near(s.edpt.x, t.sx) && near(s.stpt.x, t.ex)));
+                return near(s.ey, t.sy) && ((near(s.sx, t.sx) && near(s.ex, t.ex)) ||
+                                            (near(s.ex, t.sx) && near(s.sx, t.ex)));
             };
             // A duplicate starts near one of the two ends of segment i.
             const std::array<std::pair<double, double>, 2> starts =
-                vertical ? std::array<std::pair<double, double>, 2>{{{s.stpt.x, s.stpt.y}, {s.stpt.x, s.edpt.y}}}
-                         : std::array<std::pair<double, double>, 2>{{{s.stpt.x, s.edpt.y}, {s.edpt.x, s.edpt.y}}};
+                vertical ? std::array<std::pair<double, double>, 2>{{{s.sx, s.sy}, {s.sx, s.ey}}}
+                         : std::array<std::pair<double, double>, 2>{{{s.sx, s.ey}, {s.ex, s.ey}}};
             for (const auto& [qx, qy] : starts) {
                 for (;;) {
                     const std::size_t at = index.FirstAfter(i, qx, qy, duplicate);
@@ -349,6 +370,11 @@ KeisenJoiner::KeisenJoiner() : memory_(std::make_unique<Memory>()) {}
 KeisenJoiner::~KeisenJoiner() = default;
 
 void KeisenJoiner::Merge(std::vector<TXlsxKeisen>& list, bool vertical)
+{
+    MergeList(list, vertical, *memory_);
+}
+
+void KeisenJoiner::Merge(std::vector<AxisKeisen>& list, bool vertical)
 {
     MergeList(list, vertical, *memory_);
 }

@@ -15,6 +15,15 @@ struct TXlsxKeisen {
     bool mark = false;
 };
 
+/// A border segment along an axis, as the edges of a table's cells are, in less memory: a vertical one
+/// from (at, from) to (at, to), a horizontal one from (from, at) to (to, at), z 0 at both ends.
+struct AxisKeisen {
+    double at;
+    double from;
+    double to;
+    bool mark = false;
+};
+
 /// Tolerance of every segment comparison.
 inline constexpr double kKeisenTolerance = 0.000001;
 
@@ -36,6 +45,9 @@ public:
     KeisenJoiner(const KeisenJoiner&) = delete;
     KeisenJoiner& operator=(const KeisenJoiner&) = delete;
     void Merge(std::vector<TXlsxKeisen>& list, bool vertical);
+    /// The same for segments along the axis: the same marks and ends as for the TXlsxKeisen of the same
+    /// points, the vertical ones in a list joined with vertical true.
+    void Merge(std::vector<AxisKeisen>& list, bool vertical);
     struct Memory;
 
 private:

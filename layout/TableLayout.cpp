@@ -158,7 +158,7 @@ struct Layout {
     }
 
     // The border segments of every cell edge of one direction, vertical or horizontal, row by row.
-    void Borders(bool vertical, std::vector<TXlsxKeisen>& keisen) const
+    void Borders(bool vertical, std::vector<AxisKeisen>& keisen) const
     {
         const std::uint8_t first = vertical ? kEdgeLeft : kEdgeTop, second = vertical ? kEdgeRight : kEdgeBottom;
         // Counted first: the list is allocated once, at its size, or keeps the room it has.
@@ -178,11 +178,11 @@ struct Layout {
                 const double xR = xL + cell.drawW;
                 const std::uint8_t bits = cell.cellMerge ? (cell.lineBits & cell.mergeBits) : cell.lineBits;
                 if (vertical) {
-                    if (bits & kEdgeLeft) keisen.push_back({{xL, yTop, 0}, {xL, yBot, 0}, false});
-                    if (bits & kEdgeRight) keisen.push_back({{xR, yTop, 0}, {xR, yBot, 0}, false});
+                    if (bits & kEdgeLeft) keisen.push_back({xL, yTop, yBot, false});
+                    if (bits & kEdgeRight) keisen.push_back({xR, yTop, yBot, false});
                 } else {
-                    if (bits & kEdgeTop) keisen.push_back({{xL, yTop, 0}, {xR, yTop, 0}, false});
-                    if (bits & kEdgeBottom) keisen.push_back({{xL, yBot, 0}, {xR, yBot, 0}, false});
+                    if (bits & kEdgeTop) keisen.push_back({yTop, xL, xR, false});
+                    if (bits & kEdgeBottom) keisen.push_back({yBot, xL, xR, false});
                 }
                 xL = xR;
             }
@@ -258,13 +258,16 @@ bool LayoutEntities(const CellTable& table, const std::vector<std::u16string>& t
     std::vector<TXlsxKeisen> borders;
     {
         // The vertical segments first, then the horizontal ones in the same list and working memory.
-        std::vector<TXlsxKeisen> keisen;
+        std::vector<AxisKeisen> keisen;
         KeisenJoiner joiner;
         for (const bool vertical : {true, false}) {
             layout.Borders(vertical, keisen);
             joiner.Merge(keisen, vertical);
-            for (const TXlsxKeisen& k : keisen)
-                if (!k.mark) borders.push_back(k);
+            for (const AxisKeisen& k : keisen) {
+                if (k.mark) continue;
+                if (vertical) borders.push_back({{k.at, k.from, 0}, {k.at, k.to, 0}, false});
+                else borders.push_back({{k.from, k.at, 0}, {k.to, k.at, 0}, false});
+            }
         }
     }
 
