@@ -104,7 +104,7 @@ private:
         std::uint8_t size = 0;
         char text[kReal15MaxChars];
     };
-    static constexpr int kRealCacheBits = 8;
+    static constexpr int kRealCacheBits = 10;
     std::unique_ptr<RealText[]> reals_;
     // What operator[] reads: the decoded lines, built on the first read after a change.
     mutable std::u16string decoded_;
