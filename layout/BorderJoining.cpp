@@ -136,25 +136,30 @@ public:
         std::vector<std::size_t> next(majors_.size());
         std::size_t at = 0;
         for (std::uint32_t r = 0; r < order.size(); ++r) rankOf_[order[r]] = r, next[order[r]] = at, at += counts[order[r]];
+        // Each entry and its segment's coordinates go to their place together, the list read in order.
         Refill(entries_, groupOf.size());
         entries_.resize(groupOf.size());
+        Refill(segments_, groupOf.size());
+        segments_.resize(groupOf.size());
         for (std::size_t j = 0, k = 0; j < list.size(); ++j) {
             if (list[j].mark) continue;
             const std::uint32_t g = groupOf[k++];
             const Ends e = EndsOf(list[j], vertical);
-            const double minor = vertical ? e.sy : e.sx;
-            entries_[next[g]++] = {rankOf_[g], static_cast<std::uint32_t>(j), Bits(Cell(minor))};
+            const std::size_t to = next[g]++;
+            entries_[to] = {rankOf_[g], static_cast<std::uint32_t>(j), Bits(Cell(vertical ? e.sy : e.sx))};
+            segments_[to] = {e.sx, e.sy, e.ex, e.ey, false};
         }
         at = 0;
+        std::vector<std::pair<Entry, IndexedSegment>> group;
         for (const std::uint32_t g : order) {
             const auto first = entries_.begin() + static_cast<std::ptrdiff_t>(at), last = first + static_cast<std::ptrdiff_t>(counts[g]);
-            if (!std::is_sorted(first, last)) std::sort(first, last);
+            if (!std::is_sorted(first, last)) {
+                group.clear();
+                for (std::size_t p = at; p < at + counts[g]; ++p) group.emplace_back(entries_[p], segments_[p]);
+                std::sort(group.begin(), group.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+                for (std::size_t p = at; const auto& [entry, segment] : group) entries_[p] = entry, segments_[p++] = segment;
+            }
             at += counts[g];
-        }
-        Refill(segments_, entries_.size());
-        for (const Entry& e : entries_) {
-            const Ends k = EndsOf(list[e.index], vertical);
-            segments_.push_back({k.sx, k.sy, k.ex, k.ey, false});
         }
     }
 
