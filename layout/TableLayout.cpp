@@ -157,18 +157,23 @@ struct Layout {
         }
     }
 
-    // The border segments of every cell edge of one direction, vertical or horizontal, row by row.
-    void Borders(bool vertical, std::vector<AxisKeisen>& keisen) const
+    // The number of border segments of each direction: vertical first, horizontal second.
+    std::array<std::size_t, 2> CountBorders() const
     {
-        const std::uint8_t first = vertical ? kEdgeLeft : kEdgeTop, second = vertical ? kEdgeRight : kEdgeBottom;
-        // Counted first: the list is allocated once, at its size, or keeps the room it has.
-        std::size_t count = 0;
+        std::array<std::size_t, 2> count{0, 0};
         for (const TXlsxCellAttr& cell : table.CellGrid) {
             const std::uint8_t bits = cell.cellMerge ? (cell.lineBits & cell.mergeBits) : cell.lineBits;
-            count += ((bits & first) != 0) + ((bits & second) != 0);
+            count[0] += ((bits & kEdgeLeft) != 0) + ((bits & kEdgeRight) != 0);
+            count[1] += ((bits & kEdgeTop) != 0) + ((bits & kEdgeBottom) != 0);
         }
+        return count;
+    }
+
+    // The border segments of every cell edge of one direction, vertical or horizontal, row by row, into
+    // keisen (emptied first).
+    void Borders(bool vertical, std::vector<AxisKeisen>& keisen) const
+    {
         keisen.clear();
-        ReserveFresh(keisen, count);
         for (std::int32_t r = 0; r < rows; ++r) {
             const double yTop = rowTop[static_cast<std::size_t>(r)];
             const double yBot = rowTop[static_cast<std::size_t>(r) + 1];
@@ -260,6 +265,9 @@ bool LayoutEntities(const CellTable& table, const std::vector<std::u16string>& t
         // The vertical segments first, then the horizontal ones in the same list and working memory.
         std::vector<AxisKeisen> keisen;
         KeisenJoiner joiner;
+        // Counted first: the list is allocated once, at the larger direction's size.
+        const std::array<std::size_t, 2> counts = layout.CountBorders();
+        ReserveFresh(keisen, std::max(counts[0], counts[1]));
         for (const bool vertical : {true, false}) {
             layout.Borders(vertical, keisen);
             joiner.Merge(keisen, vertical);
