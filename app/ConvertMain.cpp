@@ -20,6 +20,7 @@
 #include "base/AtomicSave.h"
 #include "base/Error.h"
 #include "base/Utf.h"
+#include "dxf/DxfEntitySink.h"
 #include "layout/TableLayout.h"
 #include "model/CellTable.h"
 #include "model/TableFile.h"
@@ -97,31 +98,18 @@ bool SamePath(const std::filesystem::path& a, const std::filesystem::path& b)
     return std::filesystem::weakly_canonical(a, ec) == std::filesystem::weakly_canonical(b, ec);
 }
 
-// Entities per layer and kind, for the summary.
-std::string DescribeDrawing(const DxfLineList& list)
+// Entities per layer and kind, for the summary: the layers by their names as the file holds them.
+std::string DescribeDrawing(const std::vector<DxfLayerCount>& counts)
 {
-    // Read from the file's bytes (lines end in CR LF; group codes, entity names and our layer names are
-    // ASCII), not line by line decoded: the drawing of a large table has millions of lines.
-    std::map<std::string, std::map<std::string, int>> counts;
-    const std::string_view bytes = list.Bytes();
-    std::string_view window[4]; // the last four lines read
-    std::size_t seen = 0;
-    bool inEntities = false;
-    for (std::size_t at = 0; at < bytes.size();) {
-        const std::size_t end = bytes.find("\r\n", at);
-        const std::size_t stop = end == std::string_view::npos ? bytes.size() : end;
-        for (int k = 0; k < 3; ++k) window[k] = window[k + 1];
-        window[3] = bytes.substr(at, stop - at);
-        at = stop + 2;
-        // Pairs start at even lines: (code, value) (code, value).
-        if (++seen < 4 || seen % 2 != 0) continue;
-        const std::string_view code = window[0], value = window[1];
-        if (code == "  2" && value == "ENTITIES") inEntities = true;
-        if (inEntities && code == "  0" && (value == "LINE" || value == "POLYLINE" || value == "TEXT") && window[2] == "  8")
-            ++counts[ToUtf8(DecodeDrawingText(window[3]))][std::string(value)];
+    std::map<std::string, std::map<std::string, std::size_t>> byLayer;
+    for (const DxfLayerCount& c : counts) {
+        auto& kinds = byLayer[ToUtf8(DecodeDrawingText(EncodeDrawingText(c.layer)))];
+        for (const auto& [kind, n] : {std::pair{"LINE", c.lines}, {"POLYLINE", c.polylines}, {"TEXT", c.texts}})
+            if (n != 0) kinds[kind] += n;
     }
     std::string out;
-    for (const auto& [layer, kinds] : counts) {
+    for (const auto& [layer, kinds] : byLayer) {
+        if (kinds.empty()) continue;
         out += out.empty() ? "" : "; ";
         out += layer + ":";
         for (const auto& [kind, n] : kinds) {
@@ -133,6 +121,15 @@ std::string DescribeDrawing(const DxfLineList& list)
     }
     return out.empty() ? "no entities" : out;
 }
+
+// A failure of the drawing file itself, told apart from one of the layout that writes it.
+class DrawingFileError : public Error {
+public:
+    using Error::Error;
+};
+
+// The drawing's bytes go to its file in pieces of this size as they are made: one buffer, reused.
+constexpr std::size_t kDrawingChunk = std::size_t{256} << 10;
 
 int Run(const ConvertOptions& options)
 {
@@ -160,26 +157,40 @@ int Run(const ConvertOptions& options)
             throw Error(std::string("the model cannot be written: ") + e.what());
         }
     }
-    const bool empty = table.Empty() || table.GridColCount <= 0 || table.GridRowCount <= 0;
+    // The drawing is written to a file beside its target while it is laid out; that file takes the target's
+    // place only once everything else succeeded, and a failure on the way removes it.
+    const bool dumpToStdout = options.dumpModel && *options.dumpModel == "-";
+    std::ostream& report = dumpToStdout ? std::cerr : std::cout;
+    std::optional<AtomicFile> drawingFile, dumpFile;
     DxfLineList drawing;
+    DxfLineListSink sink(drawing);
+    bool drawn = false;
+    const bool empty = table.Empty() || table.GridColCount <= 0 || table.GridRowCount <= 0;
     if (!empty) {
+        const auto fileStep = [](const auto& step) {
+            try {
+                step();
+            } catch (const Error& e) {
+                throw DrawingFileError(e.what());
+            }
+        };
+        drawing.StreamTo([&](std::string_view bytes) { fileStep([&] { drawingFile->Write(bytes); }); }, kDrawingChunk);
         try {
-            drawing = LayoutTable(table, input.texts, LayoutOptions{settings.cellLineDraw, settings.cadTof});
+            // The file is made once the table has passed the layout's checks, before the first line.
+            drawn = LayoutTableTo(table, input.texts, LayoutOptions{settings.cellLineDraw, settings.cadTof}, sink,
+                                  [&] { fileStep([&] { drawingFile = CreateDxfFile(options.output); }); });
+            if (drawn) fileStep([&] {
+                drawing.Flush();
+                drawingFile->Finish();
+            });
+        } catch (const DrawingFileError&) {
+            throw;
         } catch (const Error& e) {
             throw Error(PathToUtf8(options.input) + ": the table cannot be drawn: " + e.what() +
                         " (are the scale factors sensible?)");
         }
     }
 
-    const bool dumpToStdout = options.dumpModel && *options.dumpModel == "-";
-    std::ostream& report = dumpToStdout ? std::cerr : std::cout;
-    // Both files are written and flushed beside their targets first; only then do they replace them.
-    std::optional<AtomicFile> drawingFile, dumpFile;
-    if (drawing.Count() != 0) {
-        drawingFile = CreateDxfFile(options.output);
-        WriteDxfLineList(drawing, *drawingFile);
-        drawingFile->Finish();
-    }
     if (options.dumpModel && !dumpToStdout) {
         const std::string name = *options.dumpModel;
         dumpFile.emplace(PathFromUtf8(name), [name](const std::string& reason) {
@@ -198,7 +209,7 @@ int Run(const ConvertOptions& options)
     if (dumpFile)
         dumpFile->Commit();
 
-    if (drawing.Count() == 0) {
+    if (!drawn) {
         report << PathToUtf8(options.input) << ": the table is empty; no drawing written\n";
         return kExitOk;
     }
@@ -206,7 +217,7 @@ int Run(const ConvertOptions& options)
     const auto bytes = std::filesystem::file_size(options.output, ec);
     report << "Wrote " << PathToUtf8(options.output) << " (" << (ec ? 0 : bytes) << " bytes) from the "
            << table.GridRowCount << " rows x " << table.GridColCount << " columns " << input.description << " "
-           << PathToUtf8(options.input) << "\n  " << DescribeDrawing(drawing) << "\n";
+           << PathToUtf8(options.input) << "\n  " << DescribeDrawing(sink.Counts()) << "\n";
     return kExitOk;
 }
 

@@ -6,12 +6,14 @@ void DxfLineListSink::Line(const TAcadPoint& start, const TAcadPoint& end, std::
                            std::u16string_view lineType, int color)
 {
     DxfLine(list_, start, end, layer, lineType, color);
+    ++CountOf(layer).lines;
 }
 
 void DxfLineListSink::Polyline(std::span<const TAcadPoint> vertices, bool closed, std::u16string_view layer,
                                std::u16string_view lineType, int color)
 {
     DxfPolyline(list_, vertices, closed, layer, lineType, color);
+    ++CountOf(layer).polylines;
 }
 
 void DxfLineListSink::Text(std::u16string_view text, const TAcadPoint& first, const TAcadPoint& second, double height,
@@ -19,6 +21,16 @@ void DxfLineListSink::Text(std::u16string_view text, const TAcadPoint& first, co
                            std::u16string_view justification, std::u16string_view layer, int color)
 {
     DxfText(list_, text, first, second, height, widthFactor, rotation, horizontal, vertical, justification, layer, color);
+    ++CountOf(layer).texts;
+}
+
+DxfLayerCount& DxfLineListSink::CountOf(std::u16string_view layer)
+{
+    if (lastLayer_ < counts_.size() && counts_[lastLayer_].layer == layer) return counts_[lastLayer_];
+    for (lastLayer_ = 0; lastLayer_ < counts_.size(); ++lastLayer_)
+        if (counts_[lastLayer_].layer == layer) return counts_[lastLayer_];
+    counts_.push_back({std::u16string(layer)});
+    return counts_.back();
 }
 
 } // namespace gridvane

@@ -1,6 +1,9 @@
 #pragma once
+#include <cstddef>
 #include <span>
+#include <string>
 #include <string_view>
+#include <vector>
 
 #include "dxf/MakeR12Dxf_V.h"
 
@@ -23,10 +26,21 @@ public:
                       std::u16string_view justification, std::u16string_view layer, int color) = 0;
 };
 
-/// Appends each entity to a DxfLineList through DxfLine, DxfPolyline and DxfText.
+/// The entities of each kind that a drawing has on one layer.
+struct DxfLayerCount {
+    std::u16string layer;
+    std::size_t lines = 0;
+    std::size_t polylines = 0;
+    std::size_t texts = 0;
+};
+
+/// Appends each entity to a DxfLineList through DxfLine, DxfPolyline and DxfText, and counts them.
 class DxfLineListSink final : public DxfEntitySink {
 public:
     explicit DxfLineListSink(DxfLineList& list) : list_(list) {}
+    DxfLineList& List() { return list_; }
+    /// The entities appended so far, by layer in the order each layer was first used.
+    const std::vector<DxfLayerCount>& Counts() const { return counts_; }
     void Line(const TAcadPoint& start, const TAcadPoint& end, std::u16string_view layer, std::u16string_view lineType,
               int color) override;
     void Polyline(std::span<const TAcadPoint> vertices, bool closed, std::u16string_view layer,
@@ -36,7 +50,10 @@ public:
               std::u16string_view layer, int color) override;
 
 private:
+    DxfLayerCount& CountOf(std::u16string_view layer);
     DxfLineList& list_;
+    std::vector<DxfLayerCount> counts_;
+    std::size_t lastLayer_ = 0; // consecutive entities mostly share their layer
 };
 
 } // namespace gridvane

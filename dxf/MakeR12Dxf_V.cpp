@@ -128,7 +128,8 @@ DxfLineList::DxfLineList(const DxfLineList& other) : count_(other.count_)
 }
 
 DxfLineList::DxfLineList(DxfLineList&& other) noexcept
-    : bytes_(std::exchange(other.bytes_, {})), count_(std::exchange(other.count_, 0))
+    : bytes_(std::exchange(other.bytes_, {})), count_(std::exchange(other.count_, 0)),
+      stream_(std::exchange(other.stream_, {})), reals_(std::move(other.reals_))
 {
     other.Clear();
 }
@@ -137,6 +138,8 @@ DxfLineList& DxfLineList::operator=(DxfLineList other) noexcept
 {
     std::swap(bytes_, other.bytes_);
     std::swap(count_, other.count_);
+    std::swap(stream_, other.stream_);
+    std::swap(reals_, other.reals_);
     decoded_.clear();
     decodedEnds_.clear();
     decodedEnds32_.clear();
@@ -172,7 +175,7 @@ void DxfLineList::EndLine()
 
 void DxfLineList::AppendAscii(std::string_view line)
 {
-    char* out = bytes_.Grow(line.size() + 2);
+    char* out = Grow(line.size() + 2);
     if (!line.empty()) std::memcpy(out, line.data(), line.size());
     bytes_.size += line.size();
     EndLine();
@@ -186,23 +189,55 @@ void DxfLineList::Add(std::u16string_view line)
         AddAscii(EncodeDrawingText(line));
         return;
     }
-    char* out = bytes_.Grow(line.size() + 2);
+    char* out = Grow(line.size() + 2);
     for (const char16_t c : line) *out++ = static_cast<char>(c); // ASCII is the same in every drawing code page
     bytes_.size += line.size();
     EndLine();
 }
 
+void DxfLineList::MakeRoom(std::size_t n)
+{
+    if (stream_ && bytes_.size != 0) {
+        stream_(Bytes());
+        bytes_.size = 0;
+        if (bytes_.capacity >= n) return;
+    }
+    bytes_.Reserve(bytes_.size + n);
+}
+
+void DxfLineList::StreamTo(std::function<void(std::string_view)> write, std::size_t chunk)
+{
+    stream_ = std::move(write);
+    bytes_.Reserve(chunk);
+}
+
+void DxfLineList::Flush()
+{
+    if (!stream_ || bytes_.size == 0) return;
+    stream_(Bytes());
+    bytes_.size = 0;
+}
+
 void DxfLineList::AddReal(double value)
 {
     CheckFinite(value);
-    const std::size_t n = FormatReal15To(value, bytes_.Grow(kReal15MaxChars + 2));
-    bytes_.size += n;
+    char* out = Grow(kReal15MaxChars + 2);
+    std::uint64_t bits;
+    std::memcpy(&bits, &value, sizeof bits);
+    if (!reals_) reals_ = std::make_unique<RealText[]>(std::size_t{1} << kRealCacheBits);
+    RealText& slot = reals_[(bits * 0x9E3779B97F4A7C15ULL) >> (64 - kRealCacheBits)];
+    if (slot.size == 0 || slot.bits != bits) {
+        slot.size = static_cast<std::uint8_t>(FormatReal15To(value, slot.text));
+        slot.bits = bits;
+    }
+    std::memcpy(out, slot.text, sizeof slot.text); // the whole slot: a copy of a fixed size
+    bytes_.size += slot.size;
     EndLine();
 }
 
 void DxfLineList::AddInt(int value)
 {
-    char* out = bytes_.Grow(16);
+    char* out = Grow(16);
     const std::size_t n = static_cast<std::size_t>(std::to_chars(out, out + 14, value).ptr - out);
     bytes_.size += n;
     EndLine();
@@ -210,6 +245,7 @@ void DxfLineList::AddInt(int value)
 
 void DxfLineList::Reserve(std::size_t bytes)
 {
+    if (stream_) return;
     bytes_.Reserve(bytes);
 }
 

@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
+#include <functional>
+#include <memory>
 #include <span>
 #include <string>
 #include <string_view>
@@ -10,6 +12,7 @@
 #include <vector>
 
 #include "base/AtomicSave.h"
+#include "base/RealText.h"
 
 namespace gridvane {
 
@@ -22,7 +25,8 @@ struct TAcadPoint {
 };
 
 /// The lines of a drawing file as the file's bytes: every line encoded in the drawing code page once, when it
-/// is appended, and followed by CR LF, in one growing buffer that the save writes as it is.
+/// is appended, and followed by CR LF, in one growing buffer that the save writes as it is; or, once
+/// StreamTo() was called, in one buffer of a fixed size whose bytes are handed on each time it is full.
 class DxfLineList {
 public:
     DxfLineList() = default;
@@ -39,7 +43,7 @@ public:
     {
         // Most lines are a few characters and the buffers have room: those are appended here, where a
         // caller's constant line is copied as the constant it is, and any other by AppendAscii.
-        if (bytes_.capacity - bytes_.size >= line.size() + 2) {
+        if (bytes_.capacity - bytes_.size >= line.size() + 2) [[likely]] {
             char* out = bytes_.data + bytes_.size;
             if (!line.empty()) std::memcpy(out, line.data(), line.size());
             out[line.size()] = '\r';
@@ -55,8 +59,14 @@ public:
     void AddReal(double value);
     /// Appends the decimal text of value as one line.
     void AddInt(int value);
-    /// Makes room for about the given number of bytes.
+    /// Makes room for about the given number of bytes (a streamed list keeps the buffer it has).
     void Reserve(std::size_t bytes);
+    /// From now on the lines go to write, in order, a buffer of about chunk bytes at a time, instead of staying
+    /// here: Bytes() holds only the lines not handed on yet, and operator[] is not for such a list. What
+    /// write throws reaches the caller of the Add that filled the buffer.
+    void StreamTo(std::function<void(std::string_view)> write, std::size_t chunk);
+    /// Hands the lines not yet handed on to the StreamTo writer (nothing when there is none).
+    void Flush();
     std::size_t Count() const { return count_; }
     /// Line i as a reader of the file sees it (decoded from the drawing code page). The view stays valid until
     /// the list changes; the first read after a change decodes the whole list once (not for concurrent use).
@@ -71,12 +81,14 @@ private:
         std::size_t size = 0;
         std::size_t capacity = 0;
         void Reserve(std::size_t n);
-        char* Grow(std::size_t n) // room for n more bytes at data + size
-        {
-            if (capacity - size < n) Reserve(size + n);
-            return data + size;
-        }
     };
+    // Room for n more bytes at the buffer's end: the buffer grows, or a streamed one is handed on first.
+    char* Grow(std::size_t n)
+    {
+        if (bytes_.capacity - bytes_.size < n) [[unlikely]] MakeRoom(n);
+        return bytes_.data + bytes_.size;
+    }
+    void MakeRoom(std::size_t n);
     void AppendAscii(std::string_view line);
     void EndLine();
 
@@ -84,6 +96,16 @@ private:
     // LF inside a character), so the lines are found again from their ends: no length is kept a line.
     Buffer bytes_;
     std::size_t count_ = 0;
+    std::function<void(std::string_view)> stream_; // where a streamed list's bytes go
+    // The texts of the last real numbers written, by a hash of the value's bits: a drawing repeats a few
+    // coordinates (a row's y, a column's x, a text height) over and over. An empty text marks a free slot.
+    struct RealText {
+        std::uint64_t bits = 0;
+        std::uint8_t size = 0;
+        char text[kReal15MaxChars];
+    };
+    static constexpr int kRealCacheBits = 10;
+    std::unique_ptr<RealText[]> reals_;
     // What operator[] reads: the decoded lines, built on the first read after a change.
     mutable std::u16string decoded_;
     mutable std::vector<std::size_t> decodedEnds_;

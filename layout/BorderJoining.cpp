@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "base/Error.h"
 #include "base/HugePages.h"
 
 namespace gridvane {
@@ -21,14 +22,6 @@ namespace {
 
 constexpr double kBucketSize = kKeisenTolerance * 10;
 
-// A bucket by the cells of its two coordinates, major one first: x for vertical segments, y for horizontal
-// ones. A joining walks down a column of vertical segments or along a row of horizontal ones, and in that
-// order the buckets of consecutive look-ups lie next to each other in the index.
-struct BucketKey {
-    std::uint64_t major, minor;
-    auto operator<=>(const BucketKey&) const = default;
-};
-
 std::uint64_t Bits(double v)
 {
     if (v == 0) v = 0; // one key for -0 and +0
@@ -42,11 +35,62 @@ std::uint64_t Bits(double v)
 double Offset(double v) { return v / kBucketSize + 0.5; }
 double Cell(double v) { return std::floor(Offset(v)); }
 
+// The two ends of a segment of either kind of list, and a new end point for one.
+struct Ends {
+    double sx, sy, ex, ey;
+};
+Ends EndsOf(const TXlsxKeisen& k, bool) { return {k.stpt.x, k.stpt.y, k.edpt.x, k.edpt.y}; }
+Ends EndsOf(const AxisKeisen& k, bool vertical)
+{
+    return vertical ? Ends{k.at, k.from, k.at, k.to} : Ends{k.from, k.at, k.to, k.at};
+}
+void SetEnd(TXlsxKeisen& k, double x, double y, bool) { k.edpt.x = x, k.edpt.y = y; }
+// A joining moves the end of a vertical segment along y and that of a horizontal one along x only.
+void SetEnd(AxisKeisen& k, double x, double y, bool vertical) { k.to = vertical ? y : x; }
+
 // The coordinates of one segment as the index holds them, and whether it was marked since the index was built.
 struct IndexedSegment {
     double sx, sy, ex, ey;
     bool removed;
 };
+
+// A segment's bucket by the cells of its two coordinates, the major one (x for vertical segments, y for
+// horizontal ones) as its rank among the major cells of the list, and the segment's index in the list. In
+// this order a joining's walk down a column of vertical segments or along a row of horizontal ones finds the
+// buckets of consecutive look-ups next to each other.
+struct Entry {
+    std::uint32_t rank;
+    std::uint32_t index;
+    std::uint64_t minor;
+    friend std::strong_ordering operator<=>(const Entry& a, const Entry& b)
+    {
+        if (const auto c = a.rank <=> b.rank; c != 0) return c;
+        if (const auto c = a.minor <=> b.minor; c != 0) return c;
+        return a.index <=> b.index;
+    }
+    friend bool operator==(const Entry&, const Entry&) = default;
+};
+
+// Empties v and makes room for n elements, keeping the memory it has: a list joined after another one
+// takes no fresh memory where the first left enough.
+template <class T>
+void Refill(std::vector<T>& v, std::size_t n)
+{
+    v.clear();
+    ReserveFresh(v, n);
+}
+
+} // namespace
+
+// The arrays of the index (see SegmentIndex), kept from one list to the next.
+struct KeisenJoiner::Memory {
+    std::vector<Entry> entries;           // sorted
+    std::vector<IndexedSegment> segments; // by position in entries
+    std::vector<std::uint32_t> groupOf;   // the major cell of each unmarked segment, in list order
+    std::vector<std::uint32_t> left;      // the indexes of the segments the first pass left
+};
+
+namespace {
 
 // The start points of the unmarked segments of a list by bucket: one sorted array of (bucket, segment), built
 // once, and beside it a copy of each segment's coordinates in the same order. A look-up then reads only
@@ -57,22 +101,66 @@ class SegmentIndex {
 public:
     static constexpr std::size_t kNotFound = SIZE_MAX;
 
-    SegmentIndex(const std::vector<TXlsxKeisen>& list, bool vertical)
+    // The list has fewer than 2^32 segments.
+    template <class Segment>
+    SegmentIndex(const std::vector<Segment>& list, bool vertical, KeisenJoiner::Memory& memory)
+        : memory_(memory), entries_(memory.entries), segments_(memory.segments), vertical_(vertical)
     {
-        std::vector<Entry> entries;
-        ReserveFresh(entries, list.size());
+        // The entries sorted as std::sort would sort them, in two steps that suit a table, whose segments
+        // share a few major cells (one a column or a row): a counting sort into the groups of one major cell,
+        // in the order of those cells and keeping the index order within each (the distinct cells found
+        // through a hash table); then each group sorted by its minor cell where it is not in order already,
+        // as the segments of a column mostly are.
+        std::vector<std::uint32_t>& groupOf = memory.groupOf;
+        Refill(groupOf, list.size());
+        std::vector<std::size_t> counts;
+        std::uint64_t lastMajor = 0;
+        std::uint32_t lastGroup = kNoGroup;
         for (std::size_t j = 0; j < list.size(); ++j) {
             if (list[j].mark) continue;
-            const std::uint64_t cx = Bits(Cell(list[j].stpt.x)), cy = Bits(Cell(list[j].stpt.y));
-            entries.push_back({vertical ? BucketKey{cx, cy} : BucketKey{cy, cx}, j});
+            const Ends e = EndsOf(list[j], vertical);
+            const std::uint64_t major = Bits(Cell(vertical ? e.sx : e.sy));
+            if (lastGroup == kNoGroup || major != lastMajor) { // neighbours often share it
+                lastMajor = major;
+                lastGroup = AddGroup(major);
+                if (lastGroup == counts.size()) counts.push_back(0);
+            }
+            groupOf.push_back(lastGroup);
+            ++counts[lastGroup];
         }
-        entries_ = SortByKey(std::move(entries));
-        ReserveFresh(segments_, entries_.size());
-        for (const Entry& e : entries_) {
-            const TXlsxKeisen& k = list[e.index];
-            segments_.push_back({k.stpt.x, k.stpt.y, k.edpt.x, k.edpt.y, false});
+        // The groups in the order of their cells, and where each begins.
+        std::vector<std::uint32_t> order(majors_.size());
+        for (std::uint32_t g = 0; g < order.size(); ++g) order[g] = g;
+        std::sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) { return majors_[a] < majors_[b]; });
+        rankOf_.assign(majors_.size(), 0);
+        std::vector<std::size_t> next(majors_.size());
+        std::size_t at = 0;
+        for (std::uint32_t r = 0; r < order.size(); ++r) rankOf_[order[r]] = r, next[order[r]] = at, at += counts[order[r]];
+        // Each entry and its segment's coordinates go to their place together, the list read in order.
+        Refill(entries_, groupOf.size());
+        entries_.resize(groupOf.size());
+        Refill(segments_, groupOf.size());
+        segments_.resize(groupOf.size());
+        for (std::size_t j = 0, k = 0; j < list.size(); ++j) {
+            if (list[j].mark) continue;
+            const std::uint32_t g = groupOf[k++];
+            const Ends e = EndsOf(list[j], vertical);
+            const std::size_t to = next[g]++;
+            entries_[to] = {rankOf_[g], static_cast<std::uint32_t>(j), Bits(Cell(vertical ? e.sy : e.sx))};
+            segments_[to] = {e.sx, e.sy, e.ex, e.ey, false};
         }
-        vertical_ = vertical;
+        at = 0;
+        std::vector<std::pair<Entry, IndexedSegment>> group;
+        for (const std::uint32_t g : order) {
+            const auto first = entries_.begin() + static_cast<std::ptrdiff_t>(at), last = first + static_cast<std::ptrdiff_t>(counts[g]);
+            if (!std::is_sorted(first, last)) {
+                group.clear();
+                for (std::size_t p = at; p < at + counts[g]; ++p) group.emplace_back(entries_[p], segments_[p]);
+                std::sort(group.begin(), group.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+                for (std::size_t p = at; const auto& [entry, segment] : group) entries_[p] = entry, segments_[p++] = segment;
+            }
+            at += counts[g];
+        }
     }
 
     // Calls match(segment) for the unremoved segments j > after in buckets near (x, y), each bucket in
@@ -94,9 +182,12 @@ public:
             for (double dy : {-1.0, 0.0, 1.0}) {
                 if (!wide && ((dy < 0 && fy > 0.15) || (dy > 0 && fy < 0.85))) continue;
                 const std::uint64_t kx = Bits(cx + dx), ky = Bits(cy + dy);
-                const BucketKey key = vertical_ ? BucketKey{kx, ky} : BucketKey{ky, kx};
-                for (std::size_t at = UpperBound(Entry{key, after});
-                     at < entries_.size() && entries_[at].key == key && entries_[at].index < best; ++at) {
+                const std::uint32_t g = FindGroup(vertical_ ? kx : ky);
+                if (g == kNoGroup) continue; // no segment starts in that column or row of buckets
+                const Entry target{rankOf_[g], static_cast<std::uint32_t>(after), vertical_ ? ky : kx};
+                for (std::size_t at = UpperBound(target); at < entries_.size() && entries_[at].rank == target.rank &&
+                                                          entries_[at].minor == target.minor && entries_[at].index < best;
+                     ++at) {
                     if (!segments_[at].removed && match(segments_[at])) {
                         best = entries_[at].index, found = at;
                         break;
@@ -110,21 +201,23 @@ public:
     // Drops the removed segments and takes the others' coordinates from list again, where the segments that
     // absorbed others end further on. Their start points, and with them the order, are unchanged. Returns
     // the indexes of the segments kept, ascending.
-    std::vector<std::size_t> Compact(const std::vector<TXlsxKeisen>& list)
+    template <class Segment>
+    const std::vector<std::uint32_t>& Compact(const std::vector<Segment>& list)
     {
         std::size_t kept = 0;
         for (std::size_t at = 0; at < entries_.size(); ++at) {
             if (segments_[at].removed) continue;
-            const TXlsxKeisen& k = list[entries_[at].index];
+            const Ends k = EndsOf(list[entries_[at].index], vertical_);
             entries_[kept] = entries_[at];
-            segments_[kept] = {k.stpt.x, k.stpt.y, k.edpt.x, k.edpt.y, false};
+            segments_[kept] = {k.sx, k.sy, k.ex, k.ey, false};
             ++kept;
         }
         entries_.resize(kept);
         segments_.resize(kept);
         hint_ = 0;
-        std::vector<std::size_t> indexes(kept);
-        for (std::size_t at = 0; at < kept; ++at) indexes[at] = entries_[at].index;
+        std::vector<std::uint32_t>& indexes = memory_.left;
+        Refill(indexes, kept);
+        for (std::size_t at = 0; at < kept; ++at) indexes.push_back(entries_[at].index);
         std::sort(indexes.begin(), indexes.end());
         return indexes;
     }
@@ -135,70 +228,39 @@ public:
     void RemoveAt(std::size_t at) { segments_[at].removed = true; }
 
 private:
-    struct Entry {
-        BucketKey key;
-        std::size_t index;
-        auto operator<=>(const Entry&) const = default;
-    };
-    // The entries, made in ascending index order, sorted as std::sort sorts them, in two steps that suit a
-    // table, whose segments share a few major coordinates (one a column or a row): first a counting sort
-    // into the groups of one major key, in the order of those keys and keeping the index order within each
-    // (the distinct keys found through a hash table); then each group sorted by its minor key where it is
-    // not in order already, as the segments of a column mostly are.
-    static std::vector<Entry> SortByKey(std::vector<Entry> entries)
+    static constexpr std::uint32_t kNoGroup = UINT32_MAX;
+
+    static std::uint64_t Hash(std::uint64_t v)
     {
-        if (entries.size() < 2) return entries;
-        const auto hash = [](std::uint64_t v) {
-            v ^= v >> 33;
-            v *= 0xFF51AFD7ED558CCDULL;
-            return v ^ (v >> 33);
-        };
-        // The distinct major keys, numbered in the order they first appear; table holds number + 1, 0 free.
-        std::vector<std::uint64_t> majors;
-        std::vector<std::size_t> table(16, 0);
-        const auto slot = [&](std::uint64_t major) {
-            const std::size_t mask = table.size() - 1;
-            std::size_t i = hash(major) & mask;
-            while (table[i] != 0 && majors[table[i] - 1] != major) i = (i + 1) & mask;
-            return i;
-        };
-        std::vector<std::size_t> groupOf;
-        ResizeFresh(groupOf, entries.size());
-        for (std::size_t k = 0; k < entries.size(); ++k) {
-            const std::uint64_t major = entries[k].key.major;
-            if (k > 0 && major == entries[k - 1].key.major) { // neighbours often share it
-                groupOf[k] = groupOf[k - 1];
-                continue;
-            }
-            const std::size_t i = slot(major);
-            if (table[i] == 0) {
-                majors.push_back(major);
-                table[i] = majors.size();
-                if (majors.size() * 2 > table.size()) { // at most half full
-                    table.assign(table.size() * 2, 0);
-                    for (std::size_t g = 0; g < majors.size(); ++g) table[slot(majors[g])] = g + 1;
-                }
-            }
-            groupOf[k] = table[slot(major)] - 1;
+        v ^= v >> 33;
+        v *= 0xFF51AFD7ED558CCDULL;
+        return v ^ (v >> 33);
+    }
+    // The slot of table_ that holds major, or the free slot where it would go; table_ holds group + 1, 0 free.
+    std::size_t Slot(std::uint64_t major) const
+    {
+        const std::size_t mask = table_.size() - 1;
+        std::size_t i = Hash(major) & mask;
+        while (table_[i] != 0 && majors_[table_[i] - 1] != major) i = (i + 1) & mask;
+        return i;
+    }
+    std::uint32_t FindGroup(std::uint64_t major) const
+    {
+        const std::uint32_t g = table_[Slot(major)];
+        return g == 0 ? kNoGroup : g - 1;
+    }
+    // The group of major, numbered in the order the majors first appear.
+    std::uint32_t AddGroup(std::uint64_t major)
+    {
+        const std::size_t i = Slot(major);
+        if (table_[i] != 0) return table_[i] - 1;
+        majors_.push_back(major);
+        table_[i] = static_cast<std::uint32_t>(majors_.size());
+        if (majors_.size() * 2 > table_.size()) { // at most half full
+            table_.assign(table_.size() * 2, 0);
+            for (std::uint32_t g = 0; g < majors_.size(); ++g) table_[Slot(majors_[g])] = g + 1;
         }
-        // The groups in the order of their keys, and where each begins.
-        std::vector<std::size_t> order(majors.size()), counts(majors.size(), 0), next(majors.size());
-        for (std::size_t g = 0; g < order.size(); ++g) order[g] = g;
-        std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return majors[a] < majors[b]; });
-        for (const std::size_t g : groupOf) ++counts[g];
-        std::size_t at = 0;
-        for (const std::size_t g : order) next[g] = at, at += counts[g];
-        std::vector<Entry> sorted;
-        ResizeFresh(sorted, entries.size());
-        for (std::size_t k = 0; k < entries.size(); ++k) sorted[next[groupOf[k]]++] = entries[k];
-        // Within a group the major keys are equal: by minor key, then index.
-        at = 0;
-        for (const std::size_t g : order) {
-            const auto first = sorted.begin() + static_cast<std::ptrdiff_t>(at), last = first + static_cast<std::ptrdiff_t>(counts[g]);
-            if (!std::is_sorted(first, last)) std::sort(first, last);
-            at += counts[g];
-        }
-        return sorted;
+        return static_cast<std::uint32_t>(majors_.size() - 1);
     }
 
     // The position std::upper_bound finds in entries_, searched outward from where the last search ended:
@@ -223,26 +285,35 @@ private:
         hint_ = static_cast<std::size_t>(std::upper_bound(at(lo), at(hi), target) - entries_.begin());
         return hint_;
     }
-    std::vector<Entry> entries_;
-    std::vector<IndexedSegment> segments_; // by position in entries_
-    bool vertical_ = false;
+    KeisenJoiner::Memory& memory_;
+    std::vector<Entry>& entries_;
+    std::vector<IndexedSegment>& segments_; // by position in entries_
+    bool vertical_;
+    std::vector<std::uint64_t> majors_;     // the distinct major cells, by group
+    std::vector<std::uint32_t> table_ = std::vector<std::uint32_t>(16, 0);
+    std::vector<std::uint32_t> rankOf_;     // by group
     mutable std::size_t hint_ = 0;
 };
 
-void MergeList(std::vector<TXlsxKeisen>& list, bool vertical)
+template <class Segment>
+void MergeList(std::vector<Segment>& list, bool vertical, KeisenJoiner::Memory& memory)
 {
     const std::size_t n = list.size();
     if (n < 2) return;
+    if (n >= UINT32_MAX) throw Error("too many border segments to join"); // the index numbers them in 32 bits
     auto near = [](double a, double b) { return NearlyEqual(a, b, kKeisenTolerance); };
 
     // Pass 1: a segment absorbs every later segment that starts where it (by then) ends. A later segment
     // has not absorbed anything yet, so the index's copy of it is still the segment in the list.
-    SegmentIndex index(list, vertical);
+    SegmentIndex index(list, vertical, memory);
     {
         for (std::size_t i = 0; i + 1 < n; ++i) {
             if (list[i].mark) continue;
             std::size_t after = i;
-            TAcadPoint end = list[i].edpt; // kept here while it moves, written back once
+            const Ends ends = EndsOf(list[i], vertical);
+            struct {
+                double x, y;
+            } end{ends.ex, ends.ey}; // kept here while it moves, written back once
             for (;;) {
                 const std::size_t at = index.FirstAfter(after, end.x, end.y, [&](const IndexedSegment& t) {
                     return near(end.x, t.sx) && near(end.y, t.sy);
@@ -258,29 +329,29 @@ void MergeList(std::vector<TXlsxKeisen>& list, bool vertical)
                 index.RemoveAt(at);
                 after = j;
             }
-            list[i].edpt = end;
+            SetEnd(list[i], end.x, end.y, vertical);
         }
     }
 
     // Pass 2: a later segment that repeats one (either way round) is dropped. Only the segments pass 1 left
     // are visited, in list order: in a table, one a column or row line.
-    const std::vector<std::size_t> left = index.Compact(list);
+    const std::vector<std::uint32_t>& left = index.Compact(list);
     {
         for (const std::size_t i : left) {
             if (list[i].mark) continue;
-            const TXlsxKeisen s = list[i];
+            const Ends s = EndsOf(list[i], vertical);
             auto duplicate = [&](const IndexedSegment& t) {
                 if (vertical) {
-                    return near(s.stpt.x, t.sx) && ((near(s.stpt.y, t.sy) && near(s.edpt.y, t.ey)) ||
-                                                    (near(s.edpt.y, t.sy) && near(s.stpt.y, t.ey)));
+                    return near(s.sx, t.sx) && ((near(s.sy, t.sy) && near(s.ey, t.ey)) ||
+                                                (near(s.ey, t.sy) && near(s.sy, t.ey)));
                 }
-                return near(s.edpt.y, t.sy) && ((near(s.stpt.x, t.sx) && near(s.edpt.x, t.ex)) ||
-                                                 (near(s.edpt.x, t.sx) && near(s.stpt.x, t.ex)));
+                return near(s.ey, t.sy) && ((near(s.sx, t.sx) && near(s.ex, t.ex)) ||
+                                            (near(s.ex, t.sx) && near(s.sx, t.ex)));
             };
             // A duplicate starts near one of the two ends of segment i.
             const std::array<std::pair<double, double>, 2> starts =
-                vertical ? std::array<std::pair<double, double>, 2>{{{s.stpt.x, s.stpt.y}, {s.stpt.x, s.edpt.y}}}
-                         : std::array<std::pair<double, double>, 2>{{{s.stpt.x, s.edpt.y}, {s.edpt.x, s.edpt.y}}};
+                vertical ? std::array<std::pair<double, double>, 2>{{{s.sx, s.sy}, {s.sx, s.ey}}}
+                         : std::array<std::pair<double, double>, 2>{{{s.sx, s.ey}, {s.ex, s.ey}}};
             for (const auto& [qx, qy] : starts) {
                 for (;;) {
                     const std::size_t at = index.FirstAfter(i, qx, qy, duplicate);
@@ -300,10 +371,24 @@ bool NearlyEqual(double a, double b, double tolerance)
     return std::fabs(a - b) <= tolerance;
 }
 
+KeisenJoiner::KeisenJoiner() : memory_(std::make_unique<Memory>()) {}
+KeisenJoiner::~KeisenJoiner() = default;
+
+void KeisenJoiner::Merge(std::vector<TXlsxKeisen>& list, bool vertical)
+{
+    MergeList(list, vertical, *memory_);
+}
+
+void KeisenJoiner::Merge(std::vector<AxisKeisen>& list, bool vertical)
+{
+    MergeList(list, vertical, *memory_);
+}
+
 void MergeKeisen(std::vector<TXlsxKeisen>& keisenV, std::vector<TXlsxKeisen>& keisenH)
 {
-    MergeList(keisenV, true);
-    MergeList(keisenH, false);
+    KeisenJoiner joiner;
+    joiner.Merge(keisenV, true);
+    joiner.Merge(keisenH, false);
 }
 
 } // namespace gridvane

@@ -157,17 +157,23 @@ struct Layout {
         }
     }
 
-    void Borders(std::vector<TXlsxKeisen>& keisenV, std::vector<TXlsxKeisen>& keisenH) const
+    // The number of border segments of each direction: vertical first, horizontal second.
+    std::array<std::size_t, 2> CountBorders() const
     {
-        // Counted first: the lists are allocated once, at their size.
-        std::size_t vertical = 0, horizontal = 0;
+        std::array<std::size_t, 2> count{0, 0};
         for (const TXlsxCellAttr& cell : table.CellGrid) {
             const std::uint8_t bits = cell.cellMerge ? (cell.lineBits & cell.mergeBits) : cell.lineBits;
-            horizontal += ((bits & kEdgeTop) != 0) + ((bits & kEdgeBottom) != 0);
-            vertical += ((bits & kEdgeLeft) != 0) + ((bits & kEdgeRight) != 0);
+            count[0] += ((bits & kEdgeLeft) != 0) + ((bits & kEdgeRight) != 0);
+            count[1] += ((bits & kEdgeTop) != 0) + ((bits & kEdgeBottom) != 0);
         }
-        ReserveFresh(keisenV, vertical);
-        ReserveFresh(keisenH, horizontal);
+        return count;
+    }
+
+    // The border segments of every cell edge of one direction, vertical or horizontal, row by row, into
+    // keisen (emptied first).
+    void Borders(bool vertical, std::vector<AxisKeisen>& keisen) const
+    {
+        keisen.clear();
         for (std::int32_t r = 0; r < rows; ++r) {
             const double yTop = rowTop[static_cast<std::size_t>(r)];
             const double yBot = rowTop[static_cast<std::size_t>(r) + 1];
@@ -176,10 +182,13 @@ struct Layout {
                 const TXlsxCellAttr& cell = At(c, r);
                 const double xR = xL + cell.drawW;
                 const std::uint8_t bits = cell.cellMerge ? (cell.lineBits & cell.mergeBits) : cell.lineBits;
-                if (bits & kEdgeTop) keisenH.push_back({{xL, yTop, 0}, {xR, yTop, 0}, false});
-                if (bits & kEdgeBottom) keisenH.push_back({{xL, yBot, 0}, {xR, yBot, 0}, false});
-                if (bits & kEdgeLeft) keisenV.push_back({{xL, yTop, 0}, {xL, yBot, 0}, false});
-                if (bits & kEdgeRight) keisenV.push_back({{xR, yTop, 0}, {xR, yBot, 0}, false});
+                if (vertical) {
+                    if (bits & kEdgeLeft) keisen.push_back({xL, yTop, yBot, false});
+                    if (bits & kEdgeRight) keisen.push_back({xR, yTop, yBot, false});
+                } else {
+                    if (bits & kEdgeTop) keisen.push_back({yTop, xL, xR, false});
+                    if (bits & kEdgeBottom) keisen.push_back({yBot, xL, xR, false});
+                }
                 xL = xR;
             }
         }
@@ -253,12 +262,21 @@ bool LayoutEntities(const CellTable& table, const std::vector<std::u16string>& t
     // of every cell edge then never share memory with the whole drawing.
     std::vector<TXlsxKeisen> borders;
     {
-        std::vector<TXlsxKeisen> keisenV, keisenH;
-        layout.Borders(keisenV, keisenH);
-        MergeKeisen(keisenV, keisenH);
-        for (const auto* segments : {&keisenV, &keisenH})
-            for (const TXlsxKeisen& k : *segments)
-                if (!k.mark) borders.push_back(k);
+        // The vertical segments first, then the horizontal ones in the same list and working memory.
+        std::vector<AxisKeisen> keisen;
+        KeisenJoiner joiner;
+        // Counted first: the list is allocated once, at the larger direction's size.
+        const std::array<std::size_t, 2> counts = layout.CountBorders();
+        ReserveFresh(keisen, std::max(counts[0], counts[1]));
+        for (const bool vertical : {true, false}) {
+            layout.Borders(vertical, keisen);
+            joiner.Merge(keisen, vertical);
+            for (const AxisKeisen& k : keisen) {
+                if (k.mark) continue;
+                if (vertical) borders.push_back({{k.at, k.from, 0}, {k.at, k.to, 0}, false});
+                else borders.push_back({{k.from, k.at, 0}, {k.to, k.at, 0}, false});
+            }
+        }
     }
 
     if (beforeEntities) beforeEntities();
@@ -268,11 +286,12 @@ bool LayoutEntities(const CellTable& table, const std::vector<std::u16string>& t
     return true;
 }
 
-DxfLineList LayoutTable(const CellTable& table, const std::vector<std::u16string>& texts, const LayoutOptions& options)
+bool LayoutTableTo(const CellTable& table, const std::vector<std::u16string>& texts, const LayoutOptions& options,
+                   DxfLineListSink& sink, const std::function<void()>& beforeStart)
 {
-    DxfLineList list;
-    DxfLineListSink sink(list);
+    DxfLineList& list = sink.List();
     const bool drawn = LayoutEntities(table, texts, options, sink, [&] {
+        if (beforeStart) beforeStart();
         // Room for a text record and a share of the lines per cell, so the buffers rarely move.
         const std::size_t cells = table.CellGrid.size();
         list.Reserve(cells * 260 + 16384);
@@ -282,6 +301,14 @@ DxfLineList LayoutTable(const CellTable& table, const std::vector<std::u16string
         DxfStartEntities(list);
     });
     if (drawn) DxfEnd(list);
+    return drawn;
+}
+
+DxfLineList LayoutTable(const CellTable& table, const std::vector<std::u16string>& texts, const LayoutOptions& options)
+{
+    DxfLineList list;
+    DxfLineListSink sink(list);
+    LayoutTableTo(table, texts, options, sink);
     return list;
 }
 

@@ -47,4 +47,10 @@ bool LayoutEntities(const CellTable& table, const std::vector<std::u16string>& t
 /// (row by row) whose position, size or text height is not a finite number, before anything is laid out.
 DxfLineList LayoutTable(const CellTable& table, const std::vector<std::u16string>& texts, const LayoutOptions& options);
 
+/// The drawing LayoutTable makes, appended through sink to its list (which may stream it, see
+/// DxfLineList::StreamTo); beforeStart, when set, runs once the table has been checked and before the
+/// first line. Returns false and appends nothing for an empty table. Throws as LayoutTable does.
+bool LayoutTableTo(const CellTable& table, const std::vector<std::u16string>& texts, const LayoutOptions& options,
+                   DxfLineListSink& sink, const std::function<void()>& beforeStart = {});
+
 } // namespace gridvane

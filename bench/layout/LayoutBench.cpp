@@ -7,6 +7,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <optional>
 
 #include "layout/DrawingPreview.h"
 #include "layout/TableLayout.h"
@@ -78,6 +79,31 @@ void BM_LayoutAndSave(benchmark::State& state)
     std::filesystem::remove(path);
 }
 BENCHMARK(BM_LayoutAndSave)->Args({1000, 100})->Args({2000, 200})->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// The converter's run: the drawing streamed to its file a buffer at a time while it is laid out, the buffer
+// reused (run it alone, --benchmark_filter=Streamed, for its own peak).
+void BM_LayoutStreamed(benchmark::State& state)
+{
+    const Input in = MakeTable(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
+    const auto path = std::filesystem::temp_directory_path() / "gridvane-bench-layout-streamed.dxf";
+    std::size_t bytes = 0;
+    for (auto _ : state) {
+        std::optional<AtomicFile> file;
+        DxfLineList list;
+        list.StreamTo([&](std::string_view chunk) { file->Write(chunk); }, std::size_t{256} << 10);
+        DxfLineListSink sink(list);
+        LayoutTableTo(in.table, in.texts, LayoutOptions{true, 0.8}, sink, [&] { file = CreateDxfFile(path); });
+        list.Flush();
+        file->Commit();
+        bytes = std::filesystem::file_size(path);
+    }
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    state.counters["file_MB"] = static_cast<double>(bytes) / 1e6;
+    state.counters["peak_RSS_MB"] = static_cast<double>(usage.ru_maxrss) / 1024.0;
+    std::filesystem::remove(path);
+}
+BENCHMARK(BM_LayoutStreamed)->Args({1000, 100})->Args({2000, 200})->Unit(benchmark::kMillisecond)->Iterations(3);
 
 // The drawing page's list of the same run: what showing the page costs.
 void BM_Preview(benchmark::State& state)

@@ -412,6 +412,76 @@ TEST_F(Convert, DrawingAndDumpArePutInPlaceOnlyTogether)
     EXPECT_THAT(ReadAll(dir_ / "old.json"), HasSubstr("\"format\": \"gridvane-table\""));
 }
 
+// The summary after "Wrote": the entities of each kind per layer, as a DXF reader counts them in the file.
+TEST_F(Convert, TheSummaryCountsWhatTheFileHolds)
+{
+    const fs::path output = dir_ / "parts-list.dxf";
+    for (const bool cellLines : {true, false}) {
+        std::vector<std::string> args = {"-o", output.string(), (fs::path(GRIDVANE_SOURCE_DIR) / "samples/parts-list.table.json").string()};
+        if (!cellLines) args.insert(args.begin(), "--no-cell-lines");
+        const Result r = Run(args);
+        ASSERT_EQ(r.exitCode, 0) << r.err;
+        std::map<std::string, std::string> byLayer; // layer -> " n KIND n KIND", kinds in name order
+        for (const auto& [key, count] : ReadWithEzdxf(output)) {
+            const std::string kind = key.substr(key.find(' ') + 1);
+            if (kind == "LINE" || kind == "POLYLINE" || kind == "TEXT") byLayer[key.substr(0, key.find(' '))] += " " + count + " " + kind;
+        }
+        std::string expected;
+        for (const auto& [layer, kinds] : byLayer) expected += (expected.empty() ? "" : "; ") + layer + ":" + kinds;
+        ASSERT_THAT(expected, HasSubstr("XLSCellText:"));
+        EXPECT_EQ(cellLines, expected.find("XLSCellLine") != std::string::npos);
+        EXPECT_THAT(r.out, HasSubstr("\n  " + expected + "\n")) << r.out;
+    }
+}
+
+// The drawing goes to a file beside its target while it is made: a failure on the way (the file system
+// taking no more bytes, a text far down the table whose place overflows) ends with its message and exit 1,
+// the old drawing and the old dump stay, and no other file is left.
+TEST_F(Convert, AFailureWhileTheDrawingIsWrittenLeavesNoFile)
+{
+    // 80 x 40 cells, each with a text: about 700 kB of drawing, written in several pieces.
+    std::vector<std::string> cells;
+    for (int i = 0; i < 80 * 40; ++i) {
+        const std::string text = i == 80 * 40 - 1 ? "1\\n2\\n3\\n4\\n5" : "部品" + std::to_string(i);
+        cells.push_back(R"("rowH": 20, "colW": 10, "txtSize": 10, "lineBits": 15, "str": ")" + text + "\"");
+    }
+    const fs::path input = Write("big.json", TableJson(80, 40, cells));
+    const fs::path output = dir_ / "old.dxf", dump = dir_ / "old.json";
+    const std::string convert = GRIDVANE_CONVERT;
+    // Text heights near the largest real number: five lines of the last text stand above the double's range.
+    const fs::path huge = Write("huge.ini", "[PlotraTlsx]\r\ncadTsc=1" + std::string(307, '0') + "\r\n");
+    const struct {
+        const char* name;
+        std::string program;
+        std::vector<std::string> args;
+        const char* message;
+    } cases[] = {
+        {"file size limit", "/bin/sh",
+         {"-c", "trap '' XFSZ; ulimit -f 200 && exec \"$0\" \"$@\"", convert, "-o", output.string(), "--dump-model",
+          dump.string(), input.string()},
+         "を作成できません"},
+        {"late overflow", convert,
+         {"--settings", huge.string(), "-o", output.string(), "--dump-model", dump.string(), input.string()},
+         "the table cannot be drawn: a drawing coordinate or size is not a finite number"},
+    };
+    for (const auto& c : cases) {
+        Write("old.dxf", "the drawing of yesterday");
+        Write("old.json", "the dump of yesterday");
+        const std::set<fs::path> entries = Entries();
+        const Result r = Spawn(dir_, c.program, c.args);
+        EXPECT_EQ(r.exitCode, 1) << c.name << ": " << r.err;
+        EXPECT_THAT(r.err, HasSubstr(c.message)) << c.name;
+        EXPECT_EQ(ReadAll(output), "the drawing of yesterday") << c.name;
+        EXPECT_EQ(ReadAll(dump), "the dump of yesterday") << c.name;
+        EXPECT_EQ(Entries(), entries) << c.name;
+    }
+    // Without those limits the same table is drawn, as the window draws it.
+    const Result ok = Run({"-o", output.string(), input.string()});
+    ASSERT_EQ(ok.exitCode, 0) << ok.err;
+    EXPECT_GT(fs::file_size(output), std::uintmax_t{600000});
+    EXPECT_EQ(ReadAll(output), Reference(input, 3, 0.43, 0.27, {true, 0.8}));
+}
+
 TEST_F(Convert, RefusesBadInputAndWritesNothing)
 {
     const std::string cell = R"("rowH": 20, "colW": 10)";
