@@ -10,6 +10,7 @@
 
 #include "base/Error.h"
 #include "xlsx/XlsxXml.h"
+#include "xlsx/XlsxXmlPiece.h"
 
 namespace gridvane::xlsx {
 
@@ -263,12 +264,12 @@ private:
             std::string tag = buf_.substr(start, close + 1 - start);
             if (!empty) tag.insert(tag.size() - 1, "/");
             pugi::xml_document doc;
-            const pugi::xml_parse_result result = doc.load_buffer(tag.data(), tag.size(), kParseOptions, pugi::encoding_utf8);
+            const pugi::xml_parse_result result = doc.load_buffer(tag.data(), tag.size(), TreeParseOptions(), pugi::encoding_utf8);
             const pugi::xml_node element = doc.first_child();
             if (!result || element.type() != pugi::node_element) {
                 Fail(result ? "invalid start tag" : result.description(), base_ + start + (result ? 0 : result.offset));
             }
-            events_.Start(element.name(), Attributes(element), depth);
+            events_.Start(element.name(), AttributesOf(element, attrs_), depth);
             if (empty) {
                 events_.End(element.name(), depth);
             } else {
@@ -319,45 +320,11 @@ private:
             // size, so it is measured first, as a part read whole is.
             CheckTreeSize(package_, part_, std::string_view(buf_).substr(start, end - start), "has an element");
         }
-        pugi::xml_document doc;
-        const pugi::xml_parse_result result =
-            doc.load_buffer_inplace(buf_.data() + start, end - start, kParseOptions | pugi::parse_fragment, pugi::encoding_utf8);
-        if (!result) Fail(result.description(), base_ + start + static_cast<std::size_t>(result.offset));
-        Tell(doc, 3);
+        char* const piece = buf_.data() + start;
+        if (plain_.Tell(piece, end - start, events_)) return;
+        PieceFault fault;
+        if (!TellPieceAsTree(piece, end - start, events_, fault)) Fail(fault.reason, base_ + start + fault.offset);
     }
-
-    // The children of node, at depth; the text directly in a section is not told.
-    void Tell(const pugi::xml_node& node, int depth)
-    {
-        for (pugi::xml_node child = node.first_child(); child; child = child.next_sibling()) {
-            switch (child.type()) {
-            case pugi::node_element:
-                events_.Start(child.name(), Attributes(child), depth);
-                Tell(child, depth + 1);
-                events_.End(child.name(), depth);
-                break;
-            case pugi::node_pcdata:
-            case pugi::node_cdata:
-                if (depth > 3) events_.Text(child.value(), depth - 1);
-                break;
-            default: break;
-            }
-        }
-    }
-
-    XmlAttrs Attributes(const pugi::xml_node& element)
-    {
-        attrs_.clear();
-        for (pugi::xml_attribute a = element.first_attribute(); a; a = a.next_attribute()) {
-            attrs_.push_back(a.name());
-            attrs_.push_back(a.value());
-        }
-        attrs_.push_back(nullptr);
-        return XmlAttrs(attrs_.data());
-    }
-
-    // Texts keep their spaces (also a text of spaces only), as expat and the spreadsheet keep them.
-    static constexpr unsigned kParseOptions = pugi::parse_default | pugi::parse_ws_pcdata;
 
     const XlsxPackage& package_;
     const std::string& part_;
@@ -372,6 +339,7 @@ private:
     bool prologueDone_ = false, rootSeen_ = false;
     std::vector<std::string> stack_; // the open elements of the two outer levels
     std::vector<const char*> attrs_;
+    PlainPieceReader plain_;
 };
 
 } // namespace
