@@ -62,7 +62,15 @@ public:
         return keptAll_ || (row >= kept_.r1 && row <= kept_.r2 && col >= kept_.c1 && col <= kept_.c2);
     }
     /// The cell's element, or null when the sheet has none. Throws Error for a cell outside the area kept.
-    const Cell* Find(std::int32_t row, std::int32_t col) const;
+    const Cell* Find(std::int32_t row, std::int32_t col) const
+    {
+        if (!Holds(row, col)) Outside(row, col);
+        if (!dense_.empty()) {
+            const Cell& cell = dense_[DenseIndex(row, col)];
+            return cell.present ? &cell : nullptr;
+        }
+        return Sparse(row, col);
+    }
     /// The cell format that applies to the cell: its own, else its row's, else its column's.
     std::uint32_t StyleOf(std::int32_t row, std::int32_t col) const { return StyleOf(row, col, Find(row, col)); }
     /// The same for a cell already found (cell may be null).
@@ -98,6 +106,13 @@ private:
     static constexpr std::int64_t kMaxDenseCells = 1 << 20;
 
     Cell& Slot(std::int32_t row, std::int32_t col);
+    std::size_t DenseIndex(std::int32_t row, std::int32_t col) const
+    {
+        return static_cast<std::size_t>(row - kept_.r1) * static_cast<std::size_t>(kept_.c2 - kept_.c1 + 1) +
+               static_cast<std::size_t>(col - kept_.c1);
+    }
+    [[noreturn]] void Outside(std::int32_t row, std::int32_t col) const;
+    const Cell* Sparse(std::int32_t row, std::int32_t col) const;
     // Indexes one merged area (when it meets the area kept); where names the part for messages.
     void AddMerge(const Area& a, const std::string& where);
     int ColumnPixels(std::int32_t col) const;
