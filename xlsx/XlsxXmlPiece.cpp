@@ -34,46 +34,52 @@ constexpr std::array<unsigned char, 256> kClass = [] {
 
 bool Is(char c, unsigned char cls) { return (kClass[static_cast<unsigned char>(c)] & cls) != 0; }
 
-// A character reference's code point, or 0 where it is not one taken here (too long, a surrogate, beyond
-// the code space, zero).
-std::uint32_t CodePoint(std::string_view digits, bool hex)
+// The length of the reference at p ('&'), up to end; 0 when it is not one of the plain kind: the five
+// predefined entities, or a character reference (&#decimal; or &#xhex;) to a character other than NUL
+// and the surrogates. *out: its decoded character.
+std::size_t Reference(const char* p, const char* end, std::uint32_t* out)
 {
-    if (digits.empty() || digits.size() > (hex ? 6u : 7u)) return 0;
+    const auto is = [&](std::string_view rest, std::uint32_t c) -> std::size_t {
+        if (static_cast<std::size_t>(end - p - 1) < rest.size() || std::string_view(p + 1, rest.size()) != rest) return 0;
+        *out = c;
+        return rest.size() + 1;
+    };
+    if (end - p < 4) return 0;
+    switch (p[1]) {
+    case 'l': return is("lt;", '<');
+    case 'g': return is("gt;", '>');
+    case 'q': return is("quot;", '"');
+    case 'a': return p[2] == 'm' ? is("amp;", '&') : is("apos;", '\'');
+    case '#': break;
+    default: return 0;
+    }
+    const bool hex = p[2] == 'x';
+    const char* q = p + (hex ? 3 : 2);
+    const char* const digitsEnd = q + (hex ? 6 : 7); // at most U+10FFFF, or 1114111
     std::uint32_t v = 0;
-    for (const char c : digits) {
-        std::uint32_t d;
+    for (; q < end && q < digitsEnd && *q != ';'; ++q) {
+        const char c = *q;
         if (c >= '0' && c <= '9') {
-            d = static_cast<std::uint32_t>(c - '0');
+            v = v * (hex ? 16u : 10u) + static_cast<std::uint32_t>(c - '0');
         } else if (hex && ((c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'))) {
-            d = static_cast<std::uint32_t>((c | 0x20) - 'a' + 10);
+            v = v * 16u + static_cast<std::uint32_t>((c | 0x20) - 'a' + 10);
         } else {
             return 0;
         }
-        v = v * (hex ? 16u : 10u) + d;
     }
-    if (v > 0x10FFFF || (v >= 0xD800 && v <= 0xDFFF)) return 0;
-    return v;
+    if (q == end || *q != ';' || q == p + (hex ? 3 : 2)) return 0;
+    if (v == 0 || v > 0x10FFFF || (v >= 0xD800 && v <= 0xDFFF)) return 0;
+    *out = v;
+    return static_cast<std::size_t>(q + 1 - p);
 }
 
-// The length of the reference at p ('&'), up to end; 0 when it is not one of the plain kind. *out: its
-// decoded character.
-std::size_t Reference(const char* p, const char* end, std::uint32_t* out)
+// Names are a few letters: compared here rather than by a call.
+bool SameName(std::string_view a, std::string_view b)
 {
-    const std::size_t room = static_cast<std::size_t>(end - p);
-    const char* semi = static_cast<const char*>(std::memchr(p, ';', room < 10 ? room : 10));
-    if (!semi) return 0;
-    const std::string_view body(p + 1, static_cast<std::size_t>(semi - p - 1));
-    std::uint32_t c = 0;
-    if (body == "lt") c = '<';
-    else if (body == "gt") c = '>';
-    else if (body == "amp") c = '&';
-    else if (body == "quot") c = '"';
-    else if (body == "apos") c = '\'';
-    else if (body.size() > 2 && body[0] == '#' && body[1] == 'x') c = CodePoint(body.substr(2), true);
-    else if (body.size() > 1 && body[0] == '#') c = CodePoint(body.substr(1), false);
-    if (c == 0) return 0;
-    *out = c;
-    return body.size() + 2;
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (a[i] != b[i]) return false;
+    return true;
 }
 
 // Decodes the references of [begin, end) in place; the decoded text's end.
@@ -186,7 +192,7 @@ bool PlainPieceReader::Walk(char* data, std::size_t size, XmlEvents* telling)
             while (p < end && Is(*p, kName)) ++p;
             const std::string_view ended(name, static_cast<std::size_t>(p - name));
             while (p < end && Is(*p, kSpace)) ++p;
-            if (p == end || *p != '>' || open_.empty() || open_.back() != ended) return false;
+            if (p == end || *p != '>' || open_.empty() || !SameName(open_.back(), ended)) return false;
             ++p;
             open_.pop_back();
             if (telling) telling->End(ended, Depth());
