@@ -23,9 +23,8 @@ Cell& Sheet::Slot(std::int32_t row, std::int32_t col)
     return cells_[Key(row, col)];
 }
 
-std::uint32_t Sheet::StyleOf(std::int32_t row, std::int32_t col, const Cell* cell) const
+std::uint32_t Sheet::StyleOfEmpty(std::int32_t row, std::int32_t col) const
 {
-    if (cell) return cell->style;
     const auto it = rowStyles_.find(row);
     if (it != rowStyles_.end()) return it->second;
     if (const ColInfo* c = Col(col)) return c->style;

@@ -74,7 +74,10 @@ public:
     /// The cell format that applies to the cell: its own, else its row's, else its column's.
     std::uint32_t StyleOf(std::int32_t row, std::int32_t col) const { return StyleOf(row, col, Find(row, col)); }
     /// The same for a cell already found (cell may be null).
-    std::uint32_t StyleOf(std::int32_t row, std::int32_t col, const Cell* cell) const;
+    std::uint32_t StyleOf(std::int32_t row, std::int32_t col, const Cell* cell) const
+    {
+        return cell ? cell->style : StyleOfEmpty(row, col);
+    }
     /// The column's width in column-width units as the spreadsheet reports it (0 when hidden).
     double ColumnWidth(std::int32_t col) const;
     /// The row's height in points (0 when hidden).
@@ -111,6 +114,7 @@ private:
         return static_cast<std::size_t>(row - kept_.r1) * static_cast<std::size_t>(kept_.c2 - kept_.c1 + 1) +
                static_cast<std::size_t>(col - kept_.c1);
     }
+    std::uint32_t StyleOfEmpty(std::int32_t row, std::int32_t col) const;
     [[noreturn]] void Outside(std::int32_t row, std::int32_t col) const;
     const Cell* Sparse(std::int32_t row, std::int32_t col) const;
     // Indexes one merged area (when it meets the area kept); where names the part for messages.
