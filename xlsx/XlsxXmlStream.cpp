@@ -198,34 +198,37 @@ private:
             pos_ = e + close.size();
             return true;
         };
-        Has h;
-        if ((h = At("<?", final)) != Has::No) {
-            if (h == Has::NeedMore || !skipTo("?>", start + 2)) return false;
-            const std::string_view pi = std::string_view(buf_).substr(start, pos_ - start);
-            if (!rootSeen_ && depth_ == 0 && base_ + start <= 3 && pi.substr(0, 6) == "<?xml ") Declaration(pi);
-            return true;
-        }
-        if ((h = At("<!--", final)) != Has::No) return h == Has::Yes && skipTo("-->", start + 4);
-        if ((h = At("<![CDATA[", final)) != Has::No) {
-            if (h == Has::NeedMore) return false;
-            if (depth_ == 0) Fail("a CDATA section outside the document's element", base_ + start);
-            return skipTo("]]>", start + 9);
-        }
-        if ((h = At("<!DOCTYPE", final)) != Has::No) {
-            if (h == Has::NeedMore) return false;
-            throw PartHasDoctype(package_, part_);
-        }
-        if ((h = At("<!", final)) != Has::No) {
-            if (h == Has::NeedMore) return false;
-            Fail("invalid markup", base_ + start);
-        }
-        if ((h = At("</", final)) != Has::No) {
-            if (h == Has::NeedMore) return false;
+        // Most tokens are start and end tags, told apart from the rest by their second character.
+        const char second = start + 1 < buf_.size() ? buf_[start + 1] : '\0';
+        if (second == '/') {
             const std::size_t e = buf_.find('>', Resume(start + 2));
             if (e == kNone) return Pending(buf_.size(), 0);
             pos_ = e + 1;
             EndTag(TrimXmlSpace(std::string_view(buf_).substr(start + 2, e - start - 2)), start);
             return true;
+        }
+        if (second == '\0' || second == '?' || second == '!') {
+            Has h;
+            if ((h = At("<?", final)) != Has::No) {
+                if (h == Has::NeedMore || !skipTo("?>", start + 2)) return false;
+                const std::string_view pi = std::string_view(buf_).substr(start, pos_ - start);
+                if (!rootSeen_ && depth_ == 0 && base_ + start <= 3 && pi.substr(0, 6) == "<?xml ") Declaration(pi);
+                return true;
+            }
+            if ((h = At("<!--", final)) != Has::No) return h == Has::Yes && skipTo("-->", start + 4);
+            if ((h = At("<![CDATA[", final)) != Has::No) {
+                if (h == Has::NeedMore) return false;
+                if (depth_ == 0) Fail("a CDATA section outside the document's element", base_ + start);
+                return skipTo("]]>", start + 9);
+            }
+            if ((h = At("<!DOCTYPE", final)) != Has::No) {
+                if (h == Has::NeedMore) return false;
+                throw PartHasDoctype(package_, part_);
+            }
+            if ((h = At("<!", final)) != Has::No) {
+                if (h == Has::NeedMore) return false;
+                Fail("invalid markup", base_ + start);
+            }
         }
         // A start tag: its end is the first '>' outside quoted attribute values.
         char quote = pendingAt_ == pos_ ? pendingQuote_ : 0;
