@@ -80,6 +80,10 @@ Decimal ToDecimal(double a);
 /// falls back on.
 Decimal ToDecimalByText(double a);
 
+/// The General form of a non-negative number of those digits; direct: without rounding where the digits
+/// fit as they are (false: always through the rounding, the reference).
+std::u16string GeneralOfDigits(const Decimal& x, bool direct);
+
 /// Parses a format code; never throws except on allocation failure. An unusable code gives valid = false.
 FormatCode ParseFormatCode(std::u16string_view code);
 /// A number through a parsed code.

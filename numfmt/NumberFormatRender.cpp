@@ -91,13 +91,32 @@ std::u16string Scientific(Decimal v, int significant)
     return out;
 }
 
-// The General form of a non-negative number: at most 11 characters besides the sign.
 std::u16string GeneralAbs(double a)
 {
-    const Decimal x = ToDecimal(a);
+    return GeneralOfDigits(ToDecimal(a), true);
+}
+
+} // namespace
+
+// The General form of a non-negative number: at most 11 characters besides the sign.
+std::u16string GeneralOfDigits(const Decimal& x, bool direct)
+{
     if (x.n == 0)
         return u"0";
     const int exp10 = x.e - 1;
+    // From 1 up to 11 integer digits, with the few decimals that fit: the digits as they are, no rounding.
+    if (direct && exp10 >= 0 && exp10 <= 10 && x.n <= std::max(x.e, 10)) {
+        std::u16string out;
+        out.reserve(static_cast<std::size_t>(std::max(x.n, x.e) + 1));
+        for (int k = 0; k < x.e; ++k)
+            out.push_back(static_cast<char16_t>(k < x.n ? x.d[k] : '0'));
+        if (x.n > x.e) {
+            out.push_back(u'.');
+            for (int k = x.e; k < x.n; ++k)
+                out.push_back(static_cast<char16_t>(x.d[k]));
+        }
+        return out;
+    }
     if (exp10 >= 11 || exp10 < -9)
         return Scientific(x, 6);
     int decimals;
@@ -128,6 +147,8 @@ std::u16string GeneralAbs(double a)
     }
     return out;
 }
+
+namespace {
 
 bool Matches(const Section& s, double v)
 {

@@ -570,8 +570,9 @@ TEST(NumberFormat, DatesAgreeWithAnIndependentCalendar)
 #endif
 
 // The digits of a number are taken without formatting it where it is a short decimal: they must be those
-// the library's formatting to 15 digits gives, for every kind of double.
-TEST(NumberFormat, DigitsOfShortDecimalsAreThoseOfTheFormattedNumber)
+// the library's formatting to 15 digits gives, for every kind of double; and the General form made of
+// them without rounding, where they fit, must be the one made through the rounding.
+TEST(NumberFormat, ShortDecimalsAreWrittenAsTheirFormattedDigitsAre)
 {
     std::vector<double> values = {0.0, -0.0, 1, 0.5, 0.1, 0.3, 1e-7, 123456.789, 999999999999999, 1e15, 1e15 - 1, 1e16,
                                   99999999999999.9, 0.000001, 5e-324, 1.7976931348623157e308,
@@ -595,6 +596,8 @@ TEST(NumberFormat, DigitsOfShortDecimalsAreThoseOfTheFormattedNumber)
         ASSERT_EQ(std::string(fast.d, static_cast<std::size_t>(fast.n)), std::string(text.d, static_cast<std::size_t>(text.n))) << v;
         ASSERT_EQ(fast.n == 0 ? 0 : fast.e, text.n == 0 ? 0 : text.e) << v;
         nonzero += text.n > 0;
+        // The General form written straight from the digits, where they fit, is the rounded one.
+        ASSERT_EQ(numfmt::GeneralOfDigits(fast, true), numfmt::GeneralOfDigits(text, false)) << v;
     }
     EXPECT_GT(nonzero, 300000);
 }
