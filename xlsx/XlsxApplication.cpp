@@ -201,20 +201,17 @@ private:
         using T = std::invoke_result_t<Of&, const Xf&>;
         std::optional<T> first;
         std::uint32_t last = 0;
-        for (std::int32_t r = area.r1; r <= area.r2; ++r) {
-            for (std::int32_t c = area.c1; c <= area.c2; ++c) {
-                const std::uint32_t style = sheet_.StyleOf(r, c, sheet_.Find(r, c));
-                if (first && style == last) continue;
-                last = style;
-                T v = of(book_.XfOf(style));
-                if (!first) {
-                    first = v;
-                } else if (!same(*first, v)) {
-                    return std::nullopt;
-                }
+        const bool common = sheet_.EachStyle(area, [&](std::uint32_t style) {
+            if (first && style == last) return true;
+            last = style;
+            T v = of(book_.XfOf(style));
+            if (!first) {
+                first = v;
+                return true;
             }
-        }
-        return first;
+            return same(*first, v);
+        });
+        return common ? first : std::nullopt;
     }
     double CellFontSize(const Xf& xf, const Cell* c, std::int32_t r, std::int32_t col) const
     {

@@ -78,6 +78,21 @@ public:
     {
         return cell ? cell->style : StyleOfEmpty(row, col);
     }
+    /// Calls go(style) with the cell format of each cell of the area, row by row, as long as it answers true;
+    /// false when it stopped. Throws Error as Find does for a cell outside the area kept.
+    template <class Go>
+    bool EachStyle(const Area& a, Go&& go) const
+    {
+        const bool inDense = !dense_.empty() && Holds(a.r1, a.c1) && Holds(a.r2, a.c2);
+        for (std::int32_t r = a.r1; r <= a.r2; ++r) {
+            const Cell* row = inDense ? &dense_[DenseIndex(r, a.c1)] : nullptr;
+            for (std::int32_t c = a.c1; c <= a.c2; ++c) {
+                const Cell* cell = row ? (row[c - a.c1].present ? &row[c - a.c1] : nullptr) : Find(r, c);
+                if (!go(StyleOf(r, c, cell))) return false;
+            }
+        }
+        return true;
+    }
     /// The column's width in column-width units as the spreadsheet reports it (0 when hidden).
     double ColumnWidth(std::int32_t col) const;
     /// The row's height in points (0 when hidden).
