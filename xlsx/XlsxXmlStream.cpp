@@ -155,7 +155,7 @@ private:
         if (!prologueDone_ && !Prologue(final)) return;
         while (pos_ < buf_.size()) {
             if (buf_[pos_] != '<') {
-                const std::size_t lt = buf_.find('<', pos_);
+                const std::size_t lt = FindChar('<', pos_);
                 const std::size_t end = lt == kNone ? buf_.size() : lt;
                 if (depth_ == 0 && !TrimXmlSpace(std::string_view(buf_).substr(pos_, end - pos_)).empty()) {
                     Fail("text outside the document's element", base_ + pos_);
@@ -176,6 +176,16 @@ private:
             if (pieceEnd_ != kNone) pieceEnd_ -= keep;
             if (pendingAt_ != kNone) pendingAt_ -= keep, pendingFrom_ -= keep;
         }
+    }
+
+    // The first c at from or after, or kNone: by hand over the first characters (names, values and texts
+    // are short: a call per search would cost more than it), then by memchr.
+    std::size_t FindChar(char c, std::size_t from) const
+    {
+        const std::size_t size = buf_.size(), stop = std::min(size, from + 32);
+        for (std::size_t i = from; i < stop; ++i)
+            if (buf_[i] == c) return i;
+        return stop == size ? kNone : buf_.find(c, stop);
     }
 
     // The search for the end of the token at pos_ starts at from, or where it stopped before.
@@ -201,7 +211,7 @@ private:
         // Most tokens are start and end tags, told apart from the rest by their second character.
         const char second = start + 1 < buf_.size() ? buf_[start + 1] : '\0';
         if (second == '/') {
-            const std::size_t e = buf_.find('>', Resume(start + 2));
+            const std::size_t e = FindChar('>', Resume(start + 2));
             if (e == kNone) return Pending(buf_.size(), 0);
             pos_ = e + 1;
             EndTag(TrimXmlSpace(std::string_view(buf_).substr(start + 2, e - start - 2)), start);
@@ -235,7 +245,7 @@ private:
         std::size_t e = Resume(start + 1);
         for (;;) {
             if (quote) {
-                e = buf_.find(quote, e);
+                e = FindChar(quote, e);
             } else {
                 // By hand: find_first_of would search the three characters for every character of the tag.
                 while (e < buf_.size() && buf_[e] != '>' && buf_[e] != '"' && buf_[e] != '\'') ++e;
