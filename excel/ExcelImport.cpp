@@ -161,7 +161,8 @@ inline std::int64_t RoundEven(double v, const Place& at, const Item& item)
 
 std::uint16_t Low16(std::int64_t v) { return static_cast<std::uint16_t>(static_cast<std::uint64_t>(v) & 0xFFFFu); }
 
-std::int32_t ToInt32(const XlValue& value, const Place& at, const Item& item)
+// A property that must be a 32-bit integer: its number rounded, halves to the even neighbour.
+[[gnu::noinline]] std::int32_t AnyToInt32(const XlValue& value, const Place& at, const Item& item)
 {
     const std::int64_t v = RoundEven(Number(value, at, item), at, item);
     if (v < std::numeric_limits<std::int32_t>::min() || v > std::numeric_limits<std::int32_t>::max()) {
@@ -170,6 +171,16 @@ std::int32_t ToInt32(const XlValue& value, const Place& at, const Item& item)
              std::string("the ") + item.en + " is out of range (" + ToUtf8(shown) + ")");
     }
     return static_cast<std::int32_t>(v);
+}
+
+// The same; a whole number is taken at once (codes, line styles and counts: about ten per cell).
+inline std::int32_t ToInt32(const XlValue& value, const Place& at, const Item& item)
+{
+    if (value.kind == XlValue::Kind::Number && value.number >= -2147483648.0 && value.number <= 2147483647.0) {
+        const auto whole = static_cast<std::int32_t>(value.number);
+        if (static_cast<double>(whole) == value.number) return whole;
+    }
+    return AnyToInt32(value, at, item);
 }
 
 // The text form of the value: an error value or a null stops the import at the cell.
