@@ -100,7 +100,7 @@ auto Ask(const Place& at, const Item& item, Read&& read) -> decltype(read())
 }
 
 // A numeric property: empty counts as 0, a Boolean as 0 or -1, a text that is a number as that number.
-double Number(const XlValue& value, const Place& at, const Item& item)
+[[gnu::noinline]] double OtherNumber(const XlValue& value, const Place& at, const Item& item)
 {
     // The names are made only for a message: this runs a dozen times per cell.
     const auto ja = [&item] { return std::u16string(item.ja); };
@@ -122,6 +122,12 @@ double Number(const XlValue& value, const Place& at, const Item& item)
     Fail(at, ja() + u"を読み取れません", "cannot read the " + en());
 }
 
+// The same, a number taken at once (a dozen times per cell).
+inline double Number(const XlValue& value, const Place& at, const Item& item)
+{
+    return value.kind == XlValue::Kind::Number ? value.number : OtherNumber(value, at, item);
+}
+
 // Round to the nearest integer, halves to the even neighbour; a value that no 64-bit integer holds fails.
 // To the nearest integer, ties to even, in the default rounding mode: adding 2^52 leaves no fraction bits.
 double NearestEven(double v)
@@ -132,7 +138,7 @@ double NearestEven(double v)
     return (v + shift) - shift;
 }
 
-std::int64_t RoundEven(double v, const Place& at, const Item& item)
+[[gnu::noinline]] std::int64_t RoundEvenAnyValue(double v, const Place& at, const Item& item)
 {
     const double r = NearestEven(v);
     if (!std::isfinite(r) || std::fabs(r) > 9.0e15) {
@@ -143,9 +149,20 @@ std::int64_t RoundEven(double v, const Place& at, const Item& item)
     return static_cast<std::int64_t>(r);
 }
 
+inline std::int64_t RoundEven(double v, const Place& at, const Item& item)
+{
+    // Most sizes, codes and counts are whole numbers already: they are their own nearest.
+    if (v >= -2147483648.0 && v <= 2147483647.0) {
+        const auto whole = static_cast<std::int32_t>(v);
+        if (static_cast<double>(whole) == v) return whole;
+    }
+    return RoundEvenAnyValue(v, at, item);
+}
+
 std::uint16_t Low16(std::int64_t v) { return static_cast<std::uint16_t>(static_cast<std::uint64_t>(v) & 0xFFFFu); }
 
-std::int32_t ToInt32(const XlValue& value, const Place& at, const Item& item)
+// A property that must be a 32-bit integer: its number rounded, halves to the even neighbour.
+[[gnu::noinline]] std::int32_t AnyToInt32(const XlValue& value, const Place& at, const Item& item)
 {
     const std::int64_t v = RoundEven(Number(value, at, item), at, item);
     if (v < std::numeric_limits<std::int32_t>::min() || v > std::numeric_limits<std::int32_t>::max()) {
@@ -154,6 +171,16 @@ std::int32_t ToInt32(const XlValue& value, const Place& at, const Item& item)
              std::string("the ") + item.en + " is out of range (" + ToUtf8(shown) + ")");
     }
     return static_cast<std::int32_t>(v);
+}
+
+// The same; a whole number is taken at once (codes, line styles and counts: about ten per cell).
+inline std::int32_t ToInt32(const XlValue& value, const Place& at, const Item& item)
+{
+    if (value.kind == XlValue::Kind::Number && value.number >= -2147483648.0 && value.number <= 2147483647.0) {
+        const auto whole = static_cast<std::int32_t>(value.number);
+        if (static_cast<double>(whole) == value.number) return whole;
+    }
+    return AnyToInt32(value, at, item);
 }
 
 // The text form of the value: an error value or a null stops the import at the cell.
@@ -374,8 +401,11 @@ private:
         a.txtSize = Low16(RoundEven(Number(Ask(at, kFontSize, [&] { return cell.FontSize(); }), at, kFontSize), at, kFontSize));
         a.str = Ask(at, kText, [&] { return cell.Text(); });
         view_.SetCellText(c, r, a.str);
-        const std::u16string valueText = ValueText(Ask(at, kValue, [&] { return cell.Value2(); }), at, sep_);
-        if (a.txtAlign == kAlignGeneral && !valueText.empty() && IsNumericText(valueText)) a.txtAlign = kAlignRight;
+        // Only a cell aligned by the kind of its value looks at the value's text form; an error value or a
+        // null fails the cell whatever its alignment.
+        const XlValue value = Ask(at, kValue, [&] { return cell.Value2(); });
+        if (value.kind == XlValue::Kind::Error || value.kind == XlValue::Kind::Null) ValueText(value, at, sep_);
+        if (a.txtAlign == kAlignGeneral && IsNumericValue(value, at)) a.txtAlign = kAlignRight;
         for (const BorderBit& b : kBorderBits) {
             const XlValue style = Ask(at, kBorders, [&] { return cell.BorderLineStyle(b.index); });
             if (ToInt32(style, at, kBorders) != kXlLineStyleNone) a.lineBits |= b.bit;
@@ -392,6 +422,14 @@ private:
     const ImportScales& scales_;
     char16_t sep_;
     const XlReaderFactory& factory_;
+    // Whether the value's text form is a non-empty numeric text.
+    bool IsNumericValue(const XlValue& value, const Place& at) const
+    {
+        if (value.kind == XlValue::Kind::Number) return XlNumberTextIsNumeric(value.number, sep_);
+        const std::u16string text = ValueText(value, at, sep_);
+        return !text.empty() && IsNumericText(text);
+    }
+
     bool screenUpdatingOff_ = false;
     bool redrawOff_ = false;
     std::unique_ptr<XlWorksheet> sheet_;
@@ -412,6 +450,21 @@ std::u16string XlTextForm(const XlValue& value, char16_t decimalSeparator)
     case XlValue::Kind::Error: throw Error("Value2: error value " + ToUtf8(value.text));
     }
     throw Error("Value2: unknown value");
+}
+
+bool XlNumberTextIsNumeric(double value, char16_t decimalSeparator)
+{
+    // Zero is "0". Between 0.001 and 10^14 the general form is fixed notation (its rounding to 15 digits
+    // keeps the exponent within -4..14): digits, a minus sign and, unless the value is whole, the
+    // separator. Anything else is written and looked at.
+    const double a = std::fabs(value);
+    if (a == 0) return true;
+    if (a >= 1e-3 && a < 1e14) {
+        const bool plainSeparator = decimalSeparator == u'.' || decimalSeparator == u',' || decimalSeparator == u'-';
+        if (plainSeparator || std::trunc(value) == value) return true;
+    }
+    const std::u16string text = XlTextForm(XlValue::Of(value), decimalSeparator);
+    return !text.empty() && IsNumericText(text);
 }
 
 std::u16string XlErrorText(std::int32_t code)

@@ -35,6 +35,9 @@ struct XlValue {
 /// form with the decimal separator. Throws Error for null and error values.
 std::u16string XlTextForm(const XlValue& value, char16_t decimalSeparator);
 
+/// Whether the text form of a number is a non-empty numeric text (IsNumericText), mostly without writing it.
+bool XlNumberTextIsNumeric(double value, char16_t decimalSeparator);
+
 /// Value2 of a range: the values of its cells, row by row. An error value carries its text (XlErrorText).
 struct XlValueArray {
     std::int32_t rows = 0, cols = 0;

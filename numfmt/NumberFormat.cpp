@@ -2,6 +2,7 @@
 
 #include "numfmt/NumberFormatCode.h"
 
+#include <array>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
@@ -62,24 +63,29 @@ using numfmt::FormatCode;
 struct NumberFormatter::Impl {
     bool date1904 = false;
     std::unordered_map<std::u16string, std::unique_ptr<FormatCode>> cache;
-    std::u16string lastCode;
-    const FormatCode* last = nullptr;
+    // The codes used last: a sheet's cells take turns between a few codes, asked for by the cell.
+    static constexpr std::size_t kRecent = 4;
+    std::array<std::pair<std::u16string, const FormatCode*>, kRecent> recent{};
+    std::size_t next = 0;
 
     const FormatCode* Get(std::u16string_view code)
     {
-        if (last && code == lastCode)
-            return last;
+        for (const auto& [text, parsed] : recent)
+            if (parsed && code == text)
+                return parsed;
         std::u16string key(code);
         auto it = cache.find(key);
         if (it == cache.end()) {
             // A workbook has a few dozen codes; a bound keeps a stream of odd codes from growing without end.
-            if (cache.size() >= 4096)
+            if (cache.size() >= 4096) {
                 cache.clear();
+                recent = {};
+            }
             it = cache.emplace(key, std::make_unique<FormatCode>(numfmt::ParseFormatCode(code))).first;
         }
-        lastCode = std::move(key);
-        last = it->second.get();
-        return last;
+        recent[next] = {std::move(key), it->second.get()};
+        next = (next + 1) % kRecent;
+        return it->second.get();
     }
 };
 

@@ -66,6 +66,24 @@ struct FormatCode {
     int textSection = -1;    // index of the section for text values, -1: none
 };
 
+/// A non-negative number as decimal digits: 0.d[0]d[1]... x 10^e, at most 15 significant digits (as the
+/// spreadsheet keeps them), no trailing zeros; n == 0 is zero.
+struct Decimal {
+    char d[24] = {};
+    int n = 0;
+    int e = 0;
+};
+/// The digits of a (zero for a NaN, an infinity or a value not above zero); whole numbers and numbers of a
+/// few decimals without formatting them as text.
+Decimal ToDecimal(double a);
+/// The same through the library's formatting to 15 significant digits: the reference, and what ToDecimal
+/// falls back on.
+Decimal ToDecimalByText(double a);
+
+/// The General form of a non-negative number of those digits; direct: without rounding where the digits
+/// fit as they are (false: always through the rounding, the reference).
+std::u16string GeneralOfDigits(const Decimal& x, bool direct);
+
 /// Parses a format code; never throws except on allocation failure. An unusable code gives valid = false.
 FormatCode ParseFormatCode(std::u16string_view code);
 /// A number through a parsed code.

@@ -14,48 +14,6 @@ namespace {
 constexpr std::u16string_view kNoDate = u"########";
 constexpr std::u16string_view kBadNumber = u"#NUM!";
 
-// A non-negative number as decimal digits: 0.d[0]d[1]... x 10^e, at most 15 significant digits (as the
-// spreadsheet keeps them), no trailing zeros; n == 0 is zero.
-struct Decimal {
-    char d[24] = {};
-    int n = 0;
-    int e = 0;
-};
-
-Decimal ToDecimal(double a)
-{
-    Decimal r;
-    if (!(a > 0) || !std::isfinite(a))
-        return r;
-    char buf[48];
-    const auto res = std::to_chars(buf, buf + sizeof buf, a, std::chars_format::scientific, 14);
-    const char* p = buf;
-    const char* end = res.ptr;
-    r.d[r.n++] = *p++;
-    if (p < end && *p == '.') {
-        ++p;
-        while (p < end && *p != 'e' && r.n < 20)
-            r.d[r.n++] = *p++;
-    }
-    while (p < end && *p != 'e')
-        ++p;
-    ++p;
-    int sign = 1;
-    if (p < end && *p == '-') {
-        sign = -1;
-        ++p;
-    } else if (p < end && *p == '+') {
-        ++p;
-    }
-    int x = 0;
-    while (p < end)
-        x = x * 10 + (*p++ - '0');
-    r.e = sign * x + 1;
-    while (r.n > 0 && r.d[r.n - 1] == '0')
-        --r.n;
-    return r;
-}
-
 // Keeps the first `keep` digits, rounding half away from zero.
 void RoundTo(Decimal& v, int keep)
 {
@@ -133,13 +91,32 @@ std::u16string Scientific(Decimal v, int significant)
     return out;
 }
 
-// The General form of a non-negative number: at most 11 characters besides the sign.
 std::u16string GeneralAbs(double a)
 {
-    const Decimal x = ToDecimal(a);
+    return GeneralOfDigits(ToDecimal(a), true);
+}
+
+} // namespace
+
+// The General form of a non-negative number: at most 11 characters besides the sign.
+std::u16string GeneralOfDigits(const Decimal& x, bool direct)
+{
     if (x.n == 0)
         return u"0";
     const int exp10 = x.e - 1;
+    // From 1 up to 11 integer digits, with the few decimals that fit: the digits as they are, no rounding.
+    if (direct && exp10 >= 0 && exp10 <= 10 && x.n <= std::max(x.e, 10)) {
+        std::u16string out;
+        out.reserve(static_cast<std::size_t>(std::max(x.n, x.e) + 1));
+        for (int k = 0; k < x.e; ++k)
+            out.push_back(static_cast<char16_t>(k < x.n ? x.d[k] : '0'));
+        if (x.n > x.e) {
+            out.push_back(u'.');
+            for (int k = x.e; k < x.n; ++k)
+                out.push_back(static_cast<char16_t>(x.d[k]));
+        }
+        return out;
+    }
     if (exp10 >= 11 || exp10 < -9)
         return Scientific(x, 6);
     int decimals;
@@ -170,6 +147,8 @@ std::u16string GeneralAbs(double a)
     }
     return out;
 }
+
+namespace {
 
 bool Matches(const Section& s, double v)
 {
@@ -778,6 +757,67 @@ std::u16string RenderSection(const Section& s, double value, bool minus, bool da
 }
 
 } // namespace
+
+Decimal ToDecimalByText(double a)
+{
+    Decimal r;
+    if (!(a > 0) || !std::isfinite(a))
+        return r;
+    char buf[48];
+    const auto res = std::to_chars(buf, buf + sizeof buf, a, std::chars_format::scientific, 14);
+    const char* p = buf;
+    const char* end = res.ptr;
+    r.d[r.n++] = *p++;
+    if (p < end && *p == '.') {
+        ++p;
+        while (p < end && *p != 'e' && r.n < 20)
+            r.d[r.n++] = *p++;
+    }
+    while (p < end && *p != 'e')
+        ++p;
+    ++p;
+    int sign = 1;
+    if (p < end && *p == '-') {
+        sign = -1;
+        ++p;
+    } else if (p < end && *p == '+') {
+        ++p;
+    }
+    int x = 0;
+    while (p < end)
+        x = x * 10 + (*p++ - '0');
+    r.e = sign * x + 1;
+    while (r.n > 0 && r.d[r.n - 1] == '0')
+        --r.n;
+    return r;
+}
+
+Decimal ToDecimal(double a)
+{
+    // A number that is m / 10^k for a whole m of at most 15 digits and a small k (whole numbers, halves,
+    // amounts of a few decimals) is the double nearest that decimal, whose 15 digits are m's: they are
+    // taken from m, without the library's formatting.
+    static constexpr double kTens[] = {1, 10, 100, 1e3, 1e4, 1e5, 1e6};
+    if (a > 0 && a < 1e15) {
+        for (const double ten : kTens) {
+            const double m = a * ten;
+            if (m >= 1e15) break;
+            if (m != std::trunc(m) || m / ten != a) continue;
+            char digits[16];
+            int n = 0;
+            for (auto w = static_cast<std::uint64_t>(m); w > 0; w /= 10) digits[n++] = static_cast<char>('0' + w % 10);
+            Decimal r;
+            int k = 0;
+            while (k < n && digits[k] == '0') ++k; // trailing zeros, the lowest digits
+            for (int i = n - 1; i >= k; --i) r.d[r.n++] = digits[i];
+            int places = 0;
+            while (kTens[places] != ten) ++places;
+            r.e = n - places;
+            return r;
+        }
+    }
+    return ToDecimalByText(a);
+}
 
 std::u16string GeneralText(double value)
 {

@@ -3,7 +3,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 dir=${1:?corpus folder}
-mkdir -p "$dir"/{workbook,sheetxml,numfmt,settings,tablefile,widths,numbertext}
+mkdir -p "$dir"/{workbook,sheetxml,xmlpiece,numfmt,settings,tablefile,widths,numbertext}
 cp samples/*.xlsx "$dir/workbook/"
 # The sheet parts of the sample workbooks, and one with what the sheet reader's scanner must step over.
 for book in samples/*.xlsx; do
@@ -11,6 +11,10 @@ for book in samples/*.xlsx; do
     "$book" >"$dir/sheetxml/$(basename "$book" .xlsx).xml"
 done
 printf '%s' '<?xml version="1.0" encoding="UTF-8"?><worksheet><sheetViews><sheetView><selection sqref="A1:B2"/></sheetView></sheetViews><sheetFormatPr defaultRowHeight="15"/><cols><col min="1" max="2" width="9"/></cols><sheetData><!-- </row> --><row r="1" ht="20"><c r="A1" t="str"><v><![CDATA[</row>]]></v></c><?pi </c> ?><c r="B1" t="inlineStr"><is><r><rPr><sz val="9"/></rPr><t>a&lt;b</t></r></is></c></row><row r="2"><c r="A2" s="0"><v>1.5</v></c></row></sheetData><mergeCells><mergeCell ref="A2:B2"/></mergeCells></worksheet>' >"$dir/sheetxml/tricky.xml"
+# Pieces of rows and shared strings: plain markup, and markup the plain route leaves to the tree.
+printf '%s' '<row r="1"><c r="A1" s="1" t="inlineStr"><is><t>&#37096;&#21697; &amp;&lt;</t></is></c><c r="B1"><v>1.5</v></c></row>' >"$dir/xmlpiece/row.xml"
+printf '%s' '<si><r><rPr><sz val="11"/></rPr><t xml:space="preserve"> a </t></r></si> <si><t>b</t></si>' >"$dir/xmlpiece/strings.xml"
+printf '%s' '<c r="A1" t="str"><v><![CDATA[</c>]]><!-- x --></v></c>' >"$dir/xmlpiece/other.xml"
 cp samples/*.json "$dir/tablefile/"
 printf '[PlotraTlsx]\r\ncolXsc=20\r\ncadYsc=0.43\r\ncellLineColor=0x10\r\n[Other]\r\nx=1\r\n' >"$dir/settings/basic.ini"
 printf '; comment\n[plotratlsx]\n cadxsc = 1,5 \n' >"$dir/settings/odd.ini"

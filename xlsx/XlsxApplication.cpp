@@ -51,7 +51,7 @@ public:
     }
     XlValue HorizontalAlignment() override
     {
-        const auto v = Common(area_, [](const Xf& xf, const Cell*, std::int32_t, std::int32_t) { return xf.horizontal; });
+        const auto v = CommonOfStyle(area_, [](const Xf& xf) { return xf.horizontal; });
         return v ? XlValue::Of(*v) : XlValue::Null();
     }
     XlValue FontSize() override
@@ -93,8 +93,8 @@ public:
     }
     XlValue NumberFormat() override
     {
-        const auto v = Common(area_, [](const Xf& xf, const Cell*, std::int32_t, std::int32_t) { return &xf.formatCode; },
-                              [](const std::u16string* a, const std::u16string* b) { return a == b || *a == *b; });
+        const auto v = CommonOfStyle(area_, [](const Xf& xf) { return &xf.formatCode; },
+                                     [](const std::u16string* a, const std::u16string* b) { return a == b || *a == *b; });
         if (!v) return XlValue::Null();
         return XlValue::Of((*v)->empty() ? std::u16string(u"General") : **v);
     }
@@ -104,24 +104,24 @@ public:
         // edges that meet inside it, and each cell's diagonals.
         const Area& a = area_;
         const auto edge = [this](int which) {
-            return [this, which](const Xf& xf, const Cell*, std::int32_t, std::int32_t) { return EdgeOf(book_.BorderOf(xf), which); };
+            return [this, which](const Xf& xf) { return EdgeOf(book_.BorderOf(xf), which); };
         };
         const auto answer = [](const std::optional<int>& v) { return v ? XlValue::Of(*v) : XlValue::Null(); };
         switch (index) {
-        case kXlEdgeTop: return answer(Common({a.r1, a.c1, a.r1, a.c2}, edge(kXlEdgeTop)));
-        case kXlEdgeBottom: return answer(Common({a.r2, a.c1, a.r2, a.c2}, edge(kXlEdgeBottom)));
-        case kXlEdgeLeft: return answer(Common({a.r1, a.c1, a.r2, a.c1}, edge(kXlEdgeLeft)));
-        case kXlEdgeRight: return answer(Common({a.r1, a.c2, a.r2, a.c2}, edge(kXlEdgeRight)));
+        case kXlEdgeTop: return answer(CommonOfStyle({a.r1, a.c1, a.r1, a.c2}, edge(kXlEdgeTop)));
+        case kXlEdgeBottom: return answer(CommonOfStyle({a.r2, a.c1, a.r2, a.c2}, edge(kXlEdgeBottom)));
+        case kXlEdgeLeft: return answer(CommonOfStyle({a.r1, a.c1, a.r2, a.c1}, edge(kXlEdgeLeft)));
+        case kXlEdgeRight: return answer(CommonOfStyle({a.r1, a.c2, a.r2, a.c2}, edge(kXlEdgeRight)));
         case kXlDiagonalDown:
-        case kXlDiagonalUp: return answer(Common(a, edge(index)));
+        case kXlDiagonalUp: return answer(CommonOfStyle(a, edge(index)));
         case kXlInsideVertical:
             if (a.c1 == a.c2) return XlValue::Of(kXlLineStyleNone);
-            return answer(Both(Common({a.r1, a.c1, a.r2, a.c2 - 1}, edge(kXlEdgeRight)),
-                               Common({a.r1, a.c1 + 1, a.r2, a.c2}, edge(kXlEdgeLeft))));
+            return answer(Both(CommonOfStyle({a.r1, a.c1, a.r2, a.c2 - 1}, edge(kXlEdgeRight)),
+                               CommonOfStyle({a.r1, a.c1 + 1, a.r2, a.c2}, edge(kXlEdgeLeft))));
         case kXlInsideHorizontal:
             if (a.r1 == a.r2) return XlValue::Of(kXlLineStyleNone);
-            return answer(Both(Common({a.r1, a.c1, a.r2 - 1, a.c2}, edge(kXlEdgeBottom)),
-                               Common({a.r1 + 1, a.c1, a.r2, a.c2}, edge(kXlEdgeTop))));
+            return answer(Both(CommonOfStyle({a.r1, a.c1, a.r2 - 1, a.c2}, edge(kXlEdgeBottom)),
+                               CommonOfStyle({a.r1 + 1, a.c1, a.r2, a.c2}, edge(kXlEdgeTop))));
         default: throw Error("Borders(" + std::to_string(index) + "): no such border");
         }
     }
@@ -193,6 +193,25 @@ private:
             }
         }
         return first;
+    }
+    // The same for an answer that depends on the cell format alone: asked again only where the format changes.
+    template <class Of, class Same = std::equal_to<>>
+    auto CommonOfStyle(const Area& area, Of&& of, Same same = {}) const -> std::optional<std::invoke_result_t<Of&, const Xf&>>
+    {
+        using T = std::invoke_result_t<Of&, const Xf&>;
+        std::optional<T> first;
+        std::uint32_t last = 0;
+        const bool common = sheet_.EachStyle(area, [&](std::uint32_t style) {
+            if (first && style == last) return true;
+            last = style;
+            T v = of(book_.XfOf(style));
+            if (!first) {
+                first = v;
+                return true;
+            }
+            return same(*first, v);
+        });
+        return common ? first : std::nullopt;
     }
     double CellFontSize(const Xf& xf, const Cell* c, std::int32_t r, std::int32_t col) const
     {

@@ -62,11 +62,37 @@ public:
         return keptAll_ || (row >= kept_.r1 && row <= kept_.r2 && col >= kept_.c1 && col <= kept_.c2);
     }
     /// The cell's element, or null when the sheet has none. Throws Error for a cell outside the area kept.
-    const Cell* Find(std::int32_t row, std::int32_t col) const;
+    const Cell* Find(std::int32_t row, std::int32_t col) const
+    {
+        if (!Holds(row, col)) Outside(row, col);
+        if (!dense_.empty()) {
+            const Cell& cell = dense_[DenseIndex(row, col)];
+            return cell.present ? &cell : nullptr;
+        }
+        return Sparse(row, col);
+    }
     /// The cell format that applies to the cell: its own, else its row's, else its column's.
     std::uint32_t StyleOf(std::int32_t row, std::int32_t col) const { return StyleOf(row, col, Find(row, col)); }
     /// The same for a cell already found (cell may be null).
-    std::uint32_t StyleOf(std::int32_t row, std::int32_t col, const Cell* cell) const;
+    std::uint32_t StyleOf(std::int32_t row, std::int32_t col, const Cell* cell) const
+    {
+        return cell ? cell->style : StyleOfEmpty(row, col);
+    }
+    /// Calls go(style) with the cell format of each cell of the area, row by row, as long as it answers true;
+    /// false when it stopped. Throws Error as Find does for a cell outside the area kept.
+    template <class Go>
+    bool EachStyle(const Area& a, Go&& go) const
+    {
+        const bool inDense = !dense_.empty() && Holds(a.r1, a.c1) && Holds(a.r2, a.c2);
+        for (std::int32_t r = a.r1; r <= a.r2; ++r) {
+            const Cell* row = inDense ? &dense_[DenseIndex(r, a.c1)] : nullptr;
+            for (std::int32_t c = a.c1; c <= a.c2; ++c) {
+                const Cell* cell = row ? (row[c - a.c1].present ? &row[c - a.c1] : nullptr) : Find(r, c);
+                if (!go(StyleOf(r, c, cell))) return false;
+            }
+        }
+        return true;
+    }
     /// The column's width in column-width units as the spreadsheet reports it (0 when hidden).
     double ColumnWidth(std::int32_t col) const;
     /// The row's height in points (0 when hidden).
@@ -98,6 +124,14 @@ private:
     static constexpr std::int64_t kMaxDenseCells = 1 << 20;
 
     Cell& Slot(std::int32_t row, std::int32_t col);
+    std::size_t DenseIndex(std::int32_t row, std::int32_t col) const
+    {
+        return static_cast<std::size_t>(row - kept_.r1) * static_cast<std::size_t>(kept_.c2 - kept_.c1 + 1) +
+               static_cast<std::size_t>(col - kept_.c1);
+    }
+    std::uint32_t StyleOfEmpty(std::int32_t row, std::int32_t col) const;
+    [[noreturn]] void Outside(std::int32_t row, std::int32_t col) const;
+    const Cell* Sparse(std::int32_t row, std::int32_t col) const;
     // Indexes one merged area (when it meets the area kept); where names the part for messages.
     void AddMerge(const Area& a, const std::string& where);
     int ColumnPixels(std::int32_t col) const;

@@ -10,6 +10,7 @@
 
 #include "base/Error.h"
 #include "xlsx/XlsxXml.h"
+#include "xlsx/XlsxXmlPiece.h"
 
 namespace gridvane::xlsx {
 
@@ -154,7 +155,7 @@ private:
         if (!prologueDone_ && !Prologue(final)) return;
         while (pos_ < buf_.size()) {
             if (buf_[pos_] != '<') {
-                const std::size_t lt = buf_.find('<', pos_);
+                const std::size_t lt = FindChar('<', pos_);
                 const std::size_t end = lt == kNone ? buf_.size() : lt;
                 if (depth_ == 0 && !TrimXmlSpace(std::string_view(buf_).substr(pos_, end - pos_)).empty()) {
                     Fail("text outside the document's element", base_ + pos_);
@@ -177,6 +178,16 @@ private:
         }
     }
 
+    // The first c at from or after, or kNone: by hand over the first characters (names, values and texts
+    // are short: a call per search would cost more than it), then by memchr.
+    std::size_t FindChar(char c, std::size_t from) const
+    {
+        const std::size_t size = buf_.size(), stop = std::min(size, from + 32);
+        for (std::size_t i = from; i < stop; ++i)
+            if (buf_[i] == c) return i;
+        return stop == size ? kNone : buf_.find(c, stop);
+    }
+
     // The search for the end of the token at pos_ starts at from, or where it stopped before.
     std::size_t Resume(std::size_t from) const { return pendingAt_ == pos_ ? std::max(from, pendingFrom_) : from; }
     bool Pending(std::size_t from, char quote)
@@ -197,41 +208,44 @@ private:
             pos_ = e + close.size();
             return true;
         };
-        Has h;
-        if ((h = At("<?", final)) != Has::No) {
-            if (h == Has::NeedMore || !skipTo("?>", start + 2)) return false;
-            const std::string_view pi = std::string_view(buf_).substr(start, pos_ - start);
-            if (!rootSeen_ && depth_ == 0 && base_ + start <= 3 && pi.substr(0, 6) == "<?xml ") Declaration(pi);
-            return true;
-        }
-        if ((h = At("<!--", final)) != Has::No) return h == Has::Yes && skipTo("-->", start + 4);
-        if ((h = At("<![CDATA[", final)) != Has::No) {
-            if (h == Has::NeedMore) return false;
-            if (depth_ == 0) Fail("a CDATA section outside the document's element", base_ + start);
-            return skipTo("]]>", start + 9);
-        }
-        if ((h = At("<!DOCTYPE", final)) != Has::No) {
-            if (h == Has::NeedMore) return false;
-            throw PartHasDoctype(package_, part_);
-        }
-        if ((h = At("<!", final)) != Has::No) {
-            if (h == Has::NeedMore) return false;
-            Fail("invalid markup", base_ + start);
-        }
-        if ((h = At("</", final)) != Has::No) {
-            if (h == Has::NeedMore) return false;
-            const std::size_t e = buf_.find('>', Resume(start + 2));
+        // Most tokens are start and end tags, told apart from the rest by their second character.
+        const char second = start + 1 < buf_.size() ? buf_[start + 1] : '\0';
+        if (second == '/') {
+            const std::size_t e = FindChar('>', Resume(start + 2));
             if (e == kNone) return Pending(buf_.size(), 0);
             pos_ = e + 1;
             EndTag(TrimXmlSpace(std::string_view(buf_).substr(start + 2, e - start - 2)), start);
             return true;
+        }
+        if (second == '\0' || second == '?' || second == '!') {
+            Has h;
+            if ((h = At("<?", final)) != Has::No) {
+                if (h == Has::NeedMore || !skipTo("?>", start + 2)) return false;
+                const std::string_view pi = std::string_view(buf_).substr(start, pos_ - start);
+                if (!rootSeen_ && depth_ == 0 && base_ + start <= 3 && pi.substr(0, 6) == "<?xml ") Declaration(pi);
+                return true;
+            }
+            if ((h = At("<!--", final)) != Has::No) return h == Has::Yes && skipTo("-->", start + 4);
+            if ((h = At("<![CDATA[", final)) != Has::No) {
+                if (h == Has::NeedMore) return false;
+                if (depth_ == 0) Fail("a CDATA section outside the document's element", base_ + start);
+                return skipTo("]]>", start + 9);
+            }
+            if ((h = At("<!DOCTYPE", final)) != Has::No) {
+                if (h == Has::NeedMore) return false;
+                throw PartHasDoctype(package_, part_);
+            }
+            if ((h = At("<!", final)) != Has::No) {
+                if (h == Has::NeedMore) return false;
+                Fail("invalid markup", base_ + start);
+            }
         }
         // A start tag: its end is the first '>' outside quoted attribute values.
         char quote = pendingAt_ == pos_ ? pendingQuote_ : 0;
         std::size_t e = Resume(start + 1);
         for (;;) {
             if (quote) {
-                e = buf_.find(quote, e);
+                e = FindChar(quote, e);
             } else {
                 // By hand: find_first_of would search the three characters for every character of the tag.
                 while (e < buf_.size() && buf_[e] != '>' && buf_[e] != '"' && buf_[e] != '\'') ++e;
@@ -263,12 +277,12 @@ private:
             std::string tag = buf_.substr(start, close + 1 - start);
             if (!empty) tag.insert(tag.size() - 1, "/");
             pugi::xml_document doc;
-            const pugi::xml_parse_result result = doc.load_buffer(tag.data(), tag.size(), kParseOptions, pugi::encoding_utf8);
+            const pugi::xml_parse_result result = doc.load_buffer(tag.data(), tag.size(), TreeParseOptions(), pugi::encoding_utf8);
             const pugi::xml_node element = doc.first_child();
             if (!result || element.type() != pugi::node_element) {
                 Fail(result ? "invalid start tag" : result.description(), base_ + start + (result ? 0 : result.offset));
             }
-            events_.Start(element.name(), Attributes(element), depth);
+            events_.Start(element.name(), AttributesOf(element, attrs_), depth);
             if (empty) {
                 events_.End(element.name(), depth);
             } else {
@@ -319,45 +333,11 @@ private:
             // size, so it is measured first, as a part read whole is.
             CheckTreeSize(package_, part_, std::string_view(buf_).substr(start, end - start), "has an element");
         }
-        pugi::xml_document doc;
-        const pugi::xml_parse_result result =
-            doc.load_buffer_inplace(buf_.data() + start, end - start, kParseOptions | pugi::parse_fragment, pugi::encoding_utf8);
-        if (!result) Fail(result.description(), base_ + start + static_cast<std::size_t>(result.offset));
-        Tell(doc, 3);
+        char* const piece = buf_.data() + start;
+        if (plain_.Tell(piece, end - start, events_)) return;
+        PieceFault fault;
+        if (!TellPieceAsTree(piece, end - start, events_, fault)) Fail(fault.reason, base_ + start + fault.offset);
     }
-
-    // The children of node, at depth; the text directly in a section is not told.
-    void Tell(const pugi::xml_node& node, int depth)
-    {
-        for (pugi::xml_node child = node.first_child(); child; child = child.next_sibling()) {
-            switch (child.type()) {
-            case pugi::node_element:
-                events_.Start(child.name(), Attributes(child), depth);
-                Tell(child, depth + 1);
-                events_.End(child.name(), depth);
-                break;
-            case pugi::node_pcdata:
-            case pugi::node_cdata:
-                if (depth > 3) events_.Text(child.value(), depth - 1);
-                break;
-            default: break;
-            }
-        }
-    }
-
-    XmlAttrs Attributes(const pugi::xml_node& element)
-    {
-        attrs_.clear();
-        for (pugi::xml_attribute a = element.first_attribute(); a; a = a.next_attribute()) {
-            attrs_.push_back(a.name());
-            attrs_.push_back(a.value());
-        }
-        attrs_.push_back(nullptr);
-        return XmlAttrs(attrs_.data());
-    }
-
-    // Texts keep their spaces (also a text of spaces only), as expat and the spreadsheet keep them.
-    static constexpr unsigned kParseOptions = pugi::parse_default | pugi::parse_ws_pcdata;
 
     const XlsxPackage& package_;
     const std::string& part_;
@@ -372,6 +352,7 @@ private:
     bool prologueDone_ = false, rootSeen_ = false;
     std::vector<std::string> stack_; // the open elements of the two outer levels
     std::vector<const char*> attrs_;
+    PlainPieceReader plain_;
 };
 
 } // namespace

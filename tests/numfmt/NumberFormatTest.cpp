@@ -1,4 +1,5 @@
 #include "numfmt/NumberFormat.h"
+#include "numfmt/NumberFormatCode.h"
 
 #include "base/Utf.h"
 
@@ -8,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 #include <limits>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -566,6 +568,39 @@ TEST(NumberFormat, DatesAgreeWithAnIndependentCalendar)
     EXPECT_GT(checked, 5000);
 }
 #endif
+
+// The digits of a number are taken without formatting it where it is a short decimal: they must be those
+// the library's formatting to 15 digits gives, for every kind of double; and the General form made of
+// them without rounding, where they fit, must be the one made through the rounding.
+TEST(NumberFormat, ShortDecimalsAreWrittenAsTheirFormattedDigitsAre)
+{
+    std::vector<double> values = {0.0, -0.0, 1, 0.5, 0.1, 0.3, 1e-7, 123456.789, 999999999999999, 1e15, 1e15 - 1, 1e16,
+                                  99999999999999.9, 0.000001, 5e-324, 1.7976931348623157e308,
+                                  std::numeric_limits<double>::infinity(), std::numeric_limits<double>::quiet_NaN()};
+    std::mt19937_64 random(23);
+    for (int i = 0; i < 50000; ++i) {
+        const std::uint64_t bits = random();
+        double v;
+        std::memcpy(&v, &bits, sizeof v);
+        values.push_back(std::fabs(v));
+        // Whole numbers and decimals of up to seven places, from one digit to seventeen.
+        const std::uint64_t digits = random() % 100000000000000000ull >> (random() % 57);
+        const double whole = static_cast<double>(digits);
+        for (const double ten : {1.0, 2.0, 10.0, 1e3, 1e6, 1e7}) values.push_back(whole / ten);
+        values.push_back(std::nextafter(whole / 100, 0.0));
+        values.push_back(std::nextafter(whole / 100, 1e300));
+    }
+    int nonzero = 0;
+    for (const double v : values) {
+        const numfmt::Decimal fast = numfmt::ToDecimal(v), text = numfmt::ToDecimalByText(v);
+        ASSERT_EQ(std::string(fast.d, static_cast<std::size_t>(fast.n)), std::string(text.d, static_cast<std::size_t>(text.n))) << v;
+        ASSERT_EQ(fast.n == 0 ? 0 : fast.e, text.n == 0 ? 0 : text.e) << v;
+        nonzero += text.n > 0;
+        // The General form written straight from the digits, where they fit, is the rounded one.
+        ASSERT_EQ(numfmt::GeneralOfDigits(fast, true), numfmt::GeneralOfDigits(text, false)) << v;
+    }
+    EXPECT_GT(nonzero, 300000);
+}
 
 } // namespace
 } // namespace gridvane

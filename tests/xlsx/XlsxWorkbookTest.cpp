@@ -736,6 +736,13 @@ TEST(XlsxWorkbook, TheSheetIsReadInOnePassWhateverThePiecesCut)
         {"sheet-cut", SheetXml("<sheetData><row r=\"1\"><c r=\"A1\"><v>1</v></c></row></sheetData>").substr(0, 120),
          "the part xl/worksheets/sheet1.xml is not well-formed XML"},
         {"sheet-root", "<chartsheet/>", "the part xl/worksheets/sheet1.xml is not a worksheet"},
+        // Faults inside the rows are named where the markup has them, before any cell of their piece is
+        // taken (the invalid number before the fault is not the one reported).
+        {"sheet-mismatch", SheetXml("<sheetData><row r=\"1\"><c r=\"A1\"><v>1x</v></c><c r=\"B1\"><v>1</x></c></row></sheetData>"),
+         "the part xl/worksheets/sheet1.xml is not well-formed XML (Start-end tags mismatch at offset 138)"},
+        {"sheet-bare-value", SheetXml("<sheetData><row r=\"1\"><c r=\"A1\"><v>1x</v></c></row><row r=\"2\"><c r=A2/></row></sheetData>"),
+         "the part xl/worksheets/sheet1.xml is not well-formed XML (Error parsing element attribute at offset 144)"},
+        {"sheet-open-row", SheetXml("<sheetData><row r=\"1\"><c r=\"A1\"><v>1</v></c></sheetData>"), "the part xl/worksheets/sheet1.xml is not well-formed XML (Start-end tags mismatch at offset 123)"},
         {"sheet-entity", "<?xml version=\"1.0\"?><!DOCTYPE worksheet [<!ENTITY a \"aaaa\"><!ENTITY b \"&a;&a;&a;&a;\">]>" +
                              SheetXml("<sheetData><row r=\"1\"><c r=\"A1\" t=\"str\"><v>&b;</v></c></row></sheetData>"),
          "has a document type declaration"},

@@ -1,0 +1,283 @@
+#include "xlsx/XlsxXmlPiece.h"
+
+#include <pugixml.hpp>
+
+#include <array>
+#include <cstring>
+#include <string_view>
+
+namespace gridvane::xlsx {
+
+namespace {
+
+// Byte classes of the plain markup.
+enum : unsigned char {
+    kSpace = 1,     // between a tag's parts
+    kNameFirst = 2, // may start a name
+    kName = 4,      // may go on in a name
+    kTextStop = 8,  // ends a run of character data or needs a look: < & CR NUL
+    kValueStop = 16 // the same in an attribute value: < & CR LF TAB NUL and the quotes
+};
+
+constexpr std::array<unsigned char, 256> kClass = [] {
+    std::array<unsigned char, 256> t{};
+    for (const unsigned char c : {' ', '\t', '\n', '\r'}) t[c] |= kSpace;
+    for (int c = 'a'; c <= 'z'; ++c) t[static_cast<std::size_t>(c)] |= kNameFirst | kName;
+    for (int c = 'A'; c <= 'Z'; ++c) t[static_cast<std::size_t>(c)] |= kNameFirst | kName;
+    for (const unsigned char c : {'_', ':'}) t[c] |= kNameFirst | kName;
+    for (int c = '0'; c <= '9'; ++c) t[static_cast<std::size_t>(c)] |= kName;
+    for (const unsigned char c : {'-', '.'}) t[c] |= kName;
+    for (const unsigned char c : {'<', '&', '\r', '\0'}) t[c] |= kTextStop | kValueStop;
+    for (const unsigned char c : {'\n', '\t', '"', '\''}) t[c] |= kValueStop;
+    return t;
+}();
+
+bool Is(char c, unsigned char cls) { return (kClass[static_cast<unsigned char>(c)] & cls) != 0; }
+
+// The length of the reference at p ('&'), up to end; 0 when it is not one of the plain kind: the five
+// predefined entities, or a character reference (&#decimal; or &#xhex;) to a character other than NUL
+// and the surrogates. *out: its decoded character.
+std::size_t Reference(const char* p, const char* end, std::uint32_t* out)
+{
+    const auto is = [&](std::string_view rest, std::uint32_t c) -> std::size_t {
+        if (static_cast<std::size_t>(end - p - 1) < rest.size() || std::string_view(p + 1, rest.size()) != rest) return 0;
+        *out = c;
+        return rest.size() + 1;
+    };
+    if (end - p < 4) return 0;
+    switch (p[1]) {
+    case 'l': return is("lt;", '<');
+    case 'g': return is("gt;", '>');
+    case 'q': return is("quot;", '"');
+    case 'a': return p[2] == 'm' ? is("amp;", '&') : is("apos;", '\'');
+    case '#': break;
+    default: return 0;
+    }
+    const bool hex = p[2] == 'x';
+    const char* q = p + (hex ? 3 : 2);
+    const char* const digitsEnd = q + (hex ? 6 : 7); // at most U+10FFFF, or 1114111
+    std::uint32_t v = 0;
+    for (; q < end && q < digitsEnd && *q != ';'; ++q) {
+        const char c = *q;
+        if (c >= '0' && c <= '9') {
+            v = v * (hex ? 16u : 10u) + static_cast<std::uint32_t>(c - '0');
+        } else if (hex && ((c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'))) {
+            v = v * 16u + static_cast<std::uint32_t>((c | 0x20) - 'a' + 10);
+        } else {
+            return 0;
+        }
+    }
+    if (q == end || *q != ';' || q == p + (hex ? 3 : 2)) return 0;
+    if (v == 0 || v > 0x10FFFF || (v >= 0xD800 && v <= 0xDFFF)) return 0;
+    *out = v;
+    return static_cast<std::size_t>(q + 1 - p);
+}
+
+// Names are a few letters: compared here rather than by a call.
+bool SameName(std::string_view a, std::string_view b)
+{
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (a[i] != b[i]) return false;
+    return true;
+}
+
+// Decodes the references of [begin, end) in place; the decoded text's end.
+char* Decode(char* begin, char* end)
+{
+    char* out = begin;
+    for (char* p = begin; p < end;) {
+        if (*p != '&') {
+            *out++ = *p++;
+            continue;
+        }
+        std::uint32_t c = 0;
+        p += Reference(p, end, &c);
+        if (c < 0x80) {
+            *out++ = static_cast<char>(c);
+        } else if (c < 0x800) {
+            *out++ = static_cast<char>(0xC0 | (c >> 6));
+            *out++ = static_cast<char>(0x80 | (c & 0x3F));
+        } else if (c < 0x10000) {
+            *out++ = static_cast<char>(0xE0 | (c >> 12));
+            *out++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            *out++ = static_cast<char>(0x80 | (c & 0x3F));
+        } else {
+            *out++ = static_cast<char>(0xF0 | (c >> 18));
+            *out++ = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+            *out++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            *out++ = static_cast<char>(0x80 | (c & 0x3F));
+        }
+    }
+    return out;
+}
+
+class TreeTeller {
+public:
+    explicit TreeTeller(XmlEvents& events) : events_(events) {}
+
+    // The children of node, at depth; the text between the piece's outermost elements is not told.
+    void Tell(const pugi::xml_node& node, int depth)
+    {
+        for (pugi::xml_node child = node.first_child(); child; child = child.next_sibling()) {
+            switch (child.type()) {
+            case pugi::node_element:
+                events_.Start(child.name(), AttributesOf(child, attrs_), depth);
+                Tell(child, depth + 1);
+                events_.End(child.name(), depth);
+                break;
+            case pugi::node_pcdata:
+            case pugi::node_cdata:
+                if (depth > 3) events_.Text(child.value(), depth - 1);
+                break;
+            default: break;
+            }
+        }
+    }
+
+private:
+    XmlEvents& events_;
+    std::vector<const char*> attrs_;
+};
+
+} // namespace
+
+unsigned TreeParseOptions() { return pugi::parse_default | pugi::parse_ws_pcdata; }
+
+XmlAttrs AttributesOf(const pugi::xml_node& element, std::vector<const char*>& list)
+{
+    list.clear();
+    for (pugi::xml_attribute a = element.first_attribute(); a; a = a.next_attribute()) {
+        list.push_back(a.name());
+        list.push_back(a.value());
+    }
+    list.push_back(nullptr);
+    return XmlAttrs(list.data());
+}
+
+// One walk over the piece: the first only checks that it is plain (telling is null), the second tells it,
+// changing its bytes. Both walk the same way, so what the first has passed the second meets again.
+bool PlainPieceReader::Walk(char* data, std::size_t size, XmlEvents* telling)
+{
+    open_.clear();
+    char* const end = data + size;
+    char* p = data;
+    std::uint32_t ignored = 0;
+    while (p < end) {
+        if (*p != '<') {
+            // Character data up to the next tag.
+            char* const from = p;
+            bool escaped = false;
+            while (p < end && !Is(*p, kTextStop)) ++p;
+            while (p < end && *p != '<') {
+                if (*p != '&') return false; // CR or NUL
+                const std::size_t n = Reference(p, end, &ignored);
+                if (n == 0) return false;
+                escaped = true;
+                p += n;
+                while (p < end && !Is(*p, kTextStop)) ++p;
+            }
+            // Only the text inside the piece's elements is told.
+            if (telling && !open_.empty()) {
+                const char* const textEnd = escaped ? Decode(from, p) : p;
+                telling->Text(std::string_view(from, static_cast<std::size_t>(textEnd - from)), Depth() - 1);
+            }
+            continue;
+        }
+        ++p;
+        if (p < end && *p == '/') {
+            // An end tag: its name, spaces, '>'; it must end the element open.
+            const char* const name = ++p;
+            if (p == end || !Is(*p, kNameFirst)) return false;
+            while (p < end && Is(*p, kName)) ++p;
+            const std::string_view ended(name, static_cast<std::size_t>(p - name));
+            while (p < end && Is(*p, kSpace)) ++p;
+            if (p == end || *p != '>' || open_.empty() || !SameName(open_.back(), ended)) return false;
+            ++p;
+            open_.pop_back();
+            if (telling) telling->End(ended, Depth());
+            continue;
+        }
+        // A start tag: its name, then attributes each after a space, then '>' or "/>".
+        const char* const name = p;
+        if (p == end || !Is(*p, kNameFirst)) return false;
+        while (p < end && Is(*p, kName)) ++p;
+        const std::string_view started(name, static_cast<std::size_t>(p - name));
+        attrs_.clear();
+        for (;;) {
+            const char* const gap = p;
+            while (p < end && Is(*p, kSpace)) ++p;
+            if (p == end) return false;
+            if (*p == '>' || *p == '/') {
+                const bool empty = *p == '/';
+                if (empty && (++p == end || *p != '>')) return false;
+                ++p;
+                if (telling) {
+                    attrs_.push_back(nullptr);
+                    telling->Start(started, XmlAttrs(attrs_.data()), Depth());
+                    if (empty) telling->End(started, Depth());
+                }
+                if (!empty) open_.push_back(started);
+                break;
+            }
+            if (p == gap || !Is(*p, kNameFirst)) return false;
+            char* const attr = p;
+            while (p < end && Is(*p, kName)) ++p;
+            char* const attrEnd = p;
+            while (p < end && Is(*p, kSpace)) ++p;
+            if (p == end || *p != '=') return false;
+            ++p;
+            while (p < end && Is(*p, kSpace)) ++p;
+            if (p == end || (*p != '"' && *p != '\'')) return false;
+            const char quote = *p++;
+            char* const value = p;
+            bool escaped = false;
+            for (;;) {
+                while (p < end && !Is(*p, kValueStop)) ++p;
+                if (p == end) return false;
+                if (*p == quote) break;
+                if (*p == '&') {
+                    const std::size_t n = Reference(p, end, &ignored);
+                    if (n == 0) return false;
+                    escaped = true;
+                    p += n;
+                } else if (*p == '"' || *p == '\'') {
+                    ++p; // the other quote
+                } else {
+                    return false; // < CR LF TAB NUL
+                }
+            }
+            if (telling) {
+                // Names and values end by NUL, as the events hand them over: the name at its '=' or space,
+                // the value at its closing quote at the latest.
+                *attrEnd = '\0';
+                *(escaped ? Decode(value, p) : p) = '\0';
+                attrs_.push_back(attr);
+                attrs_.push_back(value);
+            }
+            ++p;
+        }
+    }
+    return open_.empty();
+}
+
+bool PlainPieceReader::Tell(char* data, std::size_t size, XmlEvents& events)
+{
+    if (!Walk(data, size, nullptr)) return false;
+    Walk(data, size, &events);
+    return true;
+}
+
+bool TellPieceAsTree(char* data, std::size_t size, XmlEvents& events, PieceFault& fault)
+{
+    pugi::xml_document doc;
+    const pugi::xml_parse_result result = doc.load_buffer_inplace(data, size, TreeParseOptions() | pugi::parse_fragment, pugi::encoding_utf8);
+    if (!result) {
+        fault = PieceFault{result.description(), static_cast<std::size_t>(result.offset)};
+        return false;
+    }
+    TreeTeller(events).Tell(doc, 3);
+    return true;
+}
+
+} // namespace gridvane::xlsx
