@@ -48,11 +48,14 @@ void SetEnd(TXlsxKeisen& k, double x, double y, bool) { k.edpt.x = x, k.edpt.y =
 // A joining moves the end of a vertical segment along y and that of a horizontal one along x only.
 void SetEnd(AxisKeisen& k, double x, double y, bool vertical) { k.to = vertical ? y : x; }
 
-// The coordinates of one segment as the index holds them, and whether it was marked since the index was built.
+// The coordinates of one segment as the index holds them, and whether it was marked since the index was built:
+// the start point and the end's coordinate along the direction (y for a vertical segment, x for a horizontal
+// one), the only one of the end the joining looks at.
 struct IndexedSegment {
-    double sx, sy, ex, ey;
+    double sx, sy, e;
     bool removed;
 };
+IndexedSegment Indexed(const Ends& k, bool vertical) { return {k.sx, k.sy, vertical ? k.ey : k.ex, false}; }
 
 // A segment's bucket by the cells of its two coordinates, the major one (x for vertical segments, y for
 // horizontal ones) as its rank among the major cells of the list, and the segment's index in the list. In
@@ -147,7 +150,7 @@ public:
             const Ends e = EndsOf(list[j], vertical);
             const std::size_t to = next[g]++;
             entries_[to] = {rankOf_[g], static_cast<std::uint32_t>(j), Bits(Cell(vertical ? e.sy : e.sx))};
-            segments_[to] = {e.sx, e.sy, e.ex, e.ey, false};
+            segments_[to] = Indexed(e, vertical);
         }
         at = 0;
         std::vector<std::pair<Entry, IndexedSegment>> group;
@@ -209,7 +212,7 @@ public:
             if (segments_[at].removed) continue;
             const Ends k = EndsOf(list[entries_[at].index], vertical_);
             entries_[kept] = entries_[at];
-            segments_[kept] = {k.sx, k.sy, k.ex, k.ey, false};
+            segments_[kept] = Indexed(k, vertical_);
             ++kept;
         }
         entries_.resize(kept);
@@ -320,9 +323,9 @@ void MergeList(std::vector<Segment>& list, bool vertical, KeisenJoiner::Memory& 
                 });
                 if (at == SegmentIndex::kNotFound) break;
                 if (vertical) {
-                    end.y = index.At(at).ey;
+                    end.y = index.At(at).e;
                 } else {
-                    end.x = index.At(at).ex;
+                    end.x = index.At(at).e;
                 }
                 const std::size_t j = index.IndexAt(at);
                 list[j].mark = true;
@@ -342,11 +345,11 @@ void MergeList(std::vector<Segment>& list, bool vertical, KeisenJoiner::Memory& 
             const Ends s = EndsOf(list[i], vertical);
             auto duplicate = [&](const IndexedSegment& t) {
                 if (vertical) {
-                    return near(s.sx, t.sx) && ((near(s.sy, t.sy) && near(s.ey, t.ey)) ||
-                                                (near(s.ey, t.sy) && near(s.sy, t.ey)));
+                    return near(s.sx, t.sx) && ((near(s.sy, t.sy) && near(s.ey, t.e)) ||
+                                                (near(s.ey, t.sy) && near(s.sy, t.e)));
                 }
-                return near(s.ey, t.sy) && ((near(s.sx, t.sx) && near(s.ex, t.ex)) ||
-                                            (near(s.ex, t.sx) && near(s.sx, t.ex)));
+                return near(s.ey, t.sy) && ((near(s.sx, t.sx) && near(s.ex, t.e)) ||
+                                            (near(s.ex, t.sx) && near(s.sx, t.e)));
             };
             // A duplicate starts near one of the two ends of segment i.
             const std::array<std::pair<double, double>, 2> starts =
