@@ -155,11 +155,13 @@ XmlAttrs AttributesOf(const pugi::xml_node& element, std::vector<const char*>& l
     return XmlAttrs(list.data());
 }
 
-// One walk over the piece: the first only checks that it is plain (telling is null), the second tells it,
-// changing its bytes. Both walk the same way, so what the first has passed the second meets again.
-bool PlainPieceReader::Walk(char* data, std::size_t size, XmlEvents* telling)
+// One walk over the piece, checking that it is plain and noting its events where they lie in the bytes,
+// which it leaves unchanged; they are told (and the bytes changed) only once the whole piece has passed.
+bool PlainPieceReader::Walk(char* data, std::size_t size)
 {
     open_.clear();
+    steps_.clear();
+    attrSpots_.clear();
     char* const end = data + size;
     char* p = data;
     std::uint32_t ignored = 0;
@@ -178,16 +180,13 @@ bool PlainPieceReader::Walk(char* data, std::size_t size, XmlEvents* telling)
                 while (p < end && !Is(*p, kTextStop)) ++p;
             }
             // Only the text inside the piece's elements is told.
-            if (telling && !open_.empty()) {
-                const char* const textEnd = escaped ? Decode(from, p) : p;
-                telling->Text(std::string_view(from, static_cast<std::size_t>(textEnd - from)), Depth() - 1);
-            }
+            if (!open_.empty()) steps_.push_back(Step{Step::kText, escaped, Depth() - 1, from, p, 0, 0});
             continue;
         }
         ++p;
         if (p < end && *p == '/') {
             // An end tag: its name, spaces, '>'; it must end the element open.
-            const char* const name = ++p;
+            char* const name = ++p;
             if (p == end || !Is(*p, kNameFirst)) return false;
             while (p < end && Is(*p, kName)) ++p;
             const std::string_view ended(name, static_cast<std::size_t>(p - name));
@@ -195,15 +194,15 @@ bool PlainPieceReader::Walk(char* data, std::size_t size, XmlEvents* telling)
             if (p == end || *p != '>' || open_.empty() || !SameName(open_.back(), ended)) return false;
             ++p;
             open_.pop_back();
-            if (telling) telling->End(ended, Depth());
+            steps_.push_back(Step{Step::kEnd, false, Depth(), name, name + ended.size(), 0, 0});
             continue;
         }
         // A start tag: its name, then attributes each after a space, then '>' or "/>".
-        const char* const name = p;
+        char* const name = p;
         if (p == end || !Is(*p, kNameFirst)) return false;
         while (p < end && Is(*p, kName)) ++p;
         const std::string_view started(name, static_cast<std::size_t>(p - name));
-        attrs_.clear();
+        const std::size_t firstAttr = attrSpots_.size();
         for (;;) {
             const char* const gap = p;
             while (p < end && Is(*p, kSpace)) ++p;
@@ -212,11 +211,8 @@ bool PlainPieceReader::Walk(char* data, std::size_t size, XmlEvents* telling)
                 const bool empty = *p == '/';
                 if (empty && (++p == end || *p != '>')) return false;
                 ++p;
-                if (telling) {
-                    attrs_.push_back(nullptr);
-                    telling->Start(started, XmlAttrs(attrs_.data()), Depth());
-                    if (empty) telling->End(started, Depth());
-                }
+                steps_.push_back(Step{empty ? Step::kEmpty : Step::kStart, false, Depth(), name, name + started.size(),
+                                      firstAttr, attrSpots_.size() - firstAttr});
                 if (!empty) open_.push_back(started);
                 break;
             }
@@ -247,24 +243,51 @@ bool PlainPieceReader::Walk(char* data, std::size_t size, XmlEvents* telling)
                     return false; // < CR LF TAB NUL
                 }
             }
-            if (telling) {
-                // Names and values end by NUL, as the events hand them over: the name at its '=' or space,
-                // the value at its closing quote at the latest.
-                *attrEnd = '\0';
-                *(escaped ? Decode(value, p) : p) = '\0';
-                attrs_.push_back(attr);
-                attrs_.push_back(value);
-            }
+            attrSpots_.push_back(AttrSpot{attr, attrEnd, value, p, escaped});
             ++p;
         }
     }
     return open_.empty();
 }
 
+// Tells the steps in their order, changing the bytes as it goes: each change lies within its own step's
+// bytes, before anything a later step hands over.
+void PlainPieceReader::Replay(XmlEvents& events)
+{
+    for (const Step& s : steps_) {
+        switch (s.kind) {
+        case Step::kText: {
+            const char* const textEnd = s.escaped ? Decode(s.from, s.to) : s.to;
+            events.Text(std::string_view(s.from, static_cast<std::size_t>(textEnd - s.from)), s.depth);
+            break;
+        }
+        case Step::kEnd: events.End(std::string_view(s.from, static_cast<std::size_t>(s.to - s.from)), s.depth); break;
+        case Step::kStart:
+        case Step::kEmpty: {
+            attrs_.clear();
+            for (std::size_t i = s.firstAttr; i < s.firstAttr + s.attrCount; ++i) {
+                const AttrSpot& a = attrSpots_[i];
+                // Names and values end by NUL, as the events hand them over: the name at its '=' or space,
+                // the value at its closing quote at the latest.
+                *a.nameEnd = '\0';
+                *(a.escaped ? Decode(a.value, a.valueEnd) : a.valueEnd) = '\0';
+                attrs_.push_back(a.name);
+                attrs_.push_back(a.value);
+            }
+            attrs_.push_back(nullptr);
+            const std::string_view name(s.from, static_cast<std::size_t>(s.to - s.from));
+            events.Start(name, XmlAttrs(attrs_.data()), s.depth);
+            if (s.kind == Step::kEmpty) events.End(name, s.depth);
+            break;
+        }
+        }
+    }
+}
+
 bool PlainPieceReader::Tell(char* data, std::size_t size, XmlEvents& events)
 {
-    if (!Walk(data, size, nullptr)) return false;
-    Walk(data, size, &events);
+    if (!Walk(data, size)) return false;
+    Replay(events);
     return true;
 }
 

@@ -32,12 +32,32 @@ public:
     bool Tell(char* data, std::size_t size, XmlEvents& events);
 
 private:
-    bool Walk(char* data, std::size_t size, XmlEvents* telling);
+    // What the walk found, to be told once the whole piece has been found plain.
+    struct Step {
+        enum Kind : unsigned char { kStart, kEmpty, kEnd, kText } kind;
+        bool escaped; // a text with references
+        int depth;
+        char* from; // the name, or the text
+        char* to;
+        std::size_t firstAttr, attrCount; // a start tag's attributes in attrSpots_
+    };
+    struct AttrSpot {
+        char* name;
+        char* nameEnd;
+        char* value;
+        char* valueEnd;
+        bool escaped;
+    };
+
+    bool Walk(char* data, std::size_t size);
+    void Replay(XmlEvents& events);
     // The piece's outermost elements are at depth 3.
     int Depth() const { return 3 + static_cast<int>(open_.size()); }
 
     std::vector<const char*> attrs_;
     std::vector<std::string_view> open_; // the names of the elements open
+    std::vector<Step> steps_;
+    std::vector<AttrSpot> attrSpots_;
 };
 
 /// How the tree route parses: texts keep their spaces (also a text of spaces only), as expat and the

@@ -214,7 +214,7 @@ private:
             const std::size_t e = FindChar('>', Resume(start + 2));
             if (e == kNone) return Pending(buf_.size(), 0);
             pos_ = e + 1;
-            EndTag(TrimXmlSpace(std::string_view(buf_).substr(start + 2, e - start - 2)), start);
+            EndTag(std::string_view(buf_).substr(start + 2, e - start - 2), start);
             return true;
         }
         if (second == '\0' || second == '?' || second == '!') {
@@ -299,10 +299,12 @@ private:
         }
     }
 
-    void EndTag(std::string_view name, std::size_t start)
+    // tag: the end tag's text after "</", spaces and all; only the outer levels look at its name.
+    void EndTag(std::string_view tag, std::size_t start)
     {
         if (depth_ == 0) Fail("an end tag without its start", base_ + start);
         if (depth_ <= 2) {
+            const std::string_view name = TrimXmlSpace(tag);
             TellPiece();
             if (name != stack_.back()) Fail("mismatched tag: </" + std::string(name) + "> ends <" + stack_.back() + ">", base_ + start);
             events_.End(stack_.back(), depth_);

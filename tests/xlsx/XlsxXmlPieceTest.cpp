@@ -91,6 +91,13 @@ TEST(XmlPiece, AnythingElseIsLeftToTheTreeUntouched)
     for (const char* piece : others) EXPECT_EQ(Plainly(reader, piece), "left") << piece;
     // A NUL byte inside a text.
     EXPECT_EQ(Plainly(reader, std::string("<c><v>1\0</v></c>", 16)), "left");
+    // A long plain run with escaped texts and values, spoilt only at its very end: nothing of it is told.
+    std::string run;
+    for (int i = 0; i < 2000; ++i) run += "<c r=\"A" + std::to_string(i) + "\" x=\"&lt;\"><v>&amp;" + std::to_string(i) + "</v></c>";
+    EXPECT_EQ(Plainly(reader, run + "<c><v>&nbsp;</v></c>"), "left");
+    EXPECT_EQ(Plainly(reader, run + "</row>"), "left");
+    // The same reader then tells the run alone, with none of what it had found in the spoilt one.
+    EXPECT_EQ(Plainly(reader, run), AsTree(run));
 }
 
 // Pieces put together from fragments at random, plain and odd: whatever the plain route tells, the tree
