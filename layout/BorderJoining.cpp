@@ -71,7 +71,6 @@ struct Entry {
         if (const auto c = a.minor <=> b.minor; c != 0) return c;
         return a.index <=> b.index;
     }
-    friend bool operator==(const Entry&, const Entry&) = default;
 };
 
 // Empties v and makes room for n elements, keeping the memory it has: a list joined after another one
