@@ -493,8 +493,8 @@ ImportResult ImportSelectionWith(const XlAttach& attach, ImportView& view, CellT
 ImportResult ImportSelection(const XlAttach& attach, ImportView& view, CellTable& table, const ImportScales& scales,
                              char16_t decimalSeparator)
 {
-    static const XlReaderFactory ranges = &MakeRangeReader;
-    return ImportSelectionWith(attach, view, table, scales, decimalSeparator, ranges);
+    static const XlReaderFactory reader = &MakeSelectionReader;
+    return ImportSelectionWith(attach, view, table, scales, decimalSeparator, reader);
 }
 
 bool RestoreScreenUpdating(const XlAttach& attach)

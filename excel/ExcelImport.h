@@ -93,6 +93,18 @@ using XlReaderFactory = std::function<std::unique_ptr<XlSelectionReader>(const X
 /// The import's reader: whole ranges first (SelectionRanges.cpp).
 std::unique_ptr<XlSelectionReader> MakeRangeReader(const XlSelection& selection);
 
+/// A spreadsheet that can answer the cells of a selection straight from what it holds, each as the cell's
+/// own range would (a workbook file): the import reads its cells through that reader instead of asking ranges.
+class XlCellSource {
+public:
+    virtual ~XlCellSource() = default;
+    /// The reader of the selection's cells; null where it cannot answer for them (the ranges are asked then).
+    virtual std::unique_ptr<XlSelectionReader> CellReader(const XlSelection& selection) = 0;
+};
+
+/// The import's reader of a selection: the spreadsheet's own cell reader where it has one, else MakeRangeReader.
+std::unique_ptr<XlSelectionReader> MakeSelectionReader(const XlSelection& selection);
+
 /// ImportSelection with the cells asked through another reader (the tests' per-cell reference).
 ImportResult ImportSelectionWith(const XlAttach& attach, ImportView& view, CellTable& table, const ImportScales& scales,
                                  char16_t decimalSeparator, const XlReaderFactory& reader);

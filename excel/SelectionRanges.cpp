@@ -568,4 +568,12 @@ std::unique_ptr<XlSelectionReader> MakeRangeReader(const XlSelection& selection)
     return std::make_unique<RangeReader>(selection);
 }
 
+std::unique_ptr<XlSelectionReader> MakeSelectionReader(const XlSelection& selection)
+{
+    if (auto* source = dynamic_cast<XlCellSource*>(&selection.app)) {
+        if (std::unique_ptr<XlSelectionReader> cells = source->CellReader(selection)) return cells;
+    }
+    return MakeRangeReader(selection);
+}
+
 } // namespace gridvane

@@ -10,6 +10,7 @@
 #include "base/Error.h"
 #include "base/Utf.h"
 #include "excel/CellArea.h"
+#include "excel/ExcelImport.h"
 #include "model/CellAddress.h"
 #include "xlsx/XlsxWorkbookFile.h"
 
@@ -23,6 +24,68 @@ class SheetSource;
 
 // Value2 of a cell.
 XlValue CellValue(const Workbook& book, const Sheet& sheet, const Cell* c, std::int32_t row, std::int32_t col);
+
+// The rich string of a shared or inline string cell; null for any other cell.
+const RichString* RichOf(const Workbook& book, const Sheet& sheet, const Cell* c, std::int32_t row, std::int32_t col)
+{
+    if (!c) return nullptr;
+    if (c->kind == CellKind::Shared) {
+        const RichString* s = book.Shared(c->index);
+        if (!s) {
+            throw Error(ToUtf8(CellName(col, row)) + ": the shared string " + std::to_string(c->index) + " does not exist");
+        }
+        return s;
+    }
+    if (c->kind == CellKind::Inline) return &sheet.OwnRich(c->index);
+    return nullptr;
+}
+
+// Font.Size of one cell of format xf; NaN where the runs of its text have different sizes.
+double CellFontSize(const Workbook& book, const Sheet& sheet, const Xf& xf, const Cell* c, std::int32_t row, std::int32_t col)
+{
+    const double cellSize = book.FontOf(xf).size;
+    if (const RichString* rich = RichOf(book, sheet, c, row, col); rich && rich->rich) {
+        const double* first = rich->runSizes.empty() ? nullptr : &rich->runSizes.front();
+        for (double s : rich->runSizes)
+            if (s != *first) return std::nan("");
+        if (first && rich->runWithoutSize && *first != cellSize) return std::nan("");
+        if (first) return *first;
+    }
+    return cellSize;
+}
+
+// Text of one cell of format xf: its value as the format displays it.
+std::u16string CellText(const Workbook& book, const Sheet& sheet, const Xf& xf, const Cell* c, std::int32_t row, std::int32_t col)
+{
+    if (!c) return {};
+    const std::u16string& code = xf.formatCode;
+    switch (c->kind) {
+    case CellKind::Empty: return {};
+    case CellKind::Number: return book.Formatter().FormatNumber(c->number, code);
+    case CellKind::Boolean: return NumberFormatter::FormatBoolean(c->number != 0);
+    case CellKind::Error: return std::u16string(sheet.OwnString(c->index));
+    case CellKind::Text: return book.Formatter().FormatText(sheet.OwnString(c->index), code);
+    case CellKind::Shared:
+    case CellKind::Inline: {
+        const RichString* rich = RichOf(book, sheet, c, row, col);
+        return book.Formatter().FormatText(rich ? rich->text : std::u16string(), code);
+    }
+    }
+    return {};
+}
+
+// Borders(index).LineStyle of one cell with border b (index: an edge or a diagonal).
+int EdgeOf(const Border& b, int index)
+{
+    switch (index) {
+    case kXlEdgeTop: return b.top;
+    case kXlEdgeBottom: return b.bottom;
+    case kXlEdgeLeft: return b.left;
+    case kXlEdgeRight: return b.right;
+    case kXlDiagonalDown: return b.diagonalDown ? b.diagonal : kXlLineStyleNone;
+    default: return b.diagonalUp ? b.diagonal : kXlLineStyleNone;
+    }
+}
 
 class XlsxRange : public XlRange {
 public:
@@ -58,29 +121,11 @@ public:
     {
         // A cell whose runs of text have different sizes has none (NaN), and neither has a range holding it.
         const auto v = Common(area_, [this](const Xf& xf, const Cell* c, std::int32_t r, std::int32_t col) {
-            return CellFontSize(xf, c, r, col);
+            return CellFontSize(book_, sheet_, xf, c, r, col);
         });
         return v && !std::isnan(*v) ? XlValue::Of(*v) : XlValue::Null();
     }
-    std::u16string Text() override
-    {
-        const Cell* c = CellAt();
-        if (!c) return {};
-        const std::u16string& code = Style().formatCode;
-        switch (c->kind) {
-        case CellKind::Empty: return {};
-        case CellKind::Number: return book_.Formatter().FormatNumber(c->number, code);
-        case CellKind::Boolean: return NumberFormatter::FormatBoolean(c->number != 0);
-        case CellKind::Error: return std::u16string(sheet_.OwnString(c->index));
-        case CellKind::Text: return book_.Formatter().FormatText(sheet_.OwnString(c->index), code);
-        case CellKind::Shared:
-        case CellKind::Inline: {
-            const RichString* rich = Rich(c, area_.r1, area_.c1);
-            return book_.Formatter().FormatText(rich ? rich->text : std::u16string(), code);
-        }
-        }
-        return {};
-    }
+    std::u16string Text() override { return CellText(book_, sheet_, Style(), CellAt(), area_.r1, area_.c1); }
     XlValue Value2() override { return CellValue(book_, sheet_, CellAt(), area_.r1, area_.c1); }
     XlValueArray Value2Array() override
     {
@@ -159,17 +204,6 @@ public:
 
 private:
     std::unique_ptr<XlRange> Sub(const Area& a);
-    static int EdgeOf(const Border& b, int index)
-    {
-        switch (index) {
-        case kXlEdgeTop: return b.top;
-        case kXlEdgeBottom: return b.bottom;
-        case kXlEdgeLeft: return b.left;
-        case kXlEdgeRight: return b.right;
-        case kXlDiagonalDown: return b.diagonalDown ? b.diagonal : kXlLineStyleNone;
-        default: return b.diagonalUp ? b.diagonal : kXlLineStyleNone;
-        }
-    }
     static std::optional<int> Both(const std::optional<int>& a, const std::optional<int>& b)
     {
         return a && b && *a == *b ? a : std::nullopt;
@@ -213,18 +247,6 @@ private:
         });
         return common ? first : std::nullopt;
     }
-    double CellFontSize(const Xf& xf, const Cell* c, std::int32_t r, std::int32_t col) const
-    {
-        const double cellSize = book_.FontOf(xf).size;
-        if (const RichString* rich = Rich(c, r, col); rich && rich->rich) {
-            const double* first = rich->runSizes.empty() ? nullptr : &rich->runSizes.front();
-            for (double s : rich->runSizes)
-                if (s != *first) return std::nan("");
-            if (first && rich->runWithoutSize && *first != cellSize) return std::nan("");
-            if (first) return *first;
-        }
-        return cellSize;
-    }
     // What the import asks of one cell about a dozen times is looked up once per range.
     const Cell* CellAt()
     {
@@ -236,20 +258,6 @@ private:
         if (!xf_) xf_ = &book_.XfOf(sheet_.StyleOf(area_.r1, area_.c1, CellAt()));
         return *xf_;
     }
-    const RichString* Rich(const Cell* c, std::int32_t row, std::int32_t col) const
-    {
-        if (!c) return nullptr;
-        if (c->kind == CellKind::Shared) {
-            const RichString* s = book_.Shared(c->index);
-            if (!s) {
-                throw Error(ToUtf8(CellName(col, row)) + ": the shared string " + std::to_string(c->index) + " does not exist");
-            }
-            return s;
-        }
-        if (c->kind == CellKind::Inline) return &sheet_.OwnRich(c->index);
-        return nullptr;
-    }
-
     const Workbook& book_;
     SheetSource& source_;
     const Sheet& sheet_;
@@ -269,14 +277,8 @@ XlValue CellValue(const Workbook& book, const Sheet& sheet, const Cell* c, std::
     case CellKind::Boolean: return XlValue::OfBool(c->number != 0);
     case CellKind::Error: return XlValue::ErrorValue(std::u16string(sheet.OwnString(c->index)));
     case CellKind::Text: return XlValue::Of(std::u16string(sheet.OwnString(c->index)));
-    case CellKind::Shared: {
-        const RichString* s = book.Shared(c->index);
-        if (!s) {
-            throw Error(ToUtf8(CellName(col, row)) + ": the shared string " + std::to_string(c->index) + " does not exist");
-        }
-        return XlValue::Of(s->text);
-    }
-    case CellKind::Inline: return XlValue::Of(sheet.OwnRich(c->index).text);
+    case CellKind::Shared:
+    case CellKind::Inline: return XlValue::Of(RichOf(book, sheet, c, row, col)->text);
     }
     return XlValue::Empty();
 }
@@ -314,6 +316,88 @@ std::unique_ptr<XlRange> XlsxRange::Sub(const Area& a)
     return std::make_unique<XlsxRange>(book_, source_, sheet_.Holds(a.r1, a.c1) && sheet_.Holds(a.r2, a.c2) ? sheet_ : source_.Holding(a), a);
 }
 
+// The cells of a selection answered straight from the sheet, each as the cell's own range would answer
+// (width, height, format, text, value, borders, merged area), without a range object per cell. The
+// column widths and row heights are worked out once each, a cell's format once per cell.
+class SheetCells : public XlSelectionReader, public XlCellAnswers {
+public:
+    SheetCells(const Workbook& book, const Sheet& sheet, const XlSelection& s)
+        : book_(book), sheet_(sheet), r1_(s.r1), c1_(s.c1), widths_(static_cast<std::size_t>(s.cols), std::nan(""))
+    {
+    }
+
+    void BeginRow(std::int32_t r) override
+    {
+        row_ = r1_ + r - 1;
+        height_ = sheet_.RowHeight(row_);
+    }
+    XlCellAnswers& Cell(std::int32_t c) override
+    {
+        c_ = c;
+        col_ = c1_ + c - 1;
+        cell_ = sheet_.Find(row_, col_);
+        xf_ = &book_.XfOf(sheet_.StyleOf(row_, col_, cell_));
+        mergeKnown_ = false;
+        return *this;
+    }
+
+    XlValue ColumnWidth() override
+    {
+        double& w = widths_[static_cast<std::size_t>(c_ - 1)];
+        if (std::isnan(w)) w = sheet_.ColumnWidth(col_);
+        return XlValue::Of(w);
+    }
+    XlValue RowHeight() override { return XlValue::Of(height_); }
+    XlValue HorizontalAlignment() override { return XlValue::Of(xf_->horizontal); }
+    XlValue FontSize() override
+    {
+        const double size = CellFontSize(book_, sheet_, *xf_, cell_, row_, col_);
+        return std::isnan(size) ? XlValue::Null() : XlValue::Of(size);
+    }
+    std::u16string Text() override { return CellText(book_, sheet_, *xf_, cell_, row_, col_); }
+    XlValue Value2() override { return CellValue(book_, sheet_, cell_, row_, col_); }
+    XlValue BorderLineStyle(int index) override
+    {
+        // A single cell has no inside lines.
+        if (index == kXlInsideVertical || index == kXlInsideHorizontal) return XlValue::Of(kXlLineStyleNone);
+        if (index < kXlDiagonalDown || index > kXlEdgeRight) throw Error("Borders(" + std::to_string(index) + "): no such border");
+        return XlValue::Of(EdgeOf(book_.BorderOf(*xf_), index));
+    }
+    XlValue MergeCells() override
+    {
+        Merged();
+        return XlValue::OfBool(merged_);
+    }
+    XlValue MergeRowsCount() override { return XlValue::Of(static_cast<double>(Merged().r2) - Merged().r1 + 1); }
+    XlValue MergeColumnsCount() override { return XlValue::Of(static_cast<double>(Merged().c2) - Merged().c1 + 1); }
+    XlValue MergeLeft() override { return XlValue::Of(sheet_.Left(Merged().c1)); }
+    XlValue MergeTop() override { return XlValue::Of(sheet_.Top(Merged().r1)); }
+
+private:
+    // The merged area holding the cell, else the cell itself.
+    const Area& Merged()
+    {
+        if (!mergeKnown_) {
+            const long id = sheet_.MergeIndex(row_, col_);
+            merged_ = id >= 0;
+            area_ = merged_ ? sheet_.Merge(id) : Area{row_, col_, row_, col_};
+            mergeKnown_ = true;
+        }
+        return area_;
+    }
+
+    const Workbook& book_;
+    const Sheet& sheet_;
+    const std::int32_t r1_, c1_;
+    std::vector<double> widths_; // by column of the selection; NaN: not yet worked out
+    std::int32_t row_ = 0, col_ = 0, c_ = 0;
+    double height_ = 0;
+    const xlsx::Cell* cell_ = nullptr;
+    const Xf* xf_ = nullptr;
+    bool mergeKnown_ = false, merged_ = false;
+    Area area_;
+};
+
 class XlsxWorksheet : public XlWorksheet {
 public:
     XlsxWorksheet(const Workbook& book, SheetSource& source) : book_(book), source_(source) {}
@@ -343,7 +427,7 @@ private:
     SheetSource& source_;
 };
 
-class XlsxApplication : public XlApplication {
+class XlsxApplication : public XlApplication, public XlCellSource {
 public:
     XlsxApplication(const std::filesystem::path& path, const WorkbookChoice& choice) : book_(path)
     {
@@ -380,6 +464,17 @@ public:
     }
     // Text answers a cell's value as formatted, whether or not the file's view shows formulas.
     XlValue DisplayFormulas() override { return XlValue::OfBool(false); }
+    std::unique_ptr<XlSelectionReader> CellReader(const XlSelection& s) override
+    {
+        // The selection's cells as the sheet holds them; any other range is left to the ranges' answers.
+        const Sheet& sheet = source_->Selected();
+        const std::int64_t r2 = static_cast<std::int64_t>(s.r1) + s.rows - 1, c2 = static_cast<std::int64_t>(s.c1) + s.cols - 1;
+        if (s.rows <= 0 || s.cols <= 0 || r2 > kMaxRow || c2 > kMaxCol || !sheet.Holds(s.r1, s.c1) ||
+            !sheet.Holds(static_cast<std::int32_t>(r2), static_cast<std::int32_t>(c2))) {
+            return nullptr;
+        }
+        return std::make_unique<SheetCells>(book_, sheet, s);
+    }
 
 private:
     Workbook book_;
