@@ -219,6 +219,35 @@ constexpr BorderBit kBorderBits[] = {
     {kXlEdgeRight, kEdgeRight},   {kXlDiagonalDown, kDiagonalDown}, {kXlDiagonalUp, kDiagonalUp},
 };
 
+// A cell's answers where its reader knew the numeric ones at once: those taken from what it gave, the
+// text and the value asked of the cell.
+struct KnownNumbers {
+    XlCellAnswers& cell;
+    const XlCellNumbers& n;
+    XlValue ColumnWidth() const { return XlValue::Of(n.columnWidth); }
+    XlValue RowHeight() const { return XlValue::Of(n.rowHeight); }
+    XlValue HorizontalAlignment() const { return XlValue::Of(n.horizontalAlignment); }
+    XlValue FontSize() const { return XlValue::Of(n.fontSize); }
+    std::u16string Text() const { return cell.Text(); }
+    XlValue Value2() const { return cell.Value2(); }
+    XlValue BorderLineStyle(int index) const
+    {
+        switch (index) {
+        case kXlEdgeTop: return XlValue::Of(n.borders[0]);
+        case kXlEdgeBottom: return XlValue::Of(n.borders[1]);
+        case kXlEdgeLeft: return XlValue::Of(n.borders[2]);
+        case kXlEdgeRight: return XlValue::Of(n.borders[3]);
+        case kXlDiagonalDown: return XlValue::Of(n.borders[4]);
+        default: return XlValue::Of(n.borders[5]);
+        }
+    }
+    XlValue MergeCells() const { return XlValue::OfBool(n.mergeCells); }
+    XlValue MergeRowsCount() const { return XlValue::Of(n.mergeRows); }
+    XlValue MergeColumnsCount() const { return XlValue::Of(n.mergeColumns); }
+    XlValue MergeLeft() const { return XlValue::Of(n.mergeLeft); }
+    XlValue MergeTop() const { return XlValue::Of(n.mergeTop); }
+};
+
 class Importer {
 public:
     Importer(ImportView& view, const ImportScales& scales, char16_t sep, const XlReaderFactory& factory)
@@ -380,13 +409,26 @@ private:
         screenUpdatingOff_ = false;
     }
 
-    // The rules of one cell, in the order its answers are taken; the record is written whole or not at all.
     void ReadCell(XlSelectionReader& reader, std::int32_t x, std::int32_t y, std::int32_t c, std::int32_t r,
                   std::int32_t r1, std::int32_t c1, TXlsxCellAttr& out)
     {
-        // Every failure here names the cell by its address, as the user sees it on the sheet.
         const Place at{y, x};
         XlCellAnswers& cell = Ask(at, kCell, [&]() -> XlCellAnswers& { return reader.Cell(c); });
+        XlCellNumbers numbers;
+        if (Ask(at, kCell, [&] { return cell.Numbers(numbers); })) {
+            KnownNumbers known{cell, numbers};
+            ApplyRules(known, at, x, y, c, r, r1, c1, out);
+        } else {
+            ApplyRules(cell, at, x, y, c, r, r1, c1, out);
+        }
+    }
+
+    // The rules of one cell, in the order its answers are taken; the record is written whole or not at all.
+    // Every failure here names the cell by its address, as the user sees it on the sheet.
+    template <class Answers>
+    void ApplyRules(Answers& cell, const Place& at, std::int32_t x, std::int32_t y, std::int32_t c, std::int32_t r,
+                    std::int32_t r1, std::int32_t c1, TXlsxCellAttr& out)
+    {
         TXlsxCellAttr a;
         const std::int64_t colW = RoundEven(Number(Ask(at, kColumnWidth, [&] { return cell.ColumnWidth(); }), at, kColumnWidth), at, kColumnWidth);
         a.colW = Low16(colW);
@@ -426,6 +468,7 @@ private:
     bool IsNumericValue(const XlValue& value, const Place& at) const
     {
         if (value.kind == XlValue::Kind::Number) return XlNumberTextIsNumeric(value.number, sep_);
+        if (value.kind == XlValue::Kind::Text) return !value.text.empty() && IsNumericText(value.text); // its own text form
         const std::u16string text = ValueText(value, at, sep_);
         return !text.empty() && IsNumericText(text);
     }

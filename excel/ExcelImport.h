@@ -44,12 +44,25 @@ ImportResult ImportSelection(const XlAttach& attach, ImportView& view, CellTable
 
 // ---- the way the cells are asked, for the import and the tests' reference reader that asks cell by cell
 
+/// A cell's answers that are numbers (a Boolean for MergeCells), as a reader may know them all at once:
+/// ColumnWidth, RowHeight, HorizontalAlignment, Font.Size, Borders(8, 9, 7, 10, 5, 6).LineStyle, MergeCells and
+/// its merged area's Rows.Count, Columns.Count, Left and Top.
+struct XlCellNumbers {
+    double columnWidth = 0, rowHeight = 0, horizontalAlignment = 0, fontSize = 0;
+    double borders[6] = {};
+    bool mergeCells = false;
+    double mergeRows = 0, mergeColumns = 0, mergeLeft = 0, mergeTop = 0;
+};
+
 /// One cell's answers as the import's rules take them, in this order; each may throw Error (the cell fails
 /// with the reason) or XlUserMessage (told as it stands). A reader asks the spreadsheet when an answer is
 /// wanted and it does not know it yet.
 class XlCellAnswers {
 public:
     virtual ~XlCellAnswers() = default;
+    /// All the numeric answers at once, where each would be a number (a Boolean for MergeCells) and none
+    /// would fail; false to have them asked one by one. Text and Value2 are asked alone either way.
+    virtual bool Numbers(XlCellNumbers&) { return false; }
     virtual XlValue ColumnWidth() = 0;
     virtual XlValue RowHeight() = 0;
     virtual XlValue HorizontalAlignment() = 0;

@@ -319,17 +319,29 @@ std::unique_ptr<XlRange> XlsxRange::Sub(const Area& a)
 // The cells of a selection answered straight from the sheet, each as the cell's own range would answer
 // (width, height, format, text, value, borders, merged area), without a range object per cell. The
 // column widths and row heights are worked out once each, a cell's format once per cell.
-class SheetCells : public XlSelectionReader, public XlCellAnswers {
+class SheetCells : public XlCellAnswers, public XlSelectionReader {
 public:
     SheetCells(const Workbook& book, const Sheet& sheet, const XlSelection& s)
-        : book_(book), sheet_(sheet), r1_(s.r1), c1_(s.c1), widths_(static_cast<std::size_t>(s.cols), std::nan(""))
+        : book_(book), sheet_(sheet), r1_(s.r1), c1_(s.c1), widths_(static_cast<std::size_t>(s.cols), std::nan("")),
+          merging_(static_cast<std::size_t>(s.rows) + 1, 0)
     {
+        // The rows of the selection that a merged area meets: counted in and out at its first and past its
+        // last row, summed down the rows. A cell of any other row is merged with none.
+        const std::int64_t last = static_cast<std::int64_t>(s.r1) + s.rows - 1;
+        for (std::size_t id = 0; id < sheet.MergeCount(); ++id) {
+            const Area& a = sheet.Merge(static_cast<long>(id));
+            if (a.r2 < s.r1 || a.r1 > last) continue;
+            ++merging_[static_cast<std::size_t>(std::max(a.r1, s.r1) - s.r1)];
+            --merging_[static_cast<std::size_t>(std::min<std::int64_t>(a.r2, last) - s.r1 + 1)];
+        }
+        for (std::size_t i = 1; i < merging_.size(); ++i) merging_[i] += merging_[i - 1];
     }
 
     void BeginRow(std::int32_t r) override
     {
         row_ = r1_ + r - 1;
         height_ = sheet_.RowHeight(row_);
+        rowMerged_ = merging_[static_cast<std::size_t>(r - 1)] != 0;
     }
     XlCellAnswers& Cell(std::int32_t c) override
     {
@@ -341,12 +353,28 @@ public:
         return *this;
     }
 
-    XlValue ColumnWidth() override
+    bool Numbers(XlCellNumbers& n) override
     {
-        double& w = widths_[static_cast<std::size_t>(c_ - 1)];
-        if (std::isnan(w)) w = sheet_.ColumnWidth(col_);
-        return XlValue::Of(w);
+        // A text whose runs cannot be had (a shared string the workbook lacks) fails at its font size,
+        // asked alone; so does a cell of runs of different sizes.
+        if (cell_ && cell_->kind == CellKind::Shared && !book_.Shared(cell_->index)) return false;
+        n.fontSize = CellFontSize(book_, sheet_, *xf_, cell_, row_, col_);
+        if (std::isnan(n.fontSize)) return false;
+        n.columnWidth = Width();
+        n.rowHeight = height_;
+        n.horizontalAlignment = xf_->horizontal;
+        const Border& b = book_.BorderOf(*xf_);
+        const int edges[] = {kXlEdgeTop, kXlEdgeBottom, kXlEdgeLeft, kXlEdgeRight, kXlDiagonalDown, kXlDiagonalUp};
+        for (std::size_t i = 0; i < std::size(edges); ++i) n.borders[i] = EdgeOf(b, edges[i]);
+        const Area& a = Merged();
+        n.mergeCells = merged_;
+        n.mergeRows = static_cast<double>(a.r2) - a.r1 + 1;
+        n.mergeColumns = static_cast<double>(a.c2) - a.c1 + 1;
+        n.mergeLeft = sheet_.Left(a.c1);
+        n.mergeTop = sheet_.Top(a.r1);
+        return true;
     }
+    XlValue ColumnWidth() override { return XlValue::Of(Width()); }
     XlValue RowHeight() override { return XlValue::Of(height_); }
     XlValue HorizontalAlignment() override { return XlValue::Of(xf_->horizontal); }
     XlValue FontSize() override
@@ -374,11 +402,17 @@ public:
     XlValue MergeTop() override { return XlValue::Of(sheet_.Top(Merged().r1)); }
 
 private:
+    double Width()
+    {
+        double& w = widths_[static_cast<std::size_t>(c_ - 1)];
+        if (std::isnan(w)) w = sheet_.ColumnWidth(col_);
+        return w;
+    }
     // The merged area holding the cell, else the cell itself.
     const Area& Merged()
     {
         if (!mergeKnown_) {
-            const long id = sheet_.MergeIndex(row_, col_);
+            const long id = rowMerged_ ? sheet_.MergeIndex(row_, col_) : -1;
             merged_ = id >= 0;
             area_ = merged_ ? sheet_.Merge(id) : Area{row_, col_, row_, col_};
             mergeKnown_ = true;
@@ -396,6 +430,8 @@ private:
     const Xf* xf_ = nullptr;
     bool mergeKnown_ = false, merged_ = false;
     Area area_;
+    std::vector<std::int64_t> merging_; // by row of the selection: how many merged areas meet it
+    bool rowMerged_ = false;
 };
 
 class XlsxWorksheet : public XlWorksheet {

@@ -170,6 +170,10 @@ private:
     int baseColWidth_ = 8;
     Area selection_;
     std::string moreSelected_;
+
+public:
+    /// The number of merged areas kept (those meeting the area kept, or more); Merge(id) for id below it.
+    std::size_t MergeCount() const { return merges_.size(); }
 };
 
 } // namespace gridvane::xlsx
