@@ -378,8 +378,9 @@ private:
         view_.SetProgress(0);
         view_.SetCurrentCell(1, 1);
 
-        // Fresh memory for the records, in large pages where the system has them: touched once, here.
-        ResizeFresh(table.CellGrid, static_cast<std::size_t>(cells));
+        // Fresh memory for the records, in large pages where the system has them: touched once, as each
+        // record is added in reading order.
+        ReserveFresh(table.CellGrid, static_cast<std::size_t>(cells));
         table.GridColCount = cols;
         table.GridRowCount = rows;
 
@@ -393,10 +394,9 @@ private:
             if (view_.StopRequested()) throw ImportCancelled{};
             view_.SetCellText(0, r, Decimal(x));
             reader_->BeginRow(r);
-            TXlsxCellAttr* out = table.CellGrid.data() + static_cast<std::size_t>(r - 1) * static_cast<std::size_t>(cols);
             for (std::int32_t c = 1; c <= cols; ++c) {
                 const std::int32_t y = c1 + c - 1;
-                ReadCell(*reader_, x, y, c, r, r1, c1, out[c - 1]);
+                ReadCell(*reader_, x, y, c, r, r1, c1, table.CellGrid);
             }
         }
 
@@ -410,7 +410,7 @@ private:
     }
 
     void ReadCell(XlSelectionReader& reader, std::int32_t x, std::int32_t y, std::int32_t c, std::int32_t r,
-                  std::int32_t r1, std::int32_t c1, TXlsxCellAttr& out)
+                  std::int32_t r1, std::int32_t c1, std::vector<TXlsxCellAttr>& out)
     {
         const Place at{y, x};
         XlCellAnswers& cell = Ask(at, kCell, [&]() -> XlCellAnswers& { return reader.Cell(c); });
@@ -427,7 +427,7 @@ private:
     // Every failure here names the cell by its address, as the user sees it on the sheet.
     template <class Answers>
     void ApplyRules(Answers& cell, const Place& at, std::int32_t x, std::int32_t y, std::int32_t c, std::int32_t r,
-                    std::int32_t r1, std::int32_t c1, TXlsxCellAttr& out)
+                    std::int32_t r1, std::int32_t c1, std::vector<TXlsxCellAttr>& out)
     {
         TXlsxCellAttr a;
         const std::int64_t colW = RoundEven(Number(Ask(at, kColumnWidth, [&] { return cell.ColumnWidth(); }), at, kColumnWidth), at, kColumnWidth);
@@ -457,7 +457,7 @@ private:
         a.mergecolXscount = Low16(ToInt32(Ask(at, kMergeArea, [&] { return cell.MergeColumnsCount(); }), at, kMergeArea));
         a.mergeLeft = Low16(RoundEven(Number(Ask(at, kMergeArea, [&] { return cell.MergeLeft(); }), at, kMergeArea), at, kMergeArea));
         a.mergeTop = Low16(RoundEven(Number(Ask(at, kMergeArea, [&] { return cell.MergeTop(); }), at, kMergeArea), at, kMergeArea));
-        out = std::move(a);
+        out.push_back(std::move(a));
     }
 
     ImportView& view_;
