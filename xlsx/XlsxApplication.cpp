@@ -430,7 +430,7 @@ private:
     const Xf* xf_ = nullptr;
     bool mergeKnown_ = false, merged_ = false;
     Area area_;
-    std::vector<std::int64_t> merging_; // by row of the selection: how many merged areas meet it
+    std::vector<std::int32_t> merging_; // by row of the selection: how many merged areas meet it
     bool rowMerged_ = false;
 };
 

@@ -40,9 +40,9 @@ fs::path Written(const std::string& name, const std::string& body)
 // answers, or the per-cell reference.
 enum class Route { Import, Ranges, PerCell };
 
-ImportOutcome Through(const fs::path& book, Route route)
+ImportOutcome Through(const fs::path& book, Route route, const WorkbookChoice& choice = {})
 {
-    const XlAttach attach = [&] { return OpenWorkbookAsApplication(book); };
+    const XlAttach attach = [&] { return OpenWorkbookAsApplication(book, choice); };
     return OutcomeOf([&](ImportView& view, CellTable& table) {
         switch (route) {
         case Route::Import: return ImportSelection(attach, view, table, ImportScales{}, u'.');
@@ -53,10 +53,10 @@ ImportOutcome Through(const fs::path& book, Route route)
     });
 }
 
-void ExpectSameThroughBoth(const fs::path& book)
+void ExpectSameThroughBoth(const fs::path& book, const WorkbookChoice& choice = {})
 {
-    const ImportOutcome cells = Through(book, Route::PerCell);
-    const ImportOutcome import = Through(book, Route::Import), ranges = Through(book, Route::Ranges);
+    const ImportOutcome cells = Through(book, Route::PerCell, choice);
+    const ImportOutcome import = Through(book, Route::Import, choice), ranges = Through(book, Route::Ranges, choice);
     EXPECT_EQ(import, cells) << book.filename() << ": " << Difference(import, cells);
     EXPECT_EQ(ranges, cells) << book.filename() << ": " << Difference(ranges, cells);
 }
@@ -107,6 +107,34 @@ ws.merge_cells('A3:B3')
     EXPECT_EQ(all->Left().number, 0);
     EXPECT_EQ(all->Columns(3)->Left().number, all->Cells(1, 3)->Left().number);
     EXPECT_FALSE(app->DisplayFormulas().boolean);
+}
+
+// Selections that cut merged areas (from above, from the left, past the last row), rows with and without
+// merged cells, font sizes and formats of their own, an error value: the sheet's own cell answers give what
+// each cell's range gives.
+TEST(XlsxRangeReads, SelectionsCuttingMergedAreasGiveTheTableOfTheCellByCellReading)
+{
+    const fs::path book = Written("cut-merges", R"PY(
+thin = Side(style='thin'); dashed = Side(style='dashed')
+for r in range(1, 13):
+    ws.row_dimensions[r].height = 12 + r
+    for c in range(1, 8):
+        cell = ws.cell(row=r, column=c, value=(r * 7 + c) / 4 if c % 2 else 't%d' % r)
+        cell.border = Border(top=thin if r % 3 else dashed, left=thin if c % 2 else None, diagonal=thin, diagonalUp=(r == c))
+        if c == 3: cell.number_format = '0.0;[Red]-0.0;"zero";"<"@">"'
+ws.column_dimensions['B'].width = 3.5
+ws.column_dimensions['E'].width = 17.25
+for area in ('A1:B3', 'C2:E2', 'D4:F9', 'B10:B12', 'F11:G12'):
+    ws.merge_cells(area)
+ws['G5'] = '#N/A'
+ws['G6'].font = Font(size=13)
+ws['G7'].alignment = Alignment(horizontal='right')
+)PY");
+    for (const char16_t* range : {u"A1:G12", u"B2:G11", u"E5:G12", u"D6:E9", u"A3:C3", u"G6:G6", u"F6:G9"})
+        ExpectSameThroughBoth(book, WorkbookChoice{std::nullopt, std::u16string(range)});
+    const ImportOutcome failed = Through(book, Route::Import, WorkbookChoice{std::nullopt, u"G4:G6"});
+    EXPECT_FALSE(failed.ok);
+    EXPECT_EQ(failed.detail, u"G5: エラー値 #N/A");
 }
 
 // A selection of several areas is refused as the running spreadsheet's is.
