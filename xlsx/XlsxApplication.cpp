@@ -341,6 +341,7 @@ public:
     {
         row_ = r1_ + r - 1;
         height_ = sheet_.RowHeight(row_);
+        top_ = sheet_.Top(row_);
         rowMerged_ = merging_[static_cast<std::size_t>(r - 1)] != 0;
     }
     XlCellAnswers& Cell(std::int32_t c) override
@@ -371,7 +372,7 @@ public:
         n.mergeRows = static_cast<double>(a.r2) - a.r1 + 1;
         n.mergeColumns = static_cast<double>(a.c2) - a.c1 + 1;
         n.mergeLeft = sheet_.Left(a.c1);
-        n.mergeTop = sheet_.Top(a.r1);
+        n.mergeTop = a.r1 == row_ ? top_ : sheet_.Top(a.r1);
         return true;
     }
     XlValue ColumnWidth() override { return XlValue::Of(Width()); }
@@ -399,7 +400,7 @@ public:
     XlValue MergeRowsCount() override { return XlValue::Of(static_cast<double>(Merged().r2) - Merged().r1 + 1); }
     XlValue MergeColumnsCount() override { return XlValue::Of(static_cast<double>(Merged().c2) - Merged().c1 + 1); }
     XlValue MergeLeft() override { return XlValue::Of(sheet_.Left(Merged().c1)); }
-    XlValue MergeTop() override { return XlValue::Of(sheet_.Top(Merged().r1)); }
+    XlValue MergeTop() override { return XlValue::Of(Merged().r1 == row_ ? top_ : sheet_.Top(area_.r1)); }
 
 private:
     double Width()
@@ -425,7 +426,7 @@ private:
     const std::int32_t r1_, c1_;
     std::vector<double> widths_; // by column of the selection; NaN: not yet worked out
     std::int32_t row_ = 0, col_ = 0, c_ = 0;
-    double height_ = 0;
+    double height_ = 0, top_ = 0; // of the row begun
     const xlsx::Cell* cell_ = nullptr;
     const Xf* xf_ = nullptr;
     bool mergeKnown_ = false, merged_ = false;
