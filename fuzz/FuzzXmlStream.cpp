@@ -11,6 +11,7 @@
 #include <string>
 
 #include "base/Error.h"
+#include "fuzz/FuzzEventLog.h"
 #include "xlsx/XlsxPackage.h"
 #include "xlsx/XlsxXmlStream.h"
 
@@ -18,23 +19,6 @@ namespace {
 
 using namespace gridvane::xlsx;
 
-class Log : public XmlEvents {
-public:
-    std::string lines;
-
-    void Start(std::string_view name, const XmlAttrs& attrs, int depth) override
-    {
-        lines += "S" + std::string(name) + std::to_string(depth);
-        for (const char* n : {"r", "s", "t"}) {
-            if (const XmlAttr a = attrs[n]) lines += std::string(" ") + a.name() + "=" + a.value() + ";";
-        }
-        lines += '\n';
-        // A reader refusing an element midway: what it was told before must not depend on the route.
-        if (XmlAttrs::Is("!", attrs["r"].value())) throw gridvane::Error("refused");
-    }
-    void End(std::string_view name, int depth) override { lines += "E" + std::string(name) + std::to_string(depth) + '\n'; }
-    void Text(std::string_view text, int depth) override { lines += "T" + std::string(text) + std::to_string(depth) + '\n'; }
-};
 
 // A container to name the part in messages.
 const gridvane::XlsxPackage& Package()
@@ -55,7 +39,7 @@ const gridvane::XlsxPackage& Package()
 // The events of the part in pieces of step bytes (the whole part when step is 0), then its fault if any.
 std::string Stream(const std::string& part, std::size_t step, bool walk)
 {
-    Log log;
+    FuzzEventLog log(true);
     const XmlChunkSource source = [&](const std::function<void(std::string_view)>& sink) {
         const std::size_t n = step ? step : part.size();
         for (std::size_t at = 0; at < part.size(); at += n) sink(std::string_view(part).substr(at, n));
