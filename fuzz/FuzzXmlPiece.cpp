@@ -4,27 +4,14 @@
 #include <cstdlib>
 #include <string>
 
+#include "fuzz/FuzzEventLog.h"
 #include "xlsx/XlsxXmlPiece.h"
 
 namespace {
 
 using namespace gridvane::xlsx;
 
-class Log : public XmlEvents {
-public:
-    std::string lines;
-
-    void Start(std::string_view name, const XmlAttrs& attrs, int depth) override
-    {
-        lines += "S" + std::string(name) + std::to_string(depth);
-        for (const char* n : {"r", "s", "t", "x", "xml:space"}) {
-            if (const XmlAttr a = attrs[n]) lines += std::string(" ") + a.name() + "=" + a.value() + ";";
-        }
-        lines += '\n';
-    }
-    void End(std::string_view name, int depth) override { lines += "E" + std::string(name) + std::to_string(depth) + '\n'; }
-    void Text(std::string_view text, int depth) override { lines += "T" + std::string(text) + std::to_string(depth) + '\n'; }
-};
+using Log = FuzzEventLog;
 
 } // namespace
 

@@ -3,7 +3,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 dir=${1:?corpus folder}
-mkdir -p "$dir"/{workbook,sheetxml,xmlpiece,numfmt,settings,tablefile,widths,numbertext}
+mkdir -p "$dir"/{workbook,sheetxml,xmlpiece,xmlstream,numfmt,settings,tablefile,widths,numbertext}
 cp samples/*.xlsx "$dir/workbook/"
 # The sheet parts of the sample workbooks, and one with what the sheet reader's scanner must step over.
 for book in samples/*.xlsx; do
@@ -15,6 +15,8 @@ printf '%s' '<?xml version="1.0" encoding="UTF-8"?><worksheet><sheetViews><sheet
 printf '%s' '<row r="1"><c r="A1" s="1" t="inlineStr"><is><t>&#37096;&#21697; &amp;&lt;</t></is></c><c r="B1"><v>1.5</v></c></row>' >"$dir/xmlpiece/row.xml"
 printf '%s' '<si><r><rPr><sz val="11"/></rPr><t xml:space="preserve"> a </t></r></si> <si><t>b</t></si>' >"$dir/xmlpiece/strings.xml"
 printf '%s' '<c r="A1" t="str"><v><![CDATA[</c>]]><!-- x --></v></c>' >"$dir/xmlpiece/other.xml"
+# The same as the rows of a sheet part, the first byte choosing the size of the pieces it comes in.
+for seed in "$dir"/xmlpiece/*.xml; do { printf 'E'; cat "$seed"; } >"$dir/xmlstream/$(basename "$seed")"; done
 cp samples/*.json "$dir/tablefile/"
 printf '[PlotraTlsx]\r\ncolXsc=20\r\ncadYsc=0.43\r\ncellLineColor=0x10\r\n[Other]\r\nx=1\r\n' >"$dir/settings/basic.ini"
 printf '; comment\n[plotratlsx]\n cadxsc = 1,5 \n' >"$dir/settings/odd.ini"

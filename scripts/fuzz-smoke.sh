@@ -13,10 +13,10 @@ cmake --build "$out" -j "$(nproc)"
 rm -rf "$out/corpus"
 ./scripts/fuzz-seeds.sh "$out/corpus"
 status=0
-declare -A runs=([workbook]=110000 [sheetxml]=28000 [xmlpiece]=2000000 [numfmt]=850000 [settings]=45000 [tablefile]=85000 [widths]=830000 [numbertext]=2000000)
-for target in workbook sheetxml xmlpiece numfmt settings tablefile widths numbertext; do
+declare -A runs=([workbook]=110000 [sheetxml]=28000 [xmlpiece]=2000000 [xmlstream]=200000 [numfmt]=850000 [settings]=45000 [tablefile]=85000 [widths]=830000 [numbertext]=2000000)
+for target in workbook sheetxml xmlpiece xmlstream numfmt settings tablefile widths numbertext; do
   dict=()
-  [ "$target" = workbook ] || [ "$target" = sheetxml ] || [ "$target" = xmlpiece ] && dict=(-dict=fuzz/xlsx.dict)
+  [ "$target" = workbook ] || [ "$target" = sheetxml ] || [ "$target" = xmlpiece ] || [ "$target" = xmlstream ] && dict=(-dict=fuzz/xlsx.dict)
   mkdir -p "$out/crashes/$target"
   if "$out/fuzz/fuzz_$target" "$out/corpus/$target" "${dict[@]}" -seed=1 -runs="${runs[$target]}" -timeout=2 -rss_limit_mb=1024 \
     -artifact_prefix="$out/crashes/$target/" -print_final_stats=0 >"$out/$target.log" 2>&1; then

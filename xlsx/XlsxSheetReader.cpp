@@ -18,6 +18,30 @@ namespace {
 
 enum class CellType : std::uint8_t { Number, Shared, Inline, Boolean, Error, Text, Date };
 
+// name == word, compared here: the names of a sheet's elements are a letter or a few, met millions of times.
+template <std::size_t N>
+bool Named(std::string_view name, const char (&word)[N])
+{
+    if (name.size() != N - 1) return false;
+    for (std::size_t i = 0; i + 1 < N; ++i)
+        if (name[i] != word[i]) return false;
+    return true;
+}
+
+// The cell types by their attribute value (NUL-ended); none for another value.
+std::optional<CellType> TypeNamed(const char* t)
+{
+    switch (t[0]) {
+    case 'n': return t[1] == '\0' ? std::optional(CellType::Number) : std::nullopt;
+    case 's': return t[1] == '\0' ? std::optional(CellType::Shared) : Named(t, "str") ? std::optional(CellType::Text) : std::nullopt;
+    case 'b': return t[1] == '\0' ? std::optional(CellType::Boolean) : std::nullopt;
+    case 'e': return t[1] == '\0' ? std::optional(CellType::Error) : std::nullopt;
+    case 'd': return t[1] == '\0' ? std::optional(CellType::Date) : std::nullopt;
+    case 'i': return Named(t, "inlineStr") ? std::optional(CellType::Inline) : std::nullopt;
+    default: return std::nullopt;
+    }
+}
+
 } // namespace
 
 class SheetReader : public XmlEvents {
@@ -32,7 +56,7 @@ public:
     void Start(std::string_view name, const XmlAttrs& attrs, int depth) override
     {
         if (depth == 1) {
-            if (name != "worksheet") throw Error(notWorksheet_);
+            if (!Named(name, "worksheet")) throw Error(notWorksheet_);
             return;
         }
         if (depth == 2) {
@@ -41,26 +65,26 @@ public:
         }
         switch (section_) {
         case Section::SheetViews:
-            if (depth == 3 && name == "sheetView" && !viewSeen_) viewSeen_ = true, inView_ = true;
+            if (depth == 3 && Named(name, "sheetView") && !viewSeen_) viewSeen_ = true, inView_ = true;
             if (inView_ && depth == 4) ViewChild(name, attrs);
             break;
         case Section::Cols:
-            if (depth == 3 && name == "col") Column(attrs);
+            if (depth == 3 && Named(name, "col")) Column(attrs);
             break;
         case Section::SheetData:
-            if (depth == 3 && name == "row") {
+            if (depth == 3 && Named(name, "row")) {
                 StartRow(attrs);
-            } else if (inRow_ && depth == 4 && name == "c") {
+            } else if (inRow_ && depth == 4 && Named(name, "c")) {
                 StartCell(attrs);
             } else if (inCell_ && depth == 5) {
-                if (name == "v" && !haveV_) haveV_ = true, inV_ = true, v_.clear();
-                if (name == "is" && !haveIs_) haveIs_ = true, inIs_ = true, rich_.Clear();
+                if (Named(name, "v") && !haveV_) haveV_ = true, inV_ = true, v_.clear();
+                if (Named(name, "is") && !haveIs_) haveIs_ = true, inIs_ = true, rich_.Clear();
             } else if (inIs_) {
                 rich_.Start(name, attrs, depth - 5, reader_, [this] { return CellWhat(); });
             }
             break;
         case Section::MergeCells:
-            if (depth == 3 && name == "mergeCell") {
+            if (depth == 3 && Named(name, "mergeCell")) {
                 const XmlAttr ref = attrs["ref"];
                 Area a;
                 if (!ParseArea(ref.value(), a)) throw Error(where_ + ": invalid merged area \"" + ref.value() + "\"");
@@ -309,24 +333,10 @@ private:
         cell_ = Cell{};
         cell_.present = true;
         cell_.style = reader_.Index(attrs["s"], book_.XfCount(), what, "the cell format");
-        const std::string_view t = attrs["t"].as_string("n");
-        if (t == "n") {
-            type_ = CellType::Number;
-        } else if (t == "s") {
-            type_ = CellType::Shared;
-        } else if (t == "inlineStr") {
-            type_ = CellType::Inline;
-        } else if (t == "b") {
-            type_ = CellType::Boolean;
-        } else if (t == "e") {
-            type_ = CellType::Error;
-        } else if (t == "str") {
-            type_ = CellType::Text;
-        } else if (t == "d") {
-            type_ = CellType::Date;
-        } else {
-            reader_.Fail(what() + " has an unknown type t=" + Shown(t));
-        }
+        const char* const t = attrs["t"].as_string("n");
+        const std::optional<CellType> type = TypeNamed(t);
+        if (!type) reader_.Fail(what() + " has an unknown type t=" + Shown(t));
+        type_ = *type;
     }
 
     void EndCell()

@@ -155,113 +155,162 @@ XmlAttrs AttributesOf(const pugi::xml_node& element, std::vector<const char*>& l
     return XmlAttrs(list.data());
 }
 
-// One walk over the piece, checking that it is plain and noting its events where they lie in the bytes,
-// which it leaves unchanged; they are told (and the bytes changed) only once the whole piece has passed.
-bool PlainPieceReader::Walk(char* data, std::size_t size)
+void PlainPieceReader::Begin()
 {
     open_.clear();
     steps_.clear();
     attrSpots_.clear();
-    char* const end = data + size;
-    char* p = data;
+    pos_ = boundary_ = 0;
+    whole_ = false;
+}
+
+// One walk over the piece, checking that it is plain and noting its events where they lie in the bytes,
+// which it leaves unchanged; they are told (and the bytes changed) only once the whole piece has passed.
+// Token by token: where the bytes run out inside one, the walk resumes at its start when more have come.
+PlainPieceReader::Walked PlainPieceReader::Walk(const char* data, std::size_t size, std::size_t cut, std::size_t& pieceEnd)
+{
+    // The longest reference of the plain kind ("&#1114111;"): a shorter rest may be one cut short.
+    constexpr std::ptrdiff_t kLongestReference = 10;
+    const char* const end = data + size;
+    const char* p = data + pos_;
     std::uint32_t ignored = 0;
+    const auto at = [data](const char* q) { return static_cast<std::size_t>(q - data); };
+    // The bytes end inside a token: in a whole piece that is not plain, else more are to come.
+    const auto cutShort = [this] { return whole_ ? Walked::NotPlain : Walked::More; };
+    // One of the piece's outermost elements has ended at q: the piece may end there.
+    const auto outerEnd = [&](const char* q) {
+        boundary_ = at(q);
+        if (boundary_ < cut) return false;
+        pieceEnd = boundary_;
+        return true;
+    };
     while (p < end) {
+        pos_ = at(p);
         if (*p != '<') {
             // Character data up to the next tag.
-            char* const from = p;
+            const char* const from = p;
             bool escaped = false;
             while (p < end && !Is(*p, kTextStop)) ++p;
             while (p < end && *p != '<') {
-                if (*p != '&') return false; // CR or NUL
+                if (*p != '&') return Walked::NotPlain; // CR or NUL
                 const std::size_t n = Reference(p, end, &ignored);
-                if (n == 0) return false;
+                if (n == 0) return end - p < kLongestReference ? cutShort() : Walked::NotPlain;
                 escaped = true;
                 p += n;
                 while (p < end && !Is(*p, kTextStop)) ++p;
             }
+            if (p == end && !whole_) return Walked::More;
             // Only the text inside the piece's elements is told.
-            if (!open_.empty()) steps_.push_back(Step{Step::kText, escaped, Depth() - 1, from, p, 0, 0});
+            if (!open_.empty()) steps_.push_back(Step{Step::kText, escaped, Depth() - 1, at(from), at(p), 0, 0});
             continue;
         }
-        ++p;
-        if (p < end && *p == '/') {
+        if (++p == end) return cutShort();
+        if (*p == '/') {
+            // An end tag at the piece's outer level ends the section, and the piece before it.
+            if (open_.empty() && !whole_) {
+                pieceEnd = boundary_;
+                return Walked::Piece;
+            }
             // An end tag: its name, spaces, '>'; it must end the element open.
-            char* const name = ++p;
-            if (p == end || !Is(*p, kNameFirst)) return false;
+            const char* const name = ++p;
+            if (p == end) return cutShort();
+            if (!Is(*p, kNameFirst)) return Walked::NotPlain;
             while (p < end && Is(*p, kName)) ++p;
             const std::string_view ended(name, static_cast<std::size_t>(p - name));
             while (p < end && Is(*p, kSpace)) ++p;
-            if (p == end || *p != '>' || open_.empty() || !SameName(open_.back(), ended)) return false;
+            if (p == end) return cutShort();
+            if (*p != '>' || open_.empty() || !SameName(std::string_view(data + open_.back().name, open_.back().size), ended)) {
+                return Walked::NotPlain;
+            }
             ++p;
             open_.pop_back();
-            steps_.push_back(Step{Step::kEnd, false, Depth(), name, name + ended.size(), 0, 0});
+            steps_.push_back(Step{Step::kEnd, false, Depth(), at(name), at(name) + ended.size(), 0, 0});
+            if (open_.empty() && outerEnd(p)) return Walked::Piece;
             continue;
         }
         // A start tag: its name, then attributes each after a space, then '>' or "/>".
-        char* const name = p;
-        if (p == end || !Is(*p, kNameFirst)) return false;
+        const char* const name = p;
+        if (!Is(*p, kNameFirst)) return Walked::NotPlain;
         while (p < end && Is(*p, kName)) ++p;
-        const std::string_view started(name, static_cast<std::size_t>(p - name));
+        const std::size_t nameSize = static_cast<std::size_t>(p - name);
         const std::size_t firstAttr = attrSpots_.size();
+        const auto tagCutShort = [&] {
+            attrSpots_.resize(firstAttr);
+            return cutShort();
+        };
         for (;;) {
             const char* const gap = p;
             while (p < end && Is(*p, kSpace)) ++p;
-            if (p == end) return false;
+            if (p == end) return tagCutShort();
             if (*p == '>' || *p == '/') {
                 const bool empty = *p == '/';
-                if (empty && (++p == end || *p != '>')) return false;
+                if (empty && ++p == end) return tagCutShort();
+                if (empty && *p != '>') return Walked::NotPlain;
                 ++p;
-                steps_.push_back(Step{empty ? Step::kEmpty : Step::kStart, false, Depth(), name, name + started.size(),
+                // Deeper than a part may nest: the route that reads everything else says so.
+                if (!whole_ && Depth() > kMaxXmlDepth) return Walked::NotPlain;
+                steps_.push_back(Step{empty ? Step::kEmpty : Step::kStart, false, Depth(), at(name), at(name) + nameSize,
                                       firstAttr, attrSpots_.size() - firstAttr});
-                if (!empty) open_.push_back(started);
+                if (!empty) {
+                    open_.push_back(Open{at(name), nameSize});
+                } else if (open_.empty() && outerEnd(p)) {
+                    return Walked::Piece;
+                }
                 break;
             }
-            if (p == gap || !Is(*p, kNameFirst)) return false;
-            char* const attr = p;
+            if (p == gap || !Is(*p, kNameFirst)) return Walked::NotPlain;
+            const char* const attr = p;
             while (p < end && Is(*p, kName)) ++p;
-            char* const attrEnd = p;
+            const char* const attrEnd = p;
             while (p < end && Is(*p, kSpace)) ++p;
-            if (p == end || *p != '=') return false;
+            if (p == end) return tagCutShort();
+            if (*p != '=') return Walked::NotPlain;
             ++p;
             while (p < end && Is(*p, kSpace)) ++p;
-            if (p == end || (*p != '"' && *p != '\'')) return false;
+            if (p == end) return tagCutShort();
+            if (*p != '"' && *p != '\'') return Walked::NotPlain;
             const char quote = *p++;
-            char* const value = p;
+            const char* const value = p;
             bool escaped = false;
             for (;;) {
                 while (p < end && !Is(*p, kValueStop)) ++p;
-                if (p == end) return false;
+                if (p == end) return tagCutShort();
                 if (*p == quote) break;
                 if (*p == '&') {
                     const std::size_t n = Reference(p, end, &ignored);
-                    if (n == 0) return false;
+                    if (n == 0) return end - p < kLongestReference ? tagCutShort() : Walked::NotPlain;
                     escaped = true;
                     p += n;
                 } else if (*p == '"' || *p == '\'') {
                     ++p; // the other quote
                 } else {
-                    return false; // < CR LF TAB NUL
+                    return Walked::NotPlain; // < CR LF TAB NUL
                 }
             }
-            attrSpots_.push_back(AttrSpot{attr, attrEnd, value, p, escaped});
+            attrSpots_.push_back(AttrSpot{at(attr), at(attrEnd), at(value), at(p), escaped});
             ++p;
         }
     }
-    return open_.empty();
+    pos_ = at(p);
+    if (!whole_) return Walked::More;
+    if (!open_.empty()) return Walked::NotPlain;
+    pieceEnd = size;
+    return Walked::Piece;
 }
 
 // Tells the steps in their order, changing the bytes as it goes: each change lies within its own step's
 // bytes, before anything a later step hands over.
-void PlainPieceReader::Replay(XmlEvents& events)
+void PlainPieceReader::Replay(char* data, XmlEvents& events)
 {
     for (const Step& s : steps_) {
         switch (s.kind) {
         case Step::kText: {
-            const char* const textEnd = s.escaped ? Decode(s.from, s.to) : s.to;
-            events.Text(std::string_view(s.from, static_cast<std::size_t>(textEnd - s.from)), s.depth);
+            char* const from = data + s.from;
+            const char* const textEnd = s.escaped ? Decode(from, data + s.to) : data + s.to;
+            events.Text(std::string_view(from, static_cast<std::size_t>(textEnd - from)), s.depth);
             break;
         }
-        case Step::kEnd: events.End(std::string_view(s.from, static_cast<std::size_t>(s.to - s.from)), s.depth); break;
+        case Step::kEnd: events.End(std::string_view(data + s.from, s.to - s.from), s.depth); break;
         case Step::kStart:
         case Step::kEmpty: {
             attrs_.clear();
@@ -269,13 +318,13 @@ void PlainPieceReader::Replay(XmlEvents& events)
                 const AttrSpot& a = attrSpots_[i];
                 // Names and values end by NUL, as the events hand them over: the name at its '=' or space,
                 // the value at its closing quote at the latest.
-                *a.nameEnd = '\0';
-                *(a.escaped ? Decode(a.value, a.valueEnd) : a.valueEnd) = '\0';
-                attrs_.push_back(a.name);
-                attrs_.push_back(a.value);
+                data[a.nameEnd] = '\0';
+                *(a.escaped ? Decode(data + a.value, data + a.valueEnd) : data + a.valueEnd) = '\0';
+                attrs_.push_back(data + a.name);
+                attrs_.push_back(data + a.value);
             }
             attrs_.push_back(nullptr);
-            const std::string_view name(s.from, static_cast<std::size_t>(s.to - s.from));
+            const std::string_view name(data + s.from, s.to - s.from);
             events.Start(name, XmlAttrs(attrs_.data()), s.depth);
             if (s.kind == Step::kEmpty) events.End(name, s.depth);
             break;
@@ -286,8 +335,11 @@ void PlainPieceReader::Replay(XmlEvents& events)
 
 bool PlainPieceReader::Tell(char* data, std::size_t size, XmlEvents& events)
 {
-    if (!Walk(data, size)) return false;
-    Replay(events);
+    Begin();
+    whole_ = true;
+    std::size_t end = 0;
+    if (Walk(data, size, static_cast<std::size_t>(-1), end) != Walked::Piece) return false;
+    Replay(data, events);
     return true;
 }
 

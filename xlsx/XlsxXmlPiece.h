@@ -31,33 +31,52 @@ class PlainPieceReader {
 public:
     bool Tell(char* data, std::size_t size, XmlEvents& events);
 
+    // The same walk over a piece whose bytes come in parts, for a part read as it is decompressed: the
+    // piece is found as it is walked, so its bytes are passed over once.
+    enum class Walked {
+        Piece,   // a whole piece was walked: Replay tells it
+        More,    // the bytes so far end inside the piece
+        NotPlain // the piece is not of the plain kind (or too deep): nothing was told
+    };
+    /// Starts a piece.
+    void Begin();
+    /// Walks on over data[0, size) (the piece's bytes so far, which may have moved since the last call but
+    /// not changed). The piece ends at the first end of one of its outermost elements at or beyond cut
+    /// bytes, or where an end tag comes at its outer level (the end of the section): end is then its size.
+    Walked Walk(const char* data, std::size_t size, std::size_t cut, std::size_t& end);
+    /// Where the walk resumes: the start of the token not yet complete.
+    std::size_t Resume() const { return pos_; }
+    /// Tells the piece walked, changing its bytes.
+    void Replay(char* data, XmlEvents& events);
+
 private:
-    // What the walk found, to be told once the whole piece has been found plain.
+    // What the walk found, to be told once the whole piece has been found plain; offsets in the piece.
     struct Step {
         enum Kind : unsigned char { kStart, kEmpty, kEnd, kText } kind;
         bool escaped; // a text with references
         int depth;
-        char* from; // the name, or the text
-        char* to;
+        std::size_t from; // the name, or the text
+        std::size_t to;
         std::size_t firstAttr, attrCount; // a start tag's attributes in attrSpots_
     };
     struct AttrSpot {
-        char* name;
-        char* nameEnd;
-        char* value;
-        char* valueEnd;
+        std::size_t name, nameEnd, value, valueEnd;
         bool escaped;
     };
+    struct Open {
+        std::size_t name, size;
+    };
 
-    bool Walk(char* data, std::size_t size);
-    void Replay(XmlEvents& events);
     // The piece's outermost elements are at depth 3.
     int Depth() const { return 3 + static_cast<int>(open_.size()); }
 
     std::vector<const char*> attrs_;
-    std::vector<std::string_view> open_; // the names of the elements open
+    std::vector<Open> open_; // the names of the elements open
     std::vector<Step> steps_;
     std::vector<AttrSpot> attrSpots_;
+    std::size_t pos_ = 0;      // where the walk resumes
+    std::size_t boundary_ = 0; // the end of the last outermost element walked
+    bool whole_ = false; // Tell's walk: the bytes are the whole piece
 };
 
 /// How the tree route parses: texts keep their spaces (also a text of spaces only), as expat and the

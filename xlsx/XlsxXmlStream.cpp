@@ -89,8 +89,8 @@ struct NotUtf8 {};
 
 class PieceStream {
 public:
-    PieceStream(const XlsxPackage& package, const std::string& part, XmlEvents& events)
-        : package_(package), part_(part), events_(events)
+    PieceStream(const XlsxPackage& package, const std::string& part, XmlEvents& events, bool walk)
+        : package_(package), part_(part), events_(events), walk_(walk)
     {
     }
 
@@ -111,6 +111,7 @@ public:
 private:
     static constexpr std::size_t kNone = std::string::npos;
     static constexpr std::size_t kPieceBytes = 256 * 1024;
+    static constexpr std::size_t kLongToken = 16 * 1024;
     enum class Has { Yes, No, NeedMore };
 
     [[noreturn]] void Fail(const std::string& reason, std::size_t offset) const
@@ -125,6 +126,9 @@ private:
         if (prefix.substr(0, rest.size()) != rest) return Has::No;
         return final ? Has::No : Has::NeedMore;
     }
+
+    // A letter, '_' or ':': a start tag the plain route may read.
+    static bool NameStart(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_' || c == ':'; }
 
     // The start of the part: a UTF-8 byte order mark is skipped; another encoding goes to expat.
     bool Prologue(bool final)
@@ -161,6 +165,12 @@ private:
                     Fail("text outside the document's element", base_ + pos_);
                 }
                 pos_ = end;
+                continue;
+            }
+            // Elements below the sections are walked by the plain route as they are cut into pieces.
+            if (walking_ || (walk_ && depth_ == 2 && pieceStart_ == kNone && !slowPiece_ && pos_ + 1 < buf_.size() &&
+                             NameStart(buf_[pos_ + 1]))) {
+                if (!WalkPiece(final)) break; // the piece goes on in the next part of the bytes
                 continue;
             }
             if (!Token(final)) break; // the token goes on in the next piece
@@ -323,9 +333,44 @@ private:
         if (pieceEnd_ - pieceStart_ >= kPieceBytes) TellPiece();
     }
 
+    // The plain route's walk of the piece starting at pos_ (a start tag below the sections): the piece is
+    // found and checked in one pass, and told when it ends; false when its bytes so far end inside it. A piece
+    // found not plain, cut short at the part's end or longer than four pieces is gathered again from its start
+    // token by token and read as any other (TellPiece), so that it is told, or refused, as that route does.
+    bool WalkPiece(bool final)
+    {
+        if (!walking_) {
+            walking_ = true;
+            pieceStart_ = pos_;
+            plain_.Begin();
+        }
+        char* const piece = buf_.data() + pieceStart_;
+        std::size_t size = 0;
+        const auto walked = plain_.Walk(piece, buf_.size() - pieceStart_, kPieceBytes, size);
+        // The walk resumes at the start of a token cut short: a token so long that walking it again for every
+        // new part of the bytes would cost more than gathering it (the other route goes on where it stopped),
+        // and a piece far larger than usual (one huge element), which is measured before it is read, are left
+        // to the other route.
+        if (walked == PlainPieceReader::Walked::More && !final && buf_.size() - pieceStart_ <= kPieceBytes * 4 &&
+            buf_.size() - pieceStart_ - plain_.Resume() <= kLongToken) {
+            return false;
+        }
+        walking_ = false;
+        pos_ = pieceStart_;
+        pieceStart_ = kNone;
+        if (walked != PlainPieceReader::Walked::Piece) {
+            slowPiece_ = true;
+            return true;
+        }
+        pos_ += size;
+        plain_.Replay(piece, events_);
+        return true;
+    }
+
     // Parses the gathered piece and tells its elements.
     void TellPiece()
     {
+        slowPiece_ = false;
         if (pieceStart_ == kNone) return;
         const std::size_t start = pieceStart_, end = pieceEnd_;
         pieceStart_ = pieceEnd_ = kNone;
@@ -344,6 +389,7 @@ private:
     const XlsxPackage& package_;
     const std::string& part_;
     XmlEvents& events_;
+    const bool walk_; // pieces walked by the plain route as they are cut
     std::string buf_;
     std::size_t base_ = 0; // the part's offset of buf_[0]
     std::size_t pos_ = 0;
@@ -352,6 +398,8 @@ private:
     char pendingQuote_ = 0;                           // the quote it stopped in, if any
     int depth_ = 0;
     bool prologueDone_ = false, rootSeen_ = false;
+    bool walking_ = false;   // a piece is being walked by the plain route (WalkPiece)
+    bool slowPiece_ = false; // the next piece is gathered token by token
     std::vector<std::string> stack_; // the open elements of the two outer levels
     std::vector<const char*> attrs_;
     PlainPieceReader plain_;
@@ -360,7 +408,7 @@ private:
 } // namespace
 
 // Any encoding expat knows (UTF-16 parts, declared encodings): the whole part through expat.
-void StreamWithExpat(const XlsxPackage& package, const std::string& part, XmlEvents& events)
+void StreamWithExpat(const XlsxPackage& package, const std::string& part, const XmlChunkSource& source, XmlEvents& events)
 {
     const std::unique_ptr<XML_ParserStruct, ParserDeleter> parser(XML_ParserCreate(nullptr));
     if (!parser) throw Error(package.DisplayName() + ": the part " + part + " cannot be read (out of memory)");
@@ -380,21 +428,28 @@ void StreamWithExpat(const XlsxPackage& package, const std::string& part, XmlEve
         throw PartNotWellFormed(package, part, XML_ErrorString(XML_GetErrorCode(parser.get())),
                                 static_cast<std::uint64_t>(XML_GetCurrentByteIndex(parser.get())));
     };
-    package.ReadChunks(part, [&](std::string_view piece) {
+    source([&](std::string_view piece) {
         if (XML_Parse(parser.get(), piece.data(), static_cast<int>(piece.size()), XML_FALSE) != XML_STATUS_OK) fail();
     });
     if (XML_Parse(parser.get(), nullptr, 0, XML_TRUE) != XML_STATUS_OK) fail();
 }
 
-void StreamXmlPart(const XlsxPackage& package, const std::string& part, XmlEvents& events)
+void StreamXmlBytes(const XlsxPackage& package, const std::string& part, const XmlChunkSource& source, XmlEvents& events,
+                    bool walkPieces)
 {
     try {
-        PieceStream stream(package, part, events);
-        package.ReadChunks(part, [&](std::string_view piece) { stream.Feed(piece); });
+        PieceStream stream(package, part, events, walkPieces);
+        source([&](std::string_view piece) { stream.Feed(piece); });
         stream.Finish();
     } catch (const NotUtf8&) {
-        StreamWithExpat(package, part, events);
+        StreamWithExpat(package, part, source, events);
     }
+}
+
+void StreamXmlPart(const XlsxPackage& package, const std::string& part, XmlEvents& events)
+{
+    StreamXmlBytes(package, part, [&](const std::function<void(std::string_view)>& sink) { package.ReadChunks(part, sink); },
+                   events);
 }
 
 } // namespace gridvane::xlsx

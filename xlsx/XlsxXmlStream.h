@@ -3,6 +3,7 @@
 // decompressed: no tree, no copy of the whole part. The limits are those of the parts read as trees:
 // nesting at most kMaxXmlDepth, no document type declaration.
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -78,5 +79,14 @@ public:
 /// that is not well-formed, too deeply nested or has a document type declaration throws Error naming the
 /// file and the part.
 void StreamXmlPart(const XlsxPackage& package, const std::string& part, XmlEvents& events);
+
+/// Hands a part's bytes to its sink in pieces, in order.
+using XmlChunkSource = std::function<void(const std::function<void(std::string_view)>&)>;
+
+/// StreamXmlPart over the bytes source hands over, in pieces of its choosing (the package and part only
+/// name the part in messages). walkPieces false: every piece below the sections is gathered token by
+/// token before it is read, as a piece that is not plain is; the same events and faults either way.
+void StreamXmlBytes(const XlsxPackage& package, const std::string& part, const XmlChunkSource& source, XmlEvents& events,
+                    bool walkPieces = true);
 
 } // namespace gridvane::xlsx
