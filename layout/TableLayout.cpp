@@ -25,6 +25,10 @@ constexpr int kColorByLayer = 256;
 
 // A cell's text as it may enter a value line: control characters other than LF and TAB removed, so a
 // CR LF line break acts as LF and nothing can split a value line of the file.
+bool NeedsCleaning(std::u16string_view text)
+{
+    return std::any_of(text.begin(), text.end(), [](char16_t ch) { return ch < 0x20 && ch != u'\n' && ch != u'\t'; });
+}
 std::u16string CleanText(std::u16string_view text)
 {
     std::u16string out;
@@ -126,13 +130,17 @@ struct Layout {
                     }
                 }
                 const std::size_t index = static_cast<std::size_t>(r) * cols + c;
-                if (index < texts.size() && !texts[index].empty()) Text(sink, CleanText(texts[index]), cell, x, yTop, w, h);
+                if (index < texts.size() && !texts[index].empty()) {
+                    const std::u16string& text = texts[index];
+                    if (NeedsCleaning(text)) Text(sink, CleanText(text), cell, x, yTop, w, h);
+                    else Text(sink, text, cell, x, yTop, w, h);
+                }
                 x += cell.drawW;
             }
         }
     }
 
-    void Text(DxfEntitySink& sink, const std::u16string& text, const TXlsxCellAttr& cell, double x, double yTop, double w,
+    void Text(DxfEntitySink& sink, std::u16string_view text, const TXlsxCellAttr& cell, double x, double yTop, double w,
               double h) const
     {
         if (text.empty()) return;
@@ -152,13 +160,13 @@ struct Layout {
         std::size_t start = 0;
         for (;;) {
             const std::size_t end = text.find(u'\n', start);
-            const std::u16string_view piece = std::u16string_view(text).substr(start, end == std::u16string::npos ? std::u16string::npos : end - start);
+            const std::u16string_view piece = text.substr(start, end == std::u16string_view::npos ? std::u16string_view::npos : end - start);
             if (!piece.empty()) {
                 const TAcadPoint p{px, py, 0};
                 sink.Text(piece, p, p, cell.drawTH, 1.0, 0.0, 0, 0, code, kLayerCellText, kColorByLayer);
             }
             py -= cell.drawTH;
-            if (end == std::u16string::npos) break;
+            if (end == std::u16string_view::npos) break;
             start = end + 1;
         }
     }
