@@ -401,18 +401,26 @@ void DxfPolyline(DxfLineList& list, std::span<const TAcadPoint> vertices, bool c
 
 namespace {
 
-// A line's value as the file holds it: ASCII as it is (narrowed into ascii), anything else encoded in the
-// drawing code page (into encoded), as DxfLineList::Add writes it.
-std::string_view LineBytes(std::u16string_view value, std::string& ascii, std::string& encoded)
+// Whether every character is ASCII: no early exit, so that the compiler may take many characters at a time.
+bool IsAscii(std::u16string_view text)
 {
-    if (std::all_of(value.begin(), value.end(), [](char16_t c) { return c < 0x80; })) {
-        ascii.resize(value.size());
-        std::copy(value.begin(), value.end(), ascii.begin());
-        return ascii;
-    }
-    encoded = EncodeDrawingText(value);
-    return encoded;
+    char16_t bits = 0;
+    for (const char16_t c : text) bits |= c;
+    return bits < 0x80;
 }
+
+// A line's value as the file holds it, as DxfLineList::Add writes it: ASCII as it is, anything else encoded in
+// the drawing code page.
+struct LineValue {
+    explicit LineValue(std::u16string_view value) : text(value), ascii(IsAscii(value))
+    {
+        if (!ascii) encoded = EncodeDrawingText(value);
+    }
+    std::size_t Size() const { return ascii ? text.size() : encoded.size(); }
+    std::u16string_view text;
+    bool ascii;
+    std::string encoded;
+};
 
 // Lines written straight into the room a DxfLineList gave, each with its CR LF: a record of many short lines
 // then costs one check for room and one count instead of one of each per line.
@@ -430,6 +438,13 @@ public:
     {
         if (!line.empty()) std::memcpy(out_, line.data(), line.size());
         End(line.size());
+    }
+    void Value(const LineValue& value)
+    {
+        if (!value.ascii) return Bytes(value.encoded);
+        const std::size_t n = value.text.size();
+        for (std::size_t i = 0; i < n; ++i) out_[i] = static_cast<char>(value.text[i]);
+        End(n);
     }
     void Real(double value) { out_ = list_.PutReal(out_, value), End(0); }
     void Int(int value) { End(static_cast<std::size_t>(std::to_chars(out_, out_ + kIntChars, value).ptr - out_)); }
@@ -460,15 +475,13 @@ void DxfText(DxfLineList& list, std::u16string_view text, const TAcadPoint& firs
         CheckFinite(v);
     // The record in one piece: 36 lines, 22 of them of at most 8 characters, 9 reals, 3 integers, the
     // layer and the text.
-    std::string ascii[2], encoded[2];
-    const std::string_view layerBytes = LineBytes(layer, ascii[0], encoded[0]);
-    const std::string_view textBytes = LineBytes(text, ascii[1], encoded[1]);
-    RecordWriter out(list, 36 * 2 + 22 * 8 + 9 * kReal15MaxChars + 3 * RecordWriter::kIntChars + layerBytes.size() +
-                               textBytes.size());
+    const LineValue layerValue(layer), textValue(text);
+    RecordWriter out(list, 36 * 2 + 22 * 8 + 9 * kReal15MaxChars + 3 * RecordWriter::kIntChars + layerValue.Size() +
+                               textValue.Size());
     out.Fixed("  0");
     out.Fixed("TEXT");
     out.Fixed("  8");
-    out.Bytes(layerBytes);
+    out.Value(layerValue);
     out.Fixed("  7");
     out.Fixed("STANDARD");
     out.Fixed(" 62");
@@ -486,7 +499,7 @@ void DxfText(DxfLineList& list, std::u16string_view text, const TAcadPoint& firs
     out.Fixed(" 31");
     out.Real(second.z);
     out.Fixed("  1");
-    out.Bytes(textBytes);
+    out.Value(textValue);
     out.Fixed(" 40");
     out.Real(height);
     out.Fixed(" 41");
