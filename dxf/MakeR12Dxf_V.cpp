@@ -1,6 +1,7 @@
 #include "dxf/MakeR12Dxf_V.h"
 
 #include <algorithm>
+#include <bit>
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
@@ -446,7 +447,21 @@ public:
         for (std::size_t i = 0; i < n; ++i) out_[i] = static_cast<char>(value.text[i]);
         End(n);
     }
-    void Real(double value) { out_ = list_.PutReal(out_, value), End(0); }
+    // A real's line; returns its text as written, for Again.
+    std::string_view Real(double value)
+    {
+        char* const start = out_;
+        out_ = list_.PutReal(out_, value);
+        const std::string_view text(start, static_cast<std::size_t>(out_ - start));
+        End(0);
+        return text;
+    }
+    // A real's line: the text written for an earlier real of the same bits, or the value's own.
+    void Real(double value, double earlier, std::string_view earlierText)
+    {
+        if (std::bit_cast<std::uint64_t>(value) != std::bit_cast<std::uint64_t>(earlier)) return void(Real(value));
+        Bytes(earlierText);
+    }
     void Int(int value) { End(static_cast<std::size_t>(std::to_chars(out_, out_ + kIntChars, value).ptr - out_)); }
     void Commit() { list_.Commit(out_, lines_); }
     static constexpr std::size_t kIntChars = 14;
@@ -487,17 +502,18 @@ void DxfText(DxfLineList& list, std::u16string_view text, const TAcadPoint& firs
     out.Fixed(" 62");
     out.Int(color);
     out.Fixed(" 10");
-    out.Real(first.x);
+    const std::string_view x = out.Real(first.x);
     out.Fixed(" 20");
-    out.Real(first.y);
+    const std::string_view y = out.Real(first.y);
     out.Fixed(" 30");
-    out.Real(first.z);
+    const std::string_view z = out.Real(first.z);
+    // The second point mostly repeats the first (a text's alignment point).
     out.Fixed(" 11");
-    out.Real(second.x);
+    out.Real(second.x, first.x, x);
     out.Fixed(" 21");
-    out.Real(second.y);
+    out.Real(second.y, first.y, y);
     out.Fixed(" 31");
-    out.Real(second.z);
+    out.Real(second.z, first.z, z);
     out.Fixed("  1");
     out.Value(textValue);
     out.Fixed(" 40");

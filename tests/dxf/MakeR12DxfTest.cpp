@@ -137,9 +137,13 @@ TEST(MakeR12Dxf, TextRecordEqualsItsLinesAddedOneByOne)
         DxfLineList record, lines;
         std::string handedOn;
         if (chunk != 0) record.StreamTo([&](std::string_view bytes) { handedOn += bytes; }, chunk);
+        // Second points apart from the first, the same, and the same but for the sign of a zero.
+        const std::pair<TAcadPoint, TAcadPoint> points[] = {
+            {{12.5, -1e-5, 0}, {-0.0, 1e15, 7.0 / 3}}, {{12.5, -1e-5, 0}, {12.5, -1e-5, 0}}, {{0, 3, -0.0}, {-0.0, 3, 0}}};
+        std::size_t records = 0;
         for (const std::u16string& layer : layers) {
             for (const std::u16string& text : texts) {
-                const TAcadPoint a{12.5, -1e-5, 0}, b{-0.0, 1e15, 7.0 / 3};
+                const auto& [a, b] = points[records++ % std::size(points)];
                 DxfText(record, text, a, b, 2.5, 0.8, 90, 0, 0, u"MR", layer, -1234567);
                 for (const std::u16string_view line : {u"  0", u"TEXT", u"  8"}) lines.Add(line);
                 lines.Add(layer);
