@@ -8,6 +8,7 @@
 
 #include "layout/BorderJoining.h"
 #include "layout/TableLayout.h"
+#include "tests/layout/RandomMergedAreas.h"
 
 namespace gridvane {
 namespace {
@@ -102,26 +103,7 @@ CellTable RandomGrid(std::mt19937& rng)
             }
         }
     }
-    // Merged areas that do not overlap, as the import gives them.
-    std::vector<bool> used(t.CellGrid.size());
-    for (int k = static_cast<int>(rng() % 5); k > 0; --k) {
-        const int top = static_cast<int>(rng() % rows), left = static_cast<int>(rng() % cols);
-        const int h = 1 + static_cast<int>(rng() % std::min(4, rows - top));
-        const int w = 1 + static_cast<int>(rng() % std::min(4, cols - left));
-        bool free = h * w > 1;
-        for (int r = top; r < top + h; ++r)
-            for (int c = left; c < left + w; ++c) free = free && !used[static_cast<std::size_t>(r) * cols + c];
-        if (!free) continue;
-        for (int r = top; r < top + h; ++r) {
-            for (int c = left; c < left + w; ++c) {
-                used[static_cast<std::size_t>(r) * cols + c] = true;
-                TXlsxCellAttr& a = t.At(r, c);
-                a.cellMerge = true;
-                a.mergerowYscount = static_cast<std::uint16_t>(h), a.mergecolXscount = static_cast<std::uint16_t>(w);
-                a.mergeLeft = static_cast<std::uint16_t>(left), a.mergeTop = static_cast<std::uint16_t>(top);
-            }
-        }
-    }
+    AddRandomMergedAreas(t, rng, 5, 4, false);
     // Scales of sizes well above the tolerance, near it and under it; negative ones draw the other way.
     static const double scales[] = {3, 0.43, 7.0 / 3.0, 123456.789, 1e-6, 4e-7, -0.5};
     const auto scale = [&] { return scales[rng() % (irregular ? std::size(scales) : 4)]; };
