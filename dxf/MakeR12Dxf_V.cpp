@@ -1,6 +1,7 @@
 #include "dxf/MakeR12Dxf_V.h"
 
 #include <algorithm>
+#include <bit>
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
@@ -220,8 +221,14 @@ void DxfLineList::Flush()
 
 void DxfLineList::AddReal(double value)
 {
-    CheckFinite(value);
     char* out = Grow(kReal15MaxChars + 2);
+    bytes_.size = static_cast<std::size_t>(PutReal(out, value) - bytes_.data);
+    EndLine();
+}
+
+char* DxfLineList::PutReal(char* out, double value)
+{
+    CheckFinite(value);
     std::uint64_t bits;
     std::memcpy(&bits, &value, sizeof bits);
     if (!reals_) reals_ = std::make_unique<RealText[]>(std::size_t{1} << kRealCacheBits);
@@ -231,8 +238,7 @@ void DxfLineList::AddReal(double value)
         slot.bits = bits;
     }
     std::memcpy(out, slot.text, sizeof slot.text); // the whole slot: a copy of a fixed size
-    bytes_.size += slot.size;
-    EndLine();
+    return out + slot.size;
 }
 
 void DxfLineList::AddInt(int value)
@@ -394,6 +400,87 @@ void DxfPolyline(DxfLineList& list, std::span<const TAcadPoint> vertices, bool c
     Pair(list, kEntity, "SEQEND");
 }
 
+namespace {
+
+// Whether every character is ASCII: no early exit, so that the compiler may take many characters at a time.
+bool IsAscii(std::u16string_view text)
+{
+    char16_t bits = 0;
+    for (const char16_t c : text) bits |= c;
+    return bits < 0x80;
+}
+
+// A line's value as the file holds it, as DxfLineList::Add writes it: ASCII as it is, anything else encoded in
+// the drawing code page.
+struct LineValue {
+    explicit LineValue(std::u16string_view value) : text(value), ascii(IsAscii(value))
+    {
+        if (!ascii) encoded = EncodeDrawingText(value);
+    }
+    std::size_t Size() const { return ascii ? text.size() : encoded.size(); }
+    std::u16string_view text;
+    bool ascii;
+    std::string encoded;
+};
+
+// Lines written straight into the room a DxfLineList gave, each with its CR LF: a record of many short lines
+// then costs one check for room and one count instead of one of each per line.
+class RecordWriter {
+public:
+    RecordWriter(DxfLineList& list, std::size_t bytes) : list_(list), out_(list.Room(bytes)) {}
+    // An ASCII line of a size known where it is called (a group code or a fixed value).
+    template <std::size_t N>
+    void Fixed(const char (&line)[N])
+    {
+        std::memcpy(out_, line, N - 1);
+        End(N - 1);
+    }
+    void Bytes(std::string_view line)
+    {
+        if (!line.empty()) std::memcpy(out_, line.data(), line.size());
+        End(line.size());
+    }
+    void Value(const LineValue& value)
+    {
+        if (!value.ascii) return Bytes(value.encoded);
+        const std::size_t n = value.text.size();
+        for (std::size_t i = 0; i < n; ++i) out_[i] = static_cast<char>(value.text[i]);
+        End(n);
+    }
+    // A real's line; returns its text as written, for Again.
+    std::string_view Real(double value)
+    {
+        char* const start = out_;
+        out_ = list_.PutReal(out_, value);
+        const std::string_view text(start, static_cast<std::size_t>(out_ - start));
+        End(0);
+        return text;
+    }
+    // A real's line: the text written for an earlier real of the same bits, or the value's own.
+    void Real(double value, double earlier, std::string_view earlierText)
+    {
+        if (std::bit_cast<std::uint64_t>(value) != std::bit_cast<std::uint64_t>(earlier)) return void(Real(value));
+        Bytes(earlierText);
+    }
+    void Int(int value) { End(static_cast<std::size_t>(std::to_chars(out_, out_ + kIntChars, value).ptr - out_)); }
+    void Commit() { list_.Commit(out_, lines_); }
+    static constexpr std::size_t kIntChars = 14;
+
+private:
+    void End(std::size_t n)
+    {
+        out_[n] = '\r';
+        out_[n + 1] = '\n';
+        out_ += n + 2;
+        ++lines_;
+    }
+    DxfLineList& list_;
+    char* out_;
+    std::size_t lines_ = 0;
+};
+
+} // namespace
+
 void DxfText(DxfLineList& list, std::u16string_view text, const TAcadPoint& first, const TAcadPoint& second,
              double height, double widthFactor, double rotation, int horizontal, int vertical,
              std::u16string_view justification, std::u16string_view layer, int color)
@@ -401,19 +488,49 @@ void DxfText(DxfLineList& list, std::u16string_view text, const TAcadPoint& firs
     DecodeDxfJustification(justification, horizontal, vertical);
     for (const double v : {first.x, first.y, first.z, second.x, second.y, second.z, height, widthFactor, rotation})
         CheckFinite(v);
-    Pair(list, kEntity, "TEXT");
-    Pair(list, kLayer, layer);
-    Pair(list, kTextStyle, "STANDARD");
-    IntPair(list, kColor, color);
-    Points(list, first, second);
-    Pair(list, kText, text);
-    RealPair(list, kHeight, height);
-    RealPair(list, kWidthFactor, widthFactor);
-    RealPair(list, kRotation, rotation);
-    Pair(list, kOblique, kZeroReal);
-    Pair(list, kGenerationFlags, "0");
-    IntPair(list, kHorizontal, horizontal);
-    IntPair(list, kVertical, vertical);
+    // The record in one piece: 36 lines, 22 of them of at most 8 characters, 9 reals, 3 integers, the
+    // layer and the text.
+    const LineValue layerValue(layer), textValue(text);
+    RecordWriter out(list, 36 * 2 + 22 * 8 + 9 * kReal15MaxChars + 3 * RecordWriter::kIntChars + layerValue.Size() +
+                               textValue.Size());
+    out.Fixed("  0");
+    out.Fixed("TEXT");
+    out.Fixed("  8");
+    out.Value(layerValue);
+    out.Fixed("  7");
+    out.Fixed("STANDARD");
+    out.Fixed(" 62");
+    out.Int(color);
+    out.Fixed(" 10");
+    const std::string_view x = out.Real(first.x);
+    out.Fixed(" 20");
+    const std::string_view y = out.Real(first.y);
+    out.Fixed(" 30");
+    const std::string_view z = out.Real(first.z);
+    // The second point mostly repeats the first (a text's alignment point).
+    out.Fixed(" 11");
+    out.Real(second.x, first.x, x);
+    out.Fixed(" 21");
+    out.Real(second.y, first.y, y);
+    out.Fixed(" 31");
+    out.Real(second.z, first.z, z);
+    out.Fixed("  1");
+    out.Value(textValue);
+    out.Fixed(" 40");
+    out.Real(height);
+    out.Fixed(" 41");
+    out.Real(widthFactor);
+    out.Fixed(" 50");
+    out.Real(rotation);
+    out.Fixed(" 51");
+    out.Fixed("0.0");
+    out.Fixed(" 71");
+    out.Fixed("0");
+    out.Fixed(" 72");
+    out.Int(horizontal);
+    out.Fixed(" 73");
+    out.Int(vertical);
+    out.Commit();
 }
 
 void DxfEnd(DxfLineList& list)

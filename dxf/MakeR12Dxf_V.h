@@ -59,6 +59,19 @@ public:
     void AddReal(double value);
     /// Appends the decimal text of value as one line.
     void AddInt(int value);
+    /// For a writer of whole records: room for n more bytes at the end, returned as where they go (a streamed
+    /// list may hand its bytes on first). Commit(end, lines) then takes the bytes up to end as that many whole
+    /// lines, each written with its CR LF.
+    char* Room(std::size_t n) { return Grow(n); }
+    void Commit(const char* end, std::size_t lines)
+    {
+        bytes_.size = static_cast<std::size_t>(end - bytes_.data);
+        count_ += lines;
+        decodedValid_ = false;
+    }
+    /// Writes AddReal's text of value, without a line end, to out (from Room, with kReal15MaxChars bytes
+    /// for it); returns the end of the text. Throws Error for a value that is not finite.
+    char* PutReal(char* out, double value);
     /// Makes room for about the given number of bytes (a streamed list keeps the buffer it has).
     void Reserve(std::size_t bytes);
     /// From now on the lines go to write, in order, a buffer of about chunk bytes at a time, instead of staying

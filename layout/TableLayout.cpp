@@ -25,6 +25,10 @@ constexpr int kColorByLayer = 256;
 
 // A cell's text as it may enter a value line: control characters other than LF and TAB removed, so a
 // CR LF line break acts as LF and nothing can split a value line of the file.
+bool NeedsCleaning(std::u16string_view text)
+{
+    return std::any_of(text.begin(), text.end(), [](char16_t ch) { return ch < 0x20 && ch != u'\n' && ch != u'\t'; });
+}
 std::u16string CleanText(std::u16string_view text)
 {
     std::u16string out;
@@ -32,6 +36,12 @@ std::u16string CleanText(std::u16string_view text)
     for (char16_t ch : text)
         if (ch >= 0x20 || ch == u'\n' || ch == u'\t') out += ch;
     return out;
+}
+
+// A cell's border edges as drawn: those of a merged area's cell only on the area's outline.
+std::uint8_t BorderEdges(const TXlsxCellAttr& cell)
+{
+    return cell.cellMerge ? (cell.lineBits & cell.mergeBits) : cell.lineBits;
 }
 
 struct Layout {
@@ -120,13 +130,17 @@ struct Layout {
                     }
                 }
                 const std::size_t index = static_cast<std::size_t>(r) * cols + c;
-                if (index < texts.size() && !texts[index].empty()) Text(sink, CleanText(texts[index]), cell, x, yTop, w, h);
+                if (index < texts.size() && !texts[index].empty()) {
+                    const std::u16string& text = texts[index];
+                    if (NeedsCleaning(text)) Text(sink, CleanText(text), cell, x, yTop, w, h);
+                    else Text(sink, text, cell, x, yTop, w, h);
+                }
                 x += cell.drawW;
             }
         }
     }
 
-    void Text(DxfEntitySink& sink, const std::u16string& text, const TXlsxCellAttr& cell, double x, double yTop, double w,
+    void Text(DxfEntitySink& sink, std::u16string_view text, const TXlsxCellAttr& cell, double x, double yTop, double w,
               double h) const
     {
         if (text.empty()) return;
@@ -146,13 +160,13 @@ struct Layout {
         std::size_t start = 0;
         for (;;) {
             const std::size_t end = text.find(u'\n', start);
-            const std::u16string_view piece = std::u16string_view(text).substr(start, end == std::u16string::npos ? std::u16string::npos : end - start);
+            const std::u16string_view piece = text.substr(start, end == std::u16string_view::npos ? std::u16string_view::npos : end - start);
             if (!piece.empty()) {
                 const TAcadPoint p{px, py, 0};
                 sink.Text(piece, p, p, cell.drawTH, 1.0, 0.0, 0, 0, code, kLayerCellText, kColorByLayer);
             }
             py -= cell.drawTH;
-            if (end == std::u16string::npos) break;
+            if (end == std::u16string_view::npos) break;
             start = end + 1;
         }
     }
@@ -162,11 +176,80 @@ struct Layout {
     {
         std::array<std::size_t, 2> count{0, 0};
         for (const TXlsxCellAttr& cell : table.CellGrid) {
-            const std::uint8_t bits = cell.cellMerge ? (cell.lineBits & cell.mergeBits) : cell.lineBits;
+            const std::uint8_t bits = BorderEdges(cell);
             count[0] += ((bits & kEdgeLeft) != 0) + ((bits & kEdgeRight) != 0);
             count[1] += ((bits & kEdgeTop) != 0) + ((bits & kEdgeBottom) != 0);
         }
         return count;
+    }
+
+    std::uint8_t EdgeBits(std::int32_t c, std::int32_t r) const { return BorderEdges(At(c, r)); }
+
+    // Whether the joined border lines follow from the grid alone: every row's cells lie at the columns' x
+    // (colLeft, the same sums), columns and rows are more than the joining's tolerance wide and high (in the
+    // drawing's directions, x growing and y falling), and an edge between two cells is a border of both or
+    // of neither.
+    bool RegularBorders() const
+    {
+        for (std::int32_t c = 0; c < cols; ++c)
+            if (!(colLeft[static_cast<std::size_t>(c) + 1] - colLeft[static_cast<std::size_t>(c)] > kKeisenTolerance)) return false;
+        for (std::int32_t r = 0; r < rows; ++r)
+            if (!(rowTop[static_cast<std::size_t>(r)] - rowTop[static_cast<std::size_t>(r) + 1] > kKeisenTolerance)) return false;
+        for (std::int32_t r = 0; r < rows; ++r) {
+            double x = 0;
+            for (std::int32_t c = 0; c < cols; ++c) {
+                x += At(c, r).drawW;
+                if (x != colLeft[static_cast<std::size_t>(c) + 1]) return false;
+                const std::uint8_t bits = EdgeBits(c, r);
+                if (c + 1 < cols && ((bits & kEdgeRight) != 0) != ((EdgeBits(c + 1, r) & kEdgeLeft) != 0)) return false;
+                if (r + 1 < rows && ((bits & kEdgeBottom) != 0) != ((EdgeBits(c, r + 1) & kEdgeTop) != 0)) return false;
+            }
+        }
+        return true;
+    }
+
+    // The joined border lines of a regular table (RegularBorders), vertical ones first, straight from the
+    // grid: what joining the cell edges of Borders gives. There every line of the grid holds its edges at
+    // one exact coordinate, an inner line each edge twice (as the right or bottom edge of one cell and the
+    // left or top edge of the next) and no other line within the tolerance. The joining makes each run of
+    // consecutive edges along a line one segment, kept where the first edge of the run stood in the list and
+    // reaching to the end of the run's last edge; the second copies form the same runs, which the joining
+    // drops as repeats. Runs are therefore found in the list's order (row by row; in a row the vertical
+    // edges from left to right, the horizontal ones cell by cell, the first row's top edge before its
+    // bottom edge) and each is extended while it continues.
+    void JoinRegularBorders(std::vector<TXlsxKeisen>& borders) const
+    {
+        constexpr std::size_t kNoRun = SIZE_MAX;
+        // A run on a line: continued when the edge is there, ended when not.
+        const auto step = [&](std::size_t& run, bool edge, const TAcadPoint& start, const TAcadPoint& end) {
+            if (!edge) {
+                run = kNoRun;
+            } else if (run == kNoRun) {
+                run = borders.size();
+                borders.push_back({start, end, false});
+            } else {
+                borders[run].edpt = end;
+            }
+        };
+        std::vector<std::size_t> down(static_cast<std::size_t>(cols) + 1, kNoRun); // the open run of each x
+        for (std::int32_t r = 0; r < rows; ++r) {
+            const double yTop = rowTop[static_cast<std::size_t>(r)], yBot = rowTop[static_cast<std::size_t>(r) + 1];
+            for (std::int32_t k = 0; k <= cols; ++k) {
+                const bool edge = k < cols ? (EdgeBits(k, r) & kEdgeLeft) != 0 : (EdgeBits(cols - 1, r) & kEdgeRight) != 0;
+                const double x = colLeft[static_cast<std::size_t>(k)];
+                step(down[static_cast<std::size_t>(k)], edge, {x, yTop, 0}, {x, yBot, 0});
+            }
+        }
+        for (std::int32_t r = 0; r < rows; ++r) {
+            const double yTop = rowTop[static_cast<std::size_t>(r)], yBot = rowTop[static_cast<std::size_t>(r) + 1];
+            std::size_t top = kNoRun, bottom = kNoRun; // a row's bottom edges are the next row's top edges
+            for (std::int32_t c = 0; c < cols; ++c) {
+                const double xL = colLeft[static_cast<std::size_t>(c)], xR = colLeft[static_cast<std::size_t>(c) + 1];
+                const std::uint8_t bits = EdgeBits(c, r);
+                if (r == 0) step(top, (bits & kEdgeTop) != 0, {xL, yTop, 0}, {xR, yTop, 0});
+                step(bottom, (bits & kEdgeBottom) != 0, {xL, yBot, 0}, {xR, yBot, 0});
+            }
+        }
     }
 
     // The border segments of every cell edge of one direction, vertical or horizontal, row by row, into
@@ -181,7 +264,7 @@ struct Layout {
             for (std::int32_t c = 0; c < cols; ++c) {
                 const TXlsxCellAttr& cell = At(c, r);
                 const double xR = xL + cell.drawW;
-                const std::uint8_t bits = cell.cellMerge ? (cell.lineBits & cell.mergeBits) : cell.lineBits;
+                const std::uint8_t bits = BorderEdges(cell);
                 if (vertical) {
                     if (bits & kEdgeLeft) keisen.push_back({xL, yTop, yBot, false});
                     if (bits & kEdgeRight) keisen.push_back({xR, yTop, yBot, false});
@@ -261,7 +344,9 @@ bool LayoutEntities(const CellTable& table, const std::vector<std::u16string>& t
     // The border lines are joined before anything is drawn and only the joined lines are kept: the segments
     // of every cell edge then never share memory with the whole drawing.
     std::vector<TXlsxKeisen> borders;
-    {
+    if (layout.RegularBorders()) {
+        layout.JoinRegularBorders(borders);
+    } else {
         // The vertical segments first, then the horizontal ones in the same list and working memory.
         std::vector<AxisKeisen> keisen;
         KeisenJoiner joiner;

@@ -127,6 +127,42 @@ TEST(MakeR12Dxf, TextJustification)
     }
 }
 
+// A text record is written in one piece: the same bytes as its lines added one by one, for texts and layers
+// in ASCII and beyond it, long ones, and into a list streamed in pieces smaller than one record.
+TEST(MakeR12Dxf, TextRecordEqualsItsLinesAddedOneByOne)
+{
+    const std::u16string texts[] = {u"", u"M8 x 1.25", u"部品 ¥100 café", std::u16string(5000, u'寸') + u"x\xD800"};
+    const std::u16string layers[] = {u"XLSCellText", u"図面"};
+    for (const std::size_t chunk : {std::size_t{0}, std::size_t{64}, std::size_t{1000}}) {
+        DxfLineList record, lines;
+        std::string handedOn;
+        if (chunk != 0) record.StreamTo([&](std::string_view bytes) { handedOn += bytes; }, chunk);
+        // Second points apart from the first, the same, and the same but for the sign of a zero.
+        const std::pair<TAcadPoint, TAcadPoint> points[] = {
+            {{12.5, -1e-5, 0}, {-0.0, 1e15, 7.0 / 3}}, {{12.5, -1e-5, 0}, {12.5, -1e-5, 0}}, {{0, 3, -0.0}, {-0.0, 3, 0}}};
+        std::size_t records = 0;
+        for (const std::u16string& layer : layers) {
+            for (const std::u16string& text : texts) {
+                const auto& [a, b] = points[records++ % std::size(points)];
+                DxfText(record, text, a, b, 2.5, 0.8, 90, 0, 0, u"MR", layer, -1234567);
+                for (const std::u16string_view line : {u"  0", u"TEXT", u"  8"}) lines.Add(line);
+                lines.Add(layer);
+                lines.Add(u"  7"), lines.Add(u"STANDARD"), lines.Add(u" 62"), lines.AddInt(-1234567);
+                const std::u16string_view codes[] = {u" 10", u" 20", u" 30", u" 11", u" 21", u" 31"};
+                const double values[] = {a.x, a.y, a.z, b.x, b.y, b.z};
+                for (int i = 0; i < 6; ++i) lines.Add(codes[i]), lines.AddReal(values[i]);
+                lines.Add(u"  1"), lines.Add(text);
+                lines.Add(u" 40"), lines.AddReal(2.5), lines.Add(u" 41"), lines.AddReal(0.8);
+                lines.Add(u" 50"), lines.AddReal(90), lines.Add(u" 51"), lines.Add(u"0.0"), lines.Add(u" 71");
+                lines.Add(u"0"), lines.Add(u" 72"), lines.AddInt(2), lines.Add(u" 73"), lines.AddInt(2);
+            }
+        }
+        record.Flush();
+        EXPECT_EQ(chunk == 0 ? std::string(record.Bytes()) : handedOn, lines.Bytes()) << chunk;
+        EXPECT_EQ(record.Count(), lines.Count()) << chunk;
+    }
+}
+
 TEST(MakeR12Dxf, PointConversions)
 {
     const double c8[8] = {0, 1, 2, 3, 4, 5, 6, 7};

@@ -16,6 +16,7 @@
 
 #include "dxf/MakeR12Dxf_V.h"
 #include "layout/TableLayout.h"
+#include "tests/layout/RandomMergedAreas.h"
 
 namespace gridvane {
 namespace {
@@ -76,29 +77,7 @@ Drawing RandomDrawing(unsigned seed)
             d.texts.push_back(rng() % 4 == 0 ? std::u16string() : RandomText(rng));
         }
     }
-    // Merged areas that do not overlap, as the import gives them.
-    std::vector<bool> used(d.table.CellGrid.size());
-    for (int k = static_cast<int>(rng() % 4); k > 0; --k) {
-        const int top = static_cast<int>(rng() % rows), left = static_cast<int>(rng() % cols);
-        const int h = 1 + static_cast<int>(rng() % std::min(3, rows - top));
-        const int w = 1 + static_cast<int>(rng() % std::min(3, cols - left));
-        bool free = h * w > 1;
-        for (int r = top; r < top + h; ++r)
-            for (int c = left; c < left + w; ++c) free = free && !used[static_cast<std::size_t>(r) * cols + c];
-        if (!free) continue;
-        for (int r = top; r < top + h; ++r) {
-            for (int c = left; c < left + w; ++c) {
-                used[static_cast<std::size_t>(r) * cols + c] = true;
-                TXlsxCellAttr& a = d.table.At(r, c);
-                a.cellMerge = true;
-                a.mergerowYscount = static_cast<std::uint16_t>(h);
-                a.mergecolXscount = static_cast<std::uint16_t>(w);
-                a.mergeLeft = static_cast<std::uint16_t>(left);
-                a.mergeTop = static_cast<std::uint16_t>(top);
-                a.mergeBits = static_cast<std::uint8_t>(rng() % 16);
-            }
-        }
-    }
+    AddRandomMergedAreas(d.table, rng, 4, 3, true);
     // Scales that give reals of every size the writer formats: tiny, fractional, large, exponent form.
     static const double scales[] = {3, 0.43, 0.27, 1e-6, 123456.789, 1e13, 7.0 / 3.0};
     CalcDrawSize(d.table, scales[rng() % std::size(scales)], scales[rng() % std::size(scales)],
