@@ -21,7 +21,6 @@ namespace {
 constexpr std::string_view kEntity = "  0";
 constexpr std::string_view kName = "  2";
 constexpr std::string_view kText = "  1";
-constexpr std::string_view kTextStyle = "  7";
 constexpr std::string_view kLayer = "  8";
 constexpr std::string_view kLineType = "  6";
 constexpr std::string_view kVariable = "  9";
@@ -33,14 +32,10 @@ constexpr std::string_view kX2 = " 11";
 constexpr std::string_view kY2 = " 21";
 constexpr std::string_view kZ2 = " 31";
 constexpr std::string_view kHeight = " 40";
-constexpr std::string_view kWidthFactor = " 41";
 constexpr std::string_view kLineTypeScale = " 48";
-constexpr std::string_view kRotation = " 50";
-constexpr std::string_view kOblique = " 51";
 constexpr std::string_view kColor = " 62";
 constexpr std::string_view kEntitiesFollow = " 66";
 constexpr std::string_view kFlags = " 70";
-constexpr std::string_view kGenerationFlags = " 71";
 constexpr std::string_view kHorizontal = " 72";
 constexpr std::string_view kVertical = " 73";
 
