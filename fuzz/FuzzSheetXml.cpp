@@ -6,12 +6,15 @@
 #include <zip.h>
 
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 
 #include "base/Error.h"
 #include "excel/ExcelImport.h"
 #include "xlsx/XlsxApplication.h"
+#include "xlsx/XlsxSheet.h"
 
 namespace {
 
@@ -57,11 +60,25 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         zip_discard(z);
         return 0;
     }
-    gridvane::CellTable table;
-    gridvane::HeadlessImportView view;
-    (void)gridvane::ImportSelection(
-        [] { return gridvane::OpenWorkbookAsApplication(path, gridvane::WorkbookChoice{std::nullopt, u"A1:C4"}); }, view,
-        table, gridvane::ImportScales{}, u'.');
+    // The rows read straight from their markup and through the XML events alone: the same table, or the
+    // same failure.
+    const auto import = [](bool walked, gridvane::CellTable& table, gridvane::HeadlessImportView& view) {
+        gridvane::xlsx::SetSheetRowsWalked(walked);
+        const auto result = gridvane::ImportSelection(
+            [] { return gridvane::OpenWorkbookAsApplication(path, gridvane::WorkbookChoice{std::nullopt, u"A1:C4"}); }, view,
+            table, gridvane::ImportScales{}, u'.');
+        gridvane::xlsx::SetSheetRowsWalked(true);
+        return result;
+    };
+    gridvane::CellTable walkedTable, toldTable;
+    gridvane::HeadlessImportView walkedView, toldView;
+    const auto walked = import(true, walkedTable, walkedView);
+    const auto told = import(false, toldTable, toldView);
+    if (walked.ok != told.ok || walked.reason != told.reason || walkedTable.CellGrid != toldTable.CellGrid ||
+        walkedView.texts != toldView.texts) {
+        std::fprintf(stderr, "walked: %s\ntold: %s\n", walked.reason.c_str(), told.reason.c_str());
+        std::abort();
+    }
     try {
         auto app = gridvane::OpenWorkbookAsApplication(path, gridvane::WorkbookChoice{std::nullopt, u"A1:B2"});
         (void)app->ActiveSheet()->Range(u"E9")->Text();

@@ -11,6 +11,9 @@ for book in samples/*.xlsx; do
     "$book" >"$dir/sheetxml/$(basename "$book" .xlsx).xml"
 done
 printf '%s' '<?xml version="1.0" encoding="UTF-8"?><worksheet><sheetViews><sheetView><selection sqref="A1:B2"/></sheetView></sheetViews><sheetFormatPr defaultRowHeight="15"/><cols><col min="1" max="2" width="9"/></cols><sheetData><!-- </row> --><row r="1" ht="20"><c r="A1" t="str"><v><![CDATA[</row>]]></v></c><?pi </c> ?><c r="B1" t="inlineStr"><is><r><rPr><sz val="9"/></rPr><t>a&lt;b</t></r></is></c></row><row r="2"><c r="A2" s="0"><v>1.5</v></c></row></sheetData><mergeCells><mergeCell ref="A2:B2"/></mergeCells></worksheet>' >"$dir/sheetxml/tricky.xml"
+# Rows as writers write them, which the sheet reader walks itself: values, formulas, inline strings.
+printf '%s' '<worksheet><sheetViews><sheetView><selection sqref="A1:C4"/></sheetView></sheetViews><sheetData><row r="1" spans="1:3" ht="20" customHeight="1"><c r="A1" s="0" t="n"><v>1.5</v></c><c r="B1" t="inlineStr"><is><t xml:space="preserve">&#37096; x</t></is></c><c r="C1" t="str"><f>A1&amp;"x"</f><v>1.5x</v></c></row>
+<row r="2"><c r="A2" t="e"><v>#N/A</v></c><c r="B2" t="b"><v>1</v></c><c r="C2"/></row><row r="4" hidden="1"><c r="B4" t="d"><v>2020-01-31</v></c><c r="C4"><f t="shared" ref="C4:C5" si="0"/><v>-0.25</v></c></row></sheetData></worksheet>' >"$dir/sheetxml/usual.xml"
 # Pieces of rows and shared strings: plain markup, and markup the plain route leaves to the tree.
 printf '%s' '<row r="1"><c r="A1" s="1" t="inlineStr"><is><t>&#37096;&#21697; &amp;&lt;</t></is></c><c r="B1"><v>1.5</v></c></row>' >"$dir/xmlpiece/row.xml"
 printf '%s' '<si><r><rPr><sz val="11"/></rPr><t xml:space="preserve"> a </t></r></si> <si><t>b</t></si>' >"$dir/xmlpiece/strings.xml"

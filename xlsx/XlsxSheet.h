@@ -39,6 +39,11 @@ struct ColInfo {
 
 class Workbook;
 
+/// Whether the rows of a sheet's cells are read straight from their markup where it is of the usual kind
+/// (the default), or all of them through the XML events that read any markup: the two read alike, and this
+/// lets them be compared. For the whole process.
+void SetSheetRowsWalked(bool walked);
+
 /// The sheet part is read in one pass while it is decompressed (XlsxSheetReader.cpp). Of its cells only
 /// those of one area are kept: the area the caller names, or else the sheet's saved selection, which the
 /// part holds before its cells. Every cell is still checked as it passes.

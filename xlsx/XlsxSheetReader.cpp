@@ -1,6 +1,7 @@
 // The sheet part read in one pass, as it is decompressed: the sheet's format, its column and row
 // records, the saved selection, the cells of the area kept and the merged areas.
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <numeric>
 
@@ -10,6 +11,7 @@
 #include "xlsx/XlsxDates.h"
 #include "xlsx/XlsxSheet.h"
 #include "xlsx/XlsxWorkbookFile.h"
+#include "xlsx/XlsxXmlPiece.h"
 #include "xlsx/XlsxXmlStream.h"
 
 namespace gridvane::xlsx {
@@ -28,21 +30,32 @@ bool Named(std::string_view name, const char (&word)[N])
     return true;
 }
 
-// The cell types by their attribute value (NUL-ended); none for another value.
-std::optional<CellType> TypeNamed(const char* t)
+// The cell types by their attribute value; none for another value.
+std::optional<CellType> TypeNamed(std::string_view t)
 {
-    switch (t[0]) {
-    case 'n': return t[1] == '\0' ? std::optional(CellType::Number) : std::nullopt;
-    case 's': return t[1] == '\0' ? std::optional(CellType::Shared) : Named(t, "str") ? std::optional(CellType::Text) : std::nullopt;
-    case 'b': return t[1] == '\0' ? std::optional(CellType::Boolean) : std::nullopt;
-    case 'e': return t[1] == '\0' ? std::optional(CellType::Error) : std::nullopt;
-    case 'd': return t[1] == '\0' ? std::optional(CellType::Date) : std::nullopt;
-    case 'i': return Named(t, "inlineStr") ? std::optional(CellType::Inline) : std::nullopt;
-    default: return std::nullopt;
+    if (t.size() == 1) {
+        switch (t[0]) {
+        case 'n': return CellType::Number;
+        case 's': return CellType::Shared;
+        case 'b': return CellType::Boolean;
+        case 'e': return CellType::Error;
+        case 'd': return CellType::Date;
+        default: return std::nullopt;
+        }
     }
+    if (Named(t, "str")) return CellType::Text;
+    if (Named(t, "inlineStr")) return CellType::Inline;
+    return std::nullopt;
 }
 
+// An attribute's value, or none.
+using AttrValue = std::optional<std::string_view>;
+
+std::atomic<bool> rowsWalked{true};
+
 } // namespace
+
+void SetSheetRowsWalked(bool walked) { rowsWalked = walked; }
 
 class SheetReader : public XmlEvents {
 public:
@@ -106,7 +119,7 @@ public:
             if (depth == 3) {
                 inRow_ = false;
             } else if (depth == 4 && inCell_) {
-                EndCell();
+                EndCell(v_);
             } else if (depth == 5) {
                 inV_ = false;
                 if (inIs_) inIs_ = false, inline_ = rich_.Take();
@@ -123,6 +136,11 @@ public:
         } else if (inIs_ && depth > 5) {
             rich_.Text(text, depth - 5);
         }
+    }
+
+    XmlPieceWalker* PieceWalker() override
+    {
+        return section_ == Section::SheetData && rowsWalked ? &rowWalker_ : nullptr;
     }
 
     void Finish()
@@ -319,12 +337,22 @@ private:
 
     void StartCell(const XmlAttrs& attrs)
     {
+        const auto value = [&attrs](std::string_view name) {
+            const XmlAttr a = attrs[name];
+            return a ? AttrValue(a.value()) : std::nullopt;
+        };
+        BeginCell(value("r"), value("s"), value("t"));
+    }
+
+    // A cell's element starts, with its reference, format and type.
+    void BeginCell(AttrValue ref, AttrValue style, AttrValue t)
+    {
         inCell_ = true;
         haveV_ = haveIs_ = inV_ = inIs_ = false;
         cellRow_ = row_, cellCol_ = lastCol_ + 1;
-        if (const XmlAttr ref = attrs["r"]) {
-            if (!ParseCellRef(ref.value(), cellRow_, cellCol_) || cellRow_ != row_) {
-                throw Error(where_ + ": row " + std::to_string(row_) + " has an invalid cell reference \"" + ref.value() + "\"");
+        if (ref) {
+            if (!ParseCellRef(*ref, cellRow_, cellCol_) || cellRow_ != row_) {
+                throw Error(where_ + ": row " + std::to_string(row_) + " has an invalid cell reference \"" + std::string(*ref) + "\"");
             }
         }
         if (cellCol_ > kMaxCol) throw Error(where_ + ": row " + std::to_string(row_) + " has too many cells");
@@ -332,19 +360,19 @@ private:
         const auto what = [this] { return CellWhat(); };
         cell_ = Cell{};
         cell_.present = true;
-        cell_.style = reader_.Index(attrs["s"], book_.XfCount(), what, "the cell format");
-        const char* const t = attrs["t"].as_string("n");
-        const std::optional<CellType> type = TypeNamed(t);
-        if (!type) reader_.Fail(what() + " has an unknown type t=" + Shown(t));
+        cell_.style = style ? reader_.Index(*style, book_.XfCount(), what, "the cell format") : 0;
+        const std::string_view typeName = t ? *t : "n";
+        const std::optional<CellType> type = TypeNamed(typeName);
+        if (!type) reader_.Fail(what() + " has an unknown type t=" + Shown(typeName));
         type_ = *type;
     }
 
-    void EndCell()
+    // The cell's element ends; text: its value's (<v>), when it has one.
+    void EndCell(std::string_view text)
     {
         inCell_ = false;
         const auto what = [this] { return CellWhat(); };
         const bool keep = sheet_.Holds(cellRow_, cellCol_);
-        const std::string_view text = v_;
         switch (type_) {
         case CellType::Shared:
             if (haveV_) {
@@ -407,6 +435,343 @@ private:
 
     std::string CellWhat() const { return "cell " + ToUtf8(CellName(cellCol_, cellRow_)); }
 
+    // The rows of the cells walked straight from their markup where it is of the usual kind: rows of cells
+    // with a value (<v>) and a formula (<f>), without references in values, as every writer writes them.
+    // Each row is read by the reader's own steps, as its events would read it; anything else is left to
+    // the events, and so is every fault of the markup.
+    class RowWalker : public XmlPieceWalker {
+    public:
+        explicit RowWalker(SheetReader& reader) : reader_(reader) {}
+
+        void Begin() override
+        {
+            rows_.clear();
+            cells_.clear();
+            attrs_.clear();
+            pos_ = boundary_ = 0;
+        }
+
+        std::size_t Resume() const override { return pos_; }
+
+        Walked Walk(const char* data, std::size_t size, std::size_t cut, std::size_t& pieceEnd) override
+        {
+            if (size >= kAbsent) return Walked::Unknown;
+            const char* const end = data + size;
+            const char* p = data + pos_;
+            const auto at = [data](const char* q) { return static_cast<std::uint32_t>(q - data); };
+            for (;;) {
+                // Between rows; a row's records are kept once the whole row has been walked.
+                pos_ = at(p);
+                const std::size_t cellsMark = cells_.size(), attrsMark = attrs_.size();
+                const auto more = [&] {
+                    cells_.resize(cellsMark);
+                    attrs_.resize(attrsMark);
+                    return Walked::More;
+                };
+                Step step = Text(p, end);
+                if (step != Step::Done) return step == Step::More ? more() : Walked::Unknown;
+                if (end - p < 2) return more();
+                if (p[1] == '/') {
+                    // The end of the section, and of the piece before it.
+                    pieceEnd = boundary_;
+                    return Walked::Piece;
+                }
+                ++p;
+                std::string_view name;
+                if ((step = StartName(p, end, name)) != Step::Done) return step == Step::More ? more() : Walked::Unknown;
+                if (!Named(name, "row")) return Walked::Unknown;
+                RowRecord row{static_cast<std::uint32_t>(attrs_.size()), 0, static_cast<std::uint32_t>(cells_.size()), 0};
+                bool open = false;
+                step = Attributes(p, end, open, [&](const char* n, const char* ne, const char* v, const char* ve) {
+                    attrs_.push_back(AttrSpan{at(n), at(ne), at(v), at(ve)});
+                });
+                if (step != Step::Done) return step == Step::More ? more() : Walked::Unknown;
+                row.attrCount = static_cast<std::uint32_t>(attrs_.size()) - row.firstAttr;
+                while (open) {
+                    if ((step = Text(p, end)) != Step::Done) return step == Step::More ? more() : Walked::Unknown;
+                    if (end - p < 2) return more();
+                    if (p[1] == '/') {
+                        if ((step = EndTag(p, end, "row")) != Step::Done) return step == Step::More ? more() : Walked::Unknown;
+                        break;
+                    }
+                    ++p;
+                    if ((step = StartName(p, end, name)) != Step::Done) return step == Step::More ? more() : Walked::Unknown;
+                    if (!Named(name, "c")) return Walked::Unknown;
+                    CellRecord cell;
+                    bool cellOpen = false;
+                    if (UsualCellTag(p, end, data, cell, cellOpen)) {
+                        step = Step::Done;
+                    } else step = Attributes(p, end, cellOpen, [&](const char* n, const char* ne, const char* v, const char* ve) {
+                        // The first of each name counts, as it does for the events' reader.
+                        if (ne - n != 1) return;
+                        Span* const span = *n == 'r' ? &cell.r : *n == 's' ? &cell.s : *n == 't' ? &cell.t : nullptr;
+                        if (span && span->from == kAbsent) *span = Span{at(v), at(ve)};
+                    });
+                    if (step != Step::Done) return step == Step::More ? more() : Walked::Unknown;
+                    while (cellOpen) {
+                        if ((step = Text(p, end)) != Step::Done) return step == Step::More ? more() : Walked::Unknown;
+                        if (end - p < 2) return more();
+                        if (p[1] == '/') {
+                            if ((step = EndTag(p, end, "c")) != Step::Done) return step == Step::More ? more() : Walked::Unknown;
+                            break;
+                        }
+                        ++p;
+                        if ((step = StartName(p, end, name)) != Step::Done) return step == Step::More ? more() : Walked::Unknown;
+                        if (Named(name, "v") && cell.v.from == kAbsent) {
+                            // <v>, its text without references, </v>.
+                            if (*p != '>') return Walked::Unknown;
+                            const char* const from = ++p;
+                            while (p < end && !IsPlain(*p, kPlainTextStop)) ++p;
+                            if (p == end) return more();
+                            if (*p != '<') return Walked::Unknown;
+                            cell.v = Span{at(from), at(p)};
+                            if (end - p < 2) return more();
+                            if (p[1] != '/') return Walked::Unknown;
+                            if ((step = EndTag(p, end, "v")) != Step::Done) return step == Step::More ? more() : Walked::Unknown;
+                        } else if (Named(name, "is") && cell.is.from == kAbsent) {
+                            // An inline string of one text: <is><t>text</t></is>.
+                            if (*p != '>') return Walked::Unknown;
+                            cell.is = Span{at(++p), 0};
+                            for (;;) {
+                                if ((step = Text(p, end)) != Step::Done) return step == Step::More ? more() : Walked::Unknown;
+                                if (end - p < 2) return more();
+                                if (p[1] == '/') {
+                                    if ((step = EndTag(p, end, "is")) != Step::Done) return step == Step::More ? more() : Walked::Unknown;
+                                    break;
+                                }
+                                ++p;
+                                if ((step = StartName(p, end, name)) != Step::Done) return step == Step::More ? more() : Walked::Unknown;
+                                if (!Named(name, "t") || cell.text.from != kAbsent) return Walked::Unknown;
+                                bool textOpen = false;
+                                step = Attributes(p, end, textOpen, [](const char*, const char*, const char*, const char*) {});
+                                if (step != Step::Done) return step == Step::More ? more() : Walked::Unknown;
+                                cell.text = Span{at(p), at(p)};
+                                if (textOpen) {
+                                    const char* const from = p;
+                                    if ((step = Text(p, end)) != Step::Done) return step == Step::More ? more() : Walked::Unknown;
+                                    cell.text = Span{at(from), at(p)};
+                                    cell.escaped = std::find(from, p, '&') != p;
+                                    if (end - p < 2) return more();
+                                    if (p[1] != '/') return Walked::Unknown;
+                                    if ((step = EndTag(p, end, "t")) != Step::Done) return step == Step::More ? more() : Walked::Unknown;
+                                }
+                            }
+                        } else if (Named(name, "f")) {
+                            // A formula, which the reader passes over.
+                            bool formulaOpen = false;
+                            step = Attributes(p, end, formulaOpen, [](const char*, const char*, const char*, const char*) {});
+                            if (step != Step::Done) return step == Step::More ? more() : Walked::Unknown;
+                            if (formulaOpen) {
+                                if ((step = Text(p, end)) != Step::Done) return step == Step::More ? more() : Walked::Unknown;
+                                if (end - p < 2) return more();
+                                if (p[1] != '/') return Walked::Unknown;
+                                if ((step = EndTag(p, end, "f")) != Step::Done) return step == Step::More ? more() : Walked::Unknown;
+                            }
+                        } else {
+                            return Walked::Unknown;
+                        }
+                    }
+                    cells_.push_back(cell);
+                }
+                row.cellCount = static_cast<std::uint32_t>(cells_.size()) - row.firstCell;
+                rows_.push_back(row);
+                boundary_ = at(p);
+                if (boundary_ >= cut) {
+                    pieceEnd = boundary_;
+                    return Walked::Piece;
+                }
+            }
+        }
+
+        void Take(char* data) override
+        {
+            SheetReader& r = reader_;
+            const auto value = [data](const Span& s) {
+                return s.from == kAbsent ? AttrValue() : AttrValue(std::string_view(data + s.from, s.to - s.from));
+            };
+            for (const RowRecord& row : rows_) {
+                // A row's attributes as the events hand them over, names and values ended by NUL.
+                r.attrList_.clear();
+                for (std::uint32_t i = row.firstAttr; i < row.firstAttr + row.attrCount; ++i) {
+                    const AttrSpan& a = attrs_[i];
+                    data[a.nameEnd] = '\0';
+                    data[a.valueEnd] = '\0';
+                    r.attrList_.push_back(data + a.name);
+                    r.attrList_.push_back(data + a.value);
+                }
+                r.attrList_.push_back(nullptr);
+                r.StartRow(XmlAttrs(r.attrList_.data()));
+                for (std::uint32_t i = row.firstCell; i < row.firstCell + row.cellCount; ++i) {
+                    const CellRecord& c = cells_[i];
+                    r.BeginCell(value(c.r), value(c.s), value(c.t));
+                    if (c.is.from != kAbsent) {
+                        // As the events of <is> and its <t> build it.
+                        r.haveIs_ = true;
+                        r.rich_.Clear();
+                        if (c.text.from != kAbsent) {
+                            const char* none[] = {nullptr};
+                            r.rich_.Start("t", XmlAttrs(none), 1, r.reader_, [&r] { return r.CellWhat(); });
+                            char* const from = data + c.text.from;
+                            char* const to = c.escaped ? DecodePlainReferences(from, data + c.text.to) : data + c.text.to;
+                            if (to != from) r.rich_.Text(std::string_view(from, static_cast<std::size_t>(to - from)), 1);
+                            r.rich_.End(1);
+                        }
+                        r.inline_ = r.rich_.Take();
+                    }
+                    r.haveV_ = c.v.from != kAbsent;
+                    r.EndCell(r.haveV_ ? std::string_view(data + c.v.from, c.v.to - c.v.from) : std::string_view());
+                }
+                r.inRow_ = false;
+            }
+        }
+
+    private:
+        static constexpr std::uint32_t kAbsent = UINT32_MAX;
+        // Offsets in the piece.
+        struct Span {
+            std::uint32_t from = kAbsent, to = kAbsent;
+        };
+        struct AttrSpan {
+            std::uint32_t name, nameEnd, value, valueEnd;
+        };
+        struct CellRecord {
+            Span r, s, t, v;
+            Span is, text;        // an inline string, and the text of its <t>
+            bool escaped = false; // the text has references
+        };
+        struct RowRecord {
+            std::uint32_t firstAttr, attrCount, firstCell, cellCount;
+        };
+        enum class Step { Done, More, Unknown };
+
+        // Character data up to the next tag (p then at its '<'); references of the plain kind only.
+        static Step Text(const char*& p, const char* end)
+        {
+            for (;;) {
+                while (p < end && !IsPlain(*p, kPlainTextStop)) ++p;
+                if (p == end) return Step::More;
+                if (*p == '<') return Step::Done;
+                if (*p != '&') return Step::Unknown; // CR, NUL
+                const std::size_t n = PlainReferenceLength(p, end);
+                // The longest reference ("&#1114111;") may be cut short.
+                if (n == 0) return end - p < 10 ? Step::More : Step::Unknown;
+                p += n;
+            }
+        }
+
+        // A start tag's name (p just past its '<'); p then after it, with more of the tag to come.
+        static Step StartName(const char*& p, const char* end, std::string_view& name)
+        {
+            const char* const from = p;
+            if (p == end) return Step::More;
+            if (!IsPlain(*p, kPlainNameFirst)) return Step::Unknown;
+            while (p < end && IsPlain(*p, kPlainName)) ++p;
+            if (p == end) return Step::More;
+            name = std::string_view(from, static_cast<std::size_t>(p - from));
+            return Step::Done;
+        }
+
+        // An end tag (p at its "</") that must end the element named.
+        template <std::size_t N>
+        static Step EndTag(const char*& p, const char* end, const char (&named)[N])
+        {
+            p += 2;
+            const char* const from = p;
+            while (p < end && IsPlain(*p, kPlainName)) ++p;
+            if (p == end) return Step::More;
+            if (!Named(std::string_view(from, static_cast<std::size_t>(p - from)), named)) return Step::Unknown;
+            while (p < end && IsPlain(*p, kPlainSpace)) ++p;
+            if (p == end) return Step::More;
+            if (*p != '>') return Step::Unknown;
+            ++p;
+            return Step::Done;
+        }
+
+        // The rest of a cell's start tag as writers write it (p after its name): r, s and t in that order, each
+        // of letters, digits and '$' in double quotes after one space, s and t optional, then '>' or "/>".
+        // False, with p where it was, for any other.
+        static bool UsualCellTag(const char*& p, const char* end, const char* data, CellRecord& cell, bool& open)
+        {
+            const char* q = p;
+            const auto attribute = [&](char name, Span& span) {
+                if (end - q < 5 || q[0] != ' ' || q[1] != name || q[2] != '=' || q[3] != '"') return false;
+                const char* v = q + 4;
+                while (v < end && ((*v >= '0' && *v <= '9') || (*v >= 'A' && *v <= 'Z') || (*v >= 'a' && *v <= 'z') || *v == '$')) ++v;
+                if (v == end || *v != '"') return false;
+                span = Span{static_cast<std::uint32_t>(q + 4 - data), static_cast<std::uint32_t>(v - data)};
+                q = v + 1;
+                return true;
+            };
+            CellRecord found;
+            if (!attribute('r', found.r)) return false;
+            attribute('s', found.s);
+            attribute('t', found.t);
+            if (q < end && *q == '>') {
+                open = true, ++q;
+            } else if (end - q >= 2 && q[0] == '/' && q[1] == '>') {
+                open = false, q += 2;
+            } else {
+                return false;
+            }
+            cell = found;
+            p = q;
+            return true;
+        }
+
+        // The attributes of a start tag (p after its name), each after a space, handed to on(name, its end,
+        // value, its end); then '>' (open true) or "/>". Values with references are left to the events.
+        template <class On>
+        static Step Attributes(const char*& p, const char* end, bool& open, On&& on)
+        {
+            for (;;) {
+                const char* const gap = p;
+                while (p < end && IsPlain(*p, kPlainSpace)) ++p;
+                if (p == end) return Step::More;
+                if (*p == '>') {
+                    ++p;
+                    open = true;
+                    return Step::Done;
+                }
+                if (*p == '/') {
+                    if (++p == end) return Step::More;
+                    if (*p != '>') return Step::Unknown;
+                    ++p;
+                    open = false;
+                    return Step::Done;
+                }
+                if (p == gap || !IsPlain(*p, kPlainNameFirst)) return Step::Unknown;
+                const char* const name = p;
+                while (p < end && IsPlain(*p, kPlainName)) ++p;
+                const char* const nameEnd = p;
+                while (p < end && IsPlain(*p, kPlainSpace)) ++p;
+                if (p == end) return Step::More;
+                if (*p != '=') return Step::Unknown;
+                ++p;
+                while (p < end && IsPlain(*p, kPlainSpace)) ++p;
+                if (p == end) return Step::More;
+                if (*p != '"' && *p != '\'') return Step::Unknown;
+                const char quote = *p++;
+                const char* const value = p;
+                for (;;) {
+                    while (p < end && !IsPlain(*p, kPlainValueStop)) ++p;
+                    if (p == end) return Step::More;
+                    if (*p == quote) break;
+                    if (*p != '"' && *p != '\'') return Step::Unknown; // a reference, or < CR LF TAB NUL
+                    ++p;                                               // the other quote
+                }
+                on(name, nameEnd, value, p);
+                ++p;
+            }
+        }
+
+        SheetReader& reader_;
+        std::vector<RowRecord> rows_;
+        std::vector<CellRecord> cells_;
+        std::vector<AttrSpan> attrs_;
+        std::uint32_t pos_ = 0;      // where the walk resumes: the start of the row not yet walked whole
+        std::uint32_t boundary_ = 0; // the end of the last row walked
+    };
+
     Sheet& sheet_;
     const Workbook& book_;
     const PartReader reader_;
@@ -432,6 +797,8 @@ private:
     std::string v_;
     RichStringBuilder rich_;
     RichString inline_;
+    RowWalker rowWalker_{*this};
+    std::vector<const char*> attrList_; // the attributes of a row the walker hands over
 };
 
 Sheet::Sheet(const Workbook& book, const XlsxPackage& package, const std::string& part, std::u16string name,

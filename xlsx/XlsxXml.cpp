@@ -19,8 +19,38 @@ std::string_view TrimXmlSpace(std::string_view s)
     return s;
 }
 
+namespace {
+
+// Most numbers of a sheet are a few digits with or without a fraction: read here, exactly as from_chars
+// reads them. A whole of at most 15 digits and a power of ten up to 10^15 are both exact doubles, and
+// their quotient is rounded once, correctly; anything else is left to from_chars.
+std::optional<double> ShortDecimal(std::string_view text)
+{
+    static constexpr double kPowers[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+    std::size_t i = 0;
+    const bool minus = !text.empty() && text[0] == '-';
+    if (minus) ++i;
+    std::uint64_t whole = 0;
+    std::size_t digits = 0, fraction = 0;
+    const std::size_t first = i;
+    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i, ++digits) whole = whole * 10 + static_cast<std::uint64_t>(text[i] - '0');
+    if (i == first || digits > 15) return std::nullopt;
+    if (i < text.size() && text[i] == '.') {
+        const std::size_t point = ++i;
+        for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i, ++digits) whole = whole * 10 + static_cast<std::uint64_t>(text[i] - '0');
+        fraction = i - point;
+        if (fraction == 0 || digits > 15) return std::nullopt;
+    }
+    if (i != text.size()) return std::nullopt;
+    const double v = static_cast<double>(whole) / kPowers[fraction];
+    return minus ? -v : v;
+}
+
+} // namespace
+
 std::optional<double> XmlDouble(std::string_view text)
 {
+    if (const auto v = ShortDecimal(text)) return v;
     text = TrimXmlSpace(text);
     if (text.size() > 1 && text[0] == '+' && text[1] != '-') text.remove_prefix(1);
     double v = 0;
@@ -31,6 +61,13 @@ std::optional<double> XmlDouble(std::string_view text)
 
 std::optional<std::int64_t> XmlInteger(std::string_view text)
 {
+    // Indexes and row numbers: a few digits, read here.
+    if (!text.empty() && text.size() <= 18) {
+        std::int64_t v = 0;
+        std::size_t i = 0;
+        for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) v = v * 10 + (text[i] - '0');
+        if (i == text.size()) return v;
+    }
     text = TrimXmlSpace(text);
     if (text.size() > 1 && text[0] == '+' && text[1] != '-') text.remove_prefix(1);
     std::int64_t v = 0;

@@ -10,29 +10,7 @@ namespace gridvane::xlsx {
 
 namespace {
 
-// Byte classes of the plain markup.
-enum : unsigned char {
-    kSpace = 1,     // between a tag's parts
-    kNameFirst = 2, // may start a name
-    kName = 4,      // may go on in a name
-    kTextStop = 8,  // ends a run of character data or needs a look: < & CR NUL
-    kValueStop = 16 // the same in an attribute value: < & CR LF TAB NUL and the quotes
-};
-
-constexpr std::array<unsigned char, 256> kClass = [] {
-    std::array<unsigned char, 256> t{};
-    for (const unsigned char c : {' ', '\t', '\n', '\r'}) t[c] |= kSpace;
-    for (int c = 'a'; c <= 'z'; ++c) t[static_cast<std::size_t>(c)] |= kNameFirst | kName;
-    for (int c = 'A'; c <= 'Z'; ++c) t[static_cast<std::size_t>(c)] |= kNameFirst | kName;
-    for (const unsigned char c : {'_', ':'}) t[c] |= kNameFirst | kName;
-    for (int c = '0'; c <= '9'; ++c) t[static_cast<std::size_t>(c)] |= kName;
-    for (const unsigned char c : {'-', '.'}) t[c] |= kName;
-    for (const unsigned char c : {'<', '&', '\r', '\0'}) t[c] |= kTextStop | kValueStop;
-    for (const unsigned char c : {'\n', '\t', '"', '\''}) t[c] |= kValueStop;
-    return t;
-}();
-
-bool Is(char c, unsigned char cls) { return (kClass[static_cast<unsigned char>(c)] & cls) != 0; }
+bool Is(char c, unsigned char cls) { return IsPlain(c, cls); }
 
 // The length of the reference at p ('&'), up to end; 0 when it is not one of the plain kind: the five
 // predefined entities, or a character reference (&#decimal; or &#xhex;) to a character other than NUL
@@ -142,6 +120,14 @@ private:
 
 } // namespace
 
+std::size_t PlainReferenceLength(const char* p, const char* end)
+{
+    std::uint32_t ignored = 0;
+    return Reference(p, end, &ignored);
+}
+
+char* DecodePlainReferences(char* begin, char* end) { return Decode(begin, end); }
+
 unsigned TreeParseOptions() { return pugi::parse_default | pugi::parse_ws_pcdata; }
 
 XmlAttrs AttributesOf(const pugi::xml_node& element, std::vector<const char*>& list)
@@ -190,14 +176,14 @@ PlainPieceReader::Walked PlainPieceReader::Walk(const char* data, std::size_t si
             // Character data up to the next tag.
             const char* const from = p;
             bool escaped = false;
-            while (p < end && !Is(*p, kTextStop)) ++p;
+            while (p < end && !Is(*p, kPlainTextStop)) ++p;
             while (p < end && *p != '<') {
                 if (*p != '&') return Walked::NotPlain; // CR or NUL
                 const std::size_t n = Reference(p, end, &ignored);
                 if (n == 0) return end - p < kLongestReference ? cutShort() : Walked::NotPlain;
                 escaped = true;
                 p += n;
-                while (p < end && !Is(*p, kTextStop)) ++p;
+                while (p < end && !Is(*p, kPlainTextStop)) ++p;
             }
             if (p == end && !whole_) return Walked::More;
             // Only the text inside the piece's elements is told.
@@ -214,10 +200,10 @@ PlainPieceReader::Walked PlainPieceReader::Walk(const char* data, std::size_t si
             // An end tag: its name, spaces, '>'; it must end the element open.
             const char* const name = ++p;
             if (p == end) return cutShort();
-            if (!Is(*p, kNameFirst)) return Walked::NotPlain;
-            while (p < end && Is(*p, kName)) ++p;
+            if (!Is(*p, kPlainNameFirst)) return Walked::NotPlain;
+            while (p < end && Is(*p, kPlainName)) ++p;
             const std::string_view ended(name, static_cast<std::size_t>(p - name));
-            while (p < end && Is(*p, kSpace)) ++p;
+            while (p < end && Is(*p, kPlainSpace)) ++p;
             if (p == end) return cutShort();
             if (*p != '>' || open_.empty() || !SameName(std::string_view(data + open_.back().name, open_.back().size), ended)) {
                 return Walked::NotPlain;
@@ -230,8 +216,8 @@ PlainPieceReader::Walked PlainPieceReader::Walk(const char* data, std::size_t si
         }
         // A start tag: its name, then attributes each after a space, then '>' or "/>".
         const char* const name = p;
-        if (!Is(*p, kNameFirst)) return Walked::NotPlain;
-        while (p < end && Is(*p, kName)) ++p;
+        if (!Is(*p, kPlainNameFirst)) return Walked::NotPlain;
+        while (p < end && Is(*p, kPlainName)) ++p;
         const std::size_t nameSize = static_cast<std::size_t>(p - name);
         const std::size_t firstAttr = attrSpots_.size();
         const auto tagCutShort = [&] {
@@ -240,7 +226,7 @@ PlainPieceReader::Walked PlainPieceReader::Walk(const char* data, std::size_t si
         };
         for (;;) {
             const char* const gap = p;
-            while (p < end && Is(*p, kSpace)) ++p;
+            while (p < end && Is(*p, kPlainSpace)) ++p;
             if (p == end) return tagCutShort();
             if (*p == '>' || *p == '/') {
                 const bool empty = *p == '/';
@@ -258,22 +244,22 @@ PlainPieceReader::Walked PlainPieceReader::Walk(const char* data, std::size_t si
                 }
                 break;
             }
-            if (p == gap || !Is(*p, kNameFirst)) return Walked::NotPlain;
+            if (p == gap || !Is(*p, kPlainNameFirst)) return Walked::NotPlain;
             const char* const attr = p;
-            while (p < end && Is(*p, kName)) ++p;
+            while (p < end && Is(*p, kPlainName)) ++p;
             const char* const attrEnd = p;
-            while (p < end && Is(*p, kSpace)) ++p;
+            while (p < end && Is(*p, kPlainSpace)) ++p;
             if (p == end) return tagCutShort();
             if (*p != '=') return Walked::NotPlain;
             ++p;
-            while (p < end && Is(*p, kSpace)) ++p;
+            while (p < end && Is(*p, kPlainSpace)) ++p;
             if (p == end) return tagCutShort();
             if (*p != '"' && *p != '\'') return Walked::NotPlain;
             const char quote = *p++;
             const char* const value = p;
             bool escaped = false;
             for (;;) {
-                while (p < end && !Is(*p, kValueStop)) ++p;
+                while (p < end && !Is(*p, kPlainValueStop)) ++p;
                 if (p == end) return tagCutShort();
                 if (*p == quote) break;
                 if (*p == '&') {

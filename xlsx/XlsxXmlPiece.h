@@ -3,6 +3,7 @@
 // strings' texts) and the text between them, told as events with the piece's outermost elements at
 // depth 3. Two routes: straight from the markup, for the plain markup every writer produces, and through
 // a parsed tree, for anything else and for every fault.
+#include <array>
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -15,6 +16,31 @@ class xml_node;
 }
 
 namespace gridvane::xlsx {
+
+// Byte classes of the plain markup.
+enum PlainClass : unsigned char {
+    kPlainSpace = 1,     // between a tag's parts
+    kPlainNameFirst = 2, // may start a name
+    kPlainName = 4,      // may go on in a name
+    kPlainTextStop = 8,  // ends a run of character data or needs a look: < & CR NUL
+    kPlainValueStop = 16 // the same in an attribute value: < & CR LF TAB NUL and the quotes
+};
+
+inline constexpr std::array<unsigned char, 256> kPlainClass = [] {
+    std::array<unsigned char, 256> t{};
+    for (const unsigned char c : {' ', '\t', '\n', '\r'}) t[c] |= kPlainSpace;
+    for (int c = 'a'; c <= 'z'; ++c) t[static_cast<std::size_t>(c)] |= kPlainNameFirst | kPlainName;
+    for (int c = 'A'; c <= 'Z'; ++c) t[static_cast<std::size_t>(c)] |= kPlainNameFirst | kPlainName;
+    for (const unsigned char c : {'_', ':'}) t[c] |= kPlainNameFirst | kPlainName;
+    for (int c = '0'; c <= '9'; ++c) t[static_cast<std::size_t>(c)] |= kPlainName;
+    for (const unsigned char c : {'-', '.'}) t[c] |= kPlainName;
+    for (const unsigned char c : {'<', '&', '\r', '\0'}) t[c] |= kPlainTextStop | kPlainValueStop;
+    for (const unsigned char c : {'\n', '\t', '"', '\''}) t[c] |= kPlainValueStop;
+    return t;
+}();
+
+/// Whether c is of any of the classes cls.
+inline bool IsPlain(char c, unsigned char cls) { return (kPlainClass[static_cast<unsigned char>(c)] & cls) != 0; }
 
 /// Where and why a piece is not well-formed (the offset within the piece).
 struct PieceFault {
@@ -78,6 +104,13 @@ private:
     std::size_t boundary_ = 0; // the end of the last outermost element walked
     bool whole_ = false; // Tell's walk: the bytes are the whole piece
 };
+
+/// The length of the reference at p ('&') as the plain route takes references (the five predefined
+/// entities, character references to characters other than NUL and the surrogates), up to end; 0 otherwise.
+std::size_t PlainReferenceLength(const char* p, const char* end);
+
+/// Decodes the references of [begin, end), all of the plain kind, in place; the decoded text's end.
+char* DecodePlainReferences(char* begin, char* end);
 
 /// How the tree route parses: texts keep their spaces (also a text of spaces only), as expat and the
 /// spreadsheet keep them.

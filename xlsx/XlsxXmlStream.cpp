@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <exception>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "base/Error.h"
@@ -343,9 +344,29 @@ private:
             walking_ = true;
             pieceStart_ = pos_;
             plain_.Begin();
+            own_ = events_.PieceWalker();
+            if (own_) own_->Begin();
         }
         char* const piece = buf_.data() + pieceStart_;
         std::size_t size = 0;
+        // The reader's own walk first, where it has one: a piece it does not know is walked again from its
+        // start by the plain route, and so is one that would be kept waiting longer than that route waits.
+        if (own_) {
+            const auto walked = own_->Walk(piece, buf_.size() - pieceStart_, kPieceBytes, size);
+            if (walked == XmlPieceWalker::Walked::More && !final && buf_.size() - pieceStart_ <= kPieceBytes * 4 &&
+                buf_.size() - pieceStart_ - own_->Resume() <= kLongToken) {
+                return false;
+            }
+            if (walked == XmlPieceWalker::Walked::Piece) {
+                walking_ = false;
+                pos_ = pieceStart_ + size;
+                pieceStart_ = kNone;
+                XmlPieceWalker* const own = std::exchange(own_, nullptr);
+                own->Take(piece);
+                return true;
+            }
+            own_ = nullptr;
+        }
         const auto walked = plain_.Walk(piece, buf_.size() - pieceStart_, kPieceBytes, size);
         // The walk resumes at the start of a token cut short: a token so long that walking it again for every
         // new part of the bytes would cost more than gathering it (the other route goes on where it stopped),
@@ -403,6 +424,7 @@ private:
     std::vector<std::string> stack_; // the open elements of the two outer levels
     std::vector<const char*> attrs_;
     PlainPieceReader plain_;
+    XmlPieceWalker* own_ = nullptr; // the reader's own walker of the piece being walked
 };
 
 } // namespace

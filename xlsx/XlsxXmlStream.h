@@ -63,10 +63,36 @@ private:
     const char** list_;
 };
 
+/// A reader's own walk of the pieces below a section whose markup it knows, straight from the bytes and
+/// without events: it answers Piece only for a piece of plain markup (as XlsxXmlPiece.h's reader takes it)
+/// whose every element it knows, ending where that reader's walk ends it, and Take then does what that
+/// piece's events would do, failing alike. Anything else it leaves to the events.
+class XmlPieceWalker {
+public:
+    virtual ~XmlPieceWalker() = default;
+    enum class Walked {
+        Piece,  // a whole piece was walked: Take reads it
+        More,   // the bytes so far end inside the piece
+        Unknown // markup the walker does not take: the piece goes to the events, from its start
+    };
+    /// Starts a piece.
+    virtual void Begin() = 0;
+    /// Walks on over data[0, size), the piece's bytes so far (which may have moved since the last call but
+    /// not changed); the piece ends at the first end of one of its outermost elements at or beyond cut bytes,
+    /// or before an end tag at its outer level: end is then its size.
+    virtual Walked Walk(const char* data, std::size_t size, std::size_t cut, std::size_t& end) = 0;
+    /// Where the walk resumes: the start of what is not yet complete.
+    virtual std::size_t Resume() const = 0;
+    /// Reads the piece walked; may change its bytes.
+    virtual void Take(char* data) = 0;
+};
+
 /// What a reader of a streamed part does with its events.
 class XmlEvents {
 public:
     virtual ~XmlEvents() = default;
+    /// The reader's own walker of the pieces of the section begun, if it has one.
+    virtual XmlPieceWalker* PieceWalker() { return nullptr; }
     /// An element starts; depth: 1 for the document's element.
     virtual void Start(std::string_view name, const XmlAttrs& attrs, int depth) = 0;
     /// The element at depth ends.

@@ -12,6 +12,7 @@
 #include "tests/support/PerCellImport.h"
 #include "tests/support/TestFolder.h"
 #include "xlsx/XlsxApplication.h"
+#include "xlsx/XlsxSheet.h"
 
 namespace gridvane {
 namespace {
@@ -37,11 +38,16 @@ fs::path Written(const std::string& name, const std::string& body)
 }
 
 // How the cells are read: the import's own way (the sheet answering its cells), the workbook's range
-// answers, or the per-cell reference.
+// answers, or the per-cell reference, which also reads the sheet's rows through the XML events alone.
 enum class Route { Import, Ranges, PerCell };
 
 ImportOutcome Through(const fs::path& book, Route route, const WorkbookChoice& choice = {})
 {
+    struct RowsThroughEvents {
+        explicit RowsThroughEvents(bool on) : on_(on) { xlsx::SetSheetRowsWalked(!on); }
+        ~RowsThroughEvents() { xlsx::SetSheetRowsWalked(true); }
+        bool on_;
+    } rows(route == Route::PerCell);
     const XlAttach attach = [&] { return OpenWorkbookAsApplication(book, choice); };
     return OutcomeOf([&](ImportView& view, CellTable& table) {
         switch (route) {
