@@ -673,7 +673,7 @@ private:
 
         // An end tag (p at its "</") that must end the element named.
         template <std::size_t N>
-        static Step EndTag(const char*& p, const char* end, const char (&named)[N])
+        [[gnu::always_inline]] static Step EndTag(const char*& p, const char* end, const char (&named)[N])
         {
             p += 2;
             const char* const from = p;
@@ -687,25 +687,28 @@ private:
             return Step::Done;
         }
 
+        // ` name="value"` with a value of letters, digits and '$' at q: its span, q then after it.
+        [[gnu::always_inline]] static bool UsualAttribute(const char*& q, const char* end, const char* data, char name, Span& span)
+        {
+            if (end - q < 5 || q[0] != ' ' || q[1] != name || q[2] != '=' || q[3] != '"') return false;
+            const char* v = q + 4;
+            while (v < end && ((*v >= '0' && *v <= '9') || (*v >= 'A' && *v <= 'Z') || (*v >= 'a' && *v <= 'z') || *v == '$')) ++v;
+            if (v == end || *v != '"') return false;
+            span = Span{static_cast<std::uint32_t>(q + 4 - data), static_cast<std::uint32_t>(v - data)};
+            q = v + 1;
+            return true;
+        }
+
         // The rest of a cell's start tag as writers write it (p after its name): r, s and t in that order, each
         // of letters, digits and '$' in double quotes after one space, s and t optional, then '>' or "/>".
         // False, with p where it was, for any other.
         static bool UsualCellTag(const char*& p, const char* end, const char* data, CellRecord& cell, bool& open)
         {
             const char* q = p;
-            const auto attribute = [&](char name, Span& span) {
-                if (end - q < 5 || q[0] != ' ' || q[1] != name || q[2] != '=' || q[3] != '"') return false;
-                const char* v = q + 4;
-                while (v < end && ((*v >= '0' && *v <= '9') || (*v >= 'A' && *v <= 'Z') || (*v >= 'a' && *v <= 'z') || *v == '$')) ++v;
-                if (v == end || *v != '"') return false;
-                span = Span{static_cast<std::uint32_t>(q + 4 - data), static_cast<std::uint32_t>(v - data)};
-                q = v + 1;
-                return true;
-            };
             CellRecord found;
-            if (!attribute('r', found.r)) return false;
-            attribute('s', found.s);
-            attribute('t', found.t);
+            if (!UsualAttribute(q, end, data, 'r', found.r)) return false;
+            UsualAttribute(q, end, data, 's', found.s);
+            UsualAttribute(q, end, data, 't', found.t);
             if (q < end && *q == '>') {
                 open = true, ++q;
             } else if (end - q >= 2 && q[0] == '/' && q[1] == '>') {
