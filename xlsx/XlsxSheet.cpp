@@ -17,12 +17,6 @@ const Cell* Sheet::Sparse(std::int32_t row, std::int32_t col) const
     return it == cells_.end() ? nullptr : &it->second;
 }
 
-Cell& Sheet::Slot(std::int32_t row, std::int32_t col)
-{
-    if (!dense_.empty()) return dense_[DenseIndex(row, col)];
-    return cells_[Key(row, col)];
-}
-
 std::uint32_t Sheet::StyleOfEmpty(std::int32_t row, std::int32_t col) const
 {
     const auto it = rowStyles_.find(row);

@@ -128,7 +128,11 @@ private:
     // Kept areas up to this many cells are held as one array, larger ones by cell.
     static constexpr std::int64_t kMaxDenseCells = 1 << 20;
 
-    Cell& Slot(std::int32_t row, std::int32_t col);
+    Cell& Slot(std::int32_t row, std::int32_t col)
+    {
+        if (!dense_.empty()) return dense_[DenseIndex(row, col)];
+        return cells_[Key(row, col)];
+    }
     std::size_t DenseIndex(std::int32_t row, std::int32_t col) const
     {
         return static_cast<std::size_t>(row - kept_.r1) * static_cast<std::size_t>(kept_.c2 - kept_.c1 + 1) +

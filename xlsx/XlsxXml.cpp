@@ -59,15 +59,8 @@ std::optional<double> XmlDouble(std::string_view text)
     return v;
 }
 
-std::optional<std::int64_t> XmlInteger(std::string_view text)
+std::optional<std::int64_t> XmlIntegerOfAnyText(std::string_view text)
 {
-    // Indexes and row numbers: a few digits, read here.
-    if (!text.empty() && text.size() <= 18) {
-        std::int64_t v = 0;
-        std::size_t i = 0;
-        for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) v = v * 10 + (text[i] - '0');
-        if (i == text.size()) return v;
-    }
     text = TrimXmlSpace(text);
     if (text.size() > 1 && text[0] == '+' && text[1] != '-') text.remove_prefix(1);
     std::int64_t v = 0;

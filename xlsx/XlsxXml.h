@@ -26,8 +26,20 @@ std::u16string U16(std::string_view utf8);
 std::string_view TrimXmlSpace(std::string_view s);
 /// An XML Schema double that is finite (white space around allowed), or nothing.
 std::optional<double> XmlDouble(std::string_view text);
+/// XmlInteger for any text but digits alone.
+std::optional<std::int64_t> XmlIntegerOfAnyText(std::string_view text);
 /// An XML Schema integer (white space around allowed), or nothing.
-std::optional<std::int64_t> XmlInteger(std::string_view text);
+inline std::optional<std::int64_t> XmlInteger(std::string_view text)
+{
+    // Indexes and row numbers: a few digits, read here.
+    if (!text.empty() && text.size() <= 18) {
+        std::int64_t v = 0;
+        std::size_t i = 0;
+        for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) v = v * 10 + (text[i] - '0');
+        if (i == text.size()) return v;
+    }
+    return XmlIntegerOfAnyText(text);
+}
 
 /// A value for a message, cut when long.
 std::string Shown(std::string_view value);
