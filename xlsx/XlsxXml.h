@@ -97,6 +97,13 @@ public:
     template <class What>
     std::uint32_t Index(std::string_view text, std::size_t count, const What& what, const char* kind) const
     {
+        // A few digits naming an index the list has: taken at once (a sheet has one per cell).
+        if (!text.empty() && text.size() <= 9) {
+            std::uint64_t n = 0;
+            std::size_t i = 0;
+            for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) n = n * 10 + static_cast<std::uint64_t>(text[i] - '0');
+            if (i == text.size() && (n == 0 || n < count)) return static_cast<std::uint32_t>(n);
+        }
         const auto v = XmlInteger(text);
         if (!v) Fail(Describe(what) + " refers to " + kind + " " + Shown(text) + ", which is not an index");
         // Index 0 stands for the defaults also where a workbook leaves a list out.
