@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <cstring>
 #include <numeric>
 
 #include "base/Error.h"
@@ -508,6 +509,7 @@ private:
                         if (span && span->from == kAbsent) *span = Span{at(v), at(ve)};
                     });
                     if (step != Step::Done) return step == Step::More ? more() : Walked::Unknown;
+                    if (cellOpen && UsualCellContent(p, end, data, cell)) cellOpen = false;
                     while (cellOpen) {
                         if ((step = Text(p, end)) != Step::Done) return step == Step::More ? more() : Walked::Unknown;
                         if (end - p < 2) return more();
@@ -697,6 +699,39 @@ private:
             span = Span{static_cast<std::uint32_t>(q + 4 - data), static_cast<std::uint32_t>(v - data)};
             q = v + 1;
             return true;
+        }
+
+        // A cell's content and end as writers write them (p after its start tag): "</c>", "<v>value</v></c>"
+        // or "<is><t>text</t></is></c>", the value without references; p then after it. False, with p where
+        // it was, for any other.
+        static bool UsualCellContent(const char*& p, const char* end, const char* data, CellRecord& cell)
+        {
+            const auto at = [data](const char* q) { return static_cast<std::uint32_t>(q - data); };
+            const auto literal = [end](const char* q, std::string_view text) {
+                return static_cast<std::size_t>(end - q) >= text.size() && std::memcmp(q, text.data(), text.size()) == 0;
+            };
+            if (literal(p, "</c>")) {
+                p += 4;
+                return true;
+            }
+            if (literal(p, "<v>")) {
+                const char* q = p + 3;
+                while (q < end && !IsPlain(*q, kPlainTextStop)) ++q;
+                if (!literal(q, "</v></c>")) return false;
+                cell.v = Span{at(p + 3), at(q)};
+                p = q + 8;
+                return true;
+            }
+            if (literal(p, "<is><t>")) {
+                const char* q = p + 7;
+                if (Text(q, end) != Step::Done || !literal(q, "</t></is></c>")) return false;
+                cell.is = Span{at(p + 4), 0};
+                cell.text = Span{at(p + 7), at(q)};
+                cell.escaped = std::find(p + 7, q, '&') != q;
+                p = q + 13;
+                return true;
+            }
+            return false;
         }
 
         // The rest of a cell's start tag as writers write it (p after its name): r, s and t in that order, each
