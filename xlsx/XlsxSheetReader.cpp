@@ -498,7 +498,8 @@ private:
                     ++p;
                     if ((step = StartName(p, end, name)) != Step::Done) return step == Step::More ? more() : Walked::Unknown;
                     if (!Named(name, "c")) return Walked::Unknown;
-                    CellRecord cell;
+                    // Made in place (its fields are written one by one, and a copy would read them back at once).
+                    CellRecord& cell = cells_.emplace_back();
                     bool cellOpen = false;
                     if (UsualCellTag(p, end, data, cell, cellOpen)) {
                         step = Step::Done;
@@ -573,7 +574,6 @@ private:
                             return Walked::Unknown;
                         }
                     }
-                    cells_.push_back(cell);
                 }
                 row.cellCount = static_cast<std::uint32_t>(cells_.size()) - row.firstCell;
                 rows_.push_back(row);
@@ -736,24 +736,24 @@ private:
 
         // The rest of a cell's start tag as writers write it (p after its name): r, s and t in that order, each
         // of letters, digits and '$' in double quotes after one space, s and t optional, then '>' or "/>".
-        // False, with p where it was, for any other.
+        // False, with p where it was and cell as new, for any other.
         static bool UsualCellTag(const char*& p, const char* end, const char* data, CellRecord& cell, bool& open)
         {
             const char* q = p;
-            CellRecord found;
-            if (!UsualAttribute(q, end, data, 'r', found.r)) return false;
-            UsualAttribute(q, end, data, 's', found.s);
-            UsualAttribute(q, end, data, 't', found.t);
-            if (q < end && *q == '>') {
-                open = true, ++q;
-            } else if (end - q >= 2 && q[0] == '/' && q[1] == '>') {
-                open = false, q += 2;
-            } else {
-                return false;
+            if (UsualAttribute(q, end, data, 'r', cell.r)) {
+                UsualAttribute(q, end, data, 's', cell.s);
+                UsualAttribute(q, end, data, 't', cell.t);
+                if (q < end && *q == '>') {
+                    open = true, p = q + 1;
+                    return true;
+                }
+                if (end - q >= 2 && q[0] == '/' && q[1] == '>') {
+                    open = false, p = q + 2;
+                    return true;
+                }
             }
-            cell = found;
-            p = q;
-            return true;
+            cell = CellRecord{};
+            return false;
         }
 
         // The attributes of a start tag (p after its name), each after a space, handed to on(name, its end,
