@@ -16,6 +16,7 @@
 #include "tests/support/TestFolder.h"
 #include "xlsx/XlsxApplication.h"
 #include "xlsx/XlsxPackage.h"
+#include "xlsx/XlsxSheet.h"
 
 namespace gridvane {
 namespace {
@@ -755,6 +756,91 @@ TEST(XlsxWorkbook, TheSheetIsReadInOnePassWhateverThePiecesCut)
         const std::string message = OpenError(MakePackage(c.name, {{"xl/worksheets/sheet1.xml", c.sheet}}));
         EXPECT_NE(message.find(c.message), std::string::npos) << c.name << ": " << message;
         EXPECT_NE(message.find(std::string(c.name) + ".xlsx: "), std::string::npos) << c.name << ": " << message;
+    }
+}
+
+// The rows the sheet reader walks itself and the rows read through the XML events give the same sheet, and
+// the same refusal: over rows of every kind mixed (usual cells, attributes in other orders and quotes,
+// formulas, inline strings with references, rich runs, comments, carriage returns), across the reader's
+// pieces, and for parts with two faults in one piece, where the markup's fault is told before a cell's.
+TEST(XlsxWorkbook, RowsWalkedByTheSheetReaderReadAsThroughTheEvents)
+{
+    // Rows 1 to 4500 of the kinds the reader walks itself (some through its general steps), the rest of all
+    // kinds, among them those it leaves to the events.
+    const auto row = [](int r) {
+        const std::string n = std::to_string(r);
+        switch (r <= 4500 ? r % 5 : 5 + r % 4) {
+        case 0: return "<row r=\"" + n + "\" spans=\"1:4\"><c r=\"A" + n + "\" s=\"0\" t=\"n\"><v>" + n + ".5</v></c><c r=\"B" + n +
+                       "\" t=\"inlineStr\"><is><t>&#37096;&lt;" + n + "&gt;</t></is></c><c r=\"C" + n + "\"/><c r=\"D" + n +
+                       "\" t=\"str\"><f>A" + n + "&amp;\"x\"</f><v>" + n + "x</v></c></row>";
+        case 1: return "<row r='" + n + "' ht=\"21\" customHeight=\"1\"><c t=\"n\" r=\"A" + n + "\" cm=\"1\"><v> -" + n +
+                       "e-3 </v></c><c r='B" + n + "' t='b'><v>1</v></c></row>";
+        case 2: return "<row r=\"" + n + "\" hidden=\"1\"><c r=\"A" + n + "\" t=\"inlineStr\"><is><t xml:space=\"preserve\"> a _x0041_ </t>"
+                       "</is></c><c r=\"B" + n + "\"><f t=\"shared\" si=\"0\"/><v>0.1</v></c><c r=\"C" + n + "\" t=\"d\"><v>2024-02-29</v></c></row>";
+        case 3: return "<row r=\"" + n + "\"/>";
+        case 4: return "<row r=\"" + n + "\" >\n <c r=\"A" + n + "\" s=\"0\" ><v>" + n + "</v ></c ><c r=\"C" + n + "\"></c></row >";
+        case 5: return "<row r=\"" + n + "\"><c r=\"A" + n + "\" t=\"inlineStr\"><is><r><rPr><sz val=\"9\"/></rPr><t>rich " + n +
+                       "</t></r></is></c><c r=\"B" + n + "\" t=\"str\"><v>a&amp;b</v></c></row>";
+        case 6: return "<row r=\"" + n + "\"><!-- note --><c r=\"A" + n + "\"><v>" + n + "</v></c></row>\r\n";
+        case 7: return "<row r=\"" + n + "\"><c r=\"A" + n + "\"><v/></c><c r=\"B" + n + "\" ><v >" + n + "</v></c></row>";
+        default: return "<row r=\"" + n + "\"><c r=\"A" + n + "\"><v>" + n + "</v></c><c r=\"B" + n + "\"><is><t>x</t></is><is><t>y</t></is></c></row>";
+        }
+    };
+    const auto sheet = [](const std::string& rows) {
+        return SheetXml("<sheetViews><sheetView><selection sqref=\"A1:D9000\"/></sheetView></sheetViews><sheetData>" + rows +
+                        "</sheetData>");
+    };
+    const auto outcome = [](const fs::path& path, bool walked) {
+        xlsx::SetSheetRowsWalked(walked);
+        TextView view;
+        CellTable table;
+        const ImportResult result = ImportSelection([&] { return OpenWorkbookAsApplication(path); }, view, table, ImportScales{}, u'.');
+        xlsx::SetSheetRowsWalked(true);
+        std::string all = (result.ok ? "ok " : "failed ") + result.reason + "\n";
+        for (const auto& [at, text] : view.shown) all += std::to_string(at.first) + "," + std::to_string(at.second) + " " + ToUtf8(text) + "\n";
+        for (const TXlsxCellAttr& a : table.CellGrid) {
+            all += std::to_string(a.rowH) + " " + std::to_string(a.colW) + " " + std::to_string(a.txtAlign) + " " +
+                   std::to_string(a.txtSize) + " " + std::to_string(a.cellMerge) + "\n";
+        }
+        return all;
+    };
+    std::string rows;
+    for (int r = 1; r <= 9000; ++r) rows += row(r); // about 1.3 MB: several of the reader's pieces
+    const fs::path mixed = MakePackage("walked-mixed", {{"xl/worksheets/sheet1.xml", sheet(rows)}});
+    const std::string walked = outcome(mixed, true);
+    EXPECT_EQ(walked.substr(0, 3), "ok ") << walked.substr(0, 300);
+    EXPECT_NE(walked.find("部<10>"), std::string::npos);
+    EXPECT_EQ(walked, outcome(mixed, false));
+
+    // Faults: a cell's (a reference outside its row) and the markup's (an end tag that ends nothing), in one
+    // piece or in two, in either order.
+    const std::string badCell = "<row r=\"%\"><c r=\"A1\"><v>1</v></c></row>";
+    const std::string badMarkup = "<row r=\"%\"><c r=\"A%\"><v>1</v></c></x></row>";
+    const auto at = [&](std::string text, int r) {
+        for (std::size_t i; (i = text.find('%')) != std::string::npos;) text.replace(i, 1, std::to_string(r));
+        return text;
+    };
+    const struct {
+        int first, second;
+        bool cellFirst;
+    } faults[] = {{100, 200, true}, {100, 200, false}, {100, 4000, true}, {3000, 3100, true}, {2, 8990, false}, {5000, 5100, true}};
+    int i = 0;
+    for (const auto& f : faults) {
+        std::string faulty;
+        for (int r = 1; r <= 9000; ++r) {
+            if (r == f.first) {
+                faulty += at(f.cellFirst ? badCell : badMarkup, r);
+            } else if (r == f.second) {
+                faulty += at(f.cellFirst ? badMarkup : badCell, r);
+            } else {
+                faulty += row(r);
+            }
+        }
+        const fs::path path = MakePackage("walked-fault-" + std::to_string(i++), {{"xl/worksheets/sheet1.xml", sheet(faulty)}});
+        const std::string told = outcome(path, false);
+        SCOPED_TRACE(told.substr(0, 200));
+        EXPECT_EQ(told.substr(0, 7), "failed ");
+        EXPECT_EQ(outcome(path, true), told);
     }
 }
 
