@@ -161,26 +161,28 @@ inline std::int64_t RoundEven(double v, const Place& at, const Item& item)
 
 std::uint16_t Low16(std::int64_t v) { return static_cast<std::uint16_t>(static_cast<std::uint64_t>(v) & 0xFFFFu); }
 
-// A property that must be a 32-bit integer: its number rounded, halves to the even neighbour.
-[[gnu::noinline]] std::int32_t AnyToInt32(const XlValue& value, const Place& at, const Item& item)
+// A number a reader knew at once (its kind is settled): the number itself.
+inline double Number(double value, const Place&, const Item&) { return value; }
+
+[[gnu::noinline]] [[noreturn]] void OutOfInt32Range(std::int64_t v, const Place& at, const Item& item)
 {
-    const std::int64_t v = RoundEven(Number(value, at, item), at, item);
-    if (v < std::numeric_limits<std::int32_t>::min() || v > std::numeric_limits<std::int32_t>::max()) {
-        const std::u16string shown = Decimal(v);
-        Fail(at, std::u16string(item.ja) + u"が範囲外です (" + shown + u")",
-             std::string("the ") + item.en + " is out of range (" + ToUtf8(shown) + ")");
-    }
+    const std::u16string shown = Decimal(v);
+    Fail(at, std::u16string(item.ja) + u"が範囲外です (" + shown + u")",
+         std::string("the ") + item.en + " is out of range (" + ToUtf8(shown) + ")");
+}
+
+// A property that must be a 32-bit integer: its number rounded, halves to the even neighbour (codes, line
+// styles and counts: about ten per cell).
+inline std::int32_t ToInt32(double value, const Place& at, const Item& item)
+{
+    const std::int64_t v = RoundEven(value, at, item);
+    if (v < std::numeric_limits<std::int32_t>::min() || v > std::numeric_limits<std::int32_t>::max()) OutOfInt32Range(v, at, item);
     return static_cast<std::int32_t>(v);
 }
 
-// The same; a whole number is taken at once (codes, line styles and counts: about ten per cell).
 inline std::int32_t ToInt32(const XlValue& value, const Place& at, const Item& item)
 {
-    if (value.kind == XlValue::Kind::Number && value.number >= -2147483648.0 && value.number <= 2147483647.0) {
-        const auto whole = static_cast<std::int32_t>(value.number);
-        if (static_cast<double>(whole) == value.number) return whole;
-    }
-    return AnyToInt32(value, at, item);
+    return ToInt32(Number(value, at, item), at, item);
 }
 
 // The text form of the value: an error value or a null stops the import at the cell.
@@ -224,28 +226,28 @@ constexpr BorderBit kBorderBits[] = {
 struct KnownNumbers {
     XlCellAnswers& cell;
     const XlCellNumbers& n;
-    XlValue ColumnWidth() const { return XlValue::Of(n.columnWidth); }
-    XlValue RowHeight() const { return XlValue::Of(n.rowHeight); }
-    XlValue HorizontalAlignment() const { return XlValue::Of(n.horizontalAlignment); }
-    XlValue FontSize() const { return XlValue::Of(n.fontSize); }
+    double ColumnWidth() const { return n.columnWidth; }
+    double RowHeight() const { return n.rowHeight; }
+    double HorizontalAlignment() const { return n.horizontalAlignment; }
+    double FontSize() const { return n.fontSize; }
     std::u16string Text() const { return cell.Text(); }
     XlValue Value2() const { return cell.Value2(); }
-    XlValue BorderLineStyle(int index) const
+    double BorderLineStyle(int index) const
     {
         switch (index) {
-        case kXlEdgeTop: return XlValue::Of(n.borders[0]);
-        case kXlEdgeBottom: return XlValue::Of(n.borders[1]);
-        case kXlEdgeLeft: return XlValue::Of(n.borders[2]);
-        case kXlEdgeRight: return XlValue::Of(n.borders[3]);
-        case kXlDiagonalDown: return XlValue::Of(n.borders[4]);
-        default: return XlValue::Of(n.borders[5]);
+        case kXlEdgeTop: return n.borders[0];
+        case kXlEdgeBottom: return n.borders[1];
+        case kXlEdgeLeft: return n.borders[2];
+        case kXlEdgeRight: return n.borders[3];
+        case kXlDiagonalDown: return n.borders[4];
+        default: return n.borders[5];
         }
     }
-    XlValue MergeCells() const { return XlValue::OfBool(n.mergeCells); }
-    XlValue MergeRowsCount() const { return XlValue::Of(n.mergeRows); }
-    XlValue MergeColumnsCount() const { return XlValue::Of(n.mergeColumns); }
-    XlValue MergeLeft() const { return XlValue::Of(n.mergeLeft); }
-    XlValue MergeTop() const { return XlValue::Of(n.mergeTop); }
+    double MergeCells() const { return n.mergeCells ? -1 : 0; } // a Boolean's number
+    double MergeRowsCount() const { return n.mergeRows; }
+    double MergeColumnsCount() const { return n.mergeColumns; }
+    double MergeLeft() const { return n.mergeLeft; }
+    double MergeTop() const { return n.mergeTop; }
 };
 
 class Importer {
@@ -449,7 +451,7 @@ private:
         if (value.kind == XlValue::Kind::Error || value.kind == XlValue::Kind::Null) ValueText(value, at, sep_);
         if (a.txtAlign == kAlignGeneral && IsNumericValue(value, at)) a.txtAlign = kAlignRight;
         for (const BorderBit& b : kBorderBits) {
-            const XlValue style = Ask(at, kBorders, [&] { return cell.BorderLineStyle(b.index); });
+            const auto style = Ask(at, kBorders, [&] { return cell.BorderLineStyle(b.index); });
             if (ToInt32(style, at, kBorders) != kXlLineStyleNone) a.lineBits |= b.bit;
         }
         a.cellMerge = Number(Ask(at, kMerge, [&] { return cell.MergeCells(); }), at, kMerge) != 0;

@@ -349,7 +349,8 @@ public:
         c_ = c;
         col_ = c1_ + c - 1;
         cell_ = sheet_.Find(row_, col_);
-        xf_ = &book_.XfOf(sheet_.StyleOf(row_, col_, cell_));
+        style_ = sheet_.StyleOf(row_, col_, cell_);
+        xf_ = &book_.XfOf(style_);
         mergeKnown_ = false;
         return *this;
     }
@@ -359,14 +360,15 @@ public:
         // A text whose runs cannot be had (a shared string the workbook lacks) fails at its font size,
         // asked alone; so does a cell of runs of different sizes.
         if (cell_ && cell_->kind == CellKind::Shared && !book_.Shared(cell_->index)) return false;
-        n.fontSize = CellFontSize(book_, sheet_, *xf_, cell_, row_, col_);
+        // What the cell format alone answers is worked out once per format.
+        const StyleAnswers& style = OfStyle();
+        const bool ownRuns = cell_ && (cell_->kind == CellKind::Shared || cell_->kind == CellKind::Inline);
+        n.fontSize = ownRuns ? CellFontSize(book_, sheet_, *xf_, cell_, row_, col_) : style.fontSize;
         if (std::isnan(n.fontSize)) return false;
         n.columnWidth = Width();
         n.rowHeight = height_;
-        n.horizontalAlignment = xf_->horizontal;
-        const Border& b = book_.BorderOf(*xf_);
-        const int edges[] = {kXlEdgeTop, kXlEdgeBottom, kXlEdgeLeft, kXlEdgeRight, kXlDiagonalDown, kXlDiagonalUp};
-        for (std::size_t i = 0; i < std::size(edges); ++i) n.borders[i] = EdgeOf(b, edges[i]);
+        n.horizontalAlignment = style.horizontal;
+        std::copy(std::begin(style.borders), std::end(style.borders), n.borders);
         const Area& a = Merged();
         n.mergeCells = merged_;
         n.mergeRows = static_cast<double>(a.r2) - a.r1 + 1;
@@ -403,6 +405,39 @@ public:
     XlValue MergeTop() override { return XlValue::Of(Merged().r1 == row_ ? top_ : sheet_.Top(area_.r1)); }
 
 private:
+    // A cell format's answers: Font.Size (of a cell without runs of its own), HorizontalAlignment and the
+    // line styles of Borders(8, 9, 7, 10, 5, 6).
+    struct StyleAnswers {
+        bool known = false;
+        double fontSize = 0, horizontal = 0;
+        double borders[6] = {};
+    };
+    const StyleAnswers& OfStyle()
+    {
+        if (style_ >= styles_.size()) {
+            if (style_ >= book_.XfCount() + 1) {
+                // A format the workbook lacks answers as its default one, worked out each time.
+                lastStyle_ = MakeStyleAnswers();
+                return lastStyle_;
+            }
+            styles_.resize(book_.XfCount() + 1);
+        }
+        StyleAnswers& s = styles_[style_];
+        if (!s.known) s = MakeStyleAnswers();
+        return s;
+    }
+    StyleAnswers MakeStyleAnswers() const
+    {
+        StyleAnswers s;
+        s.known = true;
+        s.fontSize = book_.FontOf(*xf_).size;
+        s.horizontal = xf_->horizontal;
+        const Border& b = book_.BorderOf(*xf_);
+        const int edges[] = {kXlEdgeTop, kXlEdgeBottom, kXlEdgeLeft, kXlEdgeRight, kXlDiagonalDown, kXlDiagonalUp};
+        for (std::size_t i = 0; i < std::size(edges); ++i) s.borders[i] = EdgeOf(b, edges[i]);
+        return s;
+    }
+
     double Width()
     {
         double& w = widths_[static_cast<std::size_t>(c_ - 1)];
@@ -428,7 +463,10 @@ private:
     std::int32_t row_ = 0, col_ = 0, c_ = 0;
     double height_ = 0, top_ = 0; // of the row begun
     const xlsx::Cell* cell_ = nullptr;
+    std::uint32_t style_ = 0;
     const Xf* xf_ = nullptr;
+    std::vector<StyleAnswers> styles_; // by cell format, worked out as met
+    StyleAnswers lastStyle_;
     bool mergeKnown_ = false, merged_ = false;
     Area area_;
     std::vector<std::int32_t> merging_; // by row of the selection: how many merged areas meet it
