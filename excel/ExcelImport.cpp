@@ -163,6 +163,7 @@ std::uint16_t Low16(std::int64_t v) { return static_cast<std::uint16_t>(static_c
 
 // A number a reader knew at once (its kind is settled): the number itself.
 inline double Number(double value, const Place&, const Item&) { return value; }
+inline double Number(std::int32_t value, const Place&, const Item&) { return value; }
 
 [[gnu::noinline]] [[noreturn]] void OutOfInt32Range(std::int64_t v, const Place& at, const Item& item)
 {
@@ -179,6 +180,9 @@ inline std::int32_t ToInt32(double value, const Place& at, const Item& item)
     if (v < std::numeric_limits<std::int32_t>::min() || v > std::numeric_limits<std::int32_t>::max()) OutOfInt32Range(v, at, item);
     return static_cast<std::int32_t>(v);
 }
+
+// A whole number a reader knew at once is its own nearest.
+inline std::int32_t ToInt32(std::int32_t value, const Place&, const Item&) { return value; }
 
 inline std::int32_t ToInt32(const XlValue& value, const Place& at, const Item& item)
 {
@@ -228,11 +232,11 @@ struct KnownNumbers {
     const XlCellNumbers& n;
     double ColumnWidth() const { return n.columnWidth; }
     double RowHeight() const { return n.rowHeight; }
-    double HorizontalAlignment() const { return n.horizontalAlignment; }
+    std::int32_t HorizontalAlignment() const { return n.horizontalAlignment; }
     double FontSize() const { return n.fontSize; }
     std::u16string Text() const { return cell.Text(); }
     XlValue Value2() const { return cell.Value2(); }
-    double BorderLineStyle(int index) const
+    std::int32_t BorderLineStyle(int index) const
     {
         switch (index) {
         case kXlEdgeTop: return n.borders[0];
@@ -243,9 +247,9 @@ struct KnownNumbers {
         default: return n.borders[5];
         }
     }
-    double MergeCells() const { return n.mergeCells ? -1 : 0; } // a Boolean's number
-    double MergeRowsCount() const { return n.mergeRows; }
-    double MergeColumnsCount() const { return n.mergeColumns; }
+    std::int32_t MergeCells() const { return n.mergeCells ? -1 : 0; } // a Boolean's number
+    std::int32_t MergeRowsCount() const { return n.mergeRows; }
+    std::int32_t MergeColumnsCount() const { return n.mergeColumns; }
     double MergeLeft() const { return n.mergeLeft; }
     double MergeTop() const { return n.mergeTop; }
 };

@@ -46,12 +46,15 @@ ImportResult ImportSelection(const XlAttach& attach, ImportView& view, CellTable
 
 /// A cell's answers that are numbers (a Boolean for MergeCells), as a reader may know them all at once:
 /// ColumnWidth, RowHeight, HorizontalAlignment, Font.Size, Borders(8, 9, 7, 10, 5, 6).LineStyle, MergeCells and
-/// its merged area's Rows.Count, Columns.Count, Left and Top.
+/// its merged area's Rows.Count, Columns.Count, Left and Top. The constants and counts are whole numbers.
 struct XlCellNumbers {
-    double columnWidth = 0, rowHeight = 0, horizontalAlignment = 0, fontSize = 0;
-    double borders[6] = {};
+    double columnWidth = 0, rowHeight = 0;
+    std::int32_t horizontalAlignment = 0;
+    double fontSize = 0;
+    std::int32_t borders[6] = {};
     bool mergeCells = false;
-    double mergeRows = 0, mergeColumns = 0, mergeLeft = 0, mergeTop = 0;
+    std::int32_t mergeRows = 0, mergeColumns = 0;
+    double mergeLeft = 0, mergeTop = 0;
 };
 
 /// One cell's answers as the import's rules take them, in this order; each may throw Error (the cell fails

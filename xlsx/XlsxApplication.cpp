@@ -371,8 +371,8 @@ public:
         std::copy(std::begin(style.borders), std::end(style.borders), n.borders);
         const Area& a = Merged();
         n.mergeCells = merged_;
-        n.mergeRows = static_cast<double>(a.r2) - a.r1 + 1;
-        n.mergeColumns = static_cast<double>(a.c2) - a.c1 + 1;
+        n.mergeRows = a.r2 - a.r1 + 1;
+        n.mergeColumns = a.c2 - a.c1 + 1;
         n.mergeLeft = sheet_.Left(a.c1);
         n.mergeTop = a.r1 == row_ ? top_ : sheet_.Top(a.r1);
         return true;
@@ -409,8 +409,9 @@ private:
     // line styles of Borders(8, 9, 7, 10, 5, 6).
     struct StyleAnswers {
         bool known = false;
-        double fontSize = 0, horizontal = 0;
-        double borders[6] = {};
+        double fontSize = 0;
+        std::int32_t horizontal = 0;
+        std::int32_t borders[6] = {};
     };
     const StyleAnswers& OfStyle()
     {
