@@ -130,7 +130,7 @@ inline double Number(const XlValue& value, const Place& at, const Item& item)
 
 // Round to the nearest integer, halves to the even neighbour; a value that no 64-bit integer holds fails.
 // To the nearest integer, ties to even, in the default rounding mode: adding 2^52 leaves no fraction bits.
-double NearestEven(double v)
+inline double NearestEven(double v)
 {
     constexpr double kNoFraction = 4503599627370496.0; // 2^52
     if (!(std::fabs(v) < kNoFraction)) return v;       // whole already, or not a number
@@ -138,25 +138,18 @@ double NearestEven(double v)
     return (v + shift) - shift;
 }
 
-[[gnu::noinline]] std::int64_t RoundEvenAnyValue(double v, const Place& at, const Item& item)
+[[gnu::noinline]] [[noreturn]] void RoundedOutOfRange(double v, const Place& at, const Item& item)
 {
-    const double r = NearestEven(v);
-    if (!std::isfinite(r) || std::fabs(r) > 9.0e15) {
-        const std::u16string shown = FormatGeneral(v, u'.');
-        Fail(at, std::u16string(item.ja) + u"が範囲外です (" + shown + u")",
-             std::string("the ") + item.en + " is out of range (" + ToUtf8(shown) + ")");
-    }
-    return static_cast<std::int64_t>(r);
+    const std::u16string shown = FormatGeneral(v, u'.');
+    Fail(at, std::u16string(item.ja) + u"が範囲外です (" + shown + u")",
+         std::string("the ") + item.en + " is out of range (" + ToUtf8(shown) + ")");
 }
 
 inline std::int64_t RoundEven(double v, const Place& at, const Item& item)
 {
-    // Most sizes, codes and counts are whole numbers already: they are their own nearest.
-    if (v >= -2147483648.0 && v <= 2147483647.0) {
-        const auto whole = static_cast<std::int32_t>(v);
-        if (static_cast<double>(whole) == v) return whole;
-    }
-    return RoundEvenAnyValue(v, at, item);
+    const double r = NearestEven(v);
+    if (!(r >= -9.0e15 && r <= 9.0e15)) RoundedOutOfRange(v, at, item); // also not a number, or infinite
+    return static_cast<std::int64_t>(r);
 }
 
 std::uint16_t Low16(std::int64_t v) { return static_cast<std::uint16_t>(static_cast<std::uint64_t>(v) & 0xFFFFu); }
