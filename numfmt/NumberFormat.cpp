@@ -62,7 +62,7 @@ using numfmt::FormatCode;
 
 struct NumberFormatter::Impl {
     bool date1904 = false;
-    std::unordered_map<std::u16string, std::unique_ptr<FormatCode>> cache;
+    std::unordered_map<std::u16string, std::shared_ptr<const FormatCode>> cache;
     // The codes used last: a sheet's cells take turns between a few codes, asked for by the cell.
     static constexpr std::size_t kRecent = 4;
     std::array<std::pair<std::u16string, const FormatCode*>, kRecent> recent{};
@@ -74,6 +74,14 @@ struct NumberFormatter::Impl {
             if (parsed && code == text)
                 return parsed;
         std::u16string key(code);
+        const FormatCode* const parsed = Find(key).get();
+        recent[next] = {std::move(key), parsed};
+        next = (next + 1) % kRecent;
+        return parsed;
+    }
+
+    const std::shared_ptr<const FormatCode>& Find(const std::u16string& key)
+    {
         auto it = cache.find(key);
         if (it == cache.end()) {
             // A workbook has a few dozen codes; a bound keeps a stream of odd codes from growing without end.
@@ -81,11 +89,9 @@ struct NumberFormatter::Impl {
                 cache.clear();
                 recent = {};
             }
-            it = cache.emplace(key, std::make_unique<FormatCode>(numfmt::ParseFormatCode(code))).first;
+            it = cache.emplace(key, std::make_shared<const FormatCode>(numfmt::ParseFormatCode(key))).first;
         }
-        recent[next] = {std::move(key), it->second.get()};
-        next = (next + 1) % kRecent;
-        return it->second.get();
+        return it->second;
     }
 };
 
@@ -114,6 +120,37 @@ std::u16string NumberFormatter::FormatText(std::u16string_view text, std::u16str
 {
     try {
         return numfmt::RenderText(*impl_->Get(formatCode), text);
+    } catch (...) {
+        try {
+            return std::u16string(text);
+        } catch (...) {
+            return {};
+        }
+    }
+}
+
+NumberFormatter::Parsed NumberFormatter::Parse(std::u16string_view formatCode)
+{
+    return impl_->Find(std::u16string(formatCode));
+}
+
+std::u16string NumberFormatter::FormatNumber(double value, const Parsed& code)
+{
+    try {
+        return numfmt::RenderNumber(*code, value, impl_->date1904);
+    } catch (...) {
+        try {
+            return numfmt::GeneralText(value);
+        } catch (...) {
+            return {};
+        }
+    }
+}
+
+std::u16string NumberFormatter::FormatText(std::u16string_view text, const Parsed& code)
+{
+    try {
+        return numfmt::RenderText(*code, text);
     } catch (...) {
         try {
             return std::u16string(text);

@@ -5,6 +5,10 @@
 
 namespace gridvane {
 
+namespace numfmt {
+struct FormatCode;
+}
+
 /// The format code of a built-in number format id as Japanese Excel shows it; empty for an unknown id
 /// (rendered as General).
 std::u16string BuiltinNumberFormatCode(int id);
@@ -27,6 +31,16 @@ public:
     std::u16string FormatText(std::u16string_view text, std::u16string_view formatCode);
     /// A Boolean as the spreadsheet shows it whatever the format: "TRUE" or "FALSE".
     static std::u16string FormatBoolean(bool value);
+
+    /// A code parsed once, to render many values through it as through the code's text; its holders keep
+    /// it, whatever the formatter's cache forgets.
+    using Parsed = std::shared_ptr<const numfmt::FormatCode>;
+    /// The code parsed (from the cache when it has been before).
+    Parsed Parse(std::u16string_view formatCode);
+    /// FormatNumber through a parsed code.
+    std::u16string FormatNumber(double value, const Parsed& code);
+    /// FormatText through a parsed code.
+    std::u16string FormatText(std::u16string_view text, const Parsed& code);
 
 private:
     struct Impl;

@@ -54,11 +54,12 @@ double CellFontSize(const Workbook& book, const Sheet& sheet, const Xf& xf, cons
     return cellSize;
 }
 
-// Text of one cell of format xf: its value as the format displays it.
-std::u16string CellText(const Workbook& book, const Sheet& sheet, const Xf& xf, const Cell* c, std::int32_t row, std::int32_t col)
+// Text of one cell of format xf: its value as the format displays it; code: the format's code (its text,
+// or parsed).
+template <class Code>
+std::u16string CellText(const Workbook& book, const Sheet& sheet, const Code& code, const Cell* c, std::int32_t row, std::int32_t col)
 {
     if (!c) return {};
-    const std::u16string& code = xf.formatCode;
     switch (c->kind) {
     case CellKind::Empty: return {};
     case CellKind::Number: return book.Formatter().FormatNumber(c->number, code);
@@ -125,7 +126,7 @@ public:
         });
         return v && !std::isnan(*v) ? XlValue::Of(*v) : XlValue::Null();
     }
-    std::u16string Text() override { return CellText(book_, sheet_, Style(), CellAt(), area_.r1, area_.c1); }
+    std::u16string Text() override { return CellText(book_, sheet_, Style().formatCode, CellAt(), area_.r1, area_.c1); }
     XlValue Value2() override { return CellValue(book_, sheet_, CellAt(), area_.r1, area_.c1); }
     XlValueArray Value2Array() override
     {
@@ -385,7 +386,7 @@ public:
         const double size = CellFontSize(book_, sheet_, *xf_, cell_, row_, col_);
         return std::isnan(size) ? XlValue::Null() : XlValue::Of(size);
     }
-    std::u16string Text() override { return CellText(book_, sheet_, *xf_, cell_, row_, col_); }
+    std::u16string Text() override { return CellText(book_, sheet_, OfStyle().format, cell_, row_, col_); }
     XlValue Value2() override { return CellValue(book_, sheet_, cell_, row_, col_); }
     XlValue BorderLineStyle(int index) override
     {
@@ -412,6 +413,7 @@ private:
         double fontSize = 0;
         std::int32_t horizontal = 0;
         std::int32_t borders[6] = {};
+        NumberFormatter::Parsed format;
     };
     const StyleAnswers& OfStyle()
     {
@@ -436,6 +438,7 @@ private:
         const Border& b = book_.BorderOf(*xf_);
         const int edges[] = {kXlEdgeTop, kXlEdgeBottom, kXlEdgeLeft, kXlEdgeRight, kXlDiagonalDown, kXlDiagonalUp};
         for (std::size_t i = 0; i < std::size(edges); ++i) s.borders[i] = EdgeOf(b, edges[i]);
+        s.format = book_.Formatter().Parse(xf_->formatCode);
         return s;
     }
 

@@ -515,11 +515,17 @@ TEST(NumberFormat, CacheKeepsCodesApart)
     EXPECT_EQ(f.FormatNumber(1.5, u"0.00"), u"1.50");
     EXPECT_EQ(f.FormatNumber(1.5, u"0.0"), u"1.5");
     EXPECT_EQ(f.FormatNumber(1.5, u"0.00"), u"1.50");
-    // More codes than the cache keeps at once: each still renders through its own code.
+    // More codes than the cache keeps at once: each still renders through its own code, and a code parsed
+    // before them, held by its caller, still renders as its text does.
+    const NumberFormatter::Parsed held = f.Parse(u"#,##0.00;[Red]-0.0;\"zero\";\"<\"@\">\"");
     for (int k = 0; k < 5000; ++k) {
         const std::u16string mark(1, static_cast<char16_t>(0x4E00 + k));
         EXPECT_EQ(f.FormatNumber(k, u"0\"" + mark + u"\""), FromUtf8(std::to_string(k)) + mark);
     }
+    for (const double v : {1234.5, -0.25, 0.0})
+        EXPECT_EQ(f.FormatNumber(v, held), f.FormatNumber(v, u"#,##0.00;[Red]-0.0;\"zero\";\"<\"@\">\""));
+    EXPECT_EQ(f.FormatText(u"x", held), u"<x>");
+    EXPECT_EQ(f.FormatNumber(1234.5, held), u"1,234.50");
 }
 
 } // namespace
