@@ -437,7 +437,8 @@ private:
     std::string CellWhat() const { return "cell " + ToUtf8(CellName(cellCol_, cellRow_)); }
 
     // The rows of the cells walked straight from their markup where it is of the usual kind: rows of cells
-    // with a value (<v>) and a formula (<f>), without references in values, as every writer writes them.
+    // with a value (<v>), a formula (<f>) or an inline string of one text (<is><t>), without references in
+    // attribute values and values, as writers write them.
     // Each row is read by the reader's own steps, as its events would read it; anything else is left to
     // the events, and so is every fault of the markup.
     class RowWalker : public XmlPieceWalker {
@@ -501,14 +502,15 @@ private:
                     // Made in place (its fields are written one by one, and a copy would read them back at once).
                     CellRecord& cell = cells_.emplace_back();
                     bool cellOpen = false;
-                    if (UsualCellTag(p, end, data, cell, cellOpen)) {
-                        step = Step::Done;
-                    } else step = Attributes(p, end, cellOpen, [&](const char* n, const char* ne, const char* v, const char* ve) {
-                        // The first of each name counts, as it does for the events' reader.
-                        if (ne - n != 1) return;
-                        Span* const span = *n == 'r' ? &cell.r : *n == 's' ? &cell.s : *n == 't' ? &cell.t : nullptr;
-                        if (span && span->from == kAbsent) *span = Span{at(v), at(ve)};
-                    });
+                    step = Step::Done;
+                    if (!UsualCellTag(p, end, data, cell, cellOpen)) {
+                        step = Attributes(p, end, cellOpen, [&](const char* n, const char* ne, const char* v, const char* ve) {
+                            // The first of each name counts, as it does for the events' reader.
+                            if (ne - n != 1) return;
+                            Span* const span = *n == 'r' ? &cell.r : *n == 's' ? &cell.s : *n == 't' ? &cell.t : nullptr;
+                            if (span && span->from == kAbsent) *span = Span{at(v), at(ve)};
+                        });
+                    }
                     if (step != Step::Done) return step == Step::More ? more() : Walked::Unknown;
                     if (cellOpen && UsualCellContent(p, end, data, cell)) cellOpen = false;
                     while (cellOpen) {
